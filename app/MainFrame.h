@@ -118,6 +118,9 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnSwitchUsers();
   void OnChangePassword();
   void OnLinkManager();
+  // An open Link Manager shows again which members are out of line, after the links marked or
+  // cleared some while it was open.
+  void ShowLinkMarksInOpenManager();
   void OnLinkingStatus();
   void OnAddLink();
   void OnQuickStartGuide();

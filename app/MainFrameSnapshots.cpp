@@ -37,8 +37,14 @@ void CMainFrame::ShowSnapshotRecall(bool recalled) {
     // panel's button), so that Delete and Rename act on the one the person sees.
     const int current = m_system.GetCurrentSnapshot();
     if (current >= 0 && current < m_snapshotCombo->count()) m_snapshotCombo->setCurrentIndex(current);
+    // The recall ended what the links were to give the members it passed by.
+    ShowLinkMarksInOpenManager();
   } else {
     m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
+    // A snapshot chosen in the combo and not recalled (the question declined) is not shown as
+    // if it were: the combo goes back to the one recalled last, when there is one.
+    const int current = m_system.GetCurrentSnapshot();
+    if (current >= 0 && current < m_snapshotCombo->count()) m_snapshotCombo->setCurrentIndex(current);
   }
 }
 

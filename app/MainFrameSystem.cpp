@@ -1166,6 +1166,7 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   m_system.RedrawCustomPanels(device);
   // Back, it takes what its links gave while it was away.
   m_system.BringLinkMembersIntoLine(device);
+  ShowLinkMarksInOpenManager();
 }
 
 void CMainFrame::PropagateWarningStatus(CDevice* device) { device->AnnounceWarningStatus(); }

@@ -1,4 +1,5 @@
 // Main frame: the user, password, file-properties, link and help-document commands.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <sstream>
@@ -13,6 +14,7 @@
 #include "core/model/Link.h"
 #include "core/model/User.h"
 #include "ui/DevicePropertiesPane.h"
+#include "ui/dialogs/LinkManagerDlg.h"
 
 namespace {
 
@@ -97,6 +99,11 @@ void CMainFrame::OnLinkManager() {
   // The dialog changes the links in place: a change must not be lost on closing the file.
   if (LinksState(m_system) != before) m_system.SetModified(true);
   m_system.ApplyLinks();
+}
+
+void CMainFrame::ShowLinkMarksInOpenManager() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* manager = dynamic_cast<CLinkManagerDlg*>(window); manager && manager->isVisible()) manager->ShowOutOfLineMarks();
 }
 
 void CMainFrame::OnLinkingStatus() {

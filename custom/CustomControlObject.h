@@ -86,6 +86,11 @@ class CTextEditorHost {
   }
   // Destroys the editor's box; its loss of focus reaches the editor first.
   virtual void CloseTextEditor(CCCTextEdit* editor) { (void)editor; }
+  // Says why the edit of the widget was refused, under the widget. Base: nothing.
+  virtual void ShowEditRefused(const CCustomControlObject& widget, const std::string& message) {
+    (void)widget;
+    (void)message;
+  }
 };
 
 // Where a record being loaded finds the objects it names by id; each answers null for an id

@@ -140,10 +140,20 @@ void CCCTextEdit::Close() {
 void CCCTextEdit::Commit(const std::string& text) {
   // The right is the one of whoever is the current user when the edit ends.
   if (!m_pWidget || !m_pWidget->CurrentUserMayUse()) return;
-  m_pWidget->m_caption = text;
-  if (m_pView) m_pView->RedrawControl(m_pWidget);
   const CParamValue current = m_pWidget->GetParameterValue();
   const std::int32_t id = std::int32_t(m_pWidget->m_parameterId);
+  // A text the device would not take as typed (a name its unit cannot hold) is refused with
+  // the device's words, and the widget goes on showing what the device keeps.
+  if (current.kind == ParamKind::kText && m_pWidget->m_pDevice) {
+    if (const std::string refusal = m_pWidget->m_pDevice->ControlChangeRefusal(MakeTextParamValue(id, text));
+        !refusal.empty()) {
+      m_pWidget->RefreshState();
+      if (auto* host = dynamic_cast<CTextEditorHost*>(m_pView)) host->ShowEditRefused(*m_pWidget, refusal);
+      return;
+    }
+  }
+  m_pWidget->m_caption = text;
+  if (m_pView) m_pView->RedrawControl(m_pWidget);
   CParamValue value;
   if (current.kind == ParamKind::kText) {
     value = MakeTextParamValue(id, text);

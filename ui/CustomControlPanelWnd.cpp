@@ -17,6 +17,7 @@
 #include "custom/TextEdit.h"
 #include "platform/MouseMessages.h"
 #include "ui/CustomPanelGeometry.h"
+#include "widgets/ErrorTip.h"
 
 using namespace panelgeometry;
 
@@ -137,6 +138,13 @@ void CCustomControlPanelWnd::OnEditBoxKey(int key) {
 void CCustomControlPanelWnd::OnEditBoxFocusOut(Qt::FocusReason reason) {
   // The box's own context menu takes the focus for a moment: the edit goes on.
   if (reason != Qt::PopupFocusReason) EndTextEditor(true);
+}
+
+void CCustomControlPanelWnd::ShowEditRefused(const CCustomControlObject& widget, const std::string& message) {
+  if (!m_refusalTip) m_refusalTip = new CErrorTip(this);
+  const CRect& r = widget.m_rect;
+  m_refusalTip->ShowBeside(*this, QRect(r.left, r.top, r.Width(), r.Height()), QString::fromStdString(message),
+                           kRefusalTipMs);
 }
 
 QString CCustomControlPanelWnd::FilterTypedText(const QString& text) const {

@@ -17,6 +17,7 @@
 #include "ui/CustomPanelDesigner.h"
 #include "widgets/WidgetHostWnd.h"
 
+class CErrorTip;
 class CSystem;
 class Graphics;
 class QMenu;
@@ -78,6 +79,11 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   void CloseTextEditor(CCCTextEdit* editor) override;
   // The open edit box, null when none.
   QLineEdit* GetTextEditorBox() const { return GetEditBox(); }
+  // The refusal tip under the widget whose edit was refused, for kRefusalTipMs.
+  void ShowEditRefused(const CCustomControlObject& widget, const std::string& message) override;
+  // The tip, null before the first refusal.
+  CErrorTip* GetRefusalTip() const { return m_refusalTip; }
+  static constexpr int kRefusalTipMs = 3000;
 
   // --- Painting (CustomControlPanelPaint.cpp) ---
   // Repaints one rectangle of the back buffer: background, image, grid in design mode,
@@ -167,5 +173,6 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   std::function<void(const std::string&)> m_title;
   std::function<void()> m_raise;
   CCCTextEdit* m_editing = nullptr;  // the editor the edit box reports to; not owned
+  CErrorTip* m_refusalTip = nullptr;  // a child window, made at the first refusal
   CPictureHold m_pictures;           // the pictures the window draws
 };

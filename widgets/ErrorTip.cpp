@@ -3,6 +3,8 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QTimer>
+#include <algorithm>
 #include <QVBoxLayout>
 
 CErrorTip::CErrorTip(QWidget* parent) : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
@@ -43,6 +45,24 @@ void CErrorTip::ShowAt(const QPoint& anchor, int width, const QString& message) 
   move(anchor);
   show();
   raise();
+}
+
+void CErrorTip::ShowBeside(const QWidget& host, const QRect& target, const QString& message, int ms) {
+  if (!m_hide) {
+    m_hide = new QTimer(this);
+    m_hide->setSingleShot(true);
+    connect(m_hide, &QTimer::timeout, this, &QWidget::hide);
+  }
+  const int tipWidth = std::min(std::max(target.width(), 220), std::max(host.width(), 220));
+  const int left = std::max(0, std::min(target.left(), host.width() - tipWidth));
+  const int tipHeight = Fit(tipWidth, message).height();
+  int top = target.bottom() + 3;
+  if (top + tipHeight > host.height()) {
+    const int above = target.top() - 2 - tipHeight;
+    top = above >= 0 ? above : std::max(0, host.height() - tipHeight);
+  }
+  ShowAt(host.mapToGlobal(QPoint(left, top)), tipWidth, message);
+  m_hide->start(ms);
 }
 
 QString CErrorTip::Message() const { return m_text->text(); }

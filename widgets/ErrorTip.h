@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QLabel;
+class QTimer;
 
 class CErrorTip : public QWidget {
  public:
@@ -18,6 +19,10 @@ class CErrorTip : public QWidget {
   // Shows message with the tip's top-left corner at anchor (screen coordinates), sized as Fit
   // sizes it.
   void ShowAt(const QPoint& anchor, int width, const QString& message);
+  // Shows message for ms milliseconds beside target, a rectangle of host in host's own
+  // coordinates: under it, as wide as it and wide enough for a few words, kept inside host's
+  // width; above it when host ends below it first, and over its lower part when neither fits.
+  void ShowBeside(const QWidget& host, const QRect& target, const QString& message, int ms);
   QString Message() const;
 
  protected:
@@ -26,4 +31,5 @@ class CErrorTip : public QWidget {
  private:
   QLabel* m_label;
   QLabel* m_text;
+  QTimer* m_hide = nullptr;  // made at the first ShowBeside
 };

@@ -171,6 +171,8 @@ void CDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answe
 bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer) {
   if (!answer.confirmed && device.MayCurrentUserChange(value.id)) {
     if (const std::uint32_t question = device.ConfirmationFor(value, answer)) {
+      // A unit away takes no change: the refusal says so before the person answers in vain.
+      if (device.RefuseChangeWhileAway(value.id)) return false;
       IDeviceHost* host = device.GetHost();
       answer.confirmed = host && host->ConfirmAction(question);
     }

@@ -593,7 +593,8 @@ class CDevice : protected CObjectProperties {
 // How a window hands a person's change in: asks the question the device names for it
 // (CDevice::ConfirmationFor) through the system's ConfirmAction and, once it is confirmed or
 // when none is asked, hands the change in with the answer (CDevice::ApplyUserChange). The
-// question is asked before the change enters the model; a user without the right is not asked.
-// False when the person declined or the gate refused the change. UI thread.
+// question is asked before the change enters the model; a user without the right is not asked,
+// nor one whose change the device refuses while its unit is away online (RefuseChangeWhileAway
+// says why at once). False when the person declined or the gate refused the change. UI thread.
 bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer);
 bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value);

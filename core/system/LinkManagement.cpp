@@ -1,9 +1,12 @@
 // The system's links: creation, look-up and the bulk application when linking is switched on.
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
+#include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
 CLink* CSystem::AddLink() {
@@ -48,9 +51,17 @@ void CSystem::ApplyEachLinkFromItsMaster() {
     if (!master) continue;
     CDevice* source = FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
-    // The master's value is the link's: the master is in line with it.
-    master->ClearMissedValue();
-    const CParamValue value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
+    CParamValue value;
+    if (!source->IsConnected() && master->IsOutOfLine()) {
+      // A master that missed a value of the link while its unit was away, and whose unit has
+      // not been connected since (online or off), still has that value to take: it is the
+      // link's, and what the master holds is only what its unit kept from before.
+      value = *master->GetMissedValue();
+    } else {
+      // The master's value is the link's: the master is in line with it.
+      master->ClearMissedValue();
+      value = source->GetCurrentValue(std::int32_t(master->m_parameterId));
+    }
     for (CLinkRef* member : link->GetMembers()) {
       if (member == master) continue;
       CDevice* target = FindDeviceByUuid(member->GetUuid());
@@ -98,8 +109,10 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
 
 void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value) {
   // A unit away online would refuse the change: the member keeps the link's value to take when
-  // its unit is back, and the log says so once, when the member falls out of line.
-  if (target.IsAwayOnline()) {
+  // its unit is back, and the log says so once, when the member falls out of line. A member
+  // already out of line stays so while its unit is not connected, offline too: its unit has
+  // still to take the link's value, which a later "Retrieve" would otherwise read over.
+  if (target.IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
     if (!member.IsOutOfLine())
       WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
                " (not connected) - it takes the link's value when it is back\n");
@@ -129,4 +142,23 @@ void CSystem::BringLinkMembersIntoLine(CDevice* device) {
       }
     }
   });
+}
+
+void CSystem::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
+  // The snapshot's devices are looked up only once a member out of line is found.
+  std::optional<std::unordered_set<CUuid, CUuidHash>> recalled;
+  for (const CLink* link : m_links) {
+    for (CLinkRef* member : link->GetMembers()) {
+      if (!member->IsOutOfLine()) continue;
+      if (!recalled) {
+        recalled.emplace();
+        for (const CSnapshotData* image : snapshot.m_data) recalled->insert(image->GetUuid());
+      }
+      if (!recalled->contains(member->GetUuid())) continue;
+      member->ClearMissedValue();
+      CDevice* device = FindDeviceByUuid(member->GetUuid());
+      WriteLog("Link \"" + link->GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
+               " when it is back: snapshot \"" + snapshot.m_name + "\" was recalled since\n");
+    }
+  }
 }

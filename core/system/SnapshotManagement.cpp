@@ -49,6 +49,7 @@ bool CSystem::RecallSnapshot(int index) {
 }
 
 void CSystem::ApplyImages(const CSnapshot& snapshot) {
+  EndLinkValuesSupersededByRecall(snapshot);
   for (const CSnapshotData* image : snapshot.m_data) {
     CDevice* device = FindDeviceByUuid(image->GetUuid());
     if (!device) continue;

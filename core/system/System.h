@@ -215,7 +215,10 @@ class CSystem final : public IDeviceHost,
   // With linking active, gives every member of each link the current value of its master
   // (each under its own parameter id, as a user change, once: the members' changes do not
   // spread again); members of deleted devices are skipped. A member whose unit is away online
-  // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it.
+  // falls out of line (CLinkRef::IsOutOfLine) instead, as with a change spread to it, and one
+  // out of line stays so, with the new value to take, while offline too; a master
+  // out of line whose unit is not connected (away, or offline) gives the value it is still to
+  // take, and keeps it to take.
   void ApplyLinks();
   // A member of a link that a value of the link passed by while its unit was away online takes
   // that value once its unit is connected again (through its change path, so that the unit is
@@ -457,6 +460,10 @@ class CSystem final : public IDeviceHost,
   // Hands a member the link's value, or, while its unit is away online, marks it out of line
   // with that value (logged when it falls out of line).
   void GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value);
+  // A snapshot recalled is chosen after every value the links could not give its devices while
+  // their units were away: their members out of line take none of them when the unit is back
+  // (a recall that passed a unit by leaves it as it is), and the log says so for each.
+  void EndLinkValuesSupersededByRecall(const CSnapshot& snapshot);
   // Hands each device of the snapshot its image (SnapshotManagement.cpp).
   void ApplyImages(const CSnapshot& snapshot);
   // Indexes the devices by UUID afresh; the lock is held.

@@ -428,6 +428,9 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int 
   const CParamValue action(id, 0.0f, ParamKind::kNone);
   // Without the right to recall presets nothing is asked: the gate refuses the action.
   if (!device.MayCurrentUserChange(id)) return device.ApplyUserChange(action);
+  // Nor while the unit is away online, where every preset action is refused: the refusal says
+  // so before a name, a file or the timed presets are asked for in vain.
+  if (device.RefuseChangeWhileAway(id)) return false;
   CNerexPresetAnswer answer;
   answer.row = panel.GetPresetSelection();
   const int n = MemoryOf(device, answer);
@@ -452,7 +455,17 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int 
         CSingleLock lock(device.SettingsLock());
         answer.timed = device.GetTimedPresets();
       }
-      if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
+      {
+        const std::array<TimedPresetEntry, kNerexTimedPresets> shown = answer.timed;
+        if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
+        // The unit's replies went on being taken while the dialog was open: a row the person
+        // left as shown keeps what the device holds now, so that only the rows they changed
+        // are theirs.
+        CSingleLock lock(device.SettingsLock());
+        const std::array<TimedPresetEntry, kNerexTimedPresets>& now = device.GetTimedPresets();
+        for (std::size_t row = 0; row < shown.size(); ++row)
+          if (answer.timed[row] == shown[row]) answer.timed[row] = now[row];
+      }
       break;
     case kPresetActionManager:
       // Its own buttons hand in what they do, each with its own answers.

@@ -107,7 +107,9 @@ class CNerexPresetAnswer : public CChangeAnswer {
 // selection as the row, hands the action in with the answers (CDevice::ApplyUserChange), and
 // shows a preset file's error afterwards. The preset manager (id 495) opens from here and
 // hands in its own actions; it changes nothing itself. A user without the right to recall
-// presets is asked nothing. False when a question was declined or the gate refused. UI thread.
+// presets is asked nothing, and while the unit is away online the action is refused at once
+// (the panel says why) and the manager does not open. False when a question was declined or the
+// action was refused. UI thread.
 bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int id);
 // The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
 std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);

@@ -451,26 +451,8 @@ void CControlPanelWnd::EndTextEdit(bool commit) {
 }
 
 void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message) {
-  if (!m_refusalTip) {
-    m_refusalTip = new CErrorTip(this);
-    m_refusalTimer = new QTimer(this);
-    m_refusalTimer->setSingleShot(true);
-    connect(m_refusalTimer, &QTimer::timeout, m_refusalTip, &QWidget::hide);
-  }
-  // As wide as the widget, and wide enough for a few words; kept inside the panel's width.
-  const int tipWidth = std::min(std::max(rect.Width(), 220), std::max(width(), 220));
-  const int left = std::max(0, std::min(rect.left, width() - tipWidth));
-  // Under the widget; above it when the panel ends below it first (a fader reaching the
-  // panel's foot), and over its lower part when neither fits.
-  const QString text = QString::fromStdString(message);
-  const int tipHeight = m_refusalTip->Fit(tipWidth, text).height();
-  int top = rect.bottom + 2;
-  if (top + tipHeight > height()) {
-    const int above = rect.top - 2 - tipHeight;
-    top = above >= 0 ? above : std::max(0, height() - tipHeight);
-  }
-  m_refusalTip->ShowAt(mapToGlobal(QPoint(left, top)), tipWidth, text);
-  m_refusalTimer->start(kRefusalTipMs);
+  if (!m_refusalTip) m_refusalTip = new CErrorTip(this);
+  m_refusalTip->ShowBeside(*this, ToQRect(rect), QString::fromStdString(message), kRefusalTipMs);
 }
 
 void CControlPanelWnd::ApplyUserChange(const CControlObject& control, const CParamValue& value) {

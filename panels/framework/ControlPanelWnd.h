@@ -24,7 +24,6 @@ class CTextControl;
 class Graphics;
 class QLineEdit;
 class QListWidget;
-class QTimer;
 
 class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
  public:
@@ -199,7 +198,6 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   QListWidget* m_dropDown = nullptr;
   CCustomComboBox* m_pDropCombo = nullptr;
   CErrorTip* m_refusalTip = nullptr;
-  QTimer* m_refusalTimer = nullptr;
 };
 
 // Registry of the device panel classes by the name a family's GetControlPanelClass gives.

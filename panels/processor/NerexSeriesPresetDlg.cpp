@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/model/Device.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexModelTable.h"
 #include "platform/Sync.h"
@@ -142,6 +143,13 @@ std::uint32_t CNerexSeriesPresetDlg::GetRecallMask() const {
 std::string CNerexSeriesPresetDlg::GetRowName(int) const { return m_renamed.toStdString(); }
 
 void CNerexSeriesPresetDlg::Raise(int id) {
+  // A unit away online takes no preset action: the manager says so before anything is asked,
+  // and its rows show what the memories keep.
+  if (m_device->IsAwayOnline()) {
+    Refill();
+    ShowWarning(QString::fromLatin1(kNotConnectedRefusal));
+    return;
+  }
   CNerexPresetAnswer answer;
   answer.row = GetSelectedRow();
   answer.storeMask = GetStoreMask();

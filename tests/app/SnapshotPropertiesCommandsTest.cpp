@@ -100,6 +100,14 @@ TEST_F(SnapshotCommands, ChoosingInTheComboRecallsAfterTheQuestionAndMovesTheSta
   prompts.confirmOk = false;
   Choose(0);
   EXPECT_EQ(System().GetCurrentSnapshot(), 1);
+  // Declined: the combo shows the snapshot recalled, which Delete and Rename act on.
+  EXPECT_EQ(Combo().currentIndex(), 1);
+  EXPECT_EQ(Combo().currentText().toStdString(), "B*");
+  prompts.confirms.clear();
+  prompts.confirmOk = false;
+  frame->RunCommand(Cmd::kDeleteSnapshot);
+  ASSERT_EQ(prompts.confirms.size(), 1u);
+  EXPECT_EQ(prompts.confirms[0].text, "Are you sure you want to delete this snapshot?\n\n\"B\"");
   prompts.confirmOk = true;
   Choose(0);
   EXPECT_EQ(Items(), (std::vector<std::string>{"A*", "B"}));

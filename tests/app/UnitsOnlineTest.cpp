@@ -501,26 +501,60 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
     return out;
   }
   static bool Outs(const CLink& link, std::size_t member) { return link.GetMembers()[member]->IsOutOfLine(); }
+  // The file's processors linked by their Input A gains and two amplifiers by their channel 1
+  // gains (the links "Link 13" and "Link 5"), online in the session of the case and read out.
+  // Each link's master is its first member: the unit that stays, or with switchedLead the one
+  // that can be switched off.
+  void LinkAndGoOnline(bool switchedLead = false) {
+    StartUnits();
+    MakeFile();
+    if (switchedLead) {
+      Link(*d4, *d3, kProcessorGainA);
+      Link(*amp2, *amp5, kAmpGain1);
+    } else {
+      Link(*d3, *d4, kProcessorGainA);
+      Link(*amp5, *amp2, kAmpGain1);
+    }
+    prompts.goOnlineChoice = GetParam();
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_TRUE(frame->IsOnline());
+    ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+    Settle();
+  }
+  // The Nerex48 and amplifier 2 fall silent, and the frame hears of it.
+  void SwitchedUnitsAway() {
+    p4Switch->SetSilent(true);
+    a2Switch->SetSilent(true);
+    ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
+    ProcessEvents();
+  }
+  // Offline, the Link Manager opened and closed: the links are applied again.
+  void OfflineThroughTheLinkManager() {
+    frame->RunCommand(Cmd::kOnline);
+    ASSERT_FALSE(frame->IsOnline());
+    frame->RunCommand(Cmd::kLinkManager);
+  }
+  // The Nerex48 and amplifier 2 answer again and the frame goes online in the session of the
+  // case; true once every unit is read out and the two hold the links' values (-16.7 dB, 7).
+  bool SwitchedUnitsBackOnlineAtTheLinksValues() {
+    p4Switch->SetSilent(false);
+    a2Switch->SetSilent(false);
+    frame->RunCommand(Cmd::kOnline);
+    if (!frame->IsOnline() || !WaitFor([&] { return ReadOut(); }, 60000)) return false;
+    Settle();
+    const bool taken = WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; });
+    Settle();
+    return taken;
+  }
 };
 
 TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsBack) {
-  StartUnits();
-  MakeFile();
+  LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  Link(*d3, *d4, kProcessorGainA);
-  Link(*amp5, *amp2, kAmpGain1);
   const CLink& gains = *system.GetLinks()[0];
   const CLink& amps = *system.GetLinks()[1];
-  prompts.goOnlineChoice = GetParam();
-  frame->RunCommand(Cmd::kOnline);
-  ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
-  Settle();
 
-  p4Switch->SetSilent(true);
-  a2Switch->SetSilent(true);
-  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected(); }, 60000));
-  ProcessEvents();
+  SwitchedUnitsAway();
   const std::size_t away = bus->RequestCount();
   // A drag of the processor's fader and of the amplifier's knob, as their panels hand it in.
   for (float level : {-3.0f, -8.2f, -12.5f, -16.7f})
@@ -576,6 +610,168 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   // The others got nothing more.
   EXPECT_TRUE(GainWrites(*d3, back).empty());
   EXPECT_TRUE(GainWrites(*amp5, back).empty());
+}
+
+// A master whose unit is away holds the link's value as a value it is still to take, not as
+// its own, which its unit never got: the Link Manager closed (as after a look at the marks) or
+// linking switched off and on gives the others the link's value again, not the master's old
+// one, and the master takes the link's value when its unit is back.
+TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
+  LinkAndGoOnline(true);
+  CSystem& system = frame->GetSystem();
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  ASSERT_EQ(gains.GetMasterRef(), gains.GetMembers()[0]);
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  ASSERT_TRUE(Outs(gains, 0));
+  ASSERT_TRUE(Outs(amps, 0));
+
+  const std::size_t looked = bus->RequestCount();
+  frame->RunCommand(Cmd::kLinkManager);
+  frame->RunCommand(Cmd::kLinkingStatus);
+  frame->RunCommand(Cmd::kLinkingStatus);
+  ASSERT_TRUE(system.AreLinksActive());
+  Settle();
+  EXPECT_EQ(GainA(*p3), -167);
+  EXPECT_EQ(GainA(*d3), -167);
+  EXPECT_EQ(a5->State().gainIndex[0], 7);
+  EXPECT_EQ(amp5->GetGainIndex(0), 7);
+  for (const auto& write : GainWrites(*d3, looked)) EXPECT_EQ(write.second, -167);
+  for (const auto& write : GainWrites(*amp5, looked)) EXPECT_EQ(write.second, 7);
+  EXPECT_TRUE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(amps, 0));
+
+  // Offline the same: the file keeps the link's value in the others, the masters their marks.
+  OfflineThroughTheLinkManager();
+  EXPECT_EQ(GainA(*d3), -167);
+  EXPECT_EQ(amp5->GetGainIndex(0), 7);
+  EXPECT_TRUE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(amps, 0));
+
+  EXPECT_TRUE(SwitchedUnitsBackOnlineAtTheLinksValues()) << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(GainA(*p3), -167);
+  EXPECT_EQ(a5->State().gainIndex[0], 7);
+  EXPECT_FALSE(Outs(gains, 0));
+  EXPECT_FALSE(Outs(amps, 0));
+}
+
+// A member that missed a value of its link while its unit was away keeps its mark, and the
+// value it is to take, through a time offline: the links applied again there (the Link
+// Manager closed) do not count it in line, so that its unit, back in either session, is
+// written the link's value instead of keeping what it held.
+TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) {
+  LinkAndGoOnline();
+  const CLink& gains = *frame->GetSystem().GetLinks()[0];
+  const CLink& amps = *frame->GetSystem().GetLinks()[1];
+  const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+
+  OfflineThroughTheLinkManager();
+  EXPECT_TRUE(Outs(gains, 1));
+  EXPECT_TRUE(Outs(amps, 1));
+  EXPECT_EQ(GainA(*d4), d4Held);
+  EXPECT_EQ(amp2->GetGainIndex(0), amp2Held);
+
+  EXPECT_TRUE(SwitchedUnitsBackOnlineAtTheLinksValues()) << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(GainA(*p4), -167);
+  EXPECT_EQ(GainA(*d4), -167);
+  EXPECT_EQ(amp2->GetGainIndex(0), 7);
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+}
+
+// A snapshot recalled while a member is out of line is the later choice: the recall passes the
+// member's unit by (logged), and the link's value from before the recall is no longer given to
+// it when its unit is back, which keeps what it holds, as any unit a recall passed by does.
+TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt) {
+  LinkAndGoOnline();
+  CSystem& system = frame->GetSystem();
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  CSnapshot* show = system.AddSnapshot("Show");
+  const int p3Show = GainA(*p3), p4Held = GainA(*p4);
+  const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
+
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  ASSERT_TRUE(Outs(gains, 1));
+  ASSERT_TRUE(Outs(amps, 1));
+
+  // As a panel's snapshot button asks the frame.
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, show->GetUuid().ToString()});
+  ProcessEvents();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == p3Show && a5->State().gainIndex[0] == a5Show; }));
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+  for (CDevice* d : {static_cast<CDevice*>(d4), static_cast<CDevice*>(amp2)}) {
+    EXPECT_TRUE(LogHas("Snapshot \"Show\" not recalled on " + d->GetUnitText() + " (not connected)"));
+    EXPECT_TRUE(LogHas(" not applied to " + d->GetUnitText() + " when it is back: snapshot \"Show\" was recalled since"))
+        << d->GetUnitText();
+  }
+
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  Settle();
+  // Each unit the recall passed by keeps what it held, in the file too; the others keep the recall.
+  EXPECT_EQ(GainA(*p4), p4Held);
+  EXPECT_EQ(GainA(*d4), p4Held);
+  EXPECT_EQ(a2->State().gainIndex[0], a2Held);
+  EXPECT_EQ(amp2->GetGainIndex(0), a2Held);
+  EXPECT_EQ(GainA(*p3), p3Show);
+  EXPECT_EQ(a5->State().gainIndex[0], a5Show);
+  EXPECT_EQ(LogCount(" now that it is back"), 0);
+}
+
+// The Link Manager, open while the marks change, shows them as they are: a member whose unit is
+// back is no longer marked, nor one whose value a recall superseded, while the others stay so.
+TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
+  LinkAndGoOnline();
+  CSystem& system = frame->GetSystem();
+  CSnapshot* show = system.AddSnapshot("Show");
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+
+  CLinkManagerDlg manager(system, frame.get());
+  manager.setModal(true);
+  manager.show();
+  ProcessEvents();
+  const QTreeWidgetItem* processor = manager.LinkTree()->topLevelItem(0)->child(1);
+  const QTreeWidgetItem* amplifier = manager.LinkTree()->topLevelItem(1)->child(1);
+  const auto marked = [](const QTreeWidgetItem* item) {
+    return item->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark) &&
+           item->toolTip(0).contains(CLinkManagerDlg::kOutOfLineNote);
+  };
+  ASSERT_TRUE(marked(processor));
+  ASSERT_TRUE(marked(amplifier));
+  const QColor plain = manager.LinkTree()->topLevelItem(0)->child(0)->foreground(0).color();
+
+  p4Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return d4->IsConnected() && d4->AllBlocksReceived(); }, 60000));
+  Settle();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p4) == -167; }));
+  ProcessEvents();
+  EXPECT_FALSE(marked(processor)) << processor->text(0).toStdString();
+  EXPECT_EQ(processor->text(0).toStdString(), d4->GetListText() + " - " + d4->GetParameterAt(kProcessorGainA).name);
+  EXPECT_EQ(processor->foreground(0).color(), plain);
+  EXPECT_TRUE(marked(amplifier));
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+    manager.grab().save(folder + "/link-manager-one-back.png");
+
+  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, show->GetUuid().ToString()});
+  ProcessEvents();
+  EXPECT_FALSE(marked(amplifier)) << amplifier->text(0).toStdString();
+  manager.close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, LinkedMemberAwayTest, ::testing::Values(0u, 1u),

@@ -38,10 +38,12 @@
 #include "resources/FennickPanelLayout.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/CollectingGrid.h"
+#include "tests/support/ModalGuard.h"
 #include "tests/support/ReadWhileAsked.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TextInk.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
+#include "widgets/ErrorTip.h"
 #include "panels/processor/FennickPresetDlg.h"
 #include "panels/processor/FennickTimedPresetDlg.h"
 #include "tests/support/ModelChanges.h"
@@ -449,22 +451,14 @@ TEST_P(FennickPanelDialogButtonTest, LetsGoOfTheMouseWhenItsDialogEnds) {
   EXPECT_EQ(panel->GetActiveObject(), nullptr);
   EXPECT_FALSE(button->IsPressed());
 
-  // Any dialog that would open now is cancelled and counted.
-  int reopened = 0;
-  QTimer guard;
-  guard.setInterval(2);
-  QObject::connect(&guard, &QTimer::timeout, [&reopened] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      ++reopened;
-      dialog->done(QDialog::Rejected);
-    }
-  });
-  guard.start();
   const std::string lcd = panel->GetLcdText()->GetText();
-  ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
-  ClickThroughTheWindow(*panel, *panel->GetLcdText());
-  guard.stop();
-  EXPECT_EQ(reopened, 0);
+  {
+    // Any dialog that would open now is cancelled and counted.
+    CModalGuard guard;
+    ClickThroughTheWindow(*panel, *panel->GetActionButton(437));
+    ClickThroughTheWindow(*panel, *panel->GetLcdText());
+    EXPECT_EQ(guard.opened, 0);
+  }
   EXPECT_NE(panel->GetLcdText()->GetText(), lcd);
   EXPECT_EQ(panel->GetActiveObject(), nullptr);
 }
@@ -473,6 +467,44 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelDialogButtonTest,
                          ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
                                            ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
                                            ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr}),
+                         [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
+
+// With the unit away online a preset action is refused before its questions: no name, file or
+// timed-presets dialog opens and no confirmation is asked, so that nothing the person answers is
+// lost to the refusal; the button says why, and nothing is queued.
+class FennickPanelAwayTest : public FennickPanelTest, public ::testing::WithParamInterface<ButtonCase> {};
+
+TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
+  const ButtonCase& c = GetParam();
+  CNerexSeriesDevice& d = Ready(16);
+  ChoosePreset(*panel, 1);
+  d.OnDisconnected(false);
+  panel->UpdateOnlineStatus(d.IsConnected());
+  ASSERT_TRUE(d.IsAwayOnline());
+  d.ClearQueue();
+  {
+    // Any dialog that opens is cancelled and counted.
+    CModalGuard guard;
+    ClickThroughTheWindow(*panel, *panel->GetActionButton(c.id));
+    EXPECT_EQ(guard.opened, 0);
+  }
+  EXPECT_EQ(answer.asked, 0);
+  EXPECT_TRUE(Commands().empty());
+  const CErrorTip* tip = panel->GetRefusalTip();
+  ASSERT_NE(tip, nullptr) << "refused without a word";
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), kNotConnectedRefusal);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FennickPanelAwayTest,
+                         ::testing::Values(ButtonCase{"Store", 420, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"Recall", 421, EDialog::None, {}, nullptr},
+                                           ButtonCase{"Rename", 423, EDialog::Name, {}, nullptr},
+                                           ButtonCase{"Delete", 427, EDialog::None, {}, nullptr},
+                                           ButtonCase{"SaveFile", 424, EDialog::SaveFile, {}, nullptr},
+                                           ButtonCase{"LoadFile", 425, EDialog::OpenFile, {}, nullptr},
+                                           ButtonCase{"TimedPresets", 426, EDialog::Timed, {}, nullptr},
+                                           ButtonCase{"LcdRecall", 436, EDialog::None, {}, nullptr}),
                          [](const ::testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FennickPanelTest, TheListAndTheDisplayFollowAStoreAndADelete) {
@@ -573,6 +605,13 @@ void PrintTo(const TimedDay& c, std::ostream* os) { *os << c.name; }
 class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithParamInterface<TimedDay> {
  protected:
   ~FennickTimedPresetsTest() override { CNerexSeriesDevice::SetLocalClock(nullptr); }
+  // The processor ready, with the local clock at noon of the case's day.
+  CNerexSeriesDevice& ReadyOnTheDay() {
+    const TimedDay& c = GetParam();
+    g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
+    CNerexSeriesDevice::SetLocalClock(&Today);
+    return Ready(16);
+  }
   // The ten entries of the last timed-preset frame queued.
   std::array<TimedPresetEntry, kNerexTimedPresets> SentEntries() const {
     std::array<TimedPresetEntry, kNerexTimedPresets> sent{};
@@ -597,10 +636,7 @@ class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithP
 // touch sends them as they were; a new time on three rows sends only the new times, each
 // date in the year it falls in and each preset its own.
 TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
-  const TimedDay& c = GetParam();
-  g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
-  CNerexSeriesDevice::SetLocalClock(&Today);
-  CNerexSeriesDevice& d = Ready(16);
+  CNerexSeriesDevice& d = ReadyOnTheDay();
   std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
   entries[0] = {5, 0x80, 1, 5, 7, 30};
   entries[1] = {3, 0x20, 0, 0, 8, 0};  // memory 3 is not stored
@@ -627,6 +663,35 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   for (int row : {0, 1, 2}) ++entries[std::size_t(row)].minute;
   EXPECT_EQ(d.GetTimedPresets(), entries);
   EXPECT_EQ(SentEntries(), entries);
+}
+
+// The unit's table, read while the dialog is open, is what the rows the person left as shown
+// keep: OK sends the rows changed in the dialog and the unit's own rows for the others, and
+// nothing the unit reported meanwhile is written over with what the dialog showed before.
+TEST_P(FennickTimedPresetsTest, ATableReadWhileTheDialogIsOpenStaysInTheRowsLeftAsShown) {
+  CNerexSeriesDevice& d = ReadyOnTheDay();
+  std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
+  entries[0] = {5, 0x80, 1, 5, 7, 30};
+  entries[2] = {2, 0x20, 0, 0, 8, 0};
+  d.GetTimedPresets() = entries;
+  std::array<TimedPresetEntry, kNerexTimedPresets> unit = entries;
+  unit[0].minute = 45;
+  unit[5] = {5, 0x7F, 0, 0, 22, 15};
+  Bytes raw;
+  for (const TimedPresetEntry& e : unit) raw.insert(raw.end(), {e.preset, e.mode, e.month, e.day, e.hour, e.minute});
+
+  dialogs.Next<CFennickTimedPresetDlg>([&](CFennickTimedPresetDlg& dialog) {
+    Deliver(kCmdReadTimedPresets, MakePackedReply(kCmdReadTimedPresets, raw));
+    EXPECT_EQ(d.GetTimedPresets(), unit) << "the reply was not taken";
+    dialog.GetRow(2).time->setTime(dialog.GetRow(2).time->time().addSecs(60));
+    dialog.OkButton()->click();
+  });
+  Click(*panel, *panel->GetActionButton(426));
+  ASSERT_EQ(dialogs.answered, 1);
+  std::array<TimedPresetEntry, kNerexTimedPresets> expected = unit;
+  expected[2].minute = 1;
+  EXPECT_EQ(d.GetTimedPresets(), expected);
+  EXPECT_EQ(SentEntries(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Days, FennickTimedPresetsTest,

@@ -16,7 +16,9 @@
 
 #include "core/model/Confirm.h"
 #include "core/system/System.h"
+#include "core/model/Device.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "platform/SerialPortMemory.h"
 #include "tests/support/RecordingUi.h"
 #include <QRadioButton>
 #include <QTimeEdit>
@@ -227,6 +229,54 @@ TEST(NerexSeriesPresetDlg, StoreNeedsASectionTicked) {
   EXPECT_EQ(device->GetPresets()[0]->sectionFlags, std::uint32_t(kSectionInputs));
   dialog.StoreBox(2)->setChecked(true);
   EXPECT_TRUE(dialog.StoreButton()->isEnabled());
+}
+
+// A counting yes to every confirmation.
+class CCountedYes {
+ public:
+  bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) {
+    ++asked;
+    return true;
+  }
+  int asked = 0;
+};
+
+// Online with the unit away, the manager's buttons and renames ask nothing and change nothing:
+// the manager says why, and the row shows what the memory keeps.
+TEST(NerexSeriesPresetDlg, WithTheUnitAwayEachActionSaysWhyAndAsksNothing) {
+  CCountedYes yes;
+  CRecordingUi ui;
+  ui.SetConfirmPrompt(&yes);
+  CSystem system;
+  system.SetUiServices(&ui);
+  auto line = std::make_shared<CSerialLine>();
+  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(line));
+  ASSERT_TRUE(system.GetComms().SetOnline(true));
+  std::unique_ptr<CNerexSeriesDevice> device(
+      static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
+  device->GetPresets()[1]->sectionFlags = kSectionInputs;
+  device->GetPresets()[1]->name = "Two";
+  ASSERT_TRUE(device->IsAwayOnline());
+  CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+  dialog.show();
+  const QString words = QString::fromLatin1(kNotConnectedRefusal);
+  for (int row : {0, 1}) {
+    dialog.List()->setCurrentRow(row);
+    dialog.StoreButton()->click();
+    dialog.RecallButton()->click();
+    if (row == 1) dialog.ClearButton()->click();
+  }
+  dialog.List()->item(1)->setText(QStringLiteral("2. Evening"));  // as the in-place editor ends
+  EXPECT_EQ(messages, std::vector<QString>(6, words));
+  EXPECT_EQ(yes.asked, 0);
+  EXPECT_EQ(device->GetPresets()[0]->sectionFlags, 0u);
+  EXPECT_EQ(device->GetPresets()[1]->sectionFlags, std::uint32_t(kSectionInputs));
+  EXPECT_EQ(device->GetPresets()[1]->name, "Two");
+  EXPECT_EQ(dialog.List()->item(1)->text(), "2. Two");
+  EXPECT_EQ(device->GetQueueSize(), 0u);
+  system.GetComms().SetOnline(false);
 }
 
 // A preset name is sent one 7-bit byte a character, at most 16: a name that would not reach

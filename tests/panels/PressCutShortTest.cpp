@@ -25,6 +25,7 @@
 #include "panels/processor/NerexSeriesParametricControl.h"
 #include "panels/processor/TorvexSeriesDEQControl.h"
 #include "tests/panels/PanelRig.h"
+#include "tests/support/ModalGuard.h"
 #include "widgets/ErrorTip.h"
 
 namespace {
@@ -317,6 +318,18 @@ const RefusalCase kRefusalCases[] = {
     {"NerexMuteClick", kModelNerex48, 0, kModelTorvex48,
      [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamInputMute)); }, kParamInputMute,
      [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamInputMute, v); }},
+    // A change that asks its confirmation first is refused before the question.
+    {"NerexRoutingClick", kModelNerex48, 0, kModelTorvex48,
+     [](PressRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kParamMatrixRouting + 1)); }, kParamMatrixRouting + 1,
+     [](PressRig& r, const CParamValue& v) { return MuteHolds(r, kParamMatrixRouting + 1, v); }},
+    // The preset manager is not opened for a unit that takes none of its actions.
+    {"NerexPresetsButton", kModelNerex48, 0, kModelTorvex48,
+     [](PressRig& r) {
+       CModalGuard guard;
+       Click(*r.panel, r.Centre<CBmpButton>(kPresetActionManager));
+       EXPECT_EQ(guard.opened, 0) << "the preset manager opened";
+     },
+     kPresetActionManager, [](PressRig&, const CParamValue&) { return true; }},
     {"NerexNameTyped", kModelNerex48, 0, kModelTorvex48, [](PressRig& r) { r.EditText(kParamInputName, "Vox"); },
      kParamInputName, [](PressRig& r, const CParamValue& v) { return TextHolds(r, kParamInputName, v); }},
     {"Calder48FaderDrag", kModelCalder48, kHardwareCalder48, kModelNerex48,

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <functional>
@@ -28,6 +29,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/ProcessorFamily.h"
@@ -37,6 +39,7 @@
 #include "platform/SerialPortMemory.h"
 #include "tests/support/TestDevices.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "widgets/ErrorTip.h"
 #include "tests/support/ModelChanges.h"
 
 namespace {
@@ -955,6 +958,97 @@ INSTANTIATE_TEST_SUITE_P(Names, TextWidgetNameTest,
                                            BoundName{"ProcessorName", 120, kParamDeviceName, 40}),
                          [](const ::testing::TestParamInfo<BoundName>& info) { return std::string(info.param.name); });
 
+// A text widget bound to a unit of the system, online on a port open on a line nobody serves:
+// what is queued for a connected unit stays queued.
+class CustomPanelUnitTest : public CustomPanelEditorTest {
+ protected:
+  void TearDown() override {
+    text->m_pDevice = nullptr;
+    system.GetComms().SetOnline(false);
+    CustomPanelEditorTest::TearDown();
+  }
+  // A unit of the type at ID 2, connected; the device holds before first (when given). Null
+  // when it could not be made.
+  CDevice* ConnectedUnit(std::uint32_t type, const CParamValue& before = {}) {
+    RegisterProcessorFamily();
+    RegisterAmplifierFamilies();
+    system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
+    if (!system.GetComms().SetOnline(true)) return nullptr;
+    CDevice* unit = system.CreateDevice(2, type, 0);
+    if (!unit) return nullptr;
+    system.AppendDevice(unit);
+    if (before.kind != ParamKind::kNone) ModelChange(unit, before);
+    unit->SetNeedsInitialisation(false);
+    for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
+    return unit->IsConnected() ? unit : nullptr;
+  }
+};
+
+// A name typed into a text widget that the unit would not keep as typed (a character beyond
+// ASCII, a tab or line end pasted from a spreadsheet, more than the unit keeps) is refused with
+// the device's own words under the widget: nothing is queued for the unit, the device keeps its
+// name and the widget shows it.
+struct RefusedName {
+  const char* name;
+  std::uint32_t type;
+  std::int32_t parameter;
+  const char* typed;
+};
+
+void PrintTo(const RefusedName& c, std::ostream* os) { *os << c.name; }
+
+class TextWidgetRefusedNameTest : public CustomPanelUnitTest, public ::testing::WithParamInterface<RefusedName> {};
+
+TEST_P(TextWidgetRefusedNameTest, SaysWhyUnderTheWidgetAndKeepsTheName) {
+  const RefusedName& c = GetParam();
+  CDevice* unit = ConnectedUnit(c.type);
+  ASSERT_NE(unit, nullptr);
+  text->m_pDevice = unit;
+  text->m_parameterId = std::uint32_t(c.parameter);
+  text->RefreshState();
+  const std::string before = unit->GetCurrentValue(c.parameter).GetText();
+  const std::string why = unit->ControlChangeRefusal(MakeTextParamValue(c.parameter, c.typed));
+  ASSERT_FALSE(why.empty());
+  unit->ClearQueue();
+  view->show();
+  EXPECT_EQ(view->GetRefusalTip(), nullptr);
+
+  DoubleClick(30, 30);
+  ASSERT_NE(Box(), nullptr);
+  Box()->setText(QString::fromUtf8(c.typed));  // pasted
+  Key(Qt::Key_Return);
+  ASSERT_EQ(Box(), nullptr);
+  EXPECT_EQ(unit->GetQueueSize(), 0u);
+  EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), before);
+  EXPECT_EQ(text->GetText(), before);
+  const CErrorTip* tip = view->GetRefusalTip();
+  ASSERT_NE(tip, nullptr) << "refused without a word";
+  EXPECT_TRUE(tip->isVisible());
+  EXPECT_EQ(tip->Message().toStdString(), why);
+  // Under the widget, over the panel.
+  const QPoint corner = view->mapFromGlobal(tip->pos());
+  EXPECT_GE(corner.y(), text->m_rect.bottom);
+  EXPECT_LE(corner.x(), text->m_rect.left);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    QImage shot(view->size(), QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    view->render(&painter);
+    const_cast<CErrorTip*>(tip)->render(&painter, corner);
+    painter.end();
+    shot.save(folder + "/custom-name-refused-" + QString::fromLatin1(c.name) + ".png");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TextWidgetRefusedNameTest,
+    ::testing::Values(RefusedName{"ZelAmplifierNameBeyondAscii", 52, kZelParamAmpName, "B\u00FChne"},
+                      RefusedName{"ZelChannelNameWithATab", 52, kZelParamChannelName + 1, "Kick\tSnare"},
+                      RefusedName{"BoxChannelNameWithALineEnd", 41, kBreakParamChannelName + 2, "Kick\r\n"},
+                      RefusedName{"ProcessorNameBeyondAscii", 120, kParamDeviceName, "\u00DCn\u00EF"},
+                      RefusedName{"ZelChannelNameTooLong", 52, kZelParamChannelName, "Seventeen letters"}),
+    [](const ::testing::TestParamInfo<RefusedName>& info) { return std::string(info.param.name); });
+
 // A box bound to a unit's parameter, emptied or left with no number in it ("-", ".", "dB",
 // "ms", a number beyond any value) and then left with Enter or a click elsewhere, changes
 // nothing: nothing is queued for the unit, the file keeps its value and the widget shows it
@@ -968,30 +1062,13 @@ struct UnitEditCase {
   std::vector<std::uint8_t> sent;  // the Zel write's command and payload; empty: nothing sent
 };
 
-class CustomPanelUnitEditTest : public CustomPanelEditorTest, public ::testing::WithParamInterface<UnitEditCase> {
- protected:
-  void TearDown() override {
-    text->m_pDevice = nullptr;
-    system.GetComms().SetOnline(false);
-    CustomPanelEditorTest::TearDown();
-  }
-};
+class CustomPanelUnitEditTest : public CustomPanelUnitTest, public ::testing::WithParamInterface<UnitEditCase> {};
 
 TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
   const UnitEditCase& c = GetParam();
-  RegisterProcessorFamily();
-  RegisterAmplifierFamilies();
-  // The port open on a line nobody serves: what is queued for a connected unit stays queued.
-  system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
-  ASSERT_TRUE(system.GetComms().SetOnline(true));
-  CDevice* unit = system.CreateDevice(2, c.amplifier ? 51 : 114, 0);
-  ASSERT_NE(unit, nullptr);
-  system.AppendDevice(unit);
   const CParamValue before = c.amplifier ? CParamValue(kZelParamGain, -36.0f, ParamKind::kLevel) : c.before;
-  ModelChange(unit, before);
-  unit->SetNeedsInitialisation(false);
-  for (int i = 0; i < 3; ++i) unit->UpdateCommsState(true);
-  ASSERT_TRUE(unit->IsConnected());
+  CDevice* unit = ConnectedUnit(c.amplifier ? 51 : 114, before);
+  ASSERT_NE(unit, nullptr);
   text->m_pDevice = unit;
   text->m_parameterId = std::uint32_t(before.id);
   text->RefreshState();

@@ -1,6 +1,7 @@
 // The link manager dialog.
 #include "ui/dialogs/LinkManagerDlg.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -125,22 +126,44 @@ QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
 
 QTreeWidgetItem* CLinkManagerDlg::AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member) {
   m_filling = true;
-  QString text = MemberText(*member);
-  auto* item = new QTreeWidgetItem(linkItem, {text});
+  auto* item = new QTreeWidgetItem(linkItem);
   SetPointer(item, member);
   item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-  if (member->m_displayFlag) m_tree->SetItemGrey(item);
+  m_filling = false;
+  ShowMemberState(item, *member);
+  return item;
+}
+
+void CLinkManagerDlg::ShowMemberState(QTreeWidgetItem* item, const CLinkRef& member) {
+  m_filling = true;
+  QString text = MemberText(member);
   // A member that a value of the link passed by while its unit was away says so, in red, and
   // its link is opened to show it.
-  if (member->IsOutOfLine()) {
-    item->setText(0, QString::fromLatin1(kOutOfLineMark) + text);
-    text = item->text(0) + QStringLiteral("\n") + QString::fromLatin1(kOutOfLineNote);
+  if (member.IsOutOfLine()) {
+    text = QString::fromLatin1(kOutOfLineMark) + text;
+    item->setText(0, text);
+    text += QStringLiteral("\n") + QString::fromLatin1(kOutOfLineNote);
     item->setForeground(0, QColor(170, 0, 0));
-    linkItem->setExpanded(true);
+    if (item->parent()) item->parent()->setExpanded(true);
+  } else {
+    item->setText(0, text);
+    item->setForeground(0, QBrush());
+    if (member.m_displayFlag) m_tree->SetItemGrey(item);
   }
   item->setToolTip(0, text);  // the whole text, should a long name be cut
   m_filling = false;
-  return item;
+}
+
+void CLinkManagerDlg::ShowOutOfLineMarks() {
+  for (int l = 0; l < m_tree->topLevelItemCount(); ++l) {
+    QTreeWidgetItem* linkItem = m_tree->topLevelItem(l);
+    for (int m = 0; m < linkItem->childCount(); ++m) {
+      QTreeWidgetItem* item = linkItem->child(m);
+      const CLinkRef* member = ItemMember(item);
+      if (!member || member->IsOutOfLine() == item->text(0).startsWith(QString::fromLatin1(kOutOfLineMark))) continue;
+      ShowMemberState(item, *member);
+    }
+  }
 }
 
 void CLinkManagerDlg::ShowMaster(QTreeWidgetItem* linkItem) {

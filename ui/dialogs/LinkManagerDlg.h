@@ -46,6 +46,9 @@ class CLinkManagerDlg : public CBitmapDialogEx {
   // A double click on a member makes it the link's master.
   void OnMemberDoubleClicked(QTreeWidgetItem* item);
   void FillParameterList();
+  // Shows again which members are out of line: the links mark and clear them while the dialog
+  // is open (a member's unit back, a snapshot recalled).
+  void ShowOutOfLineMarks();
 
   CTreeCtrlEx* LinkTree() const { return m_tree; }
   QComboBox* DeviceList() const { return m_devices; }
@@ -68,6 +71,8 @@ class CLinkManagerDlg : public CBitmapDialogEx {
   QString MemberText(const CLinkRef& member) const;
   QTreeWidgetItem* AddLinkItem(CLink* link);
   QTreeWidgetItem* AddMemberItem(QTreeWidgetItem* linkItem, CLinkRef* member);
+  // The member's text, colour and tooltip, marked while it is out of line.
+  void ShowMemberState(QTreeWidgetItem* item, const CLinkRef& member);
   // The link item of the selection (the item, or the parent of a member item); null for none.
   QTreeWidgetItem* SelectedLinkItem() const;
   // Exactly the master's item of the link is drawn bold.
