@@ -150,6 +150,7 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
     m_transaction.expectedLength = m_framing.RequestedLength();
   }
   ++m_sends;
+  if (m_sends == 1) m_firstSendStartUs = ClockMicroseconds();
   m_framing.OnSend();
 
   // A late answer to an earlier request must never be taken for this one: what has come is
@@ -174,7 +175,14 @@ std::uint32_t CSerialComms::StartWrite(bool resetRetries) {
 
 void CSerialComms::OnWriteComplete(bool ok, std::uint32_t written) {
   m_writeEnd = QueryPerformanceCounter();
-  if (m_sends <= 1) m_firstSendEndUs = ClockMicroseconds();
+  if (m_sends <= 1) {
+    // Its last byte left when the frame's time on the wire had passed after it was handed to the
+    // port: a completion noted later (the thread busy elsewhere) would shorten the time the
+    // transaction is known to have taken, and with it the watch for answers that come late.
+    const std::int64_t onTheWireUs =
+        m_baudRate != 0 ? std::int64_t(m_transaction.FrameBytes()) * 10 * 1000000 / m_baudRate : 0;
+    m_firstSendEndUs = std::min(ClockMicroseconds(), m_firstSendStartUs + onTheWireUs);
+  }
   if (!ok) {
     m_transaction.receivedLength = 0;
     Fail("the write");

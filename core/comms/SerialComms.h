@@ -253,6 +253,8 @@ class CSerialComms {
   std::uint32_t m_sends = 0;
   std::uint32_t m_unansweredSends = 0;
   std::int64_t m_firstSendEndUs = 0;
+  // When the first send of the transaction was handed to the port, on the program's clock.
+  std::int64_t m_firstSendStartUs = 0;
   // The bytes heard before the current transaction.
   std::uint64_t m_bytesHeardBefore = 0;
   // The current transaction ends unanswered at this many sends met by silence (0: no limit but

@@ -723,6 +723,35 @@ TEST_F(SerialCommsTest, WatchOnTheResentUnitLastsAsLongAsItsTransactionTook) {
   EXPECT_FALSE(Awaits(kDevice));
 }
 
+// The first send's end is when its last byte left, however late this thread notes it: here the
+// unit has had the request, and the clock has moved on 60 ms, before the write's completion runs.
+// The unit answers only the resend, with the first send's answer, the resend's still to come: its
+// watch lasts as long as the sends took from the first send (60 ms less its 1.4 ms on the wire),
+// and 35 ms, not the 35 ms alone that a late note would leave it, after which another unit's
+// request would take that late answer for junk.
+TEST_F(SerialCommsTest, WatchOnTheResentUnitIsNotShortenedByAWriteCompletionNotedLate) {
+  m_bus.Stop();
+  m_bus.Add<CClockMover>(m_clock, [first = true](const SimBytes&) mutable -> std::int64_t {
+    const bool wasFirst = first;
+    first = false;
+    return wasFirst ? 60000 : 0;
+  });
+  m_bus.Start();
+  m_bus.InjectFaults(SimFault::HeldUntil(1), 2);
+  SetCheckedRead(m_unit, 5, kDevice, 0x4F, 1);
+  const std::size_t before = m_bus.RequestCount();
+  m_comms.StartWrite(true);
+  ASSERT_TRUE(m_bus.WaitForRequests(before + 1, 20000));
+  ASSERT_TRUE(m_comms.WaitForCompletion());
+  ASSERT_TRUE(m_bus.WaitForRequests(m_bus.RequestCount(), 20000));
+  ASSERT_EQ(m_bus.RequestCount(), before + 2);
+  ASSERT_EQ(Received()[7], 1);
+  m_clock.AdvanceMs(90);
+  EXPECT_TRUE(Awaits(kDevice));
+  m_clock.AdvanceMs(5);
+  EXPECT_FALSE(Awaits(kDevice));
+}
+
 // A resend to a unit of one family holds up no request to the other: both families answer with
 // 0xA8, but a processor's reply names its ID in byte 4 where a Zel unit's names the top group of
 // its ID (0 for any real ID), so each refuses the other's late answer, whatever its length. The
