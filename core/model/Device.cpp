@@ -422,12 +422,18 @@ bool CDevice::SetIgnored(bool ignored) {
 }
 
 void CDevice::ToggleIgnored() {
+  // Under the system lock, and ignored before it drops off: a reply handed over between the two
+  // would otherwise connect it again, and it would stay connected while ignored.
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
   const bool ignored = IsIgnored();
-  if (ignored)
+  if (ignored) {
     Reinitialise(m_sessionMode);
-  else
+    SetIgnored(false);
+  } else {
+    SetIgnored(true);
     OnDisconnected(false);
-  SetIgnored(!ignored);
+  }
   Post(FrameMsg::kRedrawMeterEntry);
   Post(FrameMsg::kRefreshRack);
   // The pane's rows follow: a unit that is not connected takes a new ID, and no other edit.
