@@ -50,4 +50,5 @@ std::int64_t ClockMicroseconds() {
   const std::int64_t counter = clock->PerformanceCounter();
   return counter / frequency * 1000000 + counter % frequency * 1000000 / frequency;
 }
+void ClockIdleWait(std::uint32_t ms) { g_clock.load()->OnIdleWait(ms); }
 void SetClockForTests(IClock* clock) { g_clock.store(clock ? clock : &g_steady); }

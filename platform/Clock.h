@@ -12,6 +12,9 @@ class IClock {
   // High-resolution counter and its ticks per second.
   virtual std::int64_t PerformanceCounter() = 0;
   virtual std::int64_t PerformanceFrequency() = 0;
+  // The program is about to wait ms with nothing to do (the comms worker with no request it may
+  // send). The machine's clock moves by itself meanwhile; a test's clock may move on by it.
+  virtual void OnIdleWait(std::uint32_t ms) { (void)ms; }
 };
 
 // Any thread.
@@ -20,6 +23,8 @@ std::int64_t QueryPerformanceCounter();
 std::int64_t QueryPerformanceFrequency();
 // The high-resolution counter in microseconds (0 when the clock has no frequency).
 std::int64_t ClockMicroseconds();
+// Tells the clock that the program is about to wait ms with nothing to do (IClock::OnIdleWait).
+void ClockIdleWait(std::uint32_t ms);
 
 // Milliseconds from start to now across the 32-bit wrap.
 inline std::uint32_t TicksSince(std::uint32_t start, std::uint32_t now) { return now - start; }

@@ -309,6 +309,7 @@ void CCommsWorker::WorkerOnlineStep() {
   // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
   if (m_plan.HasRequestsAside()) comms.LookForLateAnswers();
   NoteUnitsHeardLate();
+  ClockIdleWait(kWorkerNothingSleepMs);
   SleepEx(kWorkerNothingSleepMs, true);
 }
 

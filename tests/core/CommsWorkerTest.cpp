@@ -553,8 +553,9 @@ TEST_F(WorkerOnTheClock, LateUnitOnALineThatLosesAnswers_StaysConnected) {
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return AllAtLevel(kMaxCommsLevel); }, 120000));
   h.bus.SetAnswerLoss(0.05, 7);
-  // A lost answer leaves a watch for it that ends only in time, also when every unit waits.
-  m_clock.RunWithTheMachine();
+  // A lost answer leaves a watch for it that ends only in time, also when every unit waits: the
+  // worker's waits with nothing to send move the clock on.
+  m_clock.MoveWithIdleWaits();
   const std::size_t from = h.bus.RequestCount();
   ASSERT_TRUE(h.bus.WaitForRequests(from + 6000, 120000));
   EXPECT_GT(h.bus.LostAnswerCount(), 200u);
@@ -627,7 +628,7 @@ TEST_P(AwaitedUnit, IsStillAskedWhenNoOtherUnitHasWork) {
     ASSERT_TRUE(WaitFor([&] { return device->processed > processed; }));
     h.bus.ReleaseHeldAnswers();
   } else {
-    m_clock.RunWithTheMachine();
+    m_clock.MoveWithIdleWaits();
   }
   EXPECT_TRUE(WaitFor([&] { return device->processed >= processed + 5; }));
   EXPECT_EQ(device->GetCommsLevel(), kMaxCommsLevel);
@@ -788,8 +789,10 @@ TEST_P(LateUnitsInASession, AreNeverSetAside_AndGetTheirFileOrAreReadOnce) {
   MakeLate(7, 3);
   AddBusTimeOfTheUnits();
   h.system.SetSystemMonitorVisible(true);
-  // While every unit waits for a late answer, time goes on as on a real line.
-  m_clock.RunWithTheMachine();
+  h.system.SetLogCommsErrors(true);
+  // While every unit waits for a late answer, time goes on as on a real line: by the worker's
+  // waits with nothing to send.
+  m_clock.MoveWithIdleWaits();
   ASSERT_TRUE(h.StartOnline(session));
   ASSERT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4); }, 120000));
   const std::size_t readOut = h.bus.RequestCount();
@@ -809,14 +812,33 @@ TEST_P(LateUnitsInASession, AreNeverSetAside_AndGetTheirFileOrAreReadOnce) {
       return f.id == id && f.write == write && f.command == command && !f.identification;
     });
   };
+  // The ID 1 unit answers a send only when the next request comes, however long the line has
+  // been quiet: an answer that comes after its watch has ended is taken for junk, and a write
+  // whose ACK it pushed back is given up ("No ACK received ... - aborting") and sent again. That
+  // resend is the only second clearing a memory may get.
+  const std::vector<std::string> lines = h.frame.LogLines();
+  auto clearsGivenUp = [&](std::uint32_t id) {
+    const std::string start = "No ACK received from device ID " + std::to_string(id) + " ";
+    const std::string end = FormatText("Command = 0x%X - aborting", unsigned(kCmdClearMemory));
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.rfind(start, 0) == 0 && line.find(end) != std::string::npos;
+    });
+  };
   for (std::uint8_t id : {1, 4, 7}) {
     const auto* device = static_cast<const CNerexSeriesDevice*>(Device(id));
     std::ptrdiff_t empty = 0;
     for (const auto& preset : device->GetPresets()) empty += preset->HoldsAnySection() ? 0 : 1;
     ASSERT_GT(empty, 0);
-    // "Send": each empty preset cleared once at most (ID 7 is never admitted: it gets nothing),
-    // and the live settings sent; "Retrieve": nothing written.
-    EXPECT_EQ(count(id, true, kCmdClearMemory), session == 1 && id != 7 ? empty : 0) << "ID " << int(id);
+    // "Send": each empty preset cleared, and once only but for a resend of a clearing given up
+    // (ID 7 is never admitted: it gets nothing), and the live settings sent; "Retrieve": nothing
+    // written.
+    std::set<std::uint32_t> cleared;  // the memory numbers, bytes 7 and 8
+    for (std::size_t k = 0; k < frames.size(); ++k)
+      if (frames[k].id == id && frames[k].write && frames[k].command == kCmdClearMemory)
+        cleared.insert(std::uint32_t(requests[k][7]) << 7 | requests[k][8]);
+    EXPECT_EQ(std::ptrdiff_t(cleared.size()), session == 1 && id != 7 ? empty : 0) << "ID " << int(id);
+    EXPECT_EQ(count(id, true, kCmdClearMemory), (session == 1 && id != 7 ? empty : 0) + clearsGivenUp(id))
+        << "ID " << int(id);
     if (session == 1 && id != 7) {
       EXPECT_GE(count(id, true, kCmdWriteInputs), 1) << "ID " << int(id);
       EXPECT_GE(count(id, true, kCmdWriteOutputs), 1) << "ID " << int(id);
@@ -832,6 +854,29 @@ TEST_P(LateUnitsInASession, AreNeverSetAside_AndGetTheirFileOrAreReadOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Sessions, LateUnitsInASession, ::testing::Values(0u, 1u),
                          [](const auto& info) { return info.param == 1 ? std::string("Send") : "Retrieve"; });
+
+// "Ignore Device When Online" while the unit's replies are on their way: whenever the window
+// thread ignores it, between any two hand-overs, it drops off and stays off, at level 0, however
+// many replies come after; taken up again, it connects as at going online.
+TEST_F(LateProcessors, IgnoringAUnit_RepliesHandedOverAsItDropsOffLeaveItUnconnected) {
+  AddProcessor(120, 1);
+  AddProcessor(120, 4);
+  ASSERT_TRUE(h.StartOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4); }, 120000));
+  CDevice* device = Device(1);
+  for (int round = 0; round < 40; ++round) {
+    device->ToggleIgnored();
+    ASSERT_TRUE(h.bus.WaitForRequests(h.bus.RequestCount() + 4, 120000));
+    {
+      CSingleLock lock(h.system.GetLock());
+      ASSERT_FALSE(device->IsConnected()) << "round " << round;
+      ASSERT_EQ(device->GetCommsLevel(), 0) << "round " << round;
+    }
+    device->ToggleIgnored();
+    ASSERT_TRUE(WaitFor([&] { return ReadOut(1); }, 120000)) << "round " << round;
+  }
+  EXPECT_EQ(UnitLines("Disconnected from ", 1), 40);
+}
 
 // A unit that answers as the one it wraps, except for the requests a test takes while it is
 // armed: the function sees each request with the wrapped unit's answer, may change the answer, and

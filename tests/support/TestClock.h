@@ -1,11 +1,11 @@
-// A program clock for tests on the simulated bus: held still unless a test lets it run with the
-// machine's, and moved on at will, by the test or by a unit on the bus as the requests come
-// (CClockMover), so that what the program decides by its clock follows the requests, not the
-// speed of the machine. Any thread.
+// A program clock for tests on the simulated bus: held still, and moved on at will, by the test,
+// by a unit on the bus as the requests come (CClockMover), and, once a test lets it, by the
+// program's waits with nothing to do (the comms worker while every unit waits for a late
+// answer), so that what the program decides by its clock follows the requests and the program's
+// own steps, never the speed of the machine. Any thread.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -19,21 +19,16 @@ class CTestClock : public IClock {
   std::int64_t PerformanceFrequency() override { return 1000000; }
   void AdvanceMs(std::int64_t ms) { m_offsetUs += ms * 1000; }
   void AdvanceUs(std::int64_t us) { m_offsetUs += us; }
-  void RunWithTheMachine() {
-    m_startUs = MachineUs();
-    m_running = true;
+  // From now on each wait of the program with nothing to do moves the clock on by its length.
+  void MoveWithIdleWaits() { m_movesWhenIdle = true; }
+  void OnIdleWait(std::uint32_t ms) override {
+    if (m_movesWhenIdle) AdvanceMs(ms);
   }
-  std::int64_t NowUs() const { return m_offsetUs + (m_running ? MachineUs() - m_startUs : 0); }
+  std::int64_t NowUs() const { return m_offsetUs; }
 
  private:
-  static std::int64_t MachineUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  }
-
   std::atomic<std::int64_t> m_offsetUs{0};
-  std::atomic<std::int64_t> m_startUs{0};
-  std::atomic<bool> m_running{false};
+  std::atomic<bool> m_movesWhenIdle{false};
 };
 
 // Installs the clock as the program's for its lifetime.
