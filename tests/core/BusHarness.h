@@ -24,17 +24,9 @@
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingUi.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/WaitFor.h"
 #include "tools/devsim/SimBus.h"
 
-// Waits up to timeoutMs for the condition; true when it held.
-inline bool WaitFor(const std::function<bool()>& condition, std::uint32_t timeoutMs = 20000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // The main frame as the model sees it: every message recorded, log lines kept as text.
 class CTestFrame : public CRecordingUi {

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -20,6 +19,7 @@
 #include "platform/WindowMessages.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
+#include "tests/support/WaitFor.h"
 
 namespace {
 
@@ -300,12 +300,6 @@ TEST(SystemTest, DestroyingAStartedSystemEndsItsWorker) {
   s.reset();  // must neither hang nor leave the worker running on a deleted system
   // A joined thread has run its last; the kernel may list it a moment longer while it tears it
   // down, so its entry is given a few seconds to go. A worker left running never goes.
-  for (const std::string& id : started) {
-    bool gone = false;
-    for (int i = 0; i < 1000 && !gone; ++i) {
-      gone = threads().count(id) == 0;
-      if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(gone) << "thread " << id << " still runs";
-  }
+  for (const std::string& id : started)
+    EXPECT_TRUE(WaitFor([&] { return threads().count(id) == 0; }, 5000)) << "thread " << id << " still runs";
 }
