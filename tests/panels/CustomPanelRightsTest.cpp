@@ -19,6 +19,9 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "tests/panels/RightsFixture.h"
+#include "core/model/Snapshot.h"
+#include "core/support/SystemMessages.h"
+#include "tests/support/RecordingUi.h"
 #include "ui/CustomControlPanelWnd.h"
 #include "widgets/ErrorTip.h"
 
@@ -260,4 +263,45 @@ TEST_P(CustomPanelRightsTest, TheWidgetChangesItsUnitOnlyForAUserWhoHoldsTheRigh
 INSTANTIATE_TEST_SUITE_P(Kinds, CustomPanelRightsTest, ::testing::ValuesIn(WidgetRuns()),
                          [](const ::testing::TestParamInfo<WidgetRun>& info) {
                            return std::string(info.param.widget->name) + (info.param.withheld ? "_Withheld" : "_Held");
+                         });
+
+// A button that recalls a snapshot, for a user without "Can Recall Snapshots": drawn darkened,
+// and a press says why and asks the frame for no recall; for a user with that right alone, a
+// press asks for the recall.
+class SnapshotButtonRightsTest : public CustomPanelRig, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SnapshotButtonRightsTest, APressAsksForTheRecallOnlyWithTheRight) {
+  const bool withheld = GetParam();
+  CRecordingUi ui;
+  system.SetUiServices(&ui);
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
+  button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot | kButtonFill;
+  button->m_text = "Show";
+  button->m_snapshotId = system.AddSnapshot("Show")->GetUuid();
+  data->m_widgets.push_back(button);
+  Open();
+  const double lit = Ink(button);
+  const std::uint64_t snapshots = kRestrictRecallSnapshots;
+  BecomeGuest(withheld ? snapshots : kEveryRight & ~snapshots);
+  const double shown = Ink(button);
+  Click(*view, Centre(button));
+  const CErrorTip* tip = view->GetRefusalTip();
+  EXPECT_EQ(ui.Count(FrameMsg::kRecallSnapshot), withheld ? 0u : 1u);
+  if (withheld) {
+    EXPECT_LT(shown, lit * 0.7) << "drawn as a button the user may press";
+    ASSERT_NE(tip, nullptr) << "refused without a word";
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->Message().toStdString(), "The current user cannot recall snapshots");
+    SaveShot(tip, "custom-restricted-SnapshotButton");
+  } else {
+    EXPECT_EQ(shown, lit);
+    EXPECT_EQ(tip, nullptr);
+  }
+  view.reset();
+  system.SetUiServices(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rights, SnapshotButtonRightsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Withheld" : "Held");
                          });
