@@ -26,6 +26,7 @@ class QLabel;
 class QMenu;
 class QToolBar;
 class CDeviceView;
+class CErrorTip;
 class COutputWnd;
 class CDevicePropertiesPane;
 class CMdiClient;
@@ -138,6 +139,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // After a recall was asked for: the combo filled again when the snapshot was recalled, else
   // the snapshot controls showing the current snapshot again.
   void ShowSnapshotRecall(bool recalled);
+  // Says message in a tip under the snapshot combo: what a recall made there could not do.
+  void SayAtSnapshotCombo(const std::string& message);
+  // The tip, null before the first message.
+  CErrorTip* GetSnapshotTip() const { return m_snapshotTip; }
+  static constexpr int kSnapshotTipMs = 3000;
   void OnNewSnapshot();
   void OnDeleteSnapshot();
   void OnRenameSnapshot();
@@ -251,7 +257,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnOpenSecurityDlg(WPARAM pass);
   void OnShowPanelProperties(CCustomControlPanel* view, bool force);
   // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
-  void OnRecallSnapshot(const std::string& snapshotId);
+  // button is the handle of the custom-panel button that asked for it (0: none), under which
+  // a refusal, or the units the recall passed by, are told; without that button, under the
+  // snapshot combo.
+  void OnRecallSnapshot(const std::string& snapshotId, std::uint64_t button = 0);
   void PropagateOnlineStatus(CDevice* device);
   // Going online: the units that still have ID 0, and those whose IDs their frames cannot carry,
   // go to the log and one message.
@@ -320,6 +329,7 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   QToolBar* m_toolBars[kToolBarCount] = {};
   QComboBox* m_panelCombo = nullptr;
   QComboBox* m_snapshotCombo = nullptr;
+  CErrorTip* m_snapshotTip = nullptr;  // a child window, made at the first message
   QLabel* m_statusMessage = nullptr;
 
   CDeviceView* m_deviceView = nullptr;

@@ -9,6 +9,7 @@
 #include "core/model/User.h"
 #include "ui/DevicePropertiesPane.h"
 #include "ui/SnapshotDialogs.h"
+#include "widgets/ErrorTip.h"
 
 std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const {
   using namespace Cmd;
@@ -26,8 +27,17 @@ std::optional<bool> CMainFrame::IsSnapshotCommandEnabled(std::uint32_t id) const
 void CMainFrame::OnSnapshotCombo() {
   if (!IsCommandEnabled(Cmd::kSnapshotCombo)) return;
   const int index = m_snapshotCombo->currentIndex();
+  std::string notRecalled;
   ShowSnapshotRecall(index >= 0 && index < int(m_system.GetSnapshots().size()) &&
-                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(index));
+                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(index, &notRecalled));
+  // The units the recall passed by are named where it was made, not only in the log.
+  if (!notRecalled.empty()) SayAtSnapshotCombo(notRecalled);
+}
+
+void CMainFrame::SayAtSnapshotCombo(const std::string& message) {
+  if (!m_snapshotTip) m_snapshotTip = new CErrorTip(this);
+  const QRect combo(m_snapshotCombo->mapTo(this, QPoint(0, 0)), m_snapshotCombo->size());
+  m_snapshotTip->ShowBeside(*this, combo, QString::fromStdString(message), kSnapshotTipMs);
 }
 
 void CMainFrame::ShowSnapshotRecall(bool recalled) {

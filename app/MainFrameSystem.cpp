@@ -1072,7 +1072,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
            return;
          }
        }},
-      {kRecallSnapshot, [](CMainFrame& f, M m) { f.OnRecallSnapshot(m.text); }},
+      {kRecallSnapshot, [](CMainFrame& f, M m) { f.OnRecallSnapshot(m.text, m.handle); }},
       {kPropagateOnline,
        [](CMainFrame& f, M m) {
          if (CDevice* device = f.MessageDevice(m)) f.PropagateOnlineStatus(device);
@@ -1148,13 +1148,32 @@ void CMainFrame::OnShowPanelProperties(CCustomControlPanel* view, bool force) {
   m_propertiesPane->ShowPanelProperties(force, view);
 }
 
-void CMainFrame::OnRecallSnapshot(const std::string& snapshotId) {
+void CMainFrame::OnRecallSnapshot(const std::string& snapshotId, std::uint64_t button) {
+  // What the recall could not do is said under the button that asked for it, found after the
+  // question (its panel may have closed meanwhile), else under the snapshot combo.
+  const auto say = [this, button](const std::string& message) {
+    for (CCPData* panel : m_system.GetCustomPanels()) {
+      if (!panel->m_pView) continue;
+      for (CCustomControlObject* widget : panel->m_widgets) {
+        if (button == 0 || widget->GetHandle() != button) continue;
+        panel->m_pView->ShowWidgetMessage(*widget, message);
+        return;
+      }
+    }
+    SayAtSnapshotCombo(message);
+  };
   const auto& snapshots = m_system.GetSnapshots();
   for (std::size_t i = 0; i < snapshots.size(); ++i) {
     if (snapshots[i]->GetUuid().ToString() != snapshotId) continue;
     // A user who may not recall is not asked; the button shows the current snapshot again.
-    ShowSnapshotRecall(m_system.MayCurrentUserRecallSnapshots() && m_system.ConfirmAction(kConfirmSnapshotRecall) &&
-                       m_system.RecallSnapshot(int(i)));
+    if (!m_system.MayCurrentUserRecallSnapshots()) {
+      ShowSnapshotRecall(false);
+      say(NoRightRefusal(kRestrictRecallSnapshots));
+      return;
+    }
+    std::string notRecalled;
+    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(int(i), &notRecalled));
+    if (!notRecalled.empty()) say(notRecalled);
     return;
   }
 }

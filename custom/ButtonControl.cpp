@@ -9,6 +9,7 @@
 #include "core/file/DataStream.h"
 #include "core/file/ImageTree.h"
 #include "core/model/Snapshot.h"
+#include "core/model/User.h"
 #include "custom/CustomPanelHost.h"
 #include "core/draw/RoundedBox.h"
 #include "core/support/SystemMessages.h"
@@ -24,9 +25,10 @@ constexpr std::uint32_t kButtonRecordVersion = 2;
 constexpr std::uint32_t kButtonRecordVersion1 = 1;
 
 // Posted, never sent: the panel opens or the recall runs after the mouse handler returned, so
-// the message names its panel or snapshot by UUID and the frame looks it up again.
-void PostById(ICustomPanelHost& host, std::uint32_t message, const CUuid& id) {
-  if (IUiServices* ui = host.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, 0, id.ToString()});
+// the message names its panel or snapshot by UUID and the frame looks it up again; it names the
+// button by handle, for the frame to say there what the recall could not do.
+void PostById(ICustomPanelHost& host, std::uint32_t message, const CUuid& id, std::uint64_t button) {
+  if (IUiServices* ui = host.GetUiServices()) ui->Post(CPostedMessage{message, 0, 0, button, id.ToString()});
 }
 }  // namespace
 
@@ -293,6 +295,13 @@ bool CCCButton::HitTest(int x, int y) const {
   return path.IsVisible(CPointF{float(x) + 0.5f, float(y) + 0.5f});
 }
 
+std::string CCCButton::RightsRefusal() const {
+  if (!(m_flags & kButtonRecallSnapshot)) return CCustomControlObject::RightsRefusal();
+  const CCPData* panel = GetPanel();
+  const ICustomPanelHost* host = panel ? panel->GetOwner() : nullptr;
+  return host && !host->MayCurrentUserRecallSnapshots() ? NoRightRefusal(kRestrictRecallSnapshots) : std::string();
+}
+
 void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                                CRect& invalid) {
   (void)flags;
@@ -318,7 +327,7 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
       CSnapshot* snapshot = host ? FindSnapshot(*host, m_snapshotId) : nullptr;
       if (snapshot) {
         m_state = false;
-        PostById(*host, FrameMsg::kRecallSnapshot, snapshot->GetUuid());
+        PostById(*host, FrameMsg::kRecallSnapshot, snapshot->GetUuid(), GetHandle());
       }
     }
     return;
@@ -330,6 +339,6 @@ void CCCButton::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool 
   if (m_flags & kButtonLaunchPanel) {
     m_state = true;
     CCPData* target = host ? FindCustomPanel(*host, m_panelId) : nullptr;
-    if (target) PostById(*host, FrameMsg::kOpenCustomPanel, target->GetUuid());
+    if (target) PostById(*host, FrameMsg::kOpenCustomPanel, target->GetUuid(), 0);
   }
 }

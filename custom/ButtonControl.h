@@ -72,6 +72,11 @@ class CCCButton : public CCustomControlObject {
   // Only a button that sets its parameter changes its device; one that opens a panel or
   // recalls a snapshot does not (the recall has a right of its own).
   bool ChangesDevice() const override { return IsLinked() && (m_flags & kButtonModifyParameter) != 0; }
+  // A button takes presses; an LED and a button with flag 0x10 do not.
+  bool TakesPresses() const override { return !IsLED() && (m_flags & kButtonNoPress) == 0; }
+  // A button that recalls a snapshot needs the right to recall snapshots; the others as any
+  // widget.
+  std::string RightsRefusal() const override;
 
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
   bool OnPropertyChanged(CDeviceProperty& row) override;

@@ -44,6 +44,21 @@ bool CCustomControlObject::CurrentUserMayUse() const {
   return !ChangesDevice() || m_pDevice->MayCurrentUserChange(int(m_parameterId));
 }
 
+std::string CCustomControlObject::RightsRefusal() const {
+  return ChangesDevice() ? m_pDevice->RightsRefusalFor(int(m_parameterId)) : std::string();
+}
+
+std::string CCustomControlObject::PressRefusal() const {
+  if (!TakesPresses() || InDesignMode()) return std::string();
+  if (std::string refusal = RightsRefusal(); !refusal.empty()) return refusal;
+  if (ChangesDevice() && IsUnitAway()) return kNotConnectedRefusal;
+  return std::string();
+}
+
+bool CCustomControlObject::IsRefusedToUser() const {
+  return TakesPresses() && !InDesignMode() && !RightsRefusal().empty();
+}
+
 void CCustomControlObject::FillPropertiesPane(IDevicePropertyGrid& grid) {
   auto general = std::make_unique<CDevicePropertyGroup>("General");
   general->Add(std::make_unique<CDeviceProperty>("Position", WidgetPositionText(m_rect),
@@ -254,20 +269,33 @@ bool CCustomControlObject::AwayFor(const CParamInfo& info) const {
 
 namespace {
 // A widget whose unit is away: each pixel of its drawing in the grey of its brightness, at
-// 55 % of its opacity.
-CColourMatrix AwayLook() {
-  CColourMatrix look;
-  constexpr float kWeights[3] = {0.30f, 0.59f, 0.11f};
-  for (int from = 0; from < 3; ++from)
-    for (int to = 0; to < 3; ++to) look.m[from][to] = kWeights[from];
-  look.m[3][3] = 0.55f;
-  look.m[4][4] = 1.0f;
+// 55 % of its opacity. A widget the current user may not use: each pixel of its drawing under
+// the dark shade of the device panels' locked controls (a third of its colour over near black).
+CColourMatrix RefusedLook(bool away, bool refusedToUser) {
+  CColourMatrix look = CColourMatrix::Identity();
+  if (away) {
+    look = CColourMatrix{};
+    constexpr float kWeights[3] = {0.30f, 0.59f, 0.11f};
+    for (int from = 0; from < 3; ++from)
+      for (int to = 0; to < 3; ++to) look.m[from][to] = kWeights[from];
+    look.m[3][3] = 0.55f;
+    look.m[4][4] = 1.0f;
+  }
+  if (refusedToUser) {
+    constexpr float kKept = 1.0f - 0xA8 / 255.0f;
+    constexpr float kShade = (0xA8 / 255.0f) * (0x18 / 255.0f);
+    for (int from = 0; from < 3; ++from)
+      for (int to = 0; to < 3; ++to) look.m[from][to] *= kKept;
+    for (int to = 0; to < 3; ++to) look.m[4][to] = kShade;
+  }
   return look;
 }
 }  // namespace
 
 void CCustomControlObject::DrawInPanel(Graphics& graphics, const CRect& clip, bool designMode) {
-  if (!IsUnitAway()) {
+  const bool away = IsUnitAway();
+  const bool refusedToUser = IsRefusedToUser();
+  if (!away && !refusedToUser) {
     Draw(graphics, clip, designMode);
     return;
   }
@@ -282,7 +310,7 @@ void CCustomControlObject::DrawInPanel(Graphics& graphics, const CRect& clip, bo
     onLayer.TranslateTransform(-float(area.left), -float(area.top));
     Draw(onLayer, area, designMode);
   }
-  const CColourMatrix look = AwayLook();
+  const CColourMatrix look = RefusedLook(away, refusedToUser);
   graphics.DrawImage(layer, CRectF::FromRect(area), CRectF{0.0f, 0.0f, float(area.Width()), float(area.Height())},
                      &look);
 }

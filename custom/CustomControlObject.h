@@ -65,6 +65,12 @@ class CCustomControlPanel {
   virtual void SetActiveControl(CCustomControlObject* widget) { (void)widget; }
   // Whether the widget is selected in design mode. Base: never.
   virtual bool IsSelected(const CCustomControlObject* widget) const { (void)widget; return false; }
+  // Says message in the refusal tip under the widget: why a press of it changed nothing, or
+  // what the action it started could not do. Base: nothing.
+  virtual void ShowWidgetMessage(const CCustomControlObject& widget, const std::string& message) {
+    (void)widget;
+    (void)message;
+  }
 
   // Names the view in posted messages (the frame looks it up among the open panels' views).
   std::uint64_t GetHandle() const { return m_handle.Value(); }
@@ -200,7 +206,8 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   }
   // How the panel view draws the widget: Draw, and for a widget whose unit is away
   // (IsUnitAway) that drawing in grey and half transparent, so that the panel still shows the
-  // widget and that it takes nothing now.
+  // widget and that it takes nothing now; for a widget the current user may not use
+  // (IsRefusedToUser) that drawing darkened, as the device panels shade such controls.
   void DrawInPanel(Graphics& graphics, const CRect& clip, bool designMode);
   // A mouse message (numbers of platform/MouseMessages.h) at a point of the view; the wheel
   // message carries its signed delta in flags. The widget widens redraw by what it wants
@@ -219,6 +226,19 @@ class CCustomControlObject : public CObjectProperties, public IPropertyGridOwner
   // (CDevice::MayCurrentUserChange): the widget then takes no input and changes nothing.
   // Decided when asked, as the person acts.
   bool CurrentUserMayUse() const;
+  // Whether the kind acts on a press of the left button in operate mode (moves a value, is
+  // pressed, opens its editor). Base: it takes none.
+  virtual bool TakesPresses() const { return false; }
+  // Why the current user may not use the widget, in words (NoRightRefusal); empty when they
+  // may. Base: the rights its device names for its parameter, when its input changes the device.
+  virtual std::string RightsRefusal() const;
+  // Why a press of the widget in operate mode changes nothing now, in words: the current user
+  // lacks a right its action needs (RightsRefusal), or its unit is away online
+  // (kNotConnectedRefusal); empty when the press is taken, in design mode, and for a widget
+  // that takes no press anyway. Decided when asked, as the person acts.
+  std::string PressRefusal() const;
+  // True in operate mode for a widget that takes presses and that the current user may not use.
+  bool IsRefusedToUser() const;
   // The pointer left the view. Base: nothing.
   virtual void OnMouseLeave() {}
 

@@ -24,6 +24,8 @@ class ICustomPanelHost {
   virtual const std::vector<CSnapshot*>& GetSnapshots() const = 0;
   // The index of the snapshot recalled last, -1 for none.
   virtual std::int32_t GetCurrentSnapshot() const = 0;
+  // True when the current user holds the right to recall snapshots.
+  virtual bool MayCurrentUserRecallSnapshots() const = 0;
   // The widgets on the panel clipboard.
   virtual const std::vector<CCustomControlObject*>& GetCopiedWidgets() const = 0;
   // The index of device in the system's device list, -1 when the system does not hold it.

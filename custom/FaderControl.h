@@ -44,6 +44,7 @@ class CCCFader : public CCCScaleWidget {
   // Drags the knob; every new value is sent to the bound device at once.
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
+  bool TakesPresses() const override { return true; }
 
   bool IsHorizontal() const { return (m_flags & kFaderHorizontal) != 0; }
   // The scale needs the draw bit and a binding.

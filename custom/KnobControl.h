@@ -45,6 +45,7 @@ class CCCKnob : public CCCScaleWidget {
   // Upward drags turn the knob by steps; the value is sent and comes back as an update.
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
+  bool TakesPresses() const override { return true; }
 
   bool IsScaleShown() const override { return (m_flags & kKnobDrawScale) && IsLinked(); }
   // Degrees clockwise from straight up for a value.

@@ -51,6 +51,8 @@ class CCCTextControl : public CCustomControlObject {
   // Presses start value drags by the parameter's kind; a double click opens the editor.
   void OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool designMode, CPoint point,
                       CRect& redraw) override;
+  // Unless it is read-only.
+  bool TakesPresses() const override { return (m_flags & kTextReadOnly) == 0; }
   // Ends a drag and takes the pressed look away.
   void Deactivate() override;
   void OnMouseLeave() override { m_dragging = false; }

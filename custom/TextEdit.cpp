@@ -139,7 +139,13 @@ void CCCTextEdit::Close() {
 
 void CCCTextEdit::Commit(const std::string& text) {
   // The right is the one of whoever is the current user when the edit ends.
-  if (!m_pWidget || !m_pWidget->CurrentUserMayUse()) return;
+  if (!m_pWidget) return;
+  if (!m_pWidget->CurrentUserMayUse()) {
+    m_pWidget->RefreshState();
+    if (auto* host = dynamic_cast<CTextEditorHost*>(m_pView))
+      host->ShowEditRefused(*m_pWidget, m_pWidget->RightsRefusal());
+    return;
+  }
   const CParamValue current = m_pWidget->GetParameterValue();
   const std::int32_t id = std::int32_t(m_pWidget->m_parameterId);
   // A text the device would not take as typed (a name its unit cannot hold) is refused with

@@ -141,6 +141,10 @@ void CCustomControlPanelWnd::OnEditBoxFocusOut(Qt::FocusReason reason) {
 }
 
 void CCustomControlPanelWnd::ShowEditRefused(const CCustomControlObject& widget, const std::string& message) {
+  ShowWidgetMessage(widget, message);
+}
+
+void CCustomControlPanelWnd::ShowWidgetMessage(const CCustomControlObject& widget, const std::string& message) {
   if (!m_refusalTip) m_refusalTip = new CErrorTip(this);
   const CRect& r = widget.m_rect;
   m_refusalTip->ShowBeside(*this, QRect(r.left, r.top, r.Width(), r.Height()), QString::fromStdString(message),
@@ -203,6 +207,12 @@ void CCustomControlPanelWnd::DispatchMouseMessage(std::uint32_t message, std::ui
   }
   if (!handled) {
     CCustomControlObject* widget = HitTest(point);
+    if (widget && !design && (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK)) {
+      if (const std::string refusal = widget->PressRefusal(); !refusal.empty()) {
+        ShowWidgetMessage(*widget, refusal);
+        widget = nullptr;
+      }
+    }
     if (widget && widget->CurrentUserMayUse()) widget->OnMouseMessage(message, flags, design, point, redraw);
   }
   if (!IsEmpty(redraw)) RedrawRect(redraw, true, true);

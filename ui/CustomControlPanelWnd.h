@@ -72,6 +72,8 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
   void SetPanelTitle(const std::string& name) override;
   void SetActiveControl(CCustomControlObject* widget) override;
   bool IsSelected(const CCustomControlObject* widget) const override { return m_designer.IsSelected(widget); }
+  // The refusal tip under the widget, for kRefusalTipMs.
+  void ShowWidgetMessage(const CCustomControlObject& widget, const std::string& message) override;
 
   // --- CTextEditorHost: one edit box at a time, a child of the view ---
   // A box already open for another editor ends first, as if the user had clicked elsewhere.
@@ -96,7 +98,9 @@ class CCustomControlPanelWnd : public CWidgetHostWnd, public CCustomControlPanel
 
   // --- Operate mode ---
   // Delivery of a mouse message to the active widget, then the topmost one under the point;
-  // a widget the current user may not use gets nothing (CurrentUserMayUse).
+  // a widget the current user may not use gets nothing (CurrentUserMayUse). A press that a
+  // widget refuses (PressRefusal: a right withheld, its unit away) reaches it not either, and
+  // the refusal tip under it says why.
   void DispatchMouseMessage(std::uint32_t message, std::uint32_t flags, int x, int y);
   // The topmost widget whose hit-test flag is set and whose rectangle holds the point, edges
   // included; null when none.

@@ -143,6 +143,18 @@ bool CDevice::MayCurrentUserChange(int parameterId) const {
   return needed == 0 || (m_host && CurrentUserHolds(m_host, needed));
 }
 
+std::string CDevice::RightsRefusalFor(int parameterId) const {
+  return NoRightRefusal(RightsNeededFor(parameterId) & CurrentUserRestrictions(m_host));
+}
+
+std::string NoRightRefusal(std::uint64_t withheld) {
+  if (withheld & kRestrictUseDeviceControls) return "The current user cannot use device controls";
+  if (withheld & kRestrictRecallPresets) return "The current user cannot recall presets";
+  if (withheld & kRestrictEditDeviceProperties) return kNoRightToEditRefusal;
+  if (withheld & kRestrictRecallSnapshots) return "The current user cannot recall snapshots";
+  return withheld ? "The current user does not have the right" : std::string();
+}
+
 bool CDevice::ApplyUserChange(const CParamValue& value) {
   CChangeAnswer none;
   return ApplyUserChange(value, none);

@@ -43,6 +43,11 @@ inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
 // The refusal of a properties row committed by a user without the right to edit properties.
 inline constexpr const char* kNoRightToEditRefusal = "The current user cannot edit device properties";
+// The words of a refusal for want of rights (restriction bits, User.h), naming the first one
+// withheld: "The current user cannot use device controls" ("Can Use Device Controls"), "...
+// cannot recall presets", "... cannot edit device properties", "... cannot recall snapshots";
+// empty for none.
+std::string NoRightRefusal(std::uint64_t withheld);
 
 // What a person answered to the questions of a change, asked by the window before it hands the
 // change in (CDevice::ApplyUserChange), so that no question waits inside the change while the
@@ -139,6 +144,9 @@ class CDevice : protected CObjectProperties {
   virtual std::uint64_t RightsNeededFor(int parameterId) const;
   // True when the current user holds those rights; false without a system, which has no user.
   bool MayCurrentUserChange(int parameterId) const;
+  // Why the current user may not change the parameter, in the words of NoRightRefusal; empty
+  // when they may.
+  std::string RightsRefusalFor(int parameterId) const;
 
   // --- Changes the system makes itself ---
   // Made only by the system (CSystem): the entries that take one are the way in of changes

@@ -7,6 +7,21 @@
 #include "core/system/System.h"
 
 namespace {
+// The units named in the words that say where a recall was made which units it passed by.
+constexpr std::size_t kNotRecalledNamed = 5;
+
+// "Snapshot "Show" not recalled on Nerex48 Main ID: 1 (not connected)", or for several units
+// their count and the first few: "... not recalled on 7 units (not connected): A, B, C, D, E
+// and 2 more".
+std::string NotRecalledText(const std::string& snapshot, const std::vector<std::string>& units) {
+  std::string text = "Snapshot \"" + snapshot + "\" not recalled on ";
+  if (units.size() == 1) return text + units.front() + " (not connected)";
+  text += std::to_string(units.size()) + " units (not connected): ";
+  for (std::size_t i = 0; i < units.size() && i < kNotRecalledNamed; ++i) text += (i ? ", " : "") + units[i];
+  if (units.size() > kNotRecalledNamed) text += " and " + std::to_string(units.size() - kNotRecalledNamed) + " more";
+  return text;
+}
+
 // Appends every device's settings image now to the snapshot.
 void CaptureImages(const CSystem& system, CSnapshot& snapshot) {
   for (CDevice* device : system.GetDevices())
@@ -32,13 +47,16 @@ CSnapshot* CSystem::CaptureSnapshot(int index) {
 
 bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(this, kRestrictRecallSnapshots); }
 
-bool CSystem::RecallSnapshot(int index) {
+bool CSystem::RecallSnapshot(int index, std::string* notRecalled) {
+  if (notRecalled) notRecalled->clear();
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
   if (index < 0 || std::size_t(index) >= snapshots.size() || !MayCurrentUserRecallSnapshots()) return false;
   const CSnapshot& snapshot = *snapshots[std::size_t(index)];
   // Each device announces its recalled values to its panels and custom panels; were they to
   // spread over the links, each unit's recall would overwrite the members recalled before it.
-  WithoutSpreading([&] { ApplyImages(snapshot); });
+  std::vector<std::string> passedBy;
+  WithoutSpreading([&] { ApplyImages(snapshot, passedBy); });
+  if (notRecalled && !passedBy.empty()) *notRecalled = NotRecalledText(snapshot.m_name, passedBy);
   const int previous = GetCurrentSnapshot();
   SetCurrentSnapshot(index);
   // The devices' settings and the current snapshot are kept in the file.
@@ -48,7 +66,7 @@ bool CSystem::RecallSnapshot(int index) {
   return true;
 }
 
-void CSystem::ApplyImages(const CSnapshot& snapshot) {
+void CSystem::ApplyImages(const CSnapshot& snapshot, std::vector<std::string>& passedBy) {
   EndLinkValuesSupersededByRecall(snapshot);
   for (const CSnapshotData* image : snapshot.m_data) {
     CDevice* device = FindDeviceByUuid(image->GetUuid());
@@ -56,8 +74,8 @@ void CSystem::ApplyImages(const CSnapshot& snapshot) {
     // Online, a unit that is not connected would miss the recall while the file and the
     // windows showed it: the device keeps what its unit holds, and the log names it.
     if (device->IsAwayOnline()) {
-      WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + device->GetUnitText() +
-               " (not connected)\n");
+      passedBy.push_back(device->GetUnitText());
+      WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() + " (not connected)\n");
       continue;
     }
     device->RecallSnapshotImage(*image, CDevice::CSystemPass{});

@@ -234,10 +234,12 @@ class CSystem final : public IDeviceHost,
   // Each device takes its own image; links do not spread the recalled values, so a member
   // set apart from its link keeps the level the snapshot holds for it. False, and nothing
   // recalled, when the index is out of range or the current user may not recall snapshots
-  // (decided now, whichever command or button asked).
-  bool RecallSnapshot(int index);
+  // (decided now, whichever command or button asked). A device whose unit is away online is
+  // passed by, with a line in the log; notRecalled, when given, receives the words that name
+  // those units, for the place the recall was made to say (empty when there are none).
+  bool RecallSnapshot(int index, std::string* notRecalled = nullptr);
   // True when the current user holds the right to recall snapshots.
-  bool MayCurrentUserRecallSnapshots() const;
+  bool MayCurrentUserRecallSnapshots() const override;
   // Deletes snapshot index and every widget reference to it; the current snapshot stays the
   // current one (its index moves down when a snapshot before it goes).
   void DeleteSnapshot(int index);
@@ -464,8 +466,9 @@ class CSystem final : public IDeviceHost,
   // their units were away: their members out of line take none of them when the unit is back
   // (a recall that passed a unit by leaves it as it is), and the log says so for each.
   void EndLinkValuesSupersededByRecall(const CSnapshot& snapshot);
-  // Hands each device of the snapshot its image (SnapshotManagement.cpp).
-  void ApplyImages(const CSnapshot& snapshot);
+  // Hands each device of the snapshot its image (SnapshotManagement.cpp); the units of the
+  // devices passed by, away online, are appended to passedBy.
+  void ApplyImages(const CSnapshot& snapshot, std::vector<std::string>& passedBy);
   // Indexes the devices by UUID afresh; the lock is held.
   void IndexDevicesByUuid() const;
   // A message about the whole system (no device) to the main frame.

@@ -111,6 +111,9 @@ void RefreshLcd(CNerexSeriesDevice& d) {
   if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->SetLcdText(text);
 }
 
+// True when the read-out found that the unit does not hold the preset manager's row.
+bool BeyondUnit(const CNerexSeriesDevice& d, int row) { return !d.RowBeyondUnitRefusal(row).empty(); }
+
 void RefreshAll(CNerexSeriesDevice& d) {
   if (CControlPanel* panel = d.GetControlPanel()) panel->UpdateAllControls();
   d.NotifyAllParameters();
@@ -217,7 +220,7 @@ void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 
 void LcdRecall(CNerexSeriesDevice& d) {
   const int n = int(d.GetSelectedPreset());
-  if (!Stored(d, n)) return;
+  if (!Stored(d, n) || BeyondUnit(d, n - 1)) return;
   constexpr std::uint32_t kRecalled = kSectionInputs | kSectionOutputs;
   QueueRecall(d, std::uint32_t(n), kRecalled);
   {
@@ -234,7 +237,8 @@ void LcdRecall(CNerexSeriesDevice& d) {
 
 void LcdStep(CNerexSeriesDevice& d, bool next) {
   const int n = int(d.GetSelectedPreset());
-  const int count = int(d.GetPresets().size());
+  // The display steps through the memories the unit holds, as far as the read-out has found.
+  const int count = int(std::min(d.GetPresets().size(), d.GetUnitPresetCount()));
   int found = 0;
   if (next) {
     for (int k = n + 1; k <= count && !found; ++k) found = Stored(d, k) ? k : 0;
@@ -254,7 +258,8 @@ constexpr std::array<std::uint32_t, 4> kStoreOrder{kSectionInputs, kSectionGeq, 
 
 void DialogStore(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int n = MemoryOf(d, a);
-  if (n == 0) return;
+  // A memory the unit does not hold would be kept in the file alone (the manager says so).
+  if (n == 0 || BeyondUnit(d, a.row)) return;
   const std::uint32_t ticked = a.storeMask & kSectionAll;
   // A store of no section would empty the memory here while the unit keeps it.
   if (ticked == 0) return;
@@ -293,7 +298,8 @@ bool RoutingDiffers(const CNerexSeriesDevice& d, const CNerexSeriesMemory& m) {
 
 void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int r = a.row;
-  if (r < 0) return;
+  // Recalled from a memory the unit does not hold, the image would change and the unit not.
+  if (r < 0 || BeyondUnit(d, r)) return;
   const int count = int(d.GetPresets().size());
   if (r < count) {
     const int n = r + 1;
@@ -339,7 +345,7 @@ void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 
 void DialogName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int n = MemoryOf(d, a);
-  if (!Stored(d, n)) return;
+  if (!Stored(d, n) || BeyondUnit(d, a.row)) return;
   std::string name = PresetNameBytes(a.name);
   {
     CSingleLock lock(d.SettingsLock());
@@ -363,6 +369,31 @@ void DialogClear(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 }  // namespace
 
 void CNerexSeriesDevice::PostStatusEvent(int code) { Post(FrameMsg::kStatusEvent, code); }
+
+std::size_t CNerexSeriesDevice::GetUnitPresetCount() const {
+  CSingleLock lock(SettingsLock());
+  return m_unitPresets;
+}
+
+std::size_t CNerexSeriesDevice::GetUnitXoverCount() const {
+  CSingleLock lock(SettingsLock());
+  return m_unitXovers;
+}
+
+std::string CNerexSeriesDevice::RowBeyondUnitRefusal(int row) const {
+  if (row < 0) return std::string();
+  CSingleLock lock(SettingsLock());
+  const std::size_t presets = m_presets.size();
+  if (std::size_t(row) < presets) {
+    if (std::size_t(row) < m_unitPresets) return std::string();
+    return FormatText("The unit holds %zu preset %s - it has no memory %d", m_unitPresets,
+                      m_unitPresets == 1 ? "memory" : "memories", row + 1);
+  }
+  const std::size_t xover = std::size_t(row) - presets;
+  if (xover >= m_xoverPresets.size() || xover < m_unitXovers) return std::string();
+  return FormatText("The unit holds %zu crossover preset%s - it has no crossover preset %zu", m_unitXovers,
+                    m_unitXovers == 1 ? "" : "s", xover + 1);
+}
 
 std::string PresetNameBytes(const std::string& utf8) {
   std::string out;

@@ -278,6 +278,15 @@ class CNerexSeriesDevice : public CDevice {
   const CNerexMemoryList& GetPresets() const { return m_presets; }
   CNerexMemoryList& GetXoverPresets() { return m_xoverPresets; }
   const CNerexMemoryList& GetXoverPresets() const { return m_xoverPresets; }
+  // The preset memories and crossover presets the unit holds, as the read-out found when the
+  // unit left one unanswered; kAnyMemoryCount until then (and after Reinitialise). Any thread.
+  std::size_t GetUnitPresetCount() const;
+  std::size_t GetUnitXoverCount() const;
+  // Why the preset manager's row (numbered as CNerexPresetAnswer::row) names a memory that the
+  // unit does not hold, as the read-out found: "The unit holds 20 preset memories - it has no
+  // memory 30"; empty when it may hold it. A store, recall or rename there is refused. Any
+  // thread.
+  std::string RowBeyondUnitRefusal(int row) const;
   NerexGeneralSettings& GetGeneralSettings() { return m_general; }
   const NerexGeneralSettings& GetGeneralSettings() const { return m_general; }
   std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() { return m_timedPresets; }

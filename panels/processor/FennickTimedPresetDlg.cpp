@@ -39,7 +39,7 @@ QDate NextDate(int month, int day, const QDate& today) {
 
 CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, const QString& caption,
                                                TimedPresetEntry* entries, const CNerexMemoryList& memories)
-    : CBitmapDialogEx(parent, caption), m_entries(entries), m_memoryCount(int(memories.size())), m_offset(x, y) {
+    : CBitmapDialogEx(parent, caption), m_entries(entries), m_offset(x, y) {
   for (std::size_t k = 0; k < memories.size(); ++k)
     if (memories[k] && memories[k]->HoldsAnySection())
       m_stored.emplace_back(int(k + 1), QStringLiteral("%1. %2").arg(k + 1).arg(QString::fromUtf8(memories[k]->name)));
@@ -110,9 +110,12 @@ CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, co
 void CFennickTimedPresetDlg::FillRow(int i) {
   Row& row = m_rows[std::size_t(i)];
   const TimedPresetEntry& e = m_entries[i];
-  // An entry may recall a memory that is not stored (read from a unit or a file): the row
-  // offers it too, as "n. --", so that it shows the entry's own preset.
-  if (e.preset >= 1 && e.preset <= m_memoryCount && row.preset->findData(int(e.preset)) < 0) {
+  // An entry may recall a memory that is not stored, or a number beyond the memories the device
+  // keeps (read from a unit or a file): the row offers it too, as "n. --", so that it shows the
+  // entry's own preset and keeps it when only the time or the days change. A switched-off entry
+  // of memory 0 is one never set (a new table is all 0): it starts at the first stored memory.
+  const bool neverSet = e.mode == 0 && e.preset == 0;
+  if (!neverSet && row.preset->findData(int(e.preset)) < 0) {
     int at = 0;
     while (at < row.preset->count() && row.preset->itemData(at).toInt() < e.preset) ++at;
     row.preset->insertItem(at, QStringLiteral("%1. --").arg(e.preset), int(e.preset));

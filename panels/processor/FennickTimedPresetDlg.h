@@ -25,7 +25,9 @@ class QTimeEdit;
 class CFennickTimedPresetDlg : public CBitmapDialogEx {
  public:
   // entries: the device's ten entries (kept by the caller); memories: its preset memories, of
-  // which the rows offer the stored ones.
+  // which the rows offer the stored ones, and each row its entry's own memory besides, shown
+  // "n. --" when it is not stored (also a number beyond the memories, as a unit's table may
+  // hold); a switched-off entry of memory 0, never set, shows the first stored one.
   CFennickTimedPresetDlg(QWidget* parent, int x, int y, const QString& caption, TimedPresetEntry* entries,
                          const CNerexMemoryList& memories);
 
@@ -66,7 +68,6 @@ class CFennickTimedPresetDlg : public CBitmapDialogEx {
   void Save();
 
   TimedPresetEntry* m_entries;
-  int m_memoryCount;
   QDate m_today;
   std::array<RowShown, kNerexTimedPresets> m_shown{};
   std::vector<std::pair<int, QString>> m_stored;  // memory number, "%d. name"

@@ -26,6 +26,14 @@ QString RowText(int number, const CNerexSeriesMemory& m) {
   return QStringLiteral("%1. %2").arg(number).arg(QString::fromUtf8(m.name));
 }
 
+// A row the unit does not hold: its text marked, drawn grey, not renamed in place.
+void MarkBeyondUnit(QListWidgetItem& item, const QString& refusal) {
+  item.setText(item.text() + QStringLiteral("  (not on the unit)"));
+  item.setForeground(QColor(128, 128, 128));
+  item.setToolTip(refusal);
+  item.setFlags(item.flags() & ~Qt::ItemIsEditable);
+}
+
 }  // namespace
 
 CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice* device, int x, int y,
@@ -84,6 +92,11 @@ CNerexSeriesPresetDlg::CNerexSeriesPresetDlg(QWidget* parent, CNerexSeriesDevice
   connect(m_list, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
   for (QCheckBox* box : m_storeBoxes) connect(box, &QCheckBox::toggled, this, [this] { UpdateButtons(); });
   connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { OnRenamed(item); });
+  // A row the unit does not hold opens no editor: the double click says why.
+  connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    if (const std::string refusal = m_device->RowBeyondUnitRefusal(m_list->row(item)); !refusal.empty())
+      ShowWarning(QString::fromStdString(refusal));
+  });
   connect(m_store, &QPushButton::clicked, this, [this] { Raise(497); });
   connect(m_recall, &QPushButton::clicked, this, [this] { Raise(498); });
   connect(m_clear, &QPushButton::clicked, this, [this] { Raise(500); });
@@ -103,6 +116,10 @@ void CNerexSeriesPresetDlg::Refill() {
     const CNerexMemoryList& xovers = m_device->GetXoverPresets();
     for (std::size_t k = 0; k < xovers.size(); ++k)
       new QListWidgetItem(QStringLiteral("X%1. %2").arg(k + 1).arg(QString::fromUtf8(xovers[k]->name)), m_list);
+    // The rows beyond the memories the read-out found the unit to hold.
+    for (int row = 0; row < m_list->count(); ++row)
+      if (const std::string refusal = m_device->RowBeyondUnitRefusal(row); !refusal.empty())
+        MarkBeyondUnit(*m_list->item(row), QString::fromStdString(refusal));
   }
   m_list->setCurrentRow(selected < m_list->count() ? selected : -1);
   m_filling = false;
@@ -149,6 +166,16 @@ void CNerexSeriesPresetDlg::Raise(int id) {
     Refill();
     ShowWarning(QString::fromLatin1(kNotConnectedRefusal));
     return;
+  }
+  // Nor a store, recall or rename of a memory the unit does not hold, as the read-out found
+  // (it may have found so while the manager was open): the row is marked and the manager says
+  // so. A clear is taken: it empties the file's memory, which the unit has none of.
+  if (id != 500) {
+    if (const std::string refusal = m_device->RowBeyondUnitRefusal(GetSelectedRow()); !refusal.empty()) {
+      Refill();
+      ShowWarning(QString::fromStdString(refusal));
+      return;
+    }
   }
   CNerexPresetAnswer answer;
   answer.row = GetSelectedRow();

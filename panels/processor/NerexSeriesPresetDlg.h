@@ -2,7 +2,9 @@
 // empty) and then the crossover presets, with Store, Recall and Clear by section. Its buttons
 // and renames in the list are a person's changes of the device (ids 497 to 500), handed in
 // with the selected row, the section boxes and the name as their answer, once the change's
-// confirmation is asked. While the unit is away online each says why instead.
+// confirmation is asked. While the unit is away online each says why instead; so do a store,
+// a recall and a rename of a row beyond the memories that the read-out found the unit to hold,
+// which the list marks "(not on the unit)".
 #pragma once
 
 #include <QString>

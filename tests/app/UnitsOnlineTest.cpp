@@ -43,6 +43,7 @@
 #include "ui/DeviceView.h"
 #include "ui/OutputWnd.h"
 #include "ui/dialogs/LinkManagerDlg.h"
+#include "widgets/ErrorTip.h"
 #include "core/protocol/SevenBit.h"
 #include "tests/support/ModelChanges.h"
 
@@ -350,7 +351,7 @@ TEST_F(UnitsOnlineTest, ValuesAUnitReportsDoNotSpreadOverLinksButAPersonsChangeD
 // Widgets of a custom panel bound to a unit that goes away take no change until it is back: the
 // fader (Nerex48 Input A gain), the knob (amplifier channel 1 gain) and the Modify Parameter
 // button (box channel 1 mute) show the parameter inactive and what the unit holds, the file
-// keeps it; once the units are back a change reaches them again.
+// keeps it, and a press says why; once the units are back a change reaches them again.
 TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHolds) {
   StartUnits();
   MakeFile();
@@ -411,6 +412,10 @@ TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHo
   for (const auto& b : bindings) EXPECT_EQ(b.widget->GetParameterInfo().inactive, 1) << b.id;
   act();
   expectHeld("while away");
+  // A press says why under the widget: the button's came last.
+  const CErrorTip* tip = view->GetRefusalTip();
+  ASSERT_NE(tip, nullptr) << "refused without a word";
+  EXPECT_EQ(tip->Message().toStdString(), kNotConnectedRefusal);
 
   for (CSimSwitchedUnit* unit : {p4Switch, a2Switch, boxSwitch}) unit->SetSilent(false);
   ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
@@ -445,11 +450,17 @@ TEST_F(UnitsOnlineTest, ThePaneFollowsTheChosenDeviceAsItsUnitGoesAndComesBack) 
 }
 
 // A snapshot recalled while one of its units is away reaches the others; the one away keeps
-// what its unit holds, in the file too, and the log names it.
+// what its unit holds, in the file too, and the log names it, and so does the place the recall
+// was made: a panel's snapshot button, or the snapshot combo.
 TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLogged) {
   StartUnits();
   MakeFile();
   CSystem& system = frame->GetSystem();
+  auto* panel = new CCPData(&system);
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
+  button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
+  panel->m_widgets.push_back(button);
+  system.AppendCustomPanel(panel);
   GoOnlineAndReadOut();
   for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
   CSnapshot* snapshot = system.AddSnapshot("S-10");
@@ -458,14 +469,28 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
 
   p4Switch->SetSilent(true);
   ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected(); }, 60000));
-  // As a panel's snapshot button asks the frame.
-  frame->Post(CPostedMessage{FrameMsg::kRecallSnapshot, 0, 0, 0, snapshot->GetUuid().ToString()});
+  button->m_snapshotId = snapshot->GetUuid();
+  frame->OpenCustomPanel(panel);
+  auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
+  ASSERT_NE(view, nullptr);
+  view->OnLButtonDown(MK_LBUTTON, CPoint{50, 30});
+  view->OnLButtonUp(0, CPoint{50, 30});
   ProcessEvents();
   EXPECT_EQ(system.GetCurrentSnapshot(), 0);
   EXPECT_TRUE(WaitFor([&] { return GainA(*p3) == -100; }));
   EXPECT_EQ(GainA(*d3), -100);
   EXPECT_EQ(GainA(*d4), -200);
-  EXPECT_TRUE(WaitFor([&] { return LogHas("Snapshot \"S-10\" not recalled on Nerex48 Sim Processor ID: 4 (not connected)"); }));
+  const std::string missed = "Snapshot \"S-10\" not recalled on Nerex48 Sim Processor ID: 4 (not connected)";
+  EXPECT_TRUE(WaitFor([&] { return LogHas(missed); }));
+  ASSERT_NE(view->GetRefusalTip(), nullptr) << "the button said nothing";
+  EXPECT_EQ(view->GetRefusalTip()->Message().toStdString(), missed);
+  EXPECT_EQ(frame->GetSnapshotTip(), nullptr);
+  // Recalled from the combo, the combo says it.
+  frame->GetSnapshotCombo().setCurrentIndex(0);
+  frame->RunCommand(Cmd::kSnapshotCombo);
+  ASSERT_NE(frame->GetSnapshotTip(), nullptr) << "the combo said nothing";
+  EXPECT_TRUE(frame->GetSnapshotTip()->isVisible());
+  EXPECT_EQ(frame->GetSnapshotTip()->Message().toStdString(), missed);
 
   p4Switch->SetSilent(false);
   ASSERT_TRUE(WaitFor([&] { return d4->IsConnected(); }, 60000));

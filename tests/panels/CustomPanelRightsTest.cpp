@@ -3,6 +3,8 @@
 // the device names for that parameter ("Can Use Device Controls"; "Can Edit Device Properties"
 // for a name), whether dragged, clicked or typed in, and an edit opened before the user changed
 // ends without a change. The frames that leave are handed to the simulated units.
+#include <QPainter>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +19,11 @@
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "tests/panels/RightsFixture.h"
+#include "core/model/Snapshot.h"
+#include "core/support/SystemMessages.h"
+#include "tests/support/RecordingUi.h"
 #include "ui/CustomControlPanelWnd.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -58,6 +64,38 @@ class CustomPanelRig : public RightsFixture {
   static QPoint Centre(const CCustomControlObject* widget) {
     const CRect r = widget->m_rect;
     return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  // How far the widget's drawing stands from the panel's colour, on average over the pixels of
+  // its rectangle that it covers (0 when it covers none), drawn afresh.
+  double Ink(const CCustomControlObject* w) {
+    view->RebuildDisplay();
+    const CImage& drawn = *view->GetBackBuffer();
+    const CColour panel = drawn.GetPixel(drawn.Width() - 1, drawn.Height() - 1);
+    double sum = 0.0;
+    int covered = 0;
+    for (int y = w->m_rect.top; y < w->m_rect.bottom; ++y) {
+      for (int x = w->m_rect.left; x < w->m_rect.right; ++x) {
+        const CColour c = drawn.GetPixel(x, y);
+        const int distance = std::abs(c.R() - panel.R()) + std::abs(c.G() - panel.G()) + std::abs(c.B() - panel.B());
+        if (distance == 0) continue;
+        sum += distance;
+        ++covered;
+      }
+    }
+    return covered ? sum / covered : 0.0;
+  }
+  // The window with the tip laid over it, kept as a picture when ORVAK_TEST_PICTURES names a
+  // folder.
+  void SaveShot(const CErrorTip* tip, const std::string& name) {
+    const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES");
+    if (folder.isEmpty()) return;
+    QImage shot(view->size(), QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    view->render(&painter);
+    if (tip) const_cast<CErrorTip*>(tip)->render(&painter, view->mapFromGlobal(tip->pos()));
+    painter.end();
+    shot.save(folder + "/" + QString::fromStdString(name) + ".png");
   }
   // Double-clicks the text widget, types the text and ends with Enter (when a box opened).
   void EditText(const CCustomControlObject* widget, const QString& text) {
@@ -191,20 +229,79 @@ class CustomPanelRightsTest : public CustomPanelRig, public ::testing::WithParam
 
 }  // namespace
 
+// A user without the rights sees the widget under the device panels' dark shade, and a press
+// says why under it, in the words of the right withheld.
 TEST_P(CustomPanelRightsTest, TheWidgetChangesItsUnitOnlyForAUserWhoHoldsTheRightsOfItsParameter) {
   const WidgetRun& run = GetParam();
   const WidgetCase& c = *run.widget;
   widget = c.place(*this);
   Open();
   if (c.before) c.before(*this);
+  const double lit = Ink(widget);
   BecomeGuest(run.withheld ? c.needed : kEveryRight & ~c.needed);
+  const double shown = Ink(widget);
   ExpectAChangeOnlyWithTheRight(*bound, run.withheld, [&] { c.act(*this); }, [&] { return c.holds(*this); });
+  const CErrorTip* tip = view->GetRefusalTip();
   if (run.withheld) {
     EXPECT_EQ(view->GetTextEditorBox(), nullptr);
+    if (lit > 0.0) {  // an empty name draws nothing to shade
+      EXPECT_LT(shown, lit * 0.7) << "drawn as a widget the user may use";
+    }
+    ASSERT_NE(tip, nullptr) << "refused without a word";
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->Message().toStdString(), NoRightRefusal(c.needed));
+    const QPoint corner = view->mapFromGlobal(tip->pos());  // across the widget, under or above it
+    EXPECT_LE(corner.x(), widget->m_rect.left);
+    EXPECT_GE(corner.x() + tip->width(), widget->m_rect.right);
+    SaveShot(tip, std::string("custom-restricted-") + c.name);
+  } else {
+    EXPECT_EQ(shown, lit);
+    EXPECT_EQ(tip, nullptr);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CustomPanelRightsTest, ::testing::ValuesIn(WidgetRuns()),
                          [](const ::testing::TestParamInfo<WidgetRun>& info) {
                            return std::string(info.param.widget->name) + (info.param.withheld ? "_Withheld" : "_Held");
+                         });
+
+// A button that recalls a snapshot, for a user without "Can Recall Snapshots": drawn darkened,
+// and a press says why and asks the frame for no recall; for a user with that right alone, a
+// press asks for the recall.
+class SnapshotButtonRightsTest : public CustomPanelRig, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SnapshotButtonRightsTest, APressAsksForTheRecallOnlyWithTheRight) {
+  const bool withheld = GetParam();
+  CRecordingUi ui;
+  system.SetUiServices(&ui);
+  auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
+  button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot | kButtonFill;
+  button->m_text = "Show";
+  button->m_snapshotId = system.AddSnapshot("Show")->GetUuid();
+  data->m_widgets.push_back(button);
+  Open();
+  const double lit = Ink(button);
+  const std::uint64_t snapshots = kRestrictRecallSnapshots;
+  BecomeGuest(withheld ? snapshots : kEveryRight & ~snapshots);
+  const double shown = Ink(button);
+  Click(*view, Centre(button));
+  const CErrorTip* tip = view->GetRefusalTip();
+  EXPECT_EQ(ui.Count(FrameMsg::kRecallSnapshot), withheld ? 0u : 1u);
+  if (withheld) {
+    EXPECT_LT(shown, lit * 0.7) << "drawn as a button the user may press";
+    ASSERT_NE(tip, nullptr) << "refused without a word";
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->Message().toStdString(), "The current user cannot recall snapshots");
+    SaveShot(tip, "custom-restricted-SnapshotButton");
+  } else {
+    EXPECT_EQ(shown, lit);
+    EXPECT_EQ(tip, nullptr);
+  }
+  view.reset();
+  system.SetUiServices(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rights, SnapshotButtonRightsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Withheld" : "Held");
                          });

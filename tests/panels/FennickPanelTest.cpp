@@ -632,9 +632,10 @@ class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithP
 }  // namespace
 
 // Entries as a unit or a file may hold them: a one-shot for 5 January, one for 29 February, a
-// weekly entry of a memory that is not stored, switched-off rows with old bytes. OK without a
-// touch sends them as they were; a new time on three rows sends only the new times, each
-// date in the year it falls in and each preset its own.
+// weekly entry of a memory that is not stored, entries of memory 25 (beyond the unit's 20) and
+// memory 0, switched-off rows with old bytes. OK without a touch sends them as they were; a
+// new time on five rows sends only the new times, each date in the year it falls in and each
+// preset its own, shown as its own number.
 TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   CNerexSeriesDevice& d = ReadyOnTheDay();
   std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
@@ -642,10 +643,14 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   entries[1] = {3, 0x20, 0, 0, 8, 0};  // memory 3 is not stored
   entries[2] = {2, 0x80, 2, 29, 9, 0};
   entries[4] = {9, 0, 4, 9, 6, 45};
+  entries[6] = {25, 0x7F, 0, 0, 8, 0};
+  entries[7] = {0, 0x7F, 0, 0, 9, 0};
   d.GetTimedPresets() = entries;
 
   dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) {
     EXPECT_EQ(dialog.GetRow(1).preset->currentText(), "3. --");
+    EXPECT_EQ(dialog.GetRow(6).preset->currentText(), "25. --");
+    EXPECT_EQ(dialog.GetRow(7).preset->currentText(), "0. --");
     SaveShotIfAsked(dialog, "fennick-timed-kept");
     dialog.OkButton()->click();
   });
@@ -654,13 +659,14 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   EXPECT_EQ(d.GetTimedPresets(), entries);
   EXPECT_EQ(SentEntries(), entries);
 
-  dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) {
-    for (int row : {0, 1, 2}) dialog.GetRow(row).time->setTime(dialog.GetRow(row).time->time().addSecs(60));
+  const std::vector<int> timed{0, 1, 2, 6, 7};
+  dialogs.Next<CFennickTimedPresetDlg>([&](CFennickTimedPresetDlg& dialog) {
+    for (int row : timed) dialog.GetRow(row).time->setTime(dialog.GetRow(row).time->time().addSecs(60));
     dialog.OkButton()->click();
   });
   Click(*panel, *panel->GetActionButton(426));
   ASSERT_EQ(dialogs.answered, 2);
-  for (int row : {0, 1, 2}) ++entries[std::size_t(row)].minute;
+  for (int row : timed) ++entries[std::size_t(row)].minute;
   EXPECT_EQ(d.GetTimedPresets(), entries);
   EXPECT_EQ(SentEntries(), entries);
 }

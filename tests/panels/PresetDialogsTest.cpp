@@ -17,8 +17,12 @@
 #include "core/model/Confirm.h"
 #include "core/system/System.h"
 #include "core/model/Device.h"
+#include "devices/processor/NerexMessages.h"
+#include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexParamIds.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "platform/SerialPortMemory.h"
+#include "tests/support/ProcessorBus.h"
 #include "tests/support/RecordingUi.h"
 #include <QRadioButton>
 #include <QTimeEdit>
@@ -277,6 +281,72 @@ TEST(NerexSeriesPresetDlg, WithTheUnitAwayEachActionSaysWhyAndAsksNothing) {
   EXPECT_EQ(dialog.List()->item(1)->text(), "2. Two");
   EXPECT_EQ(device->GetQueueSize(), 0u);
   system.GetComms().SetOnline(false);
+}
+
+// The read-out found that the Nerex24 holds 20 memories where the file has 40 (memory 30 stored
+// in the file alone): the manager marks rows 21 to 40, and a store, a recall or a rename there
+// says why, asks nothing and queues nothing, and the file's memory stays as it was; a store in
+// memory 5 reaches the unit.
+TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedInWords) {
+  CCountedYes yes;
+  CProcessorBus bus;
+  bus.Frame().SetConfirmPrompt(&yes);
+  bus.System().SetUiServices(&bus.Frame());
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex24, 3);
+  unit->SetPresetCount(20);
+  ASSERT_TRUE(bus.Open());
+  CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
+  {
+    CSingleLock lock(d->SettingsLock());
+    ResizePresetList(d->GetPresets(), 40);
+    d->GetPresets()[29]->sectionFlags = kSectionInputs;
+    d->GetPresets()[29]->name = "File only";
+  }
+  ASSERT_TRUE(bus.RunUntil([&] { return d->IsConnected() && d->AllBlocksReceived(); }));
+  ASSERT_EQ(d->GetUnitPresetCount(), 20u);
+
+  CNerexSeriesPresetDlg dialog(nullptr, d, 268, 10, QStringLiteral("Presets"));
+  std::vector<QString> messages;
+  dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+  dialog.show();
+  EXPECT_EQ(dialog.List()->item(19)->text(), "20. --");
+  EXPECT_EQ(dialog.List()->item(20)->text(), "21. --  (not on the unit)");
+  EXPECT_EQ(dialog.List()->item(29)->text(), "30. File only  (not on the unit)");
+  EXPECT_FALSE(dialog.List()->item(29)->flags() & Qt::ItemIsEditable);
+  dialog.List()->scrollToItem(dialog.List()->item(29));
+  SaveShotIfAsked(dialog, "nerex-presets-beyond-unit");
+
+  const QString words = QStringLiteral("The unit holds 20 preset memories - it has no memory 30");
+  dialog.List()->setCurrentRow(29);
+  dialog.StoreButton()->click();
+  dialog.RecallButton()->click();
+  dialog.List()->item(29)->setText(QStringLiteral("30. Evening"));  // as an editor would end
+  EXPECT_EQ(messages, std::vector<QString>(3, words));
+  EXPECT_EQ(yes.asked, 0);
+  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_EQ(d->GetPresets()[29]->name, "File only");
+  EXPECT_EQ(dialog.List()->item(29)->text(), "30. File only  (not on the unit)");
+
+  dialog.List()->setCurrentRow(4);
+  dialog.StoreButton()->click();
+  EXPECT_EQ(messages.size(), 3u);
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->Preset(5).HoldsAnySection() && d->GetQueueSize() == 0; }));
+
+  // Handed in past the manager, a store in memory 30 changes and queues nothing either; the
+  // preset display steps from memory 5 to memory 5, over memory 30.
+  CNerexPresetAnswer past;
+  past.row = 29;
+  past.storeMask = kSectionInputs | kSectionOutputs;
+  past.confirmed = true;
+  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
+  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_EQ(d->GetPresets()[29]->sectionFlags, std::uint32_t(kSectionInputs));
+  d->SetSelectedPreset(5);
+  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
+  EXPECT_EQ(d->GetSelectedPreset(), 5u);
+  EXPECT_TRUE(unit->WritesOf(27).empty());
+  for (const SimBytes& write : unit->WritesOf(26)) EXPECT_EQ(GetMemoryNumber(write.data() + 7), 5u);
 }
 
 // A preset name is sent one 7-bit byte a character, at most 16: a name that would not reach
