@@ -813,7 +813,7 @@ TEST_P(KeptCopyHistoryTest, EnterOnEachCopyLeavesTheNewestWholeSystemAndLosesNon
 INSTANTIATE_TEST_SUITE_P(
     Histories, KeptCopyHistoryTest,
     ::testing::Values(
-        // The finding's two cuts: the newer copy holds the first cut's torn bytes.
+        // Two cuts: the newer copy holds the first cut's torn bytes.
         HistoryCase{"TwoSavesCutShort", false, true, {"Keep", "Put Back"}, 0, 2},
         // Both copies whole: the newer one goes back, the older stays kept.
         HistoryCase{"TwoSavesCutShortAWholeWriteBetween", true, true, {"Put Back", "Keep"}, 1, 2},
