@@ -84,10 +84,11 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // the earlier bytes, is offered to be put back and opened again.
   bool OpenFilePath(const std::string& path);
   // Each copy of a file's earlier bytes that a save cut short kept (platform/AtomicFile.h), of
-  // every file or of the file at path, offered with what its file is now (gone, not opening,
-  // or whole and saved since): the user puts it back over the file, saves it under another
-  // name, deletes it, or keeps it to be asked again at the next start (saves of its file leave
-  // it meanwhile). True when one was put back.
+  // every file or of the file at path, the copies of one file together and newest first, each
+  // offered with what its file is now (gone, not opening, or written since): the user puts it
+  // back over the file (what the file held is kept as a copy of its own), saves it under
+  // another name, deletes it, or keeps it to be asked again at the next start (saves of its
+  // file leave it meanwhile). True when one was put back.
   bool OfferKeptCopies(const std::string& path = {});
   // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
   // when the save did not happen.
@@ -294,8 +295,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // False, with a message, when path names no file that can be read.
   bool CheckFileReadable(const std::string& path);
   // The question about one kept copy; opens tells whether its file opens (looked at when not
-  // given), untilSaved that Keep lasts until the file is next saved. True when it was put back.
-  bool OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved);
+  // given), untilSaved that Keep lasts until the file is next saved; place and count, where the
+  // copy stands among those of its file, newest first. True when it was put back.
+  bool OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved, std::size_t place = 1,
+                     std::size_t count = 1);
   // The save dialog for a system file, starting at initialName: a name given back without an
   // extension becomes the ".ovd" file, asked about before one of that name is replaced (No asks
   // for a name again). False when no name was given.

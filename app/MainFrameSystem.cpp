@@ -30,6 +30,7 @@
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "panels/framework/ControlPanelWnd.h"
+#include "platform/Archive.h"
 #include "platform/AtomicFile.h"
 #include "platform/File.h"
 #include "platform/TextFormat.h"
@@ -312,12 +313,41 @@ bool SystemFileOpens(const std::string& path) {
   return probe.OpenFile(path);
 }
 
+// Whether a file is judged as a system file, by its name: the other files that saves keep
+// copies of (the image library, presets, the log) are not read to judge them.
+bool IsSystemFileName(const std::string& path) {
+  const std::string name = FileNameOf(path);
+  const std::size_t n = std::strlen(kExtension) + 1;
+  if (name.size() <= n || name[name.size() - n] != '.') return false;
+  return QString::fromStdString(name.substr(name.size() - n + 1)).compare(kExtension, Qt::CaseInsensitive) == 0;
+}
+
+// Whether the earlier bytes a kept copy holds open as a system, read as they stand now.
+bool KeptCopyOpens(const CKeptCopy& kept) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadKeptCopyBytes(kept, bytes)) return false;
+  CSystem probe;
+  CArchive ar(std::move(bytes));
+  return probe.Serialize(ar);
+}
+
 // The question about a kept copy: its words, its buttons, and which of them Enter presses.
 struct CKeptCopyQuestion {
   enum class Choice { PutBack, SaveAs, Delete, Keep };
   std::string text;
   std::vector<Choice> choices;
   Choice byDefault = Choice::Keep;
+};
+
+// What is known of a copy and its file as it is asked about.
+struct CKeptCopyFacts {
+  bool opens = false;         // the file opens (a file of another kind counts as one that does not)
+  bool systemFile = false;    // the file is judged as a system file
+  bool writtenSince = false;  // the file was written after the copy's save, cut short, stopped
+  bool putBackFits = false;   // the file is a system file that does not open, or the save's own leftover
+  bool copyOpens = true;      // the copy's earlier bytes open (looked at only where Put Back fits)
+  std::size_t place = 1;      // among the copies of its file, newest first
+  std::size_t count = 1;
 };
 
 // What a damaged copy is, and why it is not put back.
@@ -332,6 +362,14 @@ std::string DamageText(const CKeptCopy& kept) {
              "\nis damaged at its start, where it names its file: that no longer matches its check word, so it "
              "is not put back. It names " +
              named + "; the earlier bytes it holds are whole.";
+    case EKeptCopyDamage::Name: {
+      std::error_code ec;
+      const bool folderThere = std::filesystem::is_directory(std::filesystem::path(kept.file).parent_path(), ec);
+      return "A copy that an earlier version of the program kept in\n" + kept.copy + "\nnames the file " + named +
+             (folderThere ? ", which is not the file its own name gives" : ", in a folder that is not there") +
+             ". No check word covers that name in a copy of an earlier version, so it may be damaged, and the copy "
+             "is not put back; the earlier bytes it holds are whole.";
+    }
     case EKeptCopyDamage::Unreadable:
       return "A copy that a save which did not finish kept in\n" + kept.copy +
              "\nis damaged at its start: neither the file it names (" + named +
@@ -346,23 +384,30 @@ std::string DamageText(const CKeptCopy& kept) {
   return {};
 }
 
-// Tells the state of the copy, of the save that left it and of its file, and offers what fits:
-// a copy is put back over a file that does not open and over one whose save was cut short
-// (Enter does that: the file may hold part of that save), and over one saved whole since only
-// when asked for (Enter keeps both); a damaged copy is never put back, and none where its
-// file's folder is gone. opens: whether the file opens. untilSaved: Keep leaves the copy until
-// the file is next saved, else until the next start.
-CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool untilSaved) {
+// Tells the state of the copy, of the save that left it and of its file, and offers what fits.
+// Enter puts the copy back only where its earlier bytes open (or are not judged) and the file
+// is a system file that does not open, or is what the copy's own save left when it was cut
+// short (the file may hold part of that save); never over a file that opens and was written
+// after that save stopped, nor from a copy that does not open. A damaged copy is never put
+// back, and none where its file's folder is gone. untilSaved: Keep leaves the copy until the
+// file is next saved, else until the next start.
+CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, const CKeptCopyFacts& facts, bool untilSaved) {
   using Choice = CKeptCopyQuestion::Choice;
+  const bool opens = facts.opens;
   const bool damaged = kept.damage != EKeptCopyDamage::None;
   const std::string folder = kept.file.substr(0, kept.file.find_last_of('/'));
   const bool folderGone = !damaged && !kept.fileChangedAt && !QFileInfo(QString::fromStdString(folder)).isDir();
-  const std::string keptIn = "\n\nThe file as it was before that save is kept in\n" + kept.copy + "\n(copied at " +
-                             LocalTimeText(kept.keptAt) + ").";
+  const bool replaced = kept.save == EKeptCopySave::Replaced;
+  std::string keptIn = "\n\nThe file as it was before that " + std::string(replaced ? "Put Back" : "save") +
+                       " is kept in\n" + kept.copy + "\n(copied at " + LocalTimeText(kept.keptAt) + ").";
+  if (!damaged && !facts.copyOpens) keptIn += " The kept file does not open.";
+  if (facts.count > 1)
+    keptIn += FormatText("\nIt is copy %zu of %zu kept of this file, offered newest first.", facts.place, facts.count);
   const std::string written = kept.fileChangedAt ? LocalTimeText(*kept.fileChangedAt) : std::string();
   const std::string doesNotOpen = opens ? "" : " It does not open now.";
+  const std::string opensNow = opens ? "opens" : "does not open now";
   CKeptCopyQuestion q;
-  q.byDefault = opens ? Choice::Keep : Choice::PutBack;
+  q.byDefault = facts.putBackFits && facts.copyOpens ? Choice::PutBack : Choice::Keep;
   if (damaged) {
     q.text = DamageText(kept);
     q.byDefault = Choice::Keep;
@@ -371,13 +416,17 @@ CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool until
              " is no longer there to put the file back in." + keptIn;
     q.byDefault = Choice::SaveAs;
   } else if (!kept.fileChangedAt) {
-    q.text = "A save of " + kept.file + " did not finish, and the file is no longer there." + keptIn;
+    q.text = (replaced ? "A kept copy was put back over " + kept.file + ", which is no longer there."
+                       : "A save of " + kept.file + " did not finish, and the file is no longer there.") +
+             keptIn;
     q.byDefault = Choice::PutBack;
-  } else if (kept.save == EKeptCopySave::CutShort) {
+  } else if (kept.save == EKeptCopySave::CutShort && !facts.writtenSince) {
     q.text = "A save of " + kept.file + " did not finish: the program stopped while it wrote the file, which " +
              (opens ? "opens, but may hold part of that save's bytes over its earlier ones." : "does not open now.") +
              keptIn;
-    q.byDefault = Choice::PutBack;
+  } else if (kept.save == EKeptCopySave::CutShort) {
+    q.text = "A save of " + kept.file + " did not finish, and the file has been written since that save stopped, "
+             "at " + written + "; it " + opensNow + "." + keptIn;
   } else if (kept.save == EKeptCopySave::SavedOver) {
     q.text = "A save of " + kept.file + " did not finish, but the file has been saved whole since by a save that "
              "did not know of this copy; it was last written at " + written + "." + doesNotOpen + keptIn;
@@ -386,6 +435,14 @@ CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool until
              "the file's earlier bytes." +
              (*kept.fileChangedAt > kept.markedAt ? " The file has been written again since, at " + written + "." : "") +
              doesNotOpen + keptIn;
+  } else if (replaced) {
+    q.text = "A kept copy was put back over " + kept.file + ", and this copy holds what the file held before. The "
+             "file " + opensNow + ", and was last written at " + written + "." + keptIn;
+  } else if (kept.save == EKeptCopySave::MarkDamaged) {
+    // This version's copy: only its mark, which no check word covers, says nothing known.
+    q.text = "A save of " + kept.file + " kept this copy of the file's earlier bytes, but the copy's mark of how "
+             "that save ended is damaged (or a later version's), so whether it wrote the file whole is not known. "
+             "The file " + opensNow + ", and was last written at " + written + "." + keptIn;
   } else if (!opens) {
     q.text = "A save of " + kept.file +
              " did not finish: the program stopped while it wrote the file, which does not open now." + keptIn;
@@ -400,12 +457,15 @@ CKeptCopyQuestion AskAboutKeptCopy(const CKeptCopy& kept, bool opens, bool until
   q.text += "\n\n";
   if (!damaged && !folderGone) {
     q.choices.push_back(Choice::PutBack);
-    q.text += "Put Back writes the kept file over the file; ";
+    q.text += kept.fileChangedAt ? "Put Back writes the kept file over the file and keeps the file as it is now as "
+                                   "another copy; "
+                                 : "Put Back writes the kept file where the file was; ";
   }
   q.choices.insert(q.choices.end(), {Choice::SaveAs, Choice::Delete, Choice::Keep});
   switch (kept.damage) {
     case EKeptCopyDamage::None: q.text += "Save As... puts it back under another name; "; break;
-    case EKeptCopyDamage::Start: q.text += "Save As... puts its earlier bytes back under another name; "; break;
+    case EKeptCopyDamage::Start:
+    case EKeptCopyDamage::Name: q.text += "Save As... puts its earlier bytes back under another name; "; break;
     case EKeptCopyDamage::Form: q.text += "Save As... writes it as it is under another name, to be looked at; "; break;
     default: q.text += "Save As... writes what it holds under another name, to be looked at; "; break;
   }
@@ -424,12 +484,41 @@ const char* ChoiceWords(CKeptCopyQuestion::Choice choice) {
   return "Keep";
 }
 
+// The copies of each file together, newest first; the files by name.
+std::vector<std::vector<CKeptCopy>> CopiesByFile(std::vector<CKeptCopy> found) {
+  std::stable_sort(found.begin(), found.end(), [](const CKeptCopy& a, const CKeptCopy& b) {
+    return a.file != b.file ? a.file < b.file : a.keptAt > b.keptAt;
+  });
+  std::vector<std::vector<CKeptCopy>> files;
+  for (CKeptCopy& kept : found) {
+    if (files.empty() || kept.file.empty() || files.back().front().file.empty() ||
+        !IsSameFile(files.back().front().file, kept.file))
+      files.emplace_back();
+    files.back().push_back(std::move(kept));
+  }
+  for (std::vector<CKeptCopy>& copies : files)
+    std::stable_sort(copies.begin(), copies.end(), [](const CKeptCopy& a, const CKeptCopy& b) { return a.keptAt > b.keptAt; });
+  return files;
+}
+
 }  // namespace
 
-bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved) {
+bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved, std::size_t place,
+                               std::size_t count) {
   using Choice = CKeptCopyQuestion::Choice;
-  if (!opens) opens = kept.fileChangedAt && kept.damage == EKeptCopyDamage::None && SystemFileOpens(kept.file);
-  const CKeptCopyQuestion q = AskAboutKeptCopy(kept, *opens, untilSaved);
+  const bool sound = kept.damage == EKeptCopyDamage::None;
+  CKeptCopyFacts facts;
+  facts.place = place;
+  facts.count = count;
+  facts.systemFile = IsSystemFileName(kept.file);
+  if (!opens) opens = kept.fileChangedAt && sound && facts.systemFile && SystemFileOpens(kept.file);
+  facts.opens = *opens;
+  facts.writtenSince = kept.save == EKeptCopySave::CutShort && kept.fileChangedAt && *kept.fileChangedAt > kept.markedAt;
+  facts.putBackFits = sound && kept.fileChangedAt &&
+                      ((facts.systemFile && !facts.opens) || (kept.save == EKeptCopySave::CutShort && !facts.writtenSince));
+  // The copy is read only where Enter might put it back.
+  if (facts.putBackFits && facts.systemFile) facts.copyOpens = KeptCopyOpens(kept);
+  const CKeptCopyQuestion q = AskAboutKeptCopy(kept, facts, untilSaved);
   std::vector<std::string> buttons;
   for (const Choice choice : q.choices) buttons.emplace_back(ChoiceWords(choice));
   const auto indexOf = [&q](Choice choice) {
@@ -486,28 +575,43 @@ bool CMainFrame::OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens,
   }
 }
 
+
 bool CMainFrame::OfferKeptCopies(const std::string& path) {
   bool putBack = false;
-  for (const CKeptCopy& kept : FindKeptCopies(path)) putBack = OfferKeptCopy(kept, std::nullopt, false) || putBack;
+  for (const std::vector<CKeptCopy>& copies : CopiesByFile(FindKeptCopies(path))) {
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      // Each after the first is looked at again: a Put Back of a newer one changed the file,
+      // and the copy may have gone with nothing lost.
+      const std::optional<CKeptCopy> kept = i == 0 ? copies[0] : FindKeptCopyAt(copies[i].copy);
+      if (kept) putBack = OfferKeptCopy(*kept, std::nullopt, false, i + 1, copies.size()) || putBack;
+    }
+  }
   return putBack;
 }
 
 bool CMainFrame::TellOfKeptCopies(const std::string& path, bool opened, std::vector<CKeptCopy>& told) {
-  for (const CKeptCopy& kept : FindKeptCopies(path)) {
+  std::vector<CKeptCopy> copies;
+  for (std::vector<CKeptCopy>& file : CopiesByFile(FindKeptCopies(path)))
+    copies.insert(copies.end(), file.begin(), file.end());
+  for (std::size_t i = 0; i < copies.size(); ++i) {
+    const CKeptCopy& kept = copies[i];
     if (kept.damage != EKeptCopyDamage::None) {
       // Never put back nor retired by a save: asked about until the person chooses.
-      if (OfferKeptCopy(kept, opened, false)) return true;
+      if (OfferKeptCopy(kept, opened, false, i + 1, copies.size())) return true;
       continue;
     }
-    if (!kept.setAside || !opened) {
+    if (kept.save == EKeptCopySave::Replaced && kept.known && opened) {
+      // Made by a Put Back here, whose question said so: it goes with the file's next save.
+    } else if (!kept.setAside || !opened) {
       // Not asked about yet (made since the start, or by another instance), or wanted now.
-      if (OfferKeptCopy(kept, opened, opened)) return true;  // the rest wait: the file is another now
+      if (OfferKeptCopy(kept, opened, opened, i + 1, copies.size())) return true;  // the rest wait: the file is another now
     } else {
-      const std::string save = kept.save == EKeptCopySave::Finished
-                                   ? "a save that reached the disk (the program stopped before it removed the copy)"
-                                   : "a save that did not finish";
+      const std::string before = kept.save == EKeptCopySave::Finished
+                                     ? "a save that reached the disk (the program stopped before it removed the copy)"
+                                 : kept.save == EKeptCopySave::Replaced ? "a kept copy was put back over it"
+                                                                        : "a save that did not finish";
       Prompts().ShowMessage(ProductName().toStdString(),
-                            "A copy of " + kept.file + " as it was before " + save + " is kept in\n" + kept.copy +
+                            "A copy of " + kept.file + " as it was before " + before + " is kept in\n" + kept.copy +
                                 "\n(copied at " + LocalTimeText(kept.keptAt) +
                                 ").\n\nIt goes when this file is saved again; until then it is offered back at each "
                                 "start.",

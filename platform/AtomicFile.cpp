@@ -441,6 +441,8 @@ bool CAtomicFileWriter::Write(const void* data, std::size_t size, std::string* e
   if (m_failure.empty() && !WriteAllAt(m_fd, static_cast<const std::uint8_t*>(data), size, m_written))
     Fail(Reason("The file could not be written", errno));
   if (m_failure.empty()) {
+    // The copy follows the file's time: written later by anything else, the file is newer.
+    if (m_inPlace) FollowFileTime(m_copyFd, m_fd);
     m_written += size;
     if (m_written - m_writingOut >= kWriteOutBytes) {
       StartWritingOut(m_fd, m_writingOut, m_written);
@@ -460,6 +462,7 @@ bool CAtomicFileWriter::CommitInPlace() {
       Fail(Reason("The file could not be written", errno));
       return false;
     }
+    FollowFileTime(m_copyFd, m_fd);
   }
   Step();
   if (SyncToDisk(m_fd, false) != 0) {

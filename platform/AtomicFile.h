@@ -29,17 +29,18 @@
 // when the file has more than one hard link, or when the new file could not be given its owner
 // and group (another user's file in a shared folder). Open then copies the file's earlier bytes
 // to the kept-copies folder and flushes the copy to the disk before a byte of the file changes;
-// the new bytes go straight over the file as they come, and Commit cuts the file to their length,
-// flushes it, marks the copy finished and removes it. A save that fails puts the earlier bytes
-// back from the copy; one cut short (the process killed, the machine stopped) leaves the copy,
-// which FindKeptCopies finds and PutKeptCopyBack puts back, and which says whether its save
-// reached the disk. Every save that commits, by either road, removes the copies of its file that
-// this program made or told the person of (but those set aside, below): the file is whole
-// again, and newer than they are. A copy of the file that the program does not know of stays,
-// marked, when its own save was cut short, as overtaken by a whole save. A file whose earlier
-// bytes cannot be read or copied is refused before it changes. The save holds a lock on the file
-// from Open to the end: two such saves of one file take turns, and a whole-file read
-// (platform/Archive.h) waits for a save in place to end before it reads.
+// the new bytes go straight over the file as they come (the copy taking the file's modification
+// time after each write, so that a later write by anything else shows), and Commit cuts the
+// file to their length, flushes it, marks the copy finished and removes it. A save that fails
+// puts the earlier bytes back from the copy; one cut short (the process killed, the machine
+// stopped) leaves the copy, which FindKeptCopies finds and PutKeptCopyBack puts back, and which
+// says whether its save reached the disk. Every save that commits, by either road, removes the
+// copies of its file that this program made or told the person of (but those set aside,
+// below): the file is whole again, and newer than they are. A copy of the file that the program
+// does not know of stays, marked, when its own save was cut short, as overtaken by a whole
+// save. A file whose earlier bytes cannot be read or copied is refused before it changes. The
+// save holds a lock on the file from Open to the end: two such saves of one file take turns,
+// and a whole-file read (platform/Archive.h) waits for a save in place to end before it reads.
 //
 // Each step returns false with a reason when it fails, and the writer then takes nothing more.
 // One thread drives it.
@@ -97,16 +98,20 @@ bool SaveFileTail(const std::string& source, std::uint64_t from, const std::stri
 
 // What became of the save that left a kept copy, as the copy tells it.
 enum class EKeptCopySave {
-  Untold,     // the copy does not say (an earlier version made it, or its mark is damaged)
-  CutShort,   // the save stopped before its new bytes were all on the disk: the file may hold part of them
-  Finished,   // the save's new bytes reached the disk; the program stopped before it removed the copy
-  SavedOver,  // cut short, and the file has been saved whole since by a save that did not know of the copy
+  Untold,       // the copy does not say: an earlier version made it
+  MarkDamaged,  // this version's copy whose mark of its save is none this version knows (damaged, or a later version's)
+  CutShort,     // the save stopped before its new bytes were all on the disk: the file may hold part of them
+  Finished,     // the save's new bytes reached the disk; the program stopped before it removed the copy
+  SavedOver,    // cut short, and the file has been saved whole since by a save that did not know of the copy
+  Replaced,     // no save's: the file as it was before another copy was put back over it
 };
 // Why a kept copy may not be put back.
 enum class EKeptCopyDamage {
   None,
   Bytes,       // its earlier bytes no longer match their check word
   Start,       // its start (the name of its file) no longer matches its check word; its earlier bytes are whole
+  Name,        // an earlier version's copy, whose start no check word covers, names a file other than its own
+               // name gives, or one in a folder that is not there; its earlier bytes are whole
   Unreadable,  // its start is damaged, and where its earlier bytes lie cannot be told for sure
   Form,        // a form this version does not read: a later version's, or damaged at its first bytes
 };
@@ -120,8 +125,12 @@ struct CKeptCopy {
   EKeptCopySave save = EKeptCopySave::Untold;
   bool setAside = false;   // kept by the person's choice: saves of its file leave it
   std::int64_t keptAt = 0;    // when the copy was made, ns since the epoch
-  std::int64_t markedAt = 0;  // when the copy last changed: made, or marked finished or overtaken
+  // When the copy last changed: made, or marked finished or overtaken. While its save writes the
+  // file in place, the copy takes the file's modification time after each write: a file last
+  // written later than a copy of a save cut short has been written since that save stopped.
+  std::int64_t markedAt = 0;
   std::optional<std::int64_t> fileChangedAt;  // when the file was last written; none when it is gone
+  bool known = false;      // this program made it or told of it: its next save of the file removes it
 };
 // "<application-data folder>/KeptCopies/": where saves in place keep the earlier bytes.
 std::string GetKeptCopyFolder();
@@ -147,8 +156,12 @@ bool KeptCopyIsThere(const CKeptCopy& kept);
 // copy is then kept as it was.
 //
 // Writes the copy's bytes over its file (in place, or making it when it is gone), flushes them
-// and removes the copy. A damaged copy is refused.
+// and removes the copy. What the file held is kept first, flushed to the disk, as a copy of its
+// own (marked Replaced, known to this program) before a byte of the file changes: no Put Back
+// loses what it writes over. A damaged copy is refused.
 bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error);
+// The copy's earlier bytes, when it is not damaged, read as they stand now; false with a reason.
+bool ReadKeptCopyBytes(const CKeptCopy& kept, std::vector<std::uint8_t>& bytes, std::string* error = nullptr);
 // Saves the copy's earlier bytes, as they stand also when it is damaged (the whole copy when
 // where they lie is not known), as the plain file at destination (through a CAtomicFileWriter),
 // and then removes the copy.

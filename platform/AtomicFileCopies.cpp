@@ -119,12 +119,14 @@ std::uint64_t WordOf(const std::uint8_t* data, std::size_t size) {
 // before the earlier bytes (u64), that of the earlier bytes (u64), and the mark of the copy's
 // save (8 letters): "UNDERWAY" as it is made, "FINISHED" once the save's new bytes are on the
 // disk, "SAVEDOVR" when another save wrote the file whole, not knowing of the copy, after its
-// own save was cut short. The mark alone is outside the check words: it changes after the
-// copy is made.
+// own save was cut short; "REPLACED" for the bytes a Put Back of another copy wrote over. The
+// mark alone is outside the check words: it changes after the copy is made.
 //
 // The first and second forms, which earlier versions made, named "<name>.<letters>.kept":
 // "OVKEPT01" or "OVKEPT02", the path's length (u32), the path, the earlier bytes' length (u64),
-// the earlier bytes, and their check word (u64), taken a byte at a time in the first form.
+// the earlier bytes, and their check word (u64), taken a byte at a time in the first form. No
+// word covers their path: one that disagrees with the copy's own name, which starts with the
+// file's (cut to 100 bytes), or that lies in a folder not there, is taken for a damaged one.
 //
 // Earlier versions look only at names that end in ".kept" and remove each whose start they
 // cannot read, a copy of the third form among them: so it has a name of its own. A copy is made
@@ -149,6 +151,9 @@ constexpr std::uint64_t kEarlierTrailer = 8;
 constexpr char kUnderWay[8] = {'U', 'N', 'D', 'E', 'R', 'W', 'A', 'Y'};
 constexpr char kFinished[8] = {'F', 'I', 'N', 'I', 'S', 'H', 'E', 'D'};
 constexpr char kSavedOver[8] = {'S', 'A', 'V', 'E', 'D', 'O', 'V', 'R'};
+constexpr char kReplaced[8] = {'R', 'E', 'P', 'L', 'A', 'C', 'E', 'D'};
+// The longest part of a file's name that a copy's name takes.
+constexpr std::size_t kNameInCopy = 100;
 // The most of a copy's start that is read at once: the fixed start and the longest path.
 constexpr std::uint64_t kLongestStart = kFixedStart + PATH_MAX + 8;
 
@@ -203,11 +208,26 @@ std::string PathAt(const CCopyEnds& ends, std::uint64_t offset, std::uint64_t pa
   return path.find('\0') == std::string::npos ? path : std::string();
 }
 
+// The third form's mark; one this version does not know is damaged (or a later version's).
 EKeptCopySave SaveOfMark(const std::uint8_t* mark) {
   if (std::memcmp(mark, kUnderWay, 8) == 0) return EKeptCopySave::CutShort;
   if (std::memcmp(mark, kFinished, 8) == 0) return EKeptCopySave::Finished;
   if (std::memcmp(mark, kSavedOver, 8) == 0) return EKeptCopySave::SavedOver;
-  return EKeptCopySave::Untold;
+  if (std::memcmp(mark, kReplaced, 8) == 0) return EKeptCopySave::Replaced;
+  return EKeptCopySave::MarkDamaged;
+}
+
+// Whether the path an earlier form's copy records may be trusted: the copy's own name, the
+// file's name (cut as a copy's name cuts it), a dot, six letters and ".kept", agrees with it, and
+// its folder is there. The third form's path is covered by its start's word instead.
+bool NameAgrees(const std::string& name, const CCopyRead& read) {
+  if (read.form == 3) return true;
+  const std::size_t ending = 1 + kRandomLetters + std::strlen(kEarlierCopyEnd);
+  if (name.size() <= ending || read.file.empty()) return false;
+  const std::string stem = name.substr(0, name.size() - ending);
+  struct stat folder {};
+  return stem == CutName(read.file.substr(NameStart(read.file)), kNameInCopy) &&
+         ::stat(FolderOf(read.file).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
 }
 
 // Reads the copy's start (not its earlier bytes): its form, its file, where the bytes lie, and
@@ -296,16 +316,17 @@ std::vector<CLayout> LayoutsToTry(const CCopyRead& read, const CCopyEnds& ends) 
   return layouts;
 }
 
-// Checks the copy's earlier bytes against their word, and for a copy whose start does not add
-// up or no longer matches its word, finds where its earlier bytes lie by that word: read.damage
-// says what is found. False when the copy cannot be read.
-void CheckCopy(int fd, CCopyRead& read, const CCopyEnds& ends) {
+// Checks the copy named name (in the kept-copies folder) against its words: its earlier bytes,
+// and for an earlier form the path against that name; for a copy whose start does not add up or
+// no longer matches its word, finds where its earlier bytes lie by that word: read.damage says
+// what is found.
+void CheckCopy(int fd, const std::string& name, CCopyRead& read, const CCopyEnds& ends) {
   if (read.startSound) {
     const std::uint64_t wordAt = read.total - (read.form == 3 ? 16 : 8);
     std::uint8_t stored[8];
     const bool sound = ReadAllAt(fd, stored, 8, wordAt) &&
                        BytesMatchWord(fd, read.dataStart, read.size, TakeWord(stored, 8), read.form == 1 ? 1 : 0);
-    read.damage = sound ? EKeptCopyDamage::None : EKeptCopyDamage::Bytes;
+    read.damage = !sound ? EKeptCopyDamage::Bytes : NameAgrees(name, read) ? EKeptCopyDamage::None : EKeptCopyDamage::Name;
     return;
   }
   // The start is damaged: each way its lengths may be read is tried against the earlier bytes'
@@ -486,7 +507,7 @@ void MarkSavedOver(int folderFd, const std::string& name, int fd, const CCopyRea
 // (and none) when its file holds every byte it holds.
 std::optional<CKeptCopy> TakeFoundCopy(int folderFd, const std::string& name, int fd, CCopyRead& read,
                                        const CCopyEnds& ends) {
-  CheckCopy(fd, read, ends);
+  CheckCopy(fd, name, read, ends);
   if (FileHoldsEveryByte(fd, read)) {
     ::unlinkat(folderFd, name.c_str(), 0);
     Forget(name);
@@ -498,6 +519,7 @@ std::optional<CKeptCopy> TakeFoundCopy(int folderFd, const std::string& name, in
   kept.size = read.size;
   kept.damage = read.damage;
   kept.save = read.save;
+  kept.known = IsKnown(name, fd);
   struct stat copy {}, file {};
   if (::fstat(fd, &copy) == 0) {
     kept.setAside = (copy.st_mode & S_IWUSR) == 0;
@@ -543,11 +565,22 @@ bool Fail(std::string* error, const std::string& why) {
 }
 
 // The copy open at fd read and checked again, as a step on it needs it.
-bool ReadAndCheck(int fd, CCopyRead& read) {
+bool ReadAndCheck(int fd, const std::string& copy, CCopyRead& read) {
   CCopyEnds ends;
   if (!ReadCopyStart(fd, read, ends)) return false;
-  CheckCopy(fd, read, ends);
+  CheckCopy(fd, NameOf(copy), read, ends);
   return true;
+}
+
+// Why a copy is not put back, for its damage.
+std::string DamageRefusal(EKeptCopyDamage damage) {
+  switch (damage) {
+    case EKeptCopyDamage::Bytes: return "The kept copy is damaged: its bytes do not match their check word";
+    case EKeptCopyDamage::Name:
+      return "The kept copy may be damaged: the file it names does not agree with its own name, or lies in a "
+             "folder that is not there";
+    default: return "The kept copy is damaged: its start cannot be read whole";
+  }
 }
 
 // Sets the copy's write permission for its owner: without it, it is set aside.
@@ -565,9 +598,10 @@ bool SetCopyMode(const CKeptCopy& kept, mode_t mode, const std::string& what, bo
 
 namespace atomic_file {
 
-int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::string& copy, int& copyFd) {
+int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::string& copy, int& copyFd,
+                 bool replacing) {
   const std::string folder = GetKeptCopyFolder();
-  const std::string stem = folder + CutName(file.substr(NameStart(file)), 100) + ".";
+  const std::string stem = folder + CutName(file.substr(NameStart(file)), kNameInCopy) + ".";
   std::string making;
   int made = -1;
   for (int attempt = 0; attempt < 100 && made < 0; ++attempt) {
@@ -596,7 +630,8 @@ int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::strin
   std::vector<std::uint8_t> trailer;
   PutWord(trailer, WordOf(start.data(), start.size()), 8);
   PutWord(trailer, word.Word(), 8);
-  trailer.insert(trailer.end(), kUnderWay, kUnderWay + 8);
+  const char* mark = replacing ? kReplaced : kUnderWay;
+  trailer.insert(trailer.end(), mark, mark + 8);
   if (code == 0 && !WriteAllAt(made, trailer.data(), trailer.size(), start.size() + size)) code = errno;
   if (code == 0) {
     Step();
@@ -632,6 +667,13 @@ int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::strin
   return 0;
 }
 
+void FollowFileTime(int copyFd, int fd) {
+  struct stat file {};
+  if (copyFd < 0 || ::fstat(fd, &file) != 0) return;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, file.st_mtim};
+  ::futimens(copyFd, times);
+}
+
 void MarkKeptCopyFinished(int copyFd) {
   struct stat s {};
   if (copyFd < 0 || ::fstat(copyFd, &s) != 0 || std::uint64_t(s.st_size) < kTrailer) return;
@@ -665,8 +707,9 @@ void EndKeptCopy(const std::string& copy, int& copyFd, bool remove) {
 void RetireKeptCopies(const std::string& file) {
   bool removed = false;
   EachUnheldCopy(file, false, [&removed](int folderFd, const std::string& name, int fd, CCopyRead& read, const CCopyEnds&) {
-    // A copy whose start cannot be read is not known to be of this file: it stays as it is.
-    if (!read.startSound) return;
+    // A copy whose start cannot be read, or whose path disagrees with its name, is not known to
+    // be of this file: it stays as it is.
+    if (!read.startSound || !NameAgrees(name, read)) return;
     if (!IsKnown(name, fd)) {
       if (read.form == 3 && read.save == EKeptCopySave::CutShort) MarkSavedOver(folderFd, name, fd, read);
       return;
@@ -733,11 +776,9 @@ bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error) {
   const int copyFd = OpenUnheldCopy(kept.copy);
   if (copyFd < 0) return Fail(error, WhyNotTaken("The kept copy could not be read", errno));
   CCopyRead read;
-  if (!ReadAndCheck(copyFd, read) || read.damage != EKeptCopyDamage::None) {
+  if (!ReadAndCheck(copyFd, kept.copy, read) || read.damage != EKeptCopyDamage::None) {
     ::close(copyFd);
-    return Fail(error, read.damage == EKeptCopyDamage::Bytes
-                           ? "The kept copy is damaged: its bytes do not match their check word"
-                           : "The kept copy is damaged: its start cannot be read whole");
+    return Fail(error, DamageRefusal(read.damage));
   }
   const int fd = ::open(read.file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
   struct stat s {};
@@ -748,14 +789,47 @@ bool PutKeptCopyBack(const CKeptCopy& kept, std::string* error) {
     return Fail(error, Reason("The file could not be written", code));
   }
   LockForSave(fd);
-  const int code = PutKeptBytesBack(copyFd, fd);
+  // What the file holds now, as it stands under the lock, goes to a copy of its own first.
+  std::string replaced;
+  int replacedFd = -1;
+  int code = 0;
+  if (::fstat(fd, &s) != 0) code = errno;
+  if (code == 0 && s.st_size > 0) code = MakeKeptCopy(fd, read.file, std::uint64_t(s.st_size), replaced, replacedFd, true);
+  if (code != 0) {
+    ::close(fd);
+    ::close(copyFd);
+    return Fail(error, Reason("The kept copy was not put back: what the file holds now could not be kept", code));
+  }
+  code = PutKeptBytesBack(copyFd, fd);
+  // Cut short, the file gets back what it held; the copy of that stays unless it is back whole.
+  const bool restored = code != 0 && replacedFd >= 0 && PutKeptBytesBack(replacedFd, fd) == 0;
   ::close(fd);
+  EndKeptCopy(replaced, replacedFd, restored);
   if (code == 0) {
     RemoveCopy(kept.copy);
     Forget(NameOf(kept.copy));
   }
   ::close(copyFd);
   return code == 0 || Fail(error, Reason("The file could not be written", code));
+}
+
+bool ReadKeptCopyBytes(const CKeptCopy& kept, std::vector<std::uint8_t>& bytes, std::string* error) {
+  const int copyFd = OpenUnheldCopy(kept.copy);
+  if (copyFd < 0) return Fail(error, WhyNotTaken("The kept copy could not be read", errno));
+  CCopyRead read;
+  bool done = ReadAndCheck(copyFd, kept.copy, read) || Fail(error, Reason("The kept copy could not be read", errno));
+  if (done && read.damage != EKeptCopyDamage::None) done = Fail(error, DamageRefusal(read.damage));
+  if (done) {
+    try {
+      bytes.resize(std::size_t(read.size));
+    } catch (const std::bad_alloc&) {
+      done = Fail(error, Reason("The kept copy could not be read", ENOMEM));
+    }
+  }
+  if (done && !ReadAllAt(copyFd, bytes.data(), bytes.size(), read.dataStart))
+    done = Fail(error, Reason("The kept copy could not be read", errno));
+  ::close(copyFd);
+  return done;
 }
 
 bool SaveKeptCopyAs(const CKeptCopy& kept, const std::string& destination, std::string* error) {
@@ -767,7 +841,7 @@ bool SaveKeptCopyAs(const CKeptCopy& kept, const std::string& destination, std::
   // holds goes out as it stands, damaged or not: the earlier bytes where they are known to lie,
   // else the whole copy.
   CCopyRead read;
-  bool saved = ReadAndCheck(copyFd, read) || Fail(error, Reason("The kept copy could not be read", errno));
+  bool saved = ReadAndCheck(copyFd, kept.copy, read) || Fail(error, Reason("The kept copy could not be read", errno));
   const std::uint64_t from = read.region ? read.dataStart : 0, count = read.region ? read.size : read.total;
   CAtomicFileWriter out(destination);
   saved = saved && out.Open(error);

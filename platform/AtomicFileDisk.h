@@ -75,9 +75,14 @@ std::uint64_t TakeWord(const std::uint8_t* in, int bytes);
 //
 // Copies the first size bytes of the file open at fd (known by the full path file) to a new
 // copy in the kept-copies folder, with its form's start and check words, and flushes the copy
-// and the folder to the disk under the copy's own name: only then may the file change. 0, with
-// copy and copyFd set, or the errno of the step that failed (nothing is left then).
-int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::string& copy, int& copyFd);
+// and the folder to the disk under the copy's own name: only then may the file change. Marked
+// as its save under way, or (replacing) as the file's bytes that a Put Back writes over. 0,
+// with copy and copyFd set, or the errno of the step that failed (nothing is left then).
+int MakeKeptCopy(int fd, const std::string& file, std::uint64_t size, std::string& copy, int& copyFd,
+                 bool replacing = false);
+// Gives the copy the modification time of the file open at fd, after a write of its save: a
+// later write of the file, by anything else, leaves the file newer than the copy.
+void FollowFileTime(int copyFd, int fd);
 // Marks the copy: its save has reached the disk. Flushed, so that a copy found unmarked always
 // belongs to a save cut short.
 void MarkKeptCopyFinished(int copyFd);

@@ -190,6 +190,9 @@ std::string CLogFile::TrimLogFile(const CTrim& trim) {
   // whole on the disk (platform/AtomicFile.h), with every line logged until then, and a trim cut
   // short leaves the log as it was, never empty.
   std::unique_lock<CCriticalSection> hold(m_lock);
+  // The log being replaced is held open across the rename and closed once the lock is released:
+  // the disk's blocks of a large log are freed then, not inside the rename under the lock.
+  CFile replaced;
   bool trimmed = false;
   {
     CAtomicFileWriter writer(trim.path);
@@ -204,20 +207,25 @@ std::string CLogFile::TrimLogFile(const CTrim& trim) {
       ok = CopyLogBytes(trim.path, at, trim.size, writer, m_ending, &error) && writer.Flush(&error);
       hold.lock();
     }
+    if (ok && !writer.WritesInPlace()) replaced.Open(trim.path, CFile::Mode::kRead);
     trimmed = ok && CopyLogBytes(trim.path, at, -1, writer, m_ending, &error) && writer.Commit(&error);
   }
+  std::string failed;
   if (trimmed || m_ending) {
     m_trimFailedAt = -1;
-    return {};
+  } else {
+    const bool failedBefore = m_trimFailedAt >= 0;
+    m_trimFailedAt = trim.size;
+    m_trimFailedLimit = trim.limit;
+    m_trimFailedPath = trim.path;
+    if (!failedBefore)
+      failed = FormatText("The log file could not be cut down to below its limit of %u KB: %s. It is tried again "
+                          "once another quarter of that has been logged.\n",
+                          unsigned(trim.limit / 1024), error.c_str());
   }
-  const bool failedBefore = m_trimFailedAt >= 0;
-  m_trimFailedAt = trim.size;
-  m_trimFailedLimit = trim.limit;
-  m_trimFailedPath = trim.path;
-  if (failedBefore) return {};
-  return FormatText("The log file could not be cut down to below its limit of %u KB: %s. It is tried again once "
-                    "another quarter of that has been logged.\n",
-                    unsigned(trim.limit / 1024), error.c_str());
+  hold.unlock();
+  replaced.Close();
+  return failed;
 }
 
 bool CLogFile::ReadLogFile(const std::string& destination, std::string* error) {

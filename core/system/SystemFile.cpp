@@ -2,7 +2,9 @@
 // OpenFile and SaveFile.
 #include "core/system/SystemFile.h"
 
+#include <algorithm>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
@@ -20,6 +22,7 @@
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -34,7 +37,7 @@ constexpr std::size_t kListEntryMinSize = 4;
 // Why a load stopped, beyond what the archive itself throws.
 class CLoadRefused : public std::runtime_error {
  public:
-  explicit CLoadRefused(const char* message) : std::runtime_error(message) {}
+  explicit CLoadRefused(const std::string& message) : std::runtime_error(message) {}
 };
 
 void Report(const CSystem& system, const std::string& text) {
@@ -122,37 +125,64 @@ class CSystemRecordLookup : public CRecordLookup {
   const CSystem& m_system;
 };
 
-void StoreContents(CSystem& system, CArchive& ar) {
-  ar.WriteU32(kSystemFileVersion);
-  ar.WriteBool(system.GetUseSystemSecurity());
-  ar.WriteBool(system.GetFullScreenOnOpen());
-  ar.WriteBool(system.GetGoOnlineOnOpen());
-  ar.WriteI32(system.GetCurrentUser());
-  SerializeUsers(ar, system.GetUsers());
-
-  const std::vector<CDevice*> devices = system.GetDevices();
-  ar.WriteU32(std::uint32_t(devices.size()));
+// Stores the root record a piece at a time, each piece under a hold of the lock of its own: the
+// start with the users and the device list, each device (the worker may be parsing a reply into
+// its settings), the zones and links, each panel and each snapshot. The pictures, which only the
+// UI thread touches, are stored without it. betweenPieces is called after each piece with the
+// lock released, so that the bytes stored so far can be written while the worker goes on.
+// Returns the count of the units' changes in what was stored, each device's taken with its
+// record.
+std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<void()>& betweenPieces) {
+  const auto piece = [&](const auto& store) {
+    {
+      CSingleLock lock(system.GetLock());
+      store();
+    }
+    if (betweenPieces) betweenPieces();
+  };
+  std::vector<CDevice*> devices;
+  piece([&] {
+    ar.WriteU32(kSystemFileVersion);
+    ar.WriteBool(system.GetUseSystemSecurity());
+    ar.WriteBool(system.GetFullScreenOnOpen());
+    ar.WriteBool(system.GetGoOnlineOnOpen());
+    ar.WriteI32(system.GetCurrentUser());
+    SerializeUsers(ar, system.GetUsers());
+    // The devices the file holds are those of the list now; one the worker finds meanwhile
+    // waits for the next save.
+    devices = system.GetDevices();
+    ar.WriteU32(std::uint32_t(devices.size()));
+  });
+  std::uint64_t unitChanges = 0;
   for (CDevice* device : devices) {
-    ar.WriteU32(device->GetTypeCode());
-    ar.WriteU32(device->GetDeviceId());
-    ar.WriteU32(device->GetModelIndex());
-    device->Serialize(ar);
+    piece([&] {
+      ar.WriteU32(device->GetTypeCode());
+      ar.WriteU32(device->GetDeviceId());
+      ar.WriteU32(device->GetModelIndex());
+      device->Serialize(ar);
+      unitChanges += device->GetUnitChanges();
+    });
   }
-  ar.WriteI32(system.GetSelectedDevice());
-
-  ar.WriteU32(std::uint32_t(system.GetZones().size()));
-  for (CZone* zone : system.GetZones()) zone->Serialize(ar);
-  ar.WriteU32(std::uint32_t(system.GetLinks().size()));
-  for (CLink* link : system.GetLinks()) link->Serialize(ar);
-  ar.WriteBool(system.AreLinksActive());
-  ar.WriteU32(system.GetTreeState());
+  piece([&] {
+    ar.WriteI32(system.GetSelectedDevice());
+    ar.WriteU32(std::uint32_t(system.GetZones().size()));
+    for (CZone* zone : system.GetZones()) zone->Serialize(ar);
+    ar.WriteU32(std::uint32_t(system.GetLinks().size()));
+    for (CLink* link : system.GetLinks()) link->Serialize(ar);
+    ar.WriteBool(system.AreLinksActive());
+    ar.WriteU32(system.GetTreeState());
+  });
   // Images go before the panels, whose records name them by id.
   system.GetFileImages().Serialize(ar);
+  if (betweenPieces) betweenPieces();
   const CSystemRecordLookup lookup(system);
-  ar.WriteU32(std::uint32_t(system.GetCustomPanels().size()));
-  for (CCPData* panel : system.GetCustomPanels()) panel->Serialize(ar, lookup);
-  ar.WriteU32(std::uint32_t(system.GetSnapshots().size()));
-  for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
+  const std::vector<CCPData*> panels = system.GetCustomPanels();
+  piece([&] { ar.WriteU32(std::uint32_t(panels.size())); });
+  for (CCPData* panel : panels) piece([&] { panel->Serialize(ar, lookup); });
+  const std::vector<CSnapshot*> snapshots = system.GetSnapshots();
+  piece([&] { ar.WriteU32(std::uint32_t(snapshots.size())); });
+  for (CSnapshot* snapshot : snapshots) piece([&] { snapshot->Serialize(ar); });
+  return unitChanges;
 }
 
 // The devices, each built by its type code and read by itself.
@@ -249,6 +279,16 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   // The current user decides every right: an index that names no user of the file is damage,
   // not a reason to fall back to the administrator.
   if (c.currentUser < 0 || std::size_t(c.currentUser) >= c.users.size()) throw CLoadRefused(kFileDamagedText);
+  // A file is read to its last byte: what follows the system would be lost at the next save.
+  // Zero bytes after it (padding) hold nothing, and are let be.
+  const std::size_t left = ar.Remaining(), size = ar.Position() + left;
+  while (ar.Remaining() > 0) {
+    const std::size_t n = std::min<std::size_t>(ar.Remaining(), 64 * 1024);
+    const std::uint8_t* bytes = ar.ReadSpan(n);
+    if (std::any_of(bytes, bytes + n, [](std::uint8_t b) { return b != 0; }))
+      throw CLoadRefused(std::string(kFileBytesAfterEndText) + "\n(" + WithThousands(left) + " of its " +
+                         WithThousands(size) + " bytes follow the system it begins with)");
+  }
   if (c.selectedDevice < -1 || c.selectedDevice >= std::int32_t(c.devices.size())) c.selectedDevice = -1;
 }
 
@@ -282,10 +322,8 @@ void TakeContents(CSystem& system, CFileContents& c) {
 
 bool CSystem::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
-    // The worker may be parsing a reply into a device's settings while the file is written.
-    CSingleLock lock(GetLock());
     try {
-      StoreContents(*this, ar);
+      StoreContents(*this, ar, {});
       return true;
     } catch (const std::exception& e) {
       Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
@@ -365,25 +403,28 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
     return false;
   };
   if (!file.Open(&error)) return failed();
-  // The records go to the file block by block as they are stored, not gathered whole first: the
-  // save then costs little more than writing the same bytes. A write that fails stops the store
-  // (Serialize reports it) and the file is left as it was.
-  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
-    if (!file.Write(data, size, &error))
-      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
-  });
-  // Online the units may change the settings meanwhile: the count of their changes is taken of
-  // what was stored, under the same hold of the lock.
-  std::uint64_t unitChanges = 0;
-  {
-    CSingleLock lock(GetLock());
-    if (!Serialize(ar)) return false;
-    unitChanges = CountUnitChanges();
-  }
-  try {
+  // The records are stored into memory a piece at a time, each under the lock (a device's record
+  // at most), and go to the file between the pieces, block by block, with the lock released:
+  // the comms worker never waits for the disk, and the file's bytes are never gathered whole. A
+  // write that fails stops the store and the file is left as it was.
+  std::vector<std::uint8_t> pending;
+  CArchive ar([&pending](const std::uint8_t* data, std::size_t size) { pending.insert(pending.end(), data, data + size); });
+  const auto writeOut = [&](bool all) {
     ar.Flush();
-  } catch (const CArchiveException&) {
-    return failed();
+    if (pending.empty() || (!all && pending.size() < CArchive::kSinkBlockBytes)) return;
+    if (!file.Write(pending.data(), pending.size(), &error))
+      throw CArchiveException(CArchiveException::WriteFailed, path + "\n" + error);
+    pending.clear();
+  };
+  // Online the units may change the settings meanwhile: the count of their changes is taken of
+  // what was stored, each device's with its record.
+  std::uint64_t unitChanges = 0;
+  try {
+    unitChanges = StoreContents(*this, ar, [&] { writeOut(false); });
+    writeOut(true);
+  } catch (const std::exception& e) {
+    Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
+    return false;
   }
   if (!file.Commit(&error)) return failed();
   SetFilePath(path);

@@ -9,6 +9,10 @@ inline constexpr const char* kFileErrorCaption = "File Error";
 inline constexpr const char* kFileTooNewText = "Cannot open file (probably created in a more recent version)";
 inline constexpr const char* kFileBadDeviceTypeText = "Error opening file - invalid device type found";
 inline constexpr const char* kFileDamagedText = "Error opening file - the file is damaged or incomplete";
+// A file with bytes after the system it begins with (two files joined, or a damaged one) is
+// refused: a save would drop them. The counts follow in brackets. Zero bytes alone after it
+// (padding) are let be.
+inline constexpr const char* kFileBytesAfterEndText = "Error opening file - the file holds more than one system";
 inline constexpr const char* kFileSaveFailedText = "Error saving file - the file could not be written";
 // A file holding more users than the program keeps opens without the rest; the notice names
 // them, one a line, after this text.

@@ -664,11 +664,17 @@ TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlie
               std::string::npos);
     EXPECT_EQ(prompts.choices[0].buttons, (std::vector<std::string>{"Put Back", "Save As...", "Delete", "Keep"}));
     EXPECT_EQ(prompts.choices[0].defaultButton, "Put Back");
-    EXPECT_EQ(FindKeptCopies(path).size(), answer == "Keep" ? 1u : 0u);
+    const std::vector<CKeptCopy> left = FindKeptCopies(path);
+    ASSERT_EQ(left.size(), answer == "Delete" ? 0u : 1u);
     if (answer == "Put Back") {
+      // What the file held goes with the file's next save here.
+      EXPECT_EQ(left[0].save, EKeptCopySave::Replaced);
       ASSERT_EQ(system.GetDeviceCount(), 1);
       EXPECT_EQ(system.GetDevice(0)->GetName(), "Earlier");
       EXPECT_EQ(recent.Get(0), path);
+      system.SetModified(true);
+      ASSERT_TRUE(f.OnFileSave());
+      EXPECT_TRUE(FindKeptCopies(path).empty());
     } else {
       EXPECT_EQ(system.GetDeviceCount(), 0);
     }

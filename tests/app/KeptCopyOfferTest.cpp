@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTimer>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 
@@ -18,6 +19,7 @@
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 #include "tests/app/FrameFixture.h"
 #include "tests/platform/OtherProcesses.h"
 #include "tests/support/FileTestDevices.h"
@@ -66,6 +68,20 @@ Bytes BytesOf(const std::string& path) {
 bool Opens(const std::string& path) {
   CSystem probe;
   return probe.OpenFile(path);
+}
+
+// The file's bytes written over it by another program (a copy program, a sync tool), in place.
+void WriteByHand(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// The copy's save stopped a second earlier than it did: what wrote the file after it, wrote it a
+// second after that save.
+void StopItsSaveASecondEarlier(const CKeptCopy& kept) {
+  const std::int64_t at = kept.markedAt - 1000000000;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(at / 1000000000), long(at % 1000000000)}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, kept.copy.c_str(), times, 0), 0);
 }
 
 class KeptCopyOfferTest : public FrameTest {
@@ -172,7 +188,11 @@ TEST_F(KeptCopyOfferTest, ASaveInPlaceKilledAtEachStepIsOfferedAsItsFileNowIs) {
           << asked.text;
       EXPECT_EQ(asked.defaultButton, "Put Back");
       EXPECT_EQ(BytesOf(path), earlier);
-      EXPECT_TRUE(FindKeptCopies().empty());
+      // What the file held is kept by the Put Back, to go with this program's next save of it.
+      const std::vector<CKeptCopy> replaced = FindKeptCopies();
+      ASSERT_EQ(replaced.size(), 1u);
+      EXPECT_EQ(replaced[0].save, EKeptCopySave::Replaced);
+      EXPECT_TRUE(replaced[0].known);
     }
     EXPECT_EQ(asked.buttons, (std::vector<std::string>{"Put Back", "Save As...", "Delete", "Keep"}));
     frame.reset();
@@ -331,10 +351,11 @@ TEST_F(KeptCopyOfferTest, TheOfferIsAMessageBoxWhoseEnterButtonFitsTheFile) {
   EXPECT_EQ(shown["torn"].second, "Put Back");
   EXPECT_EQ(BytesOf(whole), later);
   EXPECT_EQ(BytesOf(torn), earlier);
-  const std::vector<CKeptCopy> left = FindKeptCopies();
+  const std::vector<CKeptCopy> left = FindKeptCopies(whole);
   ASSERT_EQ(left.size(), 1u);
-  EXPECT_EQ(left[0].file, whole);
   EXPECT_TRUE(left[0].setAside);
+  ASSERT_EQ(FindKeptCopies(torn).size(), 1u);
+  EXPECT_EQ(FindKeptCopies(torn)[0].save, EKeptCopySave::Replaced);
 }
 
 // A name given without ".ovd" at the copy's Save As... is the ".ovd" file, as at the frame's own
@@ -523,6 +544,7 @@ TEST_F(KeptCopyOfferTest, AChoiceOnACopyAnotherInstanceTookAwaySaysItIsGone) {
                                             "\nis no longer there: another instance of the program has put it back, "
                                             "saved it elsewhere or deleted it since it was offered here.");
     EXPECT_EQ(BytesOf(path), earlier);
+    for (const CKeptCopy& left : FindKeptCopies()) DiscardKeptCopy(left);  // what that Put Back wrote over
     frame.reset();
   }
 }
@@ -610,7 +632,8 @@ TEST_F(KeptCopyOfferTest, ACopyDamagedAtItsStartIsOfferedAndItsSystemSavedElsewh
 // Each kind of copy is asked about in the frame's own message box, its words readable and its
 // Enter button the one that fits: a copy damaged at its start, a file of a form this version
 // does not read, a save cut short whose file still opens, one overtaken by a whole save, one
-// that reached the disk. Escape keeps each.
+// that reached the disk, one whose file was written whole since by another program, one that
+// holds what a Put Back of another instance wrote over. Escape keeps each.
 TEST_F(KeptCopyOfferTest, EachKindOfCopyIsAskedAboutInAMessageBoxWhoseEnterButtonFitsIt) {
   const Bytes later = SaveSystem(PathOf("later.ovd"), 4, "Later..");
   std::map<std::string, std::string> expected;  // file name: the default button
@@ -649,6 +672,24 @@ TEST_F(KeptCopyOfferTest, EachKindOfCopyIsAskedAboutInAMessageBoxWhoseEnterButto
   LeaveASaveKilledAfterItsFlush(PathOf("done.ovd"), later);
   ASSERT_EQ(FindKeptCopies(PathOf("done.ovd")).at(0).save, EKeptCopySave::Finished);
   expected["done.ovd"] = "Keep";
+  // Cut short, and written whole by another program a second after.
+  SaveSystem(PathOf("since.ovd"), 3, "Earlier");
+  CutASaveInPlaceShort(PathOf("since.ovd"));
+  StopItsSaveASecondEarlier(FindKeptCopies(PathOf("since.ovd")).at(0));
+  WriteByHand(PathOf("since.ovd"), later);
+  expected["since.ovd"] = "Keep";
+  // What a Put Back by another instance wrote over.
+  SaveSystem(PathOf("replaced.ovd"), 3, "Earlier");
+  CutASaveInPlaceShort(PathOf("replaced.ovd"));
+  {
+    const CKeptCopy cut = FindKeptCopies(PathOf("replaced.ovd")).at(0);
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(PutKeptCopyBack(cut, nullptr) ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  expected["replaced.ovd"] = "Keep";
 
   CFrameUnderTest& f = MakeFrame();
   f.SetUserPrompts(nullptr);  // the frame's own message boxes
@@ -672,3 +713,184 @@ TEST_F(KeptCopyOfferTest, EachKindOfCopyIsAskedAboutInAMessageBoxWhoseEnterButto
   EXPECT_EQ(shown, expected);
   EXPECT_EQ(FindKeptCopies().size(), expected.size());
 }
+
+// --- The copies of one file, and copies whose start cannot be trusted ---
+
+namespace {
+
+// What happened to one file: saves of it in place by another instance cut short, and other
+// programs' writes, in order.
+struct HistoryCase {
+  const char* name;
+  bool wholeBetween;       // another program wrote the next system whole after the first cut
+  bool secondCut;          // a second save was cut short after that
+  std::vector<std::string> defaults;  // the Enter buttons, newest copy first
+  int systemLeft;          // which system the file holds after Enter on each: 0, 1 or 2
+  std::size_t copiesLeft;
+};
+
+class KeptCopyHistoryTest : public KeptCopyOfferTest, public ::testing::WithParamInterface<HistoryCase> {
+ protected:
+  // Another instance's save of bytes over the file, killed among its writes: the file torn and
+  // not opening, the copy of what it held left. Tried step by step from the save's start, the
+  // file written back by hand between tries.
+  void CutASaveAmongItsWrites(const std::string& path, const Bytes& bytes) {
+    const Bytes before = BytesOf(path);
+    std::vector<std::string> had;
+    for (const CKeptCopy& kept : FindKeptCopies()) had.push_back(kept.copy);
+    for (int step = 1; step < 100; ++step) {
+      ASSERT_EQ(SaveInAnotherProcess(path, bytes, step), -1);
+      if (BytesOf(path) != before && !Opens(path)) return;
+      for (const CKeptCopy& kept : FindKeptCopies())
+        if (std::find(had.begin(), had.end(), kept.copy) == had.end()) DiscardKeptCopy(kept);
+      WriteByHand(path, before);
+    }
+    FAIL() << "no save was cut among its writes";
+  }
+};
+
+}  // namespace
+
+// The copies of one file are offered together, newest first, each judged against the file as
+// it is then. Enter puts a copy back only where the file does not open and the copy does, or the
+// file is what the copy's own save left; never over a file that opens and was written after
+// that save stopped. Put Back keeps what it writes over: Enter on every question ends with the
+// newest whole system in the file, and every other system is still kept.
+TEST_P(KeptCopyHistoryTest, EnterOnEachCopyLeavesTheNewestWholeSystemAndLosesNone) {
+  const HistoryCase& c = GetParam();
+  const std::string path = PathOf("show.ovd");
+  // Names of three lengths: a save cut among its writes leaves records that do not line up.
+  const std::vector<Bytes> systems = {SaveSystem(PathOf("s0.ovd"), 3000, "Zero"),
+                                      SaveSystem(PathOf("s1.ovd"), 3000, "The first"),
+                                      SaveSystem(PathOf("s2.ovd"), 3000, "The second one")};
+  WriteByHand(path, systems[0]);
+  ASSERT_EQ(::link(path.c_str(), PathOf("show2.ovd").c_str()), 0);
+  CutASaveAmongItsWrites(path, systems[1]);
+  const Bytes firstTorn = BytesOf(path);
+  StopItsSaveASecondEarlier(FindKeptCopies(path).at(0));
+  if (c.wholeBetween) WriteByHand(path, systems[1]);
+  if (c.secondCut) CutASaveAmongItsWrites(path, systems[2]);
+  const Bytes offered = BytesOf(path);
+
+  CFrameUnderTest& f = MakeFrame();
+  prompts.choiceAnswers.assign(c.defaults.size(), CFakePrompts::kEnter);
+  f.OfferKeptCopies();
+  ASSERT_EQ(prompts.choices.size(), c.defaults.size());
+  for (std::size_t i = 0; i < c.defaults.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string& text = prompts.choices[i].text;
+    EXPECT_EQ(prompts.choices[i].defaultButton, c.defaults[i]) << text;
+    if (c.defaults.size() > 1) {
+      EXPECT_NE(text.find(FormatText("\nIt is copy %zu of 2 kept of this file, offered newest first.", i + 1)),
+                std::string::npos)
+          << text;
+    }
+  }
+  if (!c.secondCut) {
+    EXPECT_NE(prompts.choices[0].text.find("A save of " + path + " did not finish, and the file has been written "
+                                           "since that save stopped, at "),
+              std::string::npos)
+        << prompts.choices[0].text;
+  } else if (!c.wholeBetween) {
+    // The newest copy holds what the first cut left: it does not open.
+    EXPECT_NE(prompts.choices[0].text.find("). The kept file does not open.\nIt is copy 1 of 2"), std::string::npos)
+        << prompts.choices[0].text;
+  }
+  EXPECT_EQ(BytesOf(path), systems[std::size_t(c.systemLeft)]);
+  EXPECT_EQ(FindKeptCopies().size(), c.copiesLeft);
+  // What the file and its copies held before the questions is somewhere still.
+  std::vector<Bytes> held{BytesOf(path)};
+  for (const CKeptCopy& kept : FindKeptCopies()) {
+    held.emplace_back();
+    ASSERT_TRUE(ReadKeptCopyBytes(kept, held.back()));
+  }
+  std::vector<Bytes> kept{systems[0], offered};
+  if (c.wholeBetween) kept.push_back(systems[1]);
+  if (c.secondCut && !c.wholeBetween) kept.push_back(firstTorn);
+  for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_NE(std::find(held.begin(), held.end(), kept[i]), held.end()) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Histories, KeptCopyHistoryTest,
+    ::testing::Values(
+        // Two cuts: the newer copy holds the first cut's torn bytes.
+        HistoryCase{"TwoSavesCutShort", false, true, {"Keep", "Put Back"}, 0, 2},
+        // Both copies whole: the newer one goes back, the older stays kept.
+        HistoryCase{"TwoSavesCutShortAWholeWriteBetween", true, true, {"Put Back", "Keep"}, 1, 2},
+        // A copy program's whole write after the cut is not undone.
+        HistoryCase{"WrittenWholeByAnotherProgramAfterTheCut", true, false, {"Keep"}, 1, 1}),
+    [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
+
+// A copy whose start cannot be trusted says what can be known of it, nothing more, and Enter
+// keeps it: an earlier version's copy whose recorded file disagrees with its own name, or lies
+// in a folder that is not there (no check word covers an earlier form's path: a flipped bit
+// there would put the system into another file), and this version's copy whose mark of its
+// save is damaged. Nothing is written anywhere.
+struct UntrustedStartCase {
+  const char* name;
+  const char* recorded;  // the earlier form's recorded file, beside the true one; empty: this version's copy
+  const char* words;
+  std::vector<std::string> buttons;
+};
+
+class UntrustedStartTest : public KeptCopyOfferTest, public ::testing::WithParamInterface<UntrustedStartCase> {};
+
+TEST_P(UntrustedStartTest, IsOfferedForWhatIsKnownAndKeptOnEnter) {
+  const UntrustedStartCase& c = GetParam();
+  const std::string path = PathOf("show.ovd");
+  const Bytes earlier = SaveSystem(path, 3, "Earlier");
+  const Bytes later = SaveSystem(PathOf("later.ovd"), 4, "Later");
+  if (*c.recorded) {
+    // A copy of the first form: mark, the path's length, the path, the bytes' length, the bytes
+    // and their word taken a byte at a time.
+    const std::string recorded = PathOf(c.recorded);
+    Bytes copy = {'O', 'V', 'K', 'E', 'P', 'T', '0', '1'};
+    auto put = [&copy](std::uint64_t word, int bytes) {
+      for (int i = 0; i < bytes; ++i) copy.push_back(std::uint8_t(word >> (8 * i)));
+    };
+    put(recorded.size(), 4);
+    copy.insert(copy.end(), recorded.begin(), recorded.end());
+    put(earlier.size(), 8);
+    copy.insert(copy.end(), earlier.begin(), earlier.end());
+    std::uint64_t word = 0xCBF29CE484222325ull;
+    for (const std::uint8_t b : earlier) word = (word ^ b) * 0x100000001B3ull;
+    put(word, 8);
+    WriteByHand(GetKeptCopyFolder() + "show.ovd.Old123.kept", copy);
+    WriteByHand(path, Bytes(earlier.begin(), earlier.begin() + 100));  // torn
+  } else {
+    LeaveASaveKilledAfterItsFlush(path, later);
+    std::fstream file(FindKeptCopies(path).at(0).copy, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(-1, std::ios::end);
+    file.put('X');
+  }
+  const Bytes before = BytesOf(path);
+  const std::size_t entries = std::size_t(std::distance(std::filesystem::directory_iterator(temp.path().toStdString()),
+                                                        std::filesystem::directory_iterator()));
+  CFrameUnderTest& f = MakeFrame();
+  prompts.choiceAnswers = {CFakePrompts::kEnter};
+  f.OfferKeptCopies();
+  ASSERT_EQ(prompts.choices.size(), 1u);
+  const std::string& text = prompts.choices[0].text;
+  EXPECT_NE(text.find(c.words), std::string::npos) << text;
+  EXPECT_EQ(text.find("earlier version) does not tell"), std::string::npos) << text;
+  EXPECT_EQ(prompts.choices[0].buttons, c.buttons);
+  EXPECT_EQ(prompts.choices[0].defaultButton, "Keep");
+  EXPECT_EQ(BytesOf(path), before);
+  EXPECT_EQ(std::size_t(std::distance(std::filesystem::directory_iterator(temp.path().toStdString()),
+                                      std::filesystem::directory_iterator())),
+            entries);
+  EXPECT_EQ(FindKeptCopies().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, UntrustedStartTest,
+    ::testing::Values(
+        UntrustedStartCase{"EarlierFormNamingAnotherFile", "Show.ovd", ", which is not the file its own name gives",
+                           {"Save As...", "Delete", "Keep"}},
+        UntrustedStartCase{"EarlierFormInAFolderNotThere", "gone/show.ovd", ", in a folder that is not there",
+                           {"Save As...", "Delete", "Keep"}},
+        UntrustedStartCase{"MarkOfItsSaveDamaged", "",
+                           "but the copy's mark of how that save ended is damaged (or a later version's), so whether "
+                           "it wrote the file whole is not known. The file opens",
+                           {"Put Back", "Save As...", "Delete", "Keep"}}),
+    [](const ::testing::TestParamInfo<UntrustedStartCase>& info) { return std::string(info.param.name); });

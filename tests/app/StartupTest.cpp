@@ -199,6 +199,13 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   ASSERT_EQ(prompts.choices.size(), 1u);
   EXPECT_NE(prompts.choices[0].text.find("A save of " + last + " did not finish"), std::string::npos);
   EXPECT_EQ(OpenDeviceName(app), "Last");
+  // What the Put Back wrote over is not asked about again as the file opens, and goes with its
+  // next save.
+  const std::vector<CKeptCopy> left = FindKeptCopies();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].save, EKeptCopySave::Replaced);
+  app.GetMainFrame()->GetSystem().SetModified(true);
+  ASSERT_TRUE(app.GetMainFrame()->OnFileSave());
   EXPECT_TRUE(FindKeptCopies().empty());
 }
 

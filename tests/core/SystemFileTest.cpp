@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
@@ -20,7 +21,9 @@
 #include "core/protocol/Scramble.h"
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/TextFormat.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingUi.h"
@@ -635,6 +638,121 @@ QStringList Entries(const QTemporaryDir& dir) {
   return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
 }
 }  // namespace
+
+// A file is read to its last byte: bytes after the system it begins with (a byte, a hundred,
+// the same file joined to itself, a byte after zeros past the first piece read) refuse it with
+// their count, and the open system stays empty; zero bytes alone after it are padding, and the
+// file opens and saves as the system alone.
+struct BytesAfterCase {
+  const char* name;
+  Bytes (*after)(const Bytes& file);
+  bool refused;
+};
+
+class BytesAfterTheEndTest : public SystemFileTest, public ::testing::WithParamInterface<BytesAfterCase> {};
+
+TEST_P(BytesAfterTheEndTest, RefuseTheFileWithTheirCountUnlessTheyAreZeros) {
+  const BytesAfterCase& c = GetParam();
+  CSystem s;
+  Populate(s);
+  const Bytes file = Store(s);
+  Bytes longer = file;
+  const Bytes after = c.after(file);
+  longer.insert(longer.end(), after.begin(), after.end());
+  const std::string path = PathOf("longer.ovd");
+  WriteBytes(path, longer, longer.size());
+  CSystem back;
+  CRecordingErrors errors;
+  back.SetUiServices(&errors);
+  const bool opened = back.OpenFile(path);
+  if (c.refused) {
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(errors.texts, std::vector<std::string>{std::string(kFileBytesAfterEndText) + "\n(" +
+                                                     WithThousands(after.size()) + " of its " +
+                                                     WithThousands(longer.size()) +
+                                                     " bytes follow the system it begins with)"});
+    EXPECT_EQ(errors.captions, std::vector<std::string>{"File Error"});
+    ExpectDefaults(back);
+    EXPECT_TRUE(back.GetFilePath().empty());
+  } else {
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(errors.texts.empty());
+    EXPECT_EQ(back.GetDeviceCount(), 3);
+    ASSERT_TRUE(back.SaveFile(path));
+    EXPECT_EQ(ReadAll(path), file);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tails, BytesAfterTheEndTest,
+    ::testing::Values(
+        BytesAfterCase{"OneByte", [](const Bytes&) { return Bytes{0x0A}; }, true},
+        BytesAfterCase{"AHundredBytes", [](const Bytes&) { return Bytes(100, 0x5A); }, true},
+        BytesAfterCase{"TheFileJoinedToItself", [](const Bytes& file) { return file; }, true},
+        BytesAfterCase{"AByteAfterZerosPastTheFirstPieceRead",
+                       [](const Bytes&) {
+                         Bytes b(CArchive::kLoadBlockBytes + 1000, 0);
+                         b.back() = 1;
+                         return b;
+                       },
+                       true},
+        BytesAfterCase{"ZeroPadding", [](const Bytes&) { return Bytes(CArchive::kLoadBlockBytes + 1000, 0); }, false}),
+    [](const ::testing::TestParamInfo<BytesAfterCase>& info) { return std::string(info.param.name); });
+
+// A save takes the records under the system's lock a piece at a time and writes them with it
+// released: the comms worker, which needs the lock for every reply, never waits for the disk.
+// No step of the save that changes the disk (a file made, a write, a flush, a rename, the kept
+// copy of a save in place) comes while the lock is held, and the file opens as the system.
+class SaveOutsideTheLockTest : public SystemFileTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  static CCriticalSection* s_lock;
+  static int s_steps;
+  static int s_stepsUnderTheLock;
+  // Whether another thread may take the lock now.
+  static void LookAtTheLock(int) {
+    ++s_steps;
+    std::thread other([] {
+      if (s_lock->TryEnter()) {
+        s_lock->Leave();
+      } else {
+        ++s_stepsUnderTheLock;
+      }
+    });
+    other.join();
+  }
+};
+CCriticalSection* SaveOutsideTheLockTest::s_lock = nullptr;
+int SaveOutsideTheLockTest::s_steps = 0;
+int SaveOutsideTheLockTest::s_stepsUnderTheLock = 0;
+
+TEST_P(SaveOutsideTheLockTest, NoStepOfTheSaveComesWhileTheLockIsHeld) {
+  const std::string path = PathOf("show.ovd");
+  CSystem s;
+  Populate(s);
+  for (int i = 0; i < 300; ++i) AddDevice(s, CFileTestDevice::kPlainType, std::uint32_t(100 + i))->label.assign(1000, 'x');
+  ASSERT_TRUE(s.SaveFile(path));
+  if (GetParam()) {
+    ASSERT_EQ(::link(path.c_str(), PathOf("second name.ovd").c_str()), 0);
+  }
+  DeviceAt(s, 0)->level = 13;
+  s_lock = &s.GetLock();
+  s_steps = s_stepsUnderTheLock = 0;
+  SetSaveStepHookForTests(LookAtTheLock);
+  const bool saved = s.SaveFile(path);
+  SetSaveStepHookForTests(nullptr);
+  ASSERT_TRUE(saved);
+  EXPECT_GT(s_steps, 5);  // the file's bytes went in several writes
+  EXPECT_EQ(s_stepsUnderTheLock, 0);
+  EXPECT_EQ(ReadAll(path), Store(s));
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(path));
+  EXPECT_EQ(DeviceAt(back, 0)->level, 13);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveOutsideTheLockTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "InPlace" : "Renamed");
+                         });
 
 // In a folder the user may not write no new file can be made: that save says why and the
 // document keeps its edits. The file already there, which the user may write, is saved in place.

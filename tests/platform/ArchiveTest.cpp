@@ -863,16 +863,26 @@ TEST_P(KilledSaveTest, AtEveryStepTheFileHoldsItsOldOrNewBytesOrTheOldOnesAreKep
       EXPECT_EQ(back, now);
     } else if (!kept.empty()) {
       EXPECT_EQ(kept[0].save, EKeptCopySave::CutShort);
+      // The copy is at the time of the save's last write: nothing else has written the file since.
+      EXPECT_EQ(std::optional<std::int64_t>(kept[0].markedAt), kept[0].fileChangedAt);
     }
     if (back != old && back != now) {
       ++torn;
       ASSERT_EQ(kept.size(), 1u);
       EXPECT_EQ(kept[0].file, path);
+      const Bytes mixed = back;
       std::string error;
       ASSERT_TRUE(PutKeptCopyBack(kept[0], &error)) << error;
       ASSERT_TRUE(ReadWholeFile(path, back, nullptr));
       EXPECT_EQ(back, old);
-      EXPECT_TRUE(FindKeptCopies().empty());
+      // What the Put Back wrote over is a copy of its own, which this program's next save takes.
+      const std::vector<CKeptCopy> replaced = FindKeptCopies();
+      ASSERT_EQ(replaced.size(), 1u);
+      EXPECT_EQ(replaced[0].save, EKeptCopySave::Replaced);
+      EXPECT_TRUE(replaced[0].known);
+      Bytes held;
+      ASSERT_TRUE(ReadKeptCopyBytes(replaced[0], held, &error)) << error;
+      EXPECT_EQ(held, mixed);
     } else if (back == old) {
       EXPECT_TRUE(kept.empty());  // a copy of the bytes the file holds is no copy to offer
     }

@@ -63,6 +63,17 @@ Bytes FileBytes(const std::string& path) {
   return bytes;
 }
 
+// After a Put Back: the one copy left holds what the file held before it, marked so.
+void ExpectOnlyWhatThePutBackReplacedKept(const Bytes& replaced) {
+  const std::vector<CKeptCopy> left = FindKeptCopies();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].save, EKeptCopySave::Replaced);
+  EXPECT_EQ(left[0].damage, EKeptCopyDamage::None);
+  Bytes held;
+  ASSERT_TRUE(ReadKeptCopyBytes(left[0], held));
+  EXPECT_EQ(held, replaced);
+}
+
 }  // namespace
 
 
@@ -107,6 +118,7 @@ TEST_P(WholeSaveOverACopyTest, ActsOnTheCopyOnlyOnceTheFileIsInPlace) {
         EXPECT_EQ(kept[0].save, EKeptCopySave::SavedOver);
         ASSERT_TRUE(PutKeptCopyBack(kept[0], nullptr));
         EXPECT_EQ(FileBytes(path), old);
+        ExpectOnlyWhatThePutBackReplacedKept(later);
       }
       break;
     }
@@ -247,7 +259,7 @@ TEST(KeptCopies, CopiesOfTheFirstFormAreCheckedByTheirOwnWordAndPutBack) {
     EXPECT_EQ(PutKeptCopyBack(found[0], &error), !damaged) << error;
   }
   EXPECT_EQ(FileBytes(path), old);
-  EXPECT_TRUE(FindKeptCopies().empty());
+  ExpectOnlyWhatThePutBackReplacedKept(Pattern(500, 3));
 }
 
 // --- The forms on the disk ---
@@ -313,7 +325,7 @@ TEST_P(KnownWordTest, ACopyOfTheSecondFormCarryingItIsSoundAndPutBack) {
     EXPECT_EQ(PutKeptCopyBack(found[0], nullptr), off == 0);
   }
   EXPECT_EQ(FileBytes(path), GetParam().bytes);
-  EXPECT_TRUE(FindKeptCopies().empty());
+  ExpectOnlyWhatThePutBackReplacedKept(Pattern(500, 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -383,11 +395,12 @@ TEST(KeptCopies, ACopyASaveMakesHasANameEarlierVersionsLeaveAlone) {
 
 // One bit flipped anywhere in a copy's start or in the words and mark after its earlier bytes:
 // the copy is never removed for it, by the sweeps of the start, of an opened file or of saves of
-// its file and of others; it is found damaged (or, for the mark alone, as a copy that does not
-// tell what became of its save), never put back over its file when damaged, and its earlier
-// bytes are saved elsewhere exactly. A copy of the second form, as earlier versions made it,
-// reads the same, but for its path, which its word does not cover: flipped, it names another
-// file, whole.
+// its file and of others; it is found damaged (or, for the mark alone, as a copy whose mark is
+// damaged), never put back over its file when damaged, and its earlier bytes are saved
+// elsewhere exactly. A copy of the second form, as earlier versions made it, reads the same;
+// its path, which its word does not cover, flipped in the file's name disagrees with the copy's
+// own name, and flipped in a folder's names a folder that is not there: damaged either way,
+// never put back into another file.
 struct StartFlipCase {
   int form;          // 3: made by a save; 2: an earlier version's
   const char* part;  // "start": from the first byte; "path": in the path (-1: its last byte);
@@ -451,7 +464,7 @@ TEST_P(StartFlipTest, TheCopyIsKeptFoundAndItsBytesSavedElsewhere) {
     EXPECT_FALSE(PutKeptCopyBack(kept, nullptr));
     EXPECT_EQ(FileBytes(path), torn);
   } else if (c.form == 3) {
-    EXPECT_EQ(kept.save, EKeptCopySave::Untold);  // the mark is damaged
+    EXPECT_EQ(kept.save, EKeptCopySave::MarkDamaged);
   }
   const std::string elsewhere = dir.path().toStdString() + "/as it was.ovd";
   std::string error;
@@ -475,7 +488,7 @@ std::vector<StartFlipCase> StartFlips() {
     // Second form: the mark and the path's length, the path (not covered), the bytes' length
     // after it and their word.
     for (int i = 0; i < 12; ++i) cases.push_back({2, "start", i, b, D::Start});
-    for (const int i : {1, -1}) cases.push_back({2, "path", i, b, D::None});
+    for (const int i : {1, -1}) cases.push_back({2, "path", i, b, D::Name});
     for (int i = 0; i < 8; ++i) cases.push_back({2, "length", i, b, D::Start});
     for (int i = 0; i < 8; ++i) cases.push_back({2, "end", i, b, D::Bytes});
   }
@@ -699,6 +712,58 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<std::tuple<HeldCopyCase, bool>>& info) {
       return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "LetGo" : "HeldOn");
     });
+
+// A Put Back that cannot reach the disk loses nothing: when what the file holds cannot be kept
+// first, the file is not touched; when the copy's bytes cannot be flushed over it, the file gets
+// its own bytes back. Either way the copy stays to be put back, and the reason is given.
+struct FailedPutBackCase {
+  const char* name;
+  int firstFailingFlush;  // the flushes to the disk are counted from 1
+  int lastFailingFlush;
+  const char* error;
+};
+
+class FailedPutBackTest : public ::testing::TestWithParam<FailedPutBackCase> {};
+
+int g_flushes = 0;
+const FailedPutBackCase* g_failing = nullptr;
+
+TEST_P(FailedPutBackTest, KeepsTheFileAndTheCopy) {
+  QTemporaryDir dir;
+  const std::string path = dir.path().toStdString() + "/a.ovd";
+  ASSERT_TRUE(WriteFileAtomically(path, Pattern(100000, 7), nullptr));
+  const CKeptCopy kept = LeaveATornSave(path, Pattern(120000, 13), true);
+  const Bytes torn = FileBytes(path);
+  g_flushes = 0;
+  g_failing = &GetParam();
+  SetFileSyncForTests([](int) {
+    ++g_flushes;
+    if (g_flushes < g_failing->firstFailingFlush || g_flushes > g_failing->lastFailingFlush) return 0;
+    errno = EIO;
+    return -1;
+  });
+  std::string error;
+  const bool putBack = PutKeptCopyBack(kept, &error);
+  SetFileSyncForTests(nullptr);
+  EXPECT_FALSE(putBack);
+  EXPECT_EQ(error, std::string(GetParam().error) + std::strerror(EIO));
+  EXPECT_EQ(FileBytes(path), torn);
+  const std::vector<CKeptCopy> left = FindKeptCopies();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].copy, kept.copy);
+  ASSERT_TRUE(PutKeptCopyBack(left[0], &error)) << error;
+  EXPECT_EQ(FileBytes(path), Pattern(100000, 7));
+}
+
+// The copy of what the file holds takes two flushes (itself, then its folder); the Put Back's
+// own flush of the file is the third.
+INSTANTIATE_TEST_SUITE_P(
+    Flushes, FailedPutBackTest,
+    ::testing::Values(
+        FailedPutBackCase{"WhatTheFileHoldsNotKept", 1, 1000,
+                          "The kept copy was not put back: what the file holds now could not be kept: "},
+        FailedPutBackCase{"TheCopysBytesNotFlushed", 3, 3, "The file could not be written: "}),
+    [](const ::testing::TestParamInfo<FailedPutBackCase>& info) { return std::string(info.param.name); });
 
 // A step on a copy that another program has put back or removed since it was found says so.
 TEST(KeptCopies, AStepOnACopyAnotherProgramTookAwaySaysItIsGone) {
