@@ -417,18 +417,33 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
     pending.clear();
   };
   // Online the units may change the settings meanwhile: the count of their changes is taken of
-  // what was stored, each device's with its record.
+  // what was stored, each device's with its record. So is the modified mark: it is taken as the
+  // store begins, so that a change made between the pieces (the worker's user import, a device
+  // an autoscan adds) marks the system modified again and is not lost with the mark at the end.
   std::uint64_t unitChanges = 0;
+  bool wasModified = false;
+  {
+    CSingleLock lock(GetLock());
+    wasModified = m_modified;
+    m_modified = false;
+  }
+  const auto keepModified = [&] {
+    CSingleLock lock(GetLock());
+    m_modified = m_modified || wasModified;
+  };
   try {
     unitChanges = StoreContents(*this, ar, [&] { writeOut(false); });
     writeOut(true);
   } catch (const std::exception& e) {
+    keepModified();
     Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
     return false;
   }
-  if (!file.Commit(&error)) return failed();
+  if (!file.Commit(&error)) {
+    keepModified();
+    return failed();
+  }
   SetFilePath(path);
-  SetModified(false);
   m_fileStamp = ReadFileStamp(path);
   m_storedUnitChanges = unitChanges;
   return true;

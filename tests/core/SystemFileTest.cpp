@@ -749,6 +749,36 @@ TEST_P(SaveOutsideTheLockTest, NoStepOfTheSaveComesWhileTheLockIsHeld) {
   EXPECT_EQ(DeviceAt(back, 0)->level, 13);
 }
 
+// A change the worker makes between the pieces (its user import marks the system modified
+// under the lock) is not in the file: the system stays modified after the save, so that the next
+// save or the close asks for it.
+TEST_P(SaveOutsideTheLockTest, AChangeMadeBetweenThePiecesLeavesTheSystemModified) {
+  const std::string path = PathOf("show.ovd");
+  CSystem s;
+  Populate(s);
+  for (int i = 0; i < 50; ++i) AddDevice(s, CFileTestDevice::kPlainType, std::uint32_t(100 + i))->label.assign(1000, 'x');
+  ASSERT_TRUE(s.SaveFile(path));
+  if (GetParam()) {
+    ASSERT_EQ(::link(path.c_str(), PathOf("second name.ovd").c_str()), 0);
+  }
+  s.SetModified(true);
+  static CSystem* s_system;
+  s_system = &s;
+  SetSaveStepHookForTests([](int) {
+    std::thread worker([] {
+      CSingleLock lock(s_system->GetLock());
+      s_system->SetModified(true);
+    });
+    worker.join();
+  });
+  const bool saved = s.SaveFile(path);
+  SetSaveStepHookForTests(nullptr);
+  ASSERT_TRUE(saved);
+  EXPECT_TRUE(s.IsModified());
+  ASSERT_TRUE(s.SaveFile(path));
+  EXPECT_FALSE(s.IsModified());
+}
+
 INSTANTIATE_TEST_SUITE_P(Roads, SaveOutsideTheLockTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return std::string(info.param ? "InPlace" : "Renamed");
