@@ -1,5 +1,5 @@
-// The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read),
-// OpenFile and SaveFile.
+// The system file: CSystem::Serialize (root record, version 5 written, or 6 while a link owes
+// a member a value; 1 to 6 read), OpenFile and SaveFile.
 #include "core/system/SystemFile.h"
 
 #include <exception>
@@ -123,7 +123,9 @@ class CSystemRecordLookup : public CRecordLookup {
 };
 
 void StoreContents(CSystem& system, CArchive& ar) {
-  ar.WriteU32(kSystemFileVersion);
+  // A link's value that a member has still to take outlives the program only in the file.
+  const bool owedValues = AnyLinkOwesAValue(system.GetLinks());
+  ar.WriteU32(owedValues ? kSystemFileVersion : kSystemFileVersionWithoutOwedValues);
   ar.WriteBool(system.GetUseSystemSecurity());
   ar.WriteBool(system.GetFullScreenOnOpen());
   ar.WriteBool(system.GetGoOnlineOnOpen());
@@ -153,6 +155,7 @@ void StoreContents(CSystem& system, CArchive& ar) {
   for (CCPData* panel : system.GetCustomPanels()) panel->Serialize(ar, lookup);
   ar.WriteU32(std::uint32_t(system.GetSnapshots().size()));
   for (CSnapshot* snapshot : system.GetSnapshots()) snapshot->Serialize(ar);
+  if (owedValues) StoreOwedLinkValues(ar, system.GetLinks());
 }
 
 // The devices, each built by its type code and read by itself.
@@ -205,7 +208,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
   c.useSystemSecurity = ar.ReadBool();
   if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
-  if (version == 5) {
+  if (version >= 5) {
     c.fullScreenOnOpen = ar.ReadBool();
     c.goOnlineOnOpen = ar.ReadBool();
   }
@@ -245,6 +248,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
       snapshot->Serialize(ar);
     }
   }
+  if (version >= 6) LoadOwedLinkValues(ar, c.links);
 
   // The current user decides every right: an index that names no user of the file is damage,
   // not a reason to fall back to the administrator.
@@ -267,9 +271,10 @@ void TakeContents(CSystem& system, CFileContents& c) {
   system.SetSelectedDevice(c.selectedDevice);
   for (CZone* zone : c.zones) system.AppendZone(zone);
   c.zones.clear();
+  // Linking is set before the links come: what they owe their members is the file's, not ended.
+  system.SetLinksActive(c.linksActive);
   for (CLink* link : c.links) system.AppendLink(link);
   c.links.clear();
-  system.SetLinksActive(c.linksActive);
   system.SetTreeState(c.treeState);
   for (CSnapshot* snapshot : c.snapshots) system.AppendSnapshot(snapshot);
   c.snapshots.clear();

@@ -15,5 +15,8 @@ inline constexpr const char* kFileSaveFailedText = "Error saving file - the file
 inline constexpr const char* kFileUsersLeftOutText =
     "This file holds more users than can be kept. These users were left out:";
 
-// The version that CSystem::Serialize writes; versions 1 to it are read.
-inline constexpr unsigned kSystemFileVersion = 5;
+// The newest version that CSystem::Serialize writes; versions 1 to it are read. Version 6 is
+// version 5 with the values links owe their members out of line after the snapshots; a file in
+// which no link owes one is written as version 5, which earlier programs read as well.
+inline constexpr unsigned kSystemFileVersion = 6;
+inline constexpr unsigned kSystemFileVersionWithoutOwedValues = 5;
