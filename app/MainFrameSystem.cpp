@@ -684,6 +684,8 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
   // The person knows of the copies left: the next save of the file takes them away.
   for (const CKeptCopy& kept : told) ReleaseKeptCopy(kept);
   m_recentFiles.Add(path);
+  // A link's value that a member's unit has still to take is named again.
+  m_system.TellOwedLinkValues();
   ForgetAutosaveNotices();
 
   UpdateTitle();

@@ -110,3 +110,64 @@ void CLink::Serialize(CArchive& ar) {
   m_name = ar.ReadString();
   m_expanded = ar.ReadBool();
 }
+
+namespace {
+
+constexpr std::uint32_t kOwedValuesVersion = 1;
+// An entry's least bytes: two indexes, kind, number, integer, flag and an empty text's length.
+constexpr std::size_t kOwedValueMinSize = 4 * 6 + 1;
+
+}  // namespace
+
+bool AnyLinkOwesAValue(const std::vector<CLink*>& links) {
+  for (const CLink* link : links)
+    for (const CLinkRef* member : link->GetMembers())
+      if (member->IsOutOfLine()) return true;
+  return false;
+}
+
+void StoreOwedLinkValues(CArchive& ar, const std::vector<CLink*>& links) {
+  std::uint32_t count = 0;
+  for (const CLink* link : links)
+    for (const CLinkRef* member : link->GetMembers()) count += member->IsOutOfLine() ? 1 : 0;
+  ar.WriteU32(kOwedValuesVersion);
+  ar.WriteU32(count);
+  for (std::size_t l = 0; l < links.size(); ++l) {
+    const std::vector<CLinkRef*>& members = links[l]->GetMembers();
+    for (std::size_t m = 0; m < members.size(); ++m) {
+      if (!members[m]->IsOutOfLine()) continue;
+      const CParamValue& value = *members[m]->GetMissedValue();
+      ar.WriteU32(std::uint32_t(l));
+      ar.WriteU32(std::uint32_t(m));
+      ar.WriteI32(std::int32_t(value.kind));
+      ar.WriteFloat(value.value);
+      ar.WriteI32(value.integer);
+      ar.WriteBool(value.flag != 0);
+      ar.WriteString(value.text);
+    }
+  }
+}
+
+void LoadOwedLinkValues(CArchive& ar, const std::vector<CLink*>& links) {
+  ReadRecordVersion(ar, kOwedValuesVersion, kOwedValuesVersion, "owed link values");
+  const std::uint32_t count = ar.ReadU32();
+  ar.CheckCount(count, kOwedValueMinSize);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t l = ar.ReadU32();
+    const std::uint32_t m = ar.ReadU32();
+    const std::int32_t kind = ar.ReadI32();
+    CParamValue value;
+    value.value = ar.ReadFloat();
+    value.integer = ar.ReadI32();
+    value.flag = ar.ReadBool() ? 1 : 0;
+    value.text = ar.ReadString();
+    if (l >= links.size() || m >= links[l]->GetMembers().size())
+      throw CArchiveException(CArchiveException::BadFormat, "an owed link value names no link member");
+    if (kind < std::int32_t(ParamKind::kLevel) || kind > std::int32_t(ParamKind::kTime))
+      throw CArchiveException(CArchiveException::BadFormat, "an owed link value of a kind no parameter has");
+    CLinkRef& member = *links[l]->GetMembers()[m];
+    value.kind = ParamKind(kind);
+    value.id = std::int32_t(member.m_parameterId);
+    member.SetMissedValue(value);
+  }
+}

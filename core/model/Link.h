@@ -28,7 +28,8 @@ class CLinkRef {
   // Out of line: a value of the link reached the member while its unit was away online, and
   // the member has not taken it (the change would have reached the file and the windows
   // only). The value is the one the member is to take once its unit is connected again; the
-  // mark goes when the member takes a value of the link. Kept in memory only, never in the file.
+  // mark goes when the member takes a value of the link. The system file keeps it, with the
+  // value, in the block of owed values (StoreOwedLinkValues), not in the member's record.
   bool IsOutOfLine() const { return m_missed.has_value(); }
   const std::optional<CParamValue>& GetMissedValue() const { return m_missed; }
   void SetMissedValue(const CParamValue& value) { m_missed = value; }
@@ -99,3 +100,15 @@ class CLink {
   mutable std::unordered_map<MemberKey, CLinkRef*, MemberKeyHash> m_index;
   mutable bool m_indexStale = false;
 };
+
+// The values that links owe their members out of line: a block of the system file after the root
+// record and its mark (kOwedLinkValuesMark), written only
+// when a member is out of line. u32 version 1, u32 count, then for each such member its link's
+// index in the list and its own index in the link (u32 each), and the value to take: kind (i32),
+// number (float), integer (i32), flag (BOOL), text.
+bool AnyLinkOwesAValue(const std::vector<CLink*>& links);
+void StoreOwedLinkValues(CArchive& ar, const std::vector<CLink*>& links);
+// Marks each member named out of line with its value (under the member's own parameter id).
+// Throws CArchiveException on short or bad data: an index naming no link or member, a kind that
+// no value has, a later version of the block.
+void LoadOwedLinkValues(CArchive& ar, const std::vector<CLink*>& links);

@@ -9,6 +9,15 @@
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
+namespace {
+
+bool SameValue(const CParamValue& a, const CParamValue& b) {
+  return a.id == b.id && a.kind == b.kind && a.value == b.value && a.integer == b.integer && a.flag == b.flag &&
+         a.text == b.text;
+}
+
+}  // namespace
+
 CLink* CSystem::AddLink() {
   const std::vector<CLink*>& links = GetLinks();
   // n names at most links.size() + 1 candidates before one is free.
@@ -27,8 +36,70 @@ CLink* CSystem::AddLink() {
 void CSystem::DeleteLink(CLink* link) {
   auto it = std::find(m_links.begin(), m_links.end(), link);
   if (it == m_links.end()) return;
+  for (CLinkRef* member : link->GetMembers()) EndOwedLinkValue(*link, *member, "the link was deleted");
   m_links.erase(it);
   delete link;
+}
+
+bool CSystem::RemoveLinkMember(CLink& link, std::size_t index) {
+  if (index >= link.GetMembers().size()) return false;
+  EndOwedLinkValue(link, *link.GetMembers()[index], "it was taken out of the link");
+  return link.RemoveMemberAt(index);
+}
+
+void CSystem::RemoveDeviceFromLinks(const CDevice& device) {
+  const CUuid uuid = device.GetUuid();
+  for (CLink* link : m_links) {
+    for (CLinkRef* member : link->GetMembers())
+      if (member->GetUuid() == uuid) EndOwedLinkValue(*link, *member, "the device was deleted");
+    link->RemoveDeviceRefs(uuid);
+  }
+}
+
+void CSystem::SetLinksActive(bool on) {
+  // Linking off gives a unit nothing: what the links owed members whose units were away ends.
+  if (m_linksActive && !on)
+    for (const CLink* link : m_links)
+      for (CLinkRef* member : link->GetMembers()) EndOwedLinkValue(*link, *member, "linking was switched off");
+  m_linksActive = on;
+}
+
+void CSystem::EndOwedLinkValue(const CLink& link, CLinkRef& member, const std::string& why) {
+  if (!member.IsOutOfLine()) return;
+  member.ClearMissedValue();
+  // The file keeps what a link owes: it changed.
+  m_modified = true;
+  CDevice* device = FindDeviceByUuid(member.GetUuid());
+  WriteLog("Link \"" + link.GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
+           " when it is back: " + why + "\n");
+}
+
+void CSystem::TellOwedLinkValues() {
+  for (const CLink* link : m_links) {
+    for (const CLinkRef* member : link->GetMembers()) {
+      if (!member->IsOutOfLine()) continue;
+      if (CDevice* device = FindDeviceByUuid(member->GetUuid()))
+        WriteLog("Link \"" + link->GetName() + "\" not applied to " + device->GetUnitText() +
+                 " when the file was saved - it takes the link's value when it is back\n");
+    }
+  }
+}
+
+void CSystem::PutOwedLinkValuesIntoTheFile() {
+  // The port is closed: the devices take the values into the file alone, and their marks stay
+  // until their units have them.
+  if (IsPortOpen() || !AreLinksActive()) return;
+  WithoutSpreading([&] {
+    for (std::size_t l = 0; l < m_links.size(); ++l) {
+      const CLink* link = m_links[l];
+      for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
+        const CLinkRef* member = link->GetMembers()[m];
+        if (!member->IsOutOfLine()) continue;
+        if (CDevice* device = FindDeviceByUuid(member->GetUuid()))
+          device->ApplyLinkedChange(*member->GetMissedValue(), CDevice::CSystemPass{});
+      }
+    }
+  });
 }
 
 bool CSystem::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const {
@@ -116,6 +187,8 @@ void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target
     if (!member.IsOutOfLine())
       WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
                " (not connected) - it takes the link's value when it is back\n");
+    // The file keeps what the link owes the member.
+    if (!member.IsOutOfLine() || !SameValue(*member.GetMissedValue(), value)) m_modified = true;
     member.SetMissedValue(value);
     return;
   }
@@ -155,10 +228,7 @@ void CSystem::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
         for (const CSnapshotData* image : snapshot.m_data) recalled->insert(image->GetUuid());
       }
       if (!recalled->contains(member->GetUuid())) continue;
-      member->ClearMissedValue();
-      CDevice* device = FindDeviceByUuid(member->GetUuid());
-      WriteLog("Link \"" + link->GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
-               " when it is back: snapshot \"" + snapshot.m_name + "\" was recalled since\n");
+      EndOwedLinkValue(*link, *member, "snapshot \"" + snapshot.m_name + "\" was recalled since");
     }
   }
 }

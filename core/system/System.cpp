@@ -180,6 +180,8 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
 bool CSystem::GoOnline(std::uint32_t choice) {
   // A unit of another model that a scan found at a device's ID is looked for anew.
   for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
+  // The file's settings go to the units with what the links owe them.
+  if (choice == kGoOnlineSend) PutOwedLinkValuesIntoTheFile();
   if (m_comms.GoOnline(choice)) return true;
   // Why the port did not open: no such device, no permission, another program holds it...
   const std::string reason = m_comms.GetTransport().GetOpenFailureText();
@@ -283,7 +285,7 @@ bool CSystem::DeleteDevice(int index) {
   for (CZone* zone : m_zones)
     if (zone->RemoveDevice(device)) break;
   const CUuid uuid = device->GetUuid();
-  for (CLink* link : m_links) link->RemoveDeviceRefs(uuid);
+  RemoveDeviceFromLinks(*device);
   for (CCPData* panel : m_customPanels) panel->DetachDevice(device);
   // Copied widgets may be pasted later: they must not keep the deleted device either.
   for (CCustomControlObject* w : m_copiedWidgets)

@@ -148,7 +148,9 @@ class CSystem final : public IDeviceHost,
   void AppendLink(CLink* link) { m_links.push_back(link); }
   void DeleteAllLinks();
   bool AreLinksActive() const { return m_linksActive; }
-  void SetLinksActive(bool on) { m_linksActive = on; }
+  // Switched off, it ends what the links owed members out of line, one log line each
+  // (LinkManagement.cpp).
+  void SetLinksActive(bool on);
   // Re-entrancy guard of the spreading of a change to linked parameters (UI thread).
   bool IsLinksBusy() const { return m_linksBusy; }
   void SetLinksBusy(bool busy) { m_linksBusy = busy; }
@@ -205,6 +207,12 @@ class CSystem final : public IDeviceHost,
   // Removes the link from the system and deletes it with its members; nothing when the link
   // is not the system's.
   void DeleteLink(CLink* link);
+  // Deletes the member at index of the link (CLink::RemoveMemberAt); false when there is none.
+  // What the link owed the member ends, and a link deleted, a device deleted or linking switched
+  // off ends it too: the log says so once for each member out of line.
+  bool RemoveLinkMember(CLink& link, std::size_t index);
+  // Takes every member of the device out of every link.
+  void RemoveDeviceFromLinks(const CDevice& device);
   // The custom panels refresh the widgets bound to the parameter, and with linking active
   // every member of each link holding it receives requested under its own parameter id (one
   // level: the members' own changes do not spread again).
@@ -225,6 +233,12 @@ class CSystem final : public IDeviceHost,
   // written), and the log says so. The frame calls it when the device's connection changed;
   // nothing while the port is closed, the unit is not connected or linking is off. UI thread.
   void BringLinkMembersIntoLine(CDevice* device);
+  // The log names each member out of line that a file just opened holds, and what it is to take.
+  void TellOwedLinkValues();
+  // While the port is closed and linking is on, each member out of line takes the value its
+  // link owes it into the file, keeping its mark until its unit has it: the settings a "Send"
+  // session gives the units then carry the link's value, never the one the unit missed it for.
+  void PutOwedLinkValuesIntoTheFile();
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
   // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
@@ -462,6 +476,8 @@ class CSystem final : public IDeviceHost,
   // Hands a member the link's value, or, while its unit is away online, marks it out of line
   // with that value (logged when it falls out of line).
   void GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value);
+  // Ends what the link owed the member, when it was out of line, with a log line that says why.
+  void EndOwedLinkValue(const CLink& link, CLinkRef& member, const std::string& why);
   // A snapshot recalled is chosen after every value the links could not give its devices while
   // their units were away: their members out of line take none of them when the unit is back
   // (a recall that passed a unit by leaves it as it is), and the log says so for each.

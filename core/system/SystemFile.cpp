@@ -1,5 +1,5 @@
-// The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read),
-// OpenFile and SaveFile.
+// The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read; after it,
+// while a link owes a member a value, the block of owed values), OpenFile and SaveFile.
 #include "core/system/SystemFile.h"
 
 #include <algorithm>
@@ -182,6 +182,14 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
   const std::vector<CSnapshot*> snapshots = system.GetSnapshots();
   piece([&] { ar.WriteU32(std::uint32_t(snapshots.size())); });
   for (CSnapshot* snapshot : snapshots) piece([&] { snapshot->Serialize(ar); });
+  // A link's value that a member has still to take outlives the program only in the file. It
+  // follows the root record behind a mark of its own, where earlier versions of the program,
+  // which stop reading at the record's end, do not look.
+  piece([&] {
+    if (!AnyLinkOwesAValue(system.GetLinks())) return;
+    ar.WriteU32(kOwedLinkValuesMark);
+    StoreOwedLinkValues(ar, system.GetLinks());
+  });
   return unitChanges;
 }
 
@@ -235,7 +243,7 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
   if (version < 1 || version > kSystemFileVersion) throw CLoadRefused(kFileTooNewText);
   c.useSystemSecurity = ar.ReadBool();
   if (version == 4) c.fullScreenOnOpen = ar.ReadU8() != 0;
-  if (version == 5) {
+  if (version >= 5) {
     c.fullScreenOnOpen = ar.ReadBool();
     c.goOnlineOnOpen = ar.ReadBool();
   }
@@ -275,6 +283,15 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
       snapshot->Serialize(ar);
     }
   }
+  // The block of owed link values, behind its mark; any other byte after the record is refused
+  // below.
+  if (ar.Remaining() >= 4) {
+    const std::size_t end = ar.Position();
+    if (ar.ReadU32() == kOwedLinkValuesMark)
+      LoadOwedLinkValues(ar, c.links);
+    else
+      ar.Rewind(end);
+  }
 
   // The current user decides every right: an index that names no user of the file is damage,
   // not a reason to fall back to the administrator.
@@ -307,9 +324,10 @@ void TakeContents(CSystem& system, CFileContents& c) {
   system.SetSelectedDevice(c.selectedDevice);
   for (CZone* zone : c.zones) system.AppendZone(zone);
   c.zones.clear();
+  // Linking is set before the links come: what they owe their members is the file's, not ended.
+  system.SetLinksActive(c.linksActive);
   for (CLink* link : c.links) system.AppendLink(link);
   c.links.clear();
-  system.SetLinksActive(c.linksActive);
   system.SetTreeState(c.treeState);
   for (CSnapshot* snapshot : c.snapshots) system.AppendSnapshot(snapshot);
   c.snapshots.clear();

@@ -2,6 +2,7 @@
 // services).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Texts and caption of the system file's error messages.
@@ -19,5 +20,8 @@ inline constexpr const char* kFileSaveFailedText = "Error saving file - the file
 inline constexpr const char* kFileUsersLeftOutText =
     "This file holds more users than can be kept. These users were left out:";
 
-// The version that CSystem::Serialize writes; versions 1 to it are read.
+// The newest version that CSystem::Serialize writes; versions 1 to it are read.
 inline constexpr unsigned kSystemFileVersion = 5;
+// Begins the block of the values that links owe their members out of line ("OWED"), after the
+// root record: never 0, so that zero padding after a file is not taken for it.
+inline constexpr std::uint32_t kOwedLinkValuesMark = 0x4445574Fu;

@@ -4,6 +4,7 @@
 // goes to ID 0, and an autoscan polls one device per ID.
 #include <QAbstractButton>
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QApplication>
@@ -526,6 +527,52 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
     return out;
   }
   static bool Outs(const CLink& link, std::size_t member) { return link.GetMembers()[member]->IsOutOfLine(); }
+  // What the unit of the device held after each frame written to it from request from on: its
+  // Input A gain in tenths of a dB, or its channel 1 gain index. A simulated twin of the unit,
+  // which starts at a level no test value has, takes the frames in order.
+  static constexpr int kTwinGainA = 55;
+  static constexpr int kTwinGainIndex = 20;
+  std::vector<int> HeldAfterEachWrite(CDevice& device, std::size_t from) const {
+    std::vector<int> held;
+    const std::vector<SimBytes> requests = bus->Requests();
+    const auto written = [&](const SimBytes& r) {
+      const Frame f = Decode(r);
+      return f.write && f.id == device.GetDeviceId() && std::uint32_t(f.type) == device.GetTypeCode();
+    };
+    if (IsZelFrameType(int(device.GetTypeCode()))) {
+      CSimZelAmpUnit twin(Zel(std::uint8_t(device.GetTypeCode()), device.GetDeviceId()));
+      twin.Update([](SimZelAmpState& s) { s.gainIndex[0] = kTwinGainIndex; });
+      for (std::size_t i = from; i < requests.size(); ++i)
+        if (written(requests[i])) {
+          twin.Handle(requests[i]);
+          held.push_back(twin.State().gainIndex[0]);
+        }
+    } else {
+      CSimProcessorUnit twin(int(device.GetTypeCode()), device.GetDeviceId());
+      SetGainA(twin, kTwinGainA);
+      for (std::size_t i = from; i < requests.size(); ++i)
+        if (written(requests[i])) {
+          twin.Handle(requests[i]);
+          held.push_back(GainA(twin));
+        }
+    }
+    return held;
+  }
+  // The devices of the file open now, by their IDs.
+  void FindDevicesAgain() {
+    CSystem& system = frame->GetSystem();
+    auto byId = [&](std::uint32_t id) {
+      for (CDevice* device : system.GetDevices())
+        if (device->GetDeviceId() == id) return device;
+      return static_cast<CDevice*>(nullptr);
+    };
+    d3 = static_cast<CNerexSeriesDevice*>(byId(3));
+    d4 = static_cast<CNerexSeriesDevice*>(byId(4));
+    amp2 = static_cast<CZelSeriesDevice*>(byId(2));
+    amp5 = static_cast<CZelSeriesDevice*>(byId(5));
+    dbox = static_cast<CZelBreakDevice*>(byId(11));
+    ASSERT_TRUE(d3 && d4 && amp2 && amp5 && dbox);
+  }
   // The file's processors linked by their Input A gains and two amplifiers by their channel 1
   // gains (the links "Link 13" and "Link 5"), online in the session of the case and read out.
   // Each link's master is its first member: the unit that stays, or with switchedLead the one
@@ -797,6 +844,79 @@ TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
   ProcessEvents();
   EXPECT_FALSE(marked(amplifier)) << amplifier->text(0).toStdString();
   manager.close();
+}
+
+// A member out of line when autosave stored the file stays so when a new run of the program
+// opens that file (the run before ended online without saving again, as in a crash): the log
+// and the Link Manager name it, and its unit, back in either session, holds the link's value.
+// Every frame that reaches its unit is handed to a simulated twin that starts at a level of its
+// own: none of them gives the unit the level it held before, which a "Send" session would
+// otherwise carry to it from the file.
+TEST_P(LinkedMemberAwayTest, StaysOutOfLineThroughAnAutosaveAndANewRunAndIsNeverSentTheOldValue) {
+  LinkAndGoOnline();
+  const std::string path = PathOf("show.ovd");
+  ASSERT_TRUE(frame->GetSystem().SaveFile(path));
+  const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
+  SwitchedUnitsAway();
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
+  frame->Tick(FrameTimer::kAutosave);
+  QFile stored(QString::fromStdString(path));
+  ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+  ASSERT_EQ(stored.read(1), QByteArray(1, 6));  // the version that holds what links owe
+
+  // A new run of the program on the file.
+  frame.reset();
+  MakeFrame();
+  ASSERT_TRUE(frame->OpenFilePath(path));
+  ProcessEvents();
+  CSystem& system = frame->GetSystem();
+  FindDevicesAgain();
+  ASSERT_EQ(system.GetLinks().size(), 2u);
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  EXPECT_FALSE(Outs(gains, 0));
+  EXPECT_TRUE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 0));
+  EXPECT_TRUE(Outs(amps, 1));
+  EXPECT_EQ(GainA(*d4), d4Held);
+  EXPECT_EQ(amp2->GetGainIndex(0), amp2Held);
+  const std::string owed = " when the file was saved - it takes the link's value when it is back";
+  EXPECT_EQ(LogCount("Link \"Link 13\" not applied to " + d4->GetUnitText() + owed), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" not applied to " + amp2->GetUnitText() + owed), 1);
+  EXPECT_EQ(LogCount(owed), 2);
+  {
+    CLinkManagerDlg manager(system, frame.get());
+    manager.show();
+    ProcessEvents();
+    for (int l = 0; l < 2; ++l) {
+      const QTreeWidgetItem* link = manager.LinkTree()->topLevelItem(l);
+      EXPECT_TRUE(link->isExpanded());
+      EXPECT_FALSE(link->child(0)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+      EXPECT_TRUE(link->child(1)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+    }
+    if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())
+      manager.grab().save(folder + "/link-manager-reopened.png");
+    manager.close();
+  }
+
+  const std::size_t reopened = bus->RequestCount();
+  EXPECT_TRUE(SwitchedUnitsBackOnlineAtTheLinksValues()) << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(GainA(*d4), -167);
+  EXPECT_EQ(amp2->GetGainIndex(0), 7);
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+  EXPECT_EQ(LogCount("Link \"Link 13\" applied to " + d4->GetUnitText() + " now that it is back"), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" applied to " + amp2->GetUnitText() + " now that it is back"), 1);
+  const std::vector<int> processor = HeldAfterEachWrite(*d4, reopened);
+  const std::vector<int> amplifier = HeldAfterEachWrite(*amp2, reopened);
+  const auto only = [](const std::vector<int>& held, int untouched, int taken) {
+    return std::count(held.begin(), held.end(), taken) > 0 &&
+           std::all_of(held.begin(), held.end(), [&](int v) { return v == untouched || v == taken; });
+  };
+  EXPECT_TRUE(only(processor, kTwinGainA, -167)) << ::testing::PrintToString(processor);
+  EXPECT_TRUE(only(amplifier, kTwinGainIndex, 7)) << ::testing::PrintToString(amplifier);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, LinkedMemberAwayTest, ::testing::Values(0u, 1u),

@@ -1,5 +1,6 @@
 // The system file: golden bytes of a new system, round trips, the reading of versions 1 to 4,
-// refused and damaged files, and saves that fail without touching the original.
+// the values links owe their members after the record, refused and damaged files, and saves that fail
+// without touching the original.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -287,6 +288,86 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
 
   // Everything that was read is written again byte for byte.
   EXPECT_EQ(FirstDifference(Store(back), file), -1);
+}
+
+// A value a link owes a member out of line follows the version 5 record behind its mark, where
+// earlier programs do not read; a reopen gives it back to the same member. Once none is owed the
+// file is the plain version 5 file again, byte for byte.
+TEST_F(SystemFileTest, OwedLinkValues_FollowTheRecordBehindTheirMarkAndAFileWithoutThemHasNone) {
+  CSystem s;
+  Populate(s);
+  const Bytes plain = Store(s);
+  ASSERT_EQ(plain[0], 5);
+  CParamValue level(CFileTestDevice::kTrim, -16.7f, ParamKind::kLevel);
+  level.integer = -3;
+  level.flag = 1;
+  level.text = "Tr\xC3\xBCm";
+  s.GetLinks()[0]->GetMembers()[1]->SetMissedValue(level);
+  s.GetLinks()[1]->GetMembers()[0]->SetMissedValue(MakeIntParamValue(CFileTestDevice::kLevel, 40));
+  const Bytes file = Store(s);
+  ASSERT_GT(file.size(), plain.size() + 4);
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + std::ptrdiff_t(plain.size())), plain);
+  EXPECT_EQ(Bytes(file.begin() + std::ptrdiff_t(plain.size()), file.begin() + std::ptrdiff_t(plain.size()) + 4),
+            (Bytes{'O', 'W', 'E', 'D'}));
+
+  CSystem back;
+  ASSERT_TRUE(Read(back, file));
+  ASSERT_EQ(back.GetLinks().size(), 2u);
+  EXPECT_FALSE(back.GetLinks()[0]->GetMembers()[0]->IsOutOfLine());
+  ASSERT_TRUE(back.GetLinks()[0]->GetMembers()[1]->IsOutOfLine());
+  const CParamValue& owed = *back.GetLinks()[0]->GetMembers()[1]->GetMissedValue();
+  EXPECT_EQ(owed.id, CFileTestDevice::kTrim);
+  EXPECT_EQ(owed.kind, ParamKind::kLevel);
+  EXPECT_EQ(owed.value, -16.7f);
+  EXPECT_EQ(owed.integer, -3);
+  EXPECT_EQ(owed.flag, 1);
+  EXPECT_EQ(owed.text, level.text);
+  ASSERT_TRUE(back.GetLinks()[1]->GetMembers()[0]->IsOutOfLine());
+  EXPECT_EQ(back.GetLinks()[1]->GetMembers()[0]->GetMissedValue()->integer, 40);
+  EXPECT_EQ(back.GetLinks()[1]->GetMembers()[0]->GetMissedValue()->kind, ParamKind::kInteger);
+  EXPECT_EQ(FirstDifference(Store(back), file), -1);
+
+  for (const CLink* link : back.GetLinks())
+    for (CLinkRef* member : link->GetMembers()) member->ClearMissedValue();
+  EXPECT_EQ(FirstDifference(Store(back), plain), -1);
+}
+
+// The owed values damaged or cut short, or in a later form of their block, or behind a damaged
+// mark: the file is refused with the words of a damaged file (of a later program's file, of one
+// with bytes after its system) and nothing of it is taken.
+TEST_F(SystemFileTest, DamagedOwedLinkValues_AreRefusedAndNothingIsTaken) {
+  CSystem s;
+  Populate(s);
+  s.GetLinks()[0]->GetMembers()[1]->SetMissedValue(CParamValue(CFileTestDevice::kTrim, -16.7f, ParamKind::kLevel));
+  const Bytes file = Store(s);
+  // The block: version, count, then the one entry: link, member, kind, number, integer, flag and
+  // the empty text (4 bytes).
+  const std::size_t block = file.size() - 8 - 28;
+  ASSERT_EQ(file[block], 1);
+  ASSERT_EQ(file[block + 4], 1);
+  struct Patch {
+    std::size_t offset;
+    std::uint32_t value;
+    const char* refusal;
+  };
+  for (Patch p : {Patch{0, 2, kFileTooNewText}, Patch{4, 0x10000000, kFileDamagedText}, Patch{8, 2, kFileDamagedText},
+                  Patch{std::size_t(-4), 0x44455750, kFileBytesAfterEndText},
+                  Patch{12, 2, kFileDamagedText}, Patch{16, 0, kFileDamagedText}, Patch{16, 12, kFileDamagedText}}) {
+    Bytes damaged = file;
+    for (int i = 0; i < 4; ++i) damaged[block + p.offset + std::size_t(i)] = std::uint8_t(p.value >> (8 * i));
+    CSystem back;
+    CRecordingErrors errors;
+    EXPECT_FALSE(Read(back, damaged, &errors)) << p.offset;
+    ASSERT_EQ(errors.texts.size(), 1u) << p.offset;
+    EXPECT_EQ(errors.texts[0].rfind(p.refusal, 0), 0u) << p.offset << " " << errors.texts[0];
+    ExpectDefaults(back);
+  }
+  for (std::size_t cut = block; cut < file.size(); ++cut) {
+    CSystem back;
+    CRecordingErrors errors;
+    EXPECT_FALSE(Read(back, Bytes(file.begin(), file.begin() + std::ptrdiff_t(cut)), &errors)) << cut;
+    ExpectDefaults(back);
+  }
 }
 
 // --- Older versions ---

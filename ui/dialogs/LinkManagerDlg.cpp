@@ -283,7 +283,7 @@ void CLinkManagerDlg::OnRemoveMember() {
     FillParameterList();
     return;
   }
-  link->RemoveMemberAt(std::size_t(it - members->begin()));
+  m_system.RemoveLinkMember(*link, std::size_t(it - members->begin()));
   delete item;
   ShowMaster(linkItem);
   FillParameterList();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -13,6 +14,7 @@
 #include "core/system/System.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "tests/support/ModelChanges.h"
+#include "tests/support/RecordingFrame.h"
 #include "tests/support/TestDevices.h"
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"
@@ -223,6 +225,72 @@ TEST_F(LinkManagerTest, ShowsAMemberOutOfLineInRedWithWhyInItsTooltip) {
   EXPECT_NE(item->child(0)->foreground(0).color(), red);
   SaveShotIfAsked(dialog, "link-manager-out-of-line");
 }
+
+// How what a link owed a member out of line ends: with the dialog's "-" or ">>", the device
+// deleted, or linking switched off (then on and off again).
+struct OwedValueEnd {
+  const char* name;
+  const char* why;
+  std::function<void(CSystem&, CLinkManagerDlg&, QTreeWidgetItem* linkItem)> end;
+};
+
+class OwedValueEndTest : public LinkManagerTest, public ::testing::WithParamInterface<OwedValueEnd> {};
+
+// The log says once which member will not take the link's value when its unit is back, and why;
+// the mark goes, and the file, which kept the value, is changed. Members in line end silently.
+TEST_P(OwedValueEndTest, IsSaidOnceInTheLogAndTheMarkGoes) {
+  CRecordingFrame log;
+  system.SetUiServices(&log);
+  CLink* link = system.AddLink();
+  link->m_name = "Delay towers";
+  link->AddMember(system.GetDevice(0)->GetUuid(), 1);
+  CLinkRef* away = link->AddMember(system.GetDevice(1)->GetUuid(), 1);
+  away->SetMissedValue(CParamValue(1, -16.7f, ParamKind::kLevel));
+  link->AddMember(system.GetDevice(2)->GetUuid(), 1);
+  const std::string unit = system.GetDevice(1)->GetUnitText();
+  system.SetModified(false);
+  CLinkManagerDlg dialog(system);
+  Open(dialog);
+  GetParam().end(system, dialog, dialog.LinkTree()->topLevelItem(0));
+
+  const std::vector<std::string> lines = log.LogLines();
+  const auto said = [&](const std::string& text) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(said("Link \"Delay towers\" not applied to " + unit + " when it is back: " + GetParam().why), 1);
+  EXPECT_EQ(said(" not applied to "), 1);
+  EXPECT_TRUE(system.IsModified());
+  for (const CLink* left : system.GetLinks())
+    for (const CLinkRef* member : left->GetMembers()) EXPECT_FALSE(member->IsOutOfLine());
+  system.SetUiServices(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, OwedValueEndTest,
+    ::testing::Values(
+        OwedValueEnd{"LinkDeleted", "the link was deleted",
+                     [](CSystem&, CLinkManagerDlg& dialog, QTreeWidgetItem* linkItem) {
+                       dialog.LinkTree()->setCurrentItem(linkItem);
+                       dialog.DeleteLinkButton()->click();
+                     }},
+        OwedValueEnd{"MemberTakenOut", "it was taken out of the link",
+                     [](CSystem&, CLinkManagerDlg& dialog, QTreeWidgetItem* linkItem) {
+                       for (int member : {1, 1, 0}) {
+                         dialog.LinkTree()->setCurrentItem(linkItem->child(member));
+                         dialog.RemoveMemberButton()->click();
+                       }
+                     }},
+        OwedValueEnd{"DeviceDeleted", "the device was deleted",
+                     [](CSystem& system, CLinkManagerDlg& dialog, QTreeWidgetItem*) {
+                       dialog.close();
+                       system.DeleteDevice(1);
+                       system.DeleteDevice(0);
+                     }},
+        OwedValueEnd{"LinkingSwitchedOff", "linking was switched off",
+                     [](CSystem& system, CLinkManagerDlg&, QTreeWidgetItem*) {
+                       for (bool on : {false, true, false}) system.SetLinksActive(on);
+                     }}),
+    [](const ::testing::TestParamInfo<OwedValueEnd>& info) { return std::string(info.param.name); });
 
 TEST_F(LinkManagerTest, RenamingALinkStoresTheTextAndEnterOrEscapeNeverCloseTheDialog) {
   CLinkManagerDlg dialog(system);
