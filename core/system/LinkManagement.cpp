@@ -57,10 +57,10 @@ void CSystem::RemoveDeviceFromLinks(const CDevice& device) {
 }
 
 void CSystem::SetLinksActive(bool on) {
-  // Linking off gives a unit nothing: what the links owed members whose units were away ends.
-  if (m_linksActive && !on)
-    for (const CLink* link : m_links)
-      for (CLinkRef* member : link->GetMembers()) EndOwedLinkValue(*link, *member, "linking was switched off");
+  // What a link owes a member out of line stays while linking is off: switched on again before
+  // the member's unit is back, the links give it once more (an away master's the value it
+  // missed, not what its unit kept). A unit back while linking is off keeps what it holds, and
+  // the debt ends then (BringLinkMembersIntoLine).
   m_linksActive = on;
 }
 
@@ -199,8 +199,15 @@ void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target
 void CSystem::BringLinkMembersIntoLine(CDevice* device) {
   // Only a connected unit takes the value; offline the file alone would, and the unit would
   // still hold another value when next read.
-  if (!device || !IsPortOpen() || !device->IsConnected() || !AreLinksActive()) return;
+  if (!device || !IsPortOpen() || !device->IsConnected()) return;
   const CUuid self = device->GetUuid();
+  if (!AreLinksActive()) {
+    // Linking off gives a unit nothing: what the links owed it ends, and the log says so once.
+    for (const CLink* link : m_links)
+      for (CLinkRef* member : link->GetMembers())
+        if (member->GetUuid() == self) EndOwedLinkValue(*link, *member, "linking is switched off");
+    return;
+  }
   // The other members hold the value already: it goes to this device alone.
   WithoutSpreading([&] {
     for (std::size_t l = 0; l < m_links.size(); ++l) {

@@ -231,7 +231,9 @@ class CSystem final : public IDeviceHost,
   // A member of a link that a value of the link passed by while its unit was away online takes
   // that value once its unit is connected again (through its change path, so that the unit is
   // written), and the log says so. The frame calls it when the device's connection changed;
-  // nothing while the port is closed, the unit is not connected or linking is off. UI thread.
+  // nothing while the port is closed or the unit is not connected. While linking is off the
+  // unit keeps what it holds: what the links owed the device ends, with a line in the log. UI
+  // thread.
   void BringLinkMembersIntoLine(CDevice* device);
   // The log names each member out of line that a file just opened holds, and what it is to take.
   void TellOwedLinkValues();

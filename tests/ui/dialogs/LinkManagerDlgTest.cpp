@@ -285,10 +285,6 @@ INSTANTIATE_TEST_SUITE_P(
                        dialog.close();
                        system.DeleteDevice(1);
                        system.DeleteDevice(0);
-                     }},
-        OwedValueEnd{"LinkingSwitchedOff", "linking was switched off",
-                     [](CSystem& system, CLinkManagerDlg&, QTreeWidgetItem*) {
-                       for (bool on : {false, true, false}) system.SetLinksActive(on);
                      }}),
     [](const ::testing::TestParamInfo<OwedValueEnd>& info) { return std::string(info.param.name); });
 
