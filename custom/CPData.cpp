@@ -10,6 +10,7 @@
 #include "custom/PropertyPickers.h"
 #include "core/support/SystemMessages.h"
 #include "core/file/TextConversion.h"
+#include "core/model/NameRules.h"
 #include "core/model/UiServices.h"
 #include "platform/Archive.h"
 #include "platform/Clipboard.h"
@@ -135,8 +136,8 @@ bool CCPData::OnPropertyChanged(CDeviceProperty& row) {
   switch (row.GetData()) {
     case kPanelRowName: {
       const std::string name = row.GetText();
-      if (Utf8ToCString(name).size() > kPanelNameMax) {
-        row.SetErrorText(kPanelNameTooLongText);
+      if (std::string refusal = NameRefusal(name, kPanelNameRule); !refusal.empty()) {
+        row.SetErrorText(refusal);
         return false;
       }
       changed = name != m_name;

@@ -22,11 +22,9 @@ class ICustomPanelHost;
 
 // Name of the clipboard format of custom panels.
 inline constexpr const char* kCustomPanelClipboardFormat = "CustomControlPanel";
-inline constexpr std::size_t kPanelNameMax = 40;
 inline constexpr std::int32_t kGridPitchMin = 2;
 inline constexpr std::int32_t kGridPitchMax = 20;
 inline constexpr std::int32_t kDefaultGridPitch = 5;
-inline constexpr const char* kPanelNameTooLongText = "Panel name too long - 40 characters max";
 inline constexpr const char* kGridPitchRangeText = "Window value must be between %d and %d";
 
 // How the background image is laid out.
@@ -54,8 +52,9 @@ class CCPData : public CObjectProperties, public IPropertyGridOwner {
   // "General": "Name" (1), "Disable Close Panel" (7), "Grid Pitch" (3); "Background":
   // "Background Colour" (4), "Background Image" (5), "Image Usage" (6).
   void FillPropertiesPane(IDevicePropertyGrid& grid) override;
-  // Applies one committed row; a name over 40 characters or a pitch outside 2 to 20 is
-  // refused with its message in the row. Every change marks the file modified.
+  // Applies one committed row; a name the panel-name rule refuses (a control character, over
+  // 40 characters) or a pitch outside 2 to 20 is refused with its message in the row. Every
+  // change marks the file modified.
   bool OnPropertyChanged(CDeviceProperty& row) override;
   CListForm ListForm() const;
 

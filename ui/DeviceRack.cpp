@@ -10,6 +10,7 @@
 
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
+#include "core/model/NameRules.h"
 #include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
@@ -18,6 +19,7 @@
 #include "platform/Image.h"
 #include "platform/WindowMessages.h"
 #include "ui/RackCommon.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -371,6 +373,15 @@ void CDeviceRack::EndRename(bool apply) {
   if (!apply || index < 0 || !m_pSystem || std::size_t(index) >= m_pSystem->GetZones().size()) return;
   CZone* zone = m_pSystem->GetZones()[std::size_t(index)];
   if (zone->GetName() == name) return;
+  // A name the rule refuses (a tab or a line end pasted with it) is said under the header, and
+  // the zone keeps its name.
+  if (const std::string refusal = NameRefusal(name, kZoneNameRule); !refusal.empty()) {
+    const CRect header = GetZoneHeaderRect(zone);
+    if (!m_refusalTip) m_refusalTip = new CErrorTip(this);
+    m_refusalTip->ShowBeside(*this, QRect(header.left, header.top - m_scrollPos, header.Width(), header.Height()),
+                             QString::fromStdString(refusal), kRefusalTipMs);
+    return;
+  }
   zone->SetName(name);
   m_pSystem->SetModified(true);
   Refresh();

@@ -10,6 +10,7 @@
 #include "platform/Types.h"
 #include "ui/ZoneView.h"
 
+class CErrorTip;
 class QLineEdit;
 
 class CDeviceRack : public CZoneView {
@@ -39,6 +40,9 @@ class CDeviceRack : public CZoneView {
   // The index of the zone being renamed, -1 when none; the editor while renaming.
   int GetRenameZone() const { return m_nRenameZone; }
   QLineEdit* GetRenameEditor() const { return m_edit; }
+  // The tip that says why a zone name was refused; null before the first refusal.
+  CErrorTip* GetRefusalTip() const { return m_refusalTip; }
+  static constexpr int kRefusalTipMs = 3000;
   void BeginRename(int zoneIndex);
   void EndRename(bool apply);
   CDevice* GetDragDevice() const { return m_pDragDevice; }
@@ -75,6 +79,7 @@ class CDeviceRack : public CZoneView {
   void PlaceRenameEditor();
 
   QLineEdit* m_edit = nullptr;
+  CErrorTip* m_refusalTip = nullptr;
   CDevice* m_pDragDevice = nullptr;
   int m_nRenameZone = -1;
   std::function<void(const QPoint&)> m_onContextMenu;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/model/NameRules.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 
@@ -104,6 +105,10 @@ void CSnapshotCreateDlg::OnOK() {
     return;
   }
   m_newSnapshot = 1;
+  if (const std::string refusal = NameRefusal(m_name.toStdString(), kSnapshotNameRule); !refusal.empty()) {
+    ShowWarning(QString::fromStdString(refusal));
+    return;
+  }
   if (IsNameTaken(*m_system, m_name.toStdString())) {
     ShowWarning(QString::fromLatin1(DuplicateNameText()));
     return;
@@ -124,6 +129,10 @@ CSnapshotRenameDlg::CSnapshotRenameDlg(QWidget* parent, CSystem* system, int ind
   layout->addSpacing(6);
   layout->addLayout(OkCancelRow(m_ok, m_cancel));
   connect(m_ok, &QPushButton::clicked, this, [this] {
+    if (const std::string refusal = NameRefusal(m_edit->text().toStdString(), kSnapshotNameRule); !refusal.empty()) {
+      ShowWarning(QString::fromStdString(refusal));
+      return;
+    }
     // Two snapshots of one name could not be told apart where one is picked to overwrite.
     if (CSnapshotCreateDlg::IsNameTaken(*m_system, m_edit->text().toStdString(), m_index)) {
       ShowWarning(QString::fromLatin1(CSnapshotCreateDlg::DuplicateNameText()));

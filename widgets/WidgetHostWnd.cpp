@@ -13,6 +13,7 @@
 
 #include "platform/Image.h"
 #include "platform/QtMouseFlags.h"
+#include "widgets/TypedLength.h"
 
 CWidgetHostWnd::CWidgetHostWnd(QWidget* parent) : QWidget(parent) {}
 
@@ -108,7 +109,9 @@ QLineEdit* CWidgetHostWnd::OpenEditBox(const EditBoxLook& look) {
   if (look.font) m_editBox->setFont(*look.font);
   m_editBox->setGeometry(look.rect.left, look.rect.top, std::max(look.rect.Width(), look.minWidth),
                          std::max(look.rect.Height(), look.minHeight));
-  if (look.maxLength > 0) m_editBox->setMaxLength(look.maxLength);
+  // What is typed stops at the limit; a paste goes in whole, for the widget's owner to refuse
+  // in words when it is too long, rather than be cut without one.
+  m_editMaxLength = look.maxLength;
   m_editBox->setAlignment(look.alignment);
   m_editBox->setText(QString::fromStdString(look.text));
   m_editBox->installEventFilter(this);
@@ -147,7 +150,10 @@ bool CWidgetHostWnd::eventFilter(QObject* watched, QEvent* event) {
       // included) pass.
       const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
       if (shortcut || key->text().isEmpty()) break;
-      const QString kept = FilterTypedText(key->text());
+      const QString filtered = FilterTypedText(key->text());
+      // Only printing characters count against the limit: Backspace and Delete bring text too.
+      const bool printing = !filtered.isEmpty() && filtered.at(0).isPrint();
+      const QString kept = printing ? TypedTextWithinLimit(*m_editBox, filtered, m_editMaxLength) : filtered;
       if (kept == key->text()) break;
       if (!kept.isEmpty()) m_editBox->insert(kept);
       return true;
@@ -155,7 +161,8 @@ bool CWidgetHostWnd::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::InputMethod: {
       // Text an input method composes is typed text too.
       auto* composed = static_cast<QInputMethodEvent*>(event);
-      const QString kept = FilterTypedText(composed->commitString());
+      const QString kept =
+          TypedTextWithinLimit(*m_editBox, FilterTypedText(composed->commitString()), m_editMaxLength);
       if (kept != composed->commitString())
         composed->setCommitString(kept, composed->replacementStart(), composed->replacementLength());
       break;

@@ -54,7 +54,7 @@ class CWidgetHostWnd : public QWidget {
     Qt::Alignment alignment;
     std::optional<QFont> font;  // none: the window's
     bool frame = true;
-    int maxLength = 0;  // 0: the box's own limit
+    int maxLength = 0;  // characters that may be typed (a paste goes in whole); 0: any number
     int minWidth = 1;
     int minHeight = 1;
     QString name;
@@ -88,4 +88,5 @@ class CWidgetHostWnd : public QWidget {
 
   std::unique_ptr<CImage> m_backBuffer;
   QLineEdit* m_editBox = nullptr;
+  int m_editMaxLength = 0;  // of what is typed into the box
 };

@@ -38,18 +38,6 @@ const char* WideToUtf8Buffer(const CWideString& wide) {
   return buffer;
 }
 
-std::string FirstCharacterBeyondAscii(const std::string& utf8) {
-  const auto at = std::find_if(utf8.begin(), utf8.end(), [](char c) { return std::uint8_t(c) >= 0x80; });
-  if (at == utf8.end()) return std::string();
-  auto end = at + 1;
-  while (end != utf8.end() && end - at < 4 && (std::uint8_t(*end) & 0xC0) == 0x80) ++end;
-  return std::string(at, end);
-}
-
-bool HoldsControlCharacter(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x20 || c == 0x7F; });
-}
-
 std::size_t EraseChar(char c, std::string& text) {
   auto it = std::remove(text.begin(), text.end(), c);
   std::size_t removed = std::size_t(text.end() - it);

@@ -15,11 +15,6 @@ std::string Latin1ToUtf8(const std::uint8_t* bytes, std::size_t count);
 // Encodes into one shared 1024-byte buffer (terminated) and returns it; the next call
 // overwrites it and longer texts are cut at a character boundary. UI thread only.
 const char* WideToUtf8Buffer(const CWideString& wide);
-// The first character of a UTF-8 text whose code lies beyond ASCII (above 0x7F), as its lead
-// byte and the continuation bytes after it; empty when every character is ASCII.
-std::string FirstCharacterBeyondAscii(const std::string& utf8);
-// True when the text holds a control character (a code below 0x20, or DEL).
-bool HoldsControlCharacter(const std::string& text);
 // Removes every occurrence of c from text; returns how many were removed.
 std::size_t EraseChar(char c, std::string& text);
 // The character at index, or a blank at or past the end.

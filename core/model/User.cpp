@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/file/TextConversion.h"
+#include "core/model/NameRules.h"
 #include "core/protocol/Scramble.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -189,20 +189,17 @@ void CUser::Serialize(CArchive& ar) {
   }
 }
 
+static_assert(kUserNameRule.maxCharacters == CUser::kFieldSize, "a user name fills the record's field");
+
 std::string UserFieldCharacterRefusal(const std::string& text, const char* what) {
-  if (const std::string beyond = FirstCharacterBeyondAscii(text); !beyond.empty())
-    return FormatText("%s cannot contain \"%s\" - the file keeps ASCII characters only", what, beyond.c_str());
-  if (HoldsControlCharacter(text)) return FormatText("%s cannot contain control characters", what);
-  return std::string();
+  return NameRefusal(text, CNameRule{what, 0, kUserNameRule.asciiOnlyReason});
 }
 
 std::string UserFieldRefusal(const std::string& text, const char* what) {
   if (std::string refusal = UserFieldCharacterRefusal(text, what); !refusal.empty()) return refusal;
   if (!text.empty() && (text.front() == ' ' || text.back() == ' '))
     return FormatText("%s cannot begin or end with a blank", what);
-  if (text.size() > CUser::kFieldSize)
-    return FormatText("%s too long - %d characters max", what, int(CUser::kFieldSize));
-  return std::string();
+  return NameRefusal(text, CNameRule{what, kUserNameRule.maxCharacters, kUserNameRule.asciiOnlyReason});
 }
 
 bool AreUserListsEqual(const CUserList& a, const CUserList& b) {

@@ -6,6 +6,7 @@
 
 #include "core/file/TextConversion.h"
 #include "core/model/DeviceMenu.h"
+#include "core/model/NameRules.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
@@ -18,20 +19,12 @@
 
 using namespace zelrows;
 
-namespace {
-
-// The name fields carry one 7-bit byte per printable character: a name is refused rather than
-// sent garbled (a character beyond ASCII, or a tab or line end pasted from a spreadsheet), and
-// an accepted one has as many bytes as characters. Empty when taken.
-std::string NameRefusal(const std::string& text, std::size_t limit, const char* what) {
-  if (const std::string refused = ZelNameCharacterRefused(text); !refused.empty())
-    return FormatText("%s name cannot contain \"%s\" - the unit takes ASCII characters only", what, refused.c_str());
-  if (HoldsControlCharacter(text)) return FormatText("%s name cannot contain control characters", what);
-  if (text.size() > limit) return FormatText("%s name too long - %lld characters max", what, (long long)limit);
-  return {};
-}
-
-}  // namespace
+// The name fields carry one 7-bit byte per printable character (they are not packed, and every
+// byte after a frame's start byte keeps its top bit clear): a name is refused rather than sent
+// garbled (a character beyond ASCII, or a tab or line end pasted from a spreadsheet), and an
+// accepted one has as many bytes as characters.
+static_assert(kUnitDeviceNameRule.maxCharacters == kZelNameBytes &&
+              kZelChannelNameRule.maxCharacters == kZelChannelNameBytes);
 
 // --- Control changes ---
 
@@ -59,7 +52,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
   // A name the unit cannot hold as typed (a character beyond ASCII, a control character, or
   // longer than its field) stays as it was, whichever control edited it, and what shows it
   // shows that again.
-  if (!NameRefusal(text, kZelChannelNameBytes, "Channel").empty()) {
+  if (!NameRefusal(text, kZelChannelNameRule).empty()) {
     Refresh(m_family.paramChannelName + channel);
     return false;
   }
@@ -78,7 +71,7 @@ bool CZelBaseDevice::ChangeChannelName(int channel, const CParamValue& value) {
 bool CZelBaseDevice::ChangeName(int offset, const CParamValue& value) {
   (void)offset;
   const std::string text = value.GetText();
-  if (!NameRefusal(text, kZelNameBytes, "Device").empty()) {
+  if (!NameRefusal(text, kUnitDeviceNameRule).empty()) {
     Refresh(m_family.paramName);
     return false;
   }
@@ -201,9 +194,9 @@ void CZelBaseDevice::GetProperties(std::vector<CPropertyItem>& items) {
 bool CZelBaseDevice::ValidateProperty(CNamedPropertyValue& value) { return ValidateListedProperty(ListForm(), value); }
 
 std::string CZelBaseDevice::ControlChangeRefusal(const CParamValue& value) const {
-  if (value.id == m_family.paramName) return NameRefusal(value.GetText(), kZelNameBytes, "Device");
+  if (value.id == m_family.paramName) return NameRefusal(value.GetText(), kUnitDeviceNameRule);
   const std::int64_t channel = std::int64_t(value.id) - m_family.paramChannelName;
-  if (channel >= 0 && channel < GetChannelCount()) return NameRefusal(value.GetText(), kZelChannelNameBytes, "Channel");
+  if (channel >= 0 && channel < GetChannelCount()) return NameRefusal(value.GetText(), kZelChannelNameRule);
   return {};
 }
 

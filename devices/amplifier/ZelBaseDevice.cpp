@@ -88,8 +88,6 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
   return bytes;
 }
 
-std::string ZelNameCharacterRefused(const std::string& text) { return FirstCharacterBeyondAscii(text); }
-
 std::string ZelTrimmedText(std::string text, bool leading) {
   const auto last = text.find_last_not_of(" \t\r\n");
   text.erase(last == std::string::npos ? 0 : last + 1);

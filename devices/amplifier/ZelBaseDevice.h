@@ -91,13 +91,9 @@ std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record);
 // Bytes of the reply that the transport received, at most the frame buffer.
 std::size_t ZelReceivedBytes(const CControlMessage& record);
 // The first count bytes of a name, padded with spaces to count (the name fields of the frames).
-// The fields carry one 7-bit byte per character, so only a name that ZelNameCharacterRefused
-// lets through reaches a unit as it stands.
+// The fields carry one 7-bit byte per character, so only a name that the unit's name rules
+// (kUnitDeviceNameRule, kZelChannelNameRule) let through reaches a unit as it stands.
 std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t count);
-// The first character of a UTF-8 name that a name field cannot carry (a code above 0x7F: the
-// fields are not packed, and every byte after a frame's start byte keeps its top bit clear);
-// empty when the field carries every character.
-std::string ZelNameCharacterRefused(const std::string& text);
 // A name field of a reply without its trailing white space (and its leading one when asked).
 std::string ZelTrimmedText(std::string text, bool leading);
 

@@ -16,6 +16,7 @@
 
 #include "core/file/TextConversion.h"
 #include "core/model/Confirm.h"
+#include "core/model/NameRules.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
@@ -280,9 +281,15 @@ void QueueNames(CNerexSeriesDevice& d) {
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildBlock35Message(d, m); });
 }
 
-// A channel name holds the first eight characters as 7-bit bytes, as the unit receives them.
+// A channel name holds eight 7-bit bytes, as the unit receives them. A name it would not keep
+// as typed (a character beyond ASCII, a control character, a ninth character) is refused from
+// every control that edits it, and what shows it shows the name kept again.
 void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
+  if (!ChannelNameRefusal(value.text).empty()) {
+    Renotify(d, id);
+    return;
+  }
   const NerexChannelName name = MakeChannelName(ToSevenBitText(value.text, kNerexNameLength));
   {
     CSingleLock lock(d.SettingsLock());
@@ -494,17 +501,18 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
 
 // --- Device name ---
 
-std::string DeviceNameRefusal(const std::string& utf8) {
-  if (const std::string beyond = FirstCharacterBeyondAscii(utf8); !beyond.empty())
-    return FormatText("Device name cannot contain \"%s\" - the unit takes ASCII characters only", beyond.c_str());
-  if (HoldsControlCharacter(utf8)) return "Device name cannot contain control characters";
-  if (NameWireCharacters(utf8) > kNerexDeviceNameCharacters)
-    return FormatText("Device name too long - %d characters max", int(kNerexDeviceNameCharacters));
-  return std::string();
-}
+static_assert(kUnitDeviceNameRule.maxCharacters == kNerexDeviceNameCharacters &&
+              kProcessorChannelNameRule.maxCharacters == std::size_t(kNerexNameLength));
+
+std::string DeviceNameRefusal(const std::string& utf8) { return NameRefusal(utf8, kUnitDeviceNameRule); }
+
+std::string ChannelNameRefusal(const std::string& utf8) { return NameRefusal(utf8, kProcessorChannelNameRule); }
 
 std::string CNerexSeriesDevice::ControlChangeRefusal(const CParamValue& value) const {
-  return value.id == kParamDeviceName ? DeviceNameRefusal(value.text) : std::string();
+  if (value.id == kParamDeviceName) return DeviceNameRefusal(value.text);
+  if (InRange(value.id, kParamInputName, kNerexMaxInputs) || InRange(value.id, kParamOutputName, kNerexMaxOutputs))
+    return ChannelNameRefusal(value.text);
+  return std::string();
 }
 
 // --- Shared pieces ---

@@ -61,3 +61,5 @@ bool ApplySectionActionChange(CNerexSeriesDevice& device, const CParamValue& val
 // Why a typed device name would not reach the unit as typed (a character beyond ASCII, a
 // control character, more characters than the unit keeps), or empty when it would.
 std::string DeviceNameRefusal(const std::string& utf8);
+// The same for a typed channel name (eight characters).
+std::string ChannelNameRefusal(const std::string& utf8);

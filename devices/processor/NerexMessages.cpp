@@ -109,12 +109,6 @@ std::string ToSevenBitText(std::string_view utf8, std::size_t length) {
   return out;
 }
 
-std::size_t NameWireCharacters(std::string_view utf8) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++count) NextCodePoint(utf8, i);
-  return count;
-}
-
 std::uint8_t MemoryBlockMode(std::uint32_t sectionFlags, int block) {
   static constexpr struct {
     int block;
@@ -267,7 +261,8 @@ bool BuildGeneralSettingsMessage(CNerexSeriesDevice& device, CControlMessage& me
 bool BuildMemoryNameMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint8_t number,
                             const std::string& name) {
   std::vector<std::uint8_t> raw{number};
-  for (std::size_t i = 0; i < kMemoryNameBytes; ++i) raw.push_back(std::uint8_t(CharAtOrSpace(name, i)));
+  const std::string bytes = MemoryNameBytes(name);
+  for (std::size_t i = 0; i < kMemoryNameBytes; ++i) raw.push_back(std::uint8_t(CharAtOrSpace(bytes, i)));
   return FinishPacked(device, message, kCmdMemoryName, raw);
 }
 

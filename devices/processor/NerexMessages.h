@@ -81,9 +81,6 @@ std::uint32_t GetMemoryNumber(const std::uint8_t* src);
 std::string ToSevenBitText(std::string_view utf8, std::size_t length);
 // The most characters of a device name: the names frame's field, one byte per character.
 inline constexpr std::size_t kNerexDeviceNameCharacters = 40;
-// The characters of a text as the names frame walks them (an invalid byte is one character),
-// to hold a name to the field.
-std::size_t NameWireCharacters(std::string_view utf8);
 
 // Mode bytes of the blocks of one stored memory, in the order inputs, graphic EQ, outputs,
 // dynamic EQ, only those whose section flag is set: 0x80 when another block follows, 0x40 when
@@ -122,7 +119,8 @@ bool BuildBlock35Message(CNerexSeriesDevice& device, CControlMessage& message);
 // The general settings (command 80, length 22): security code, system lock, then bytes 11 to
 // 19 each XOR 0x80; 12 bytes packed.
 bool BuildGeneralSettingsMessage(CNerexSeriesDevice& device, CControlMessage& message);
-// A memory's name (command 28, length 28): [number, name cut to 16 bytes, blank padded], packed.
+// A memory's name (command 28, length 28): [number, the name's bytes (MemoryNameBytes) blank
+// padded to 16], packed.
 bool BuildMemoryNameMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint8_t number,
                             const std::string& name);
 // Empties memory n on the unit (command 30, length 10).

@@ -63,6 +63,8 @@ class INerexSeriesPanel {
   virtual bool AskPresetFile(bool save, std::string& path) { (void)save, (void)path; return false; }
   // Shows why a preset file could not be saved or loaded.
   virtual void ShowPresetFileError(const std::string& message) { (void)message; }
+  // Shows what became of a loaded preset file's name that a preset memory could not keep.
+  virtual void ShowPresetFileNote(const std::string& message) { (void)message; }
   // Edits the ten timed presets in place; false when cancelled (then they are unchanged).
   virtual bool EditTimedPresets(TimedPresetEntry* entries, int count) { (void)entries, (void)count; return false; }
   // Opens the preset manager dialog (modal).

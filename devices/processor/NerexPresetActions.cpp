@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/model/Confirm.h"
+#include "core/model/NameRules.h"
 #include "core/model/ControlPanel.h"
 #include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
@@ -72,7 +73,7 @@ std::string MemoryName(const CNerexSeriesDevice& d, int n) {
 
 void QueueName(CNerexSeriesDevice& d, int n, const std::string& name) {
   QueueBuilt(d, false, [&](CControlMessage& m) {
-    return BuildMemoryNameMessage(d, m, std::uint8_t(n), PresetNameBytes(name));
+    return BuildMemoryNameMessage(d, m, std::uint8_t(n), name);
   });
 }
 
@@ -124,7 +125,7 @@ void RefreshAll(CNerexSeriesDevice& d) {
 void StoreWithName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int n = MemoryOf(d, a);
   if (n == 0) return;
-  const std::string name = PresetNameBytes(a.name);
+  const std::string name = MemoryNameAsKept(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     CNerexSeriesMemory* m = Memory(d, n);
@@ -157,7 +158,7 @@ void Recall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 void Rename(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int n = MemoryOf(d, a);
   if (!Stored(d, n)) return;
-  const std::string name = PresetNameBytes(a.name);
+  const std::string name = MemoryNameAsKept(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     if (CNerexSeriesMemory* m = Memory(d, n)) m->name = name;
@@ -203,7 +204,7 @@ void SaveFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
 void LoadFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
   // A file that cannot be read changes nothing; the blocks go out only while online (the
   // queue drops them otherwise).
-  if (!a.path.empty()) d.LoadPresetFile(a.path, &a.fileError);
+  if (!a.path.empty()) d.LoadPresetFile(a.path, &a.fileError, &a.fileNote);
 }
 
 void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
@@ -346,7 +347,7 @@ void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 void DialogName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int n = MemoryOf(d, a);
   if (!Stored(d, n) || BeyondUnit(d, a.row)) return;
-  std::string name = PresetNameBytes(a.name);
+  std::string name = MemoryNameAsKept(a.name);
   {
     CSingleLock lock(d.SettingsLock());
     Memory(d, n)->name = name;
@@ -395,24 +396,46 @@ std::string CNerexSeriesDevice::RowBeyondUnitRefusal(int row) const {
                     m_unitXovers == 1 ? "" : "s", xover + 1);
 }
 
-std::string PresetNameBytes(const std::string& utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size() && out.size() < kPresetNameChars; ++i) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x80) out += char(c);
-    else if ((c & 0xC0) != 0x80) out += '?';  // one mark for each character outside 7 bits
-  }
-  return out;
+namespace {
+
+// A name's bytes as the memory's field and the unit's reply give them: blanks at both ends go.
+std::string TrimFieldBlanks(std::string bytes) {
+  const auto last = bytes.find_last_not_of(' ');
+  bytes.erase(last == std::string::npos ? 0 : last + 1);
+  bytes.erase(0, bytes.find_first_not_of(' '));
+  return bytes;
 }
 
-std::string PresetNameRefusal(const std::string& utf8) {
-  if (const std::string beyond = FirstCharacterBeyondAscii(utf8); !beyond.empty())
-    return FormatText("Preset name cannot contain \"%s\" - the unit takes ASCII characters only", beyond.c_str());
-  if (HoldsControlCharacter(utf8)) return "Preset name cannot contain control characters";
-  if (utf8.size() > kPresetNameChars)
-    return FormatText("Preset name too long - %d characters max", int(kPresetNameChars));
-  return std::string();
+}  // namespace
+
+std::string MemoryNameBytes(const std::string& utf8) {
+  std::string bytes;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t c = NextNameCharacter(utf8, i);
+    const char byte = IsNameControlCharacter(c) ? ' ' : c <= 0xFF ? char(c) : '?';
+    // Blanks before the name take no room of the field.
+    if (byte != ' ' || !bytes.empty()) bytes += byte;
+    if (bytes.size() == kPresetNameChars) break;
+  }
+  return TrimFieldBlanks(std::move(bytes));
 }
+
+std::string MemoryNameAsKept(const std::string& utf8) {
+  const std::string bytes = MemoryNameBytes(utf8);
+  return Latin1ToUtf8(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string MemoryNameFromBytes(const std::uint8_t* bytes, std::size_t count) {
+  std::string field;
+  for (std::size_t i = 0; i < count && bytes[i] != 0; ++i)
+    field += IsNameControlCharacter(bytes[i]) ? ' ' : char(bytes[i]);
+  field = TrimFieldBlanks(std::move(field));
+  return Latin1ToUtf8(reinterpret_cast<const std::uint8_t*>(field.data()), field.size());
+}
+
+static_assert(kPresetNameRule.maxCharacters == kPresetNameChars);
+
+std::string PresetNameRefusal(const std::string& utf8) { return NameRefusal(utf8, kPresetNameRule); }
 
 bool ApplyPresetActionChange(CNerexSeriesDevice& d, const CParamValue& value, CChangeAnswer& answer) {
   CNerexPresetAnswer none;
@@ -506,5 +529,6 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int 
   }
   const bool taken = ConfirmAndApplyUserChange(device, action, answer);
   if (!answer.fileError.empty()) panel.ShowPresetFileError(answer.fileError);
+  if (!answer.fileNote.empty()) panel.ShowPresetFileNote(answer.fileNote);
   return taken;
 }

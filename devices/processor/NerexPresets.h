@@ -45,8 +45,20 @@ void ClampGains(CNerexSeriesMemory& image, int model);
 // 7, 8, 11 and 12: such parametric bands become type 0 (keeping their bypass bit) with gain 0.
 void ApplyHardwareVariantFixups(CNerexSeriesMemory& image, int model, std::uint32_t hardwareCode);
 
-// A preset name as the unit keeps it: 7-bit characters (others become '?'), at most 16.
-std::string PresetNameBytes(const std::string& utf8);
+// A preset memory's name on the unit is a field of 16 bytes, each byte one character (codes 1
+// to 255, Latin-1), blank padded; the program keeps it as text (UTF-8) with one character for
+// each byte, so that a name goes back to the unit, into the file and into a preset file as the
+// unit holds it.
+//
+// The name a memory keeps of a text: each character as the field carries it (a character
+// beyond one byte as "?", a control character as a blank), the first 16 after any blanks it
+// begins with, and no blank at its end, as the unit's reply is read.
+std::string MemoryNameAsKept(const std::string& utf8);
+// The field's bytes for that name (at most 16; the frame pads them with blanks).
+std::string MemoryNameBytes(const std::string& utf8);
+// The name the unit's field holds: one character for each byte up to the first NUL, a control
+// byte as a blank, the blanks at both ends trimmed.
+std::string MemoryNameFromBytes(const std::uint8_t* bytes, std::size_t count);
 // Why a typed preset name would not reach the unit as typed (a character beyond ASCII, a
 // control character, more than 16 characters), or empty when it would.
 std::string PresetNameRefusal(const std::string& utf8);

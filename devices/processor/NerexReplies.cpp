@@ -261,7 +261,8 @@ class CNerexReplyHandler {
     if (raw.size() < 2 + kMemoryNameBytes) return d.RefuseReply(r, "too short");
     ++d.m_memoryNameIndex;
     const int n = RawMemoryNumber(raw) - 1;
-    const std::string name = TrimBlanks(std::string(raw.begin() + 2, raw.begin() + 2 + kMemoryNameBytes), true);
+    // One character for each byte of the field, so that the name goes back to the unit as it holds it.
+    const std::string name = MemoryNameFromBytes(raw.data() + 2, kMemoryNameBytes);
     if (n >= 0 && n < int(kXoverBase)) {
       if (CNerexSeriesMemory* memory = PresetAt(n)) TakeMemoryName(*memory, name);
       else d.RefuseReply(r, "no such memory");

@@ -88,7 +88,7 @@ inline void InitTimedPresetEntry(TimedPresetEntry& entry) { entry = TimedPresetE
 // 497 to 500), asked before the action is handed in (HandPresetAction, the preset manager):
 // the row it acts on, the name typed, the file chosen, the timed presets as edited, the preset
 // manager's section boxes. The action leaves in fileError why a preset file could not be saved
-// or loaded, for the window to say.
+// or loaded, and in fileNote what became of a loaded file's name, for the window to say.
 class CNerexPresetAnswer : public CChangeAnswer {
  public:
   // The selected row: the memories first (0-based), then the crossover presets; -1 none.
@@ -100,6 +100,7 @@ class CNerexPresetAnswer : public CChangeAnswer {
   std::uint32_t storeMask = 0;
   std::uint32_t recallMask = 0;
   std::string fileError;
+  std::string fileNote;
 };
 
 // How a processor panel hands in a preset action of one of its widgets: asks the panel's
@@ -377,9 +378,10 @@ class CNerexSeriesDevice : public CDevice {
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
   // The Fennick preset file: the current settings as one memory record. Loading announces
-  // every parameter and sends blocks 0 and 5 of the current settings (memory 0, mode 0xC0).
+  // every parameter and sends blocks 0 and 5 of the current settings (memory 0, mode 0xC0);
+  // note says what became of a name the memory could not keep.
   bool SavePresetFile(const std::string& path, std::string* error);
-  bool LoadPresetFile(const std::string& path, std::string* error);
+  bool LoadPresetFile(const std::string& path, std::string* error, std::string* note = nullptr);
 
   // Snapshot image of the live settings (format 2); its recall is ApplySnapshotData.
   CSnapshotData* CreateSnapshotData() override;

@@ -9,6 +9,7 @@
 #include "core/file/DataStream.h"
 #include "core/protocol/Scramble.h"
 #include "core/model/DeviceHost.h"
+#include "core/model/NameRules.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexByteIo.h"
 #include "devices/processor/NerexChange.h"
@@ -18,6 +19,7 @@
 #include "platform/Archive.h"
 #include "platform/Clock.h"
 #include "platform/Sync.h"
+#include "platform/TextFormat.h"
 
 namespace {
 
@@ -891,18 +893,47 @@ bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memo
   return WriteFileAtomically(path, ar.Data(), error);
 }
 
-bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error) {
+namespace {
+
+// A preset file is one memory record and nothing else, and the record opens with its name: in
+// the archive's wide text form, or in its narrow form (a length byte below 0xFF and as many
+// characters of one byte), which the archive reads too and whose characters are text, no
+// control bytes. A system file, a picture or an empty file opens with neither.
+bool OpensWithAName(const std::vector<std::uint8_t>& bytes) {
+  constexpr std::uint8_t kWideTextMark[] = {0xFF, 0xFE, 0xFF};
+  if (bytes.size() >= sizeof kWideTextMark && std::equal(std::begin(kWideTextMark), std::end(kWideTextMark), bytes.begin()))
+    return true;
+  if (bytes.empty() || bytes[0] == 0xFF || bytes.size() < 1 + std::size_t(bytes[0])) return false;
+  return std::none_of(bytes.begin() + 1, bytes.begin() + 1 + bytes[0], [](std::uint8_t b) { return b < 0x20 || b == 0x7F; });
+}
+
+// What became of a preset file's name that a preset memory cannot keep as it stands.
+std::string NameNote(const std::string& name, const std::string& kept) {
+  std::string why;
+  bool control = false;
+  for (std::size_t i = 0; i < name.size() && why.empty();) {
+    const std::size_t at = i;
+    const char32_t c = NextNameCharacter(name, i);
+    if (!IsNameControlCharacter(c) && c > 0xFF)
+      why = "holds \"" + name.substr(at, i - at) + "\", a character no preset name on the unit can carry";
+    control = control || IsNameControlCharacter(c);
+  }
+  if (why.empty() && control) why = "holds control characters";
+  if (why.empty()) why = FormatText("is longer than the %d characters of a preset name on the unit", int(kPresetNameRule.maxCharacters));
+  return "The preset file's name \"" + name + "\" " + why + ". Its settings were loaded, named \"" + kept + "\".";
+}
+
+}  // namespace
+
+bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error,
+                         std::string* note) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWholeFile(path, bytes, error)) return false;
   auto refuse = [&](const std::string& why) {
     if (error) *error = why + "; nothing was loaded.";
     return false;
   };
-  // A preset file is one memory record and nothing else, and the record opens with its name in
-  // the wide text form: a system file, a picture or an empty file is no preset file at all.
-  constexpr std::uint8_t kWideTextMark[] = {0xFF, 0xFE, 0xFF};
-  if (bytes.size() < sizeof kWideTextMark || !std::equal(std::begin(kWideTextMark), std::end(kWideTextMark), bytes.begin()))
-    return refuse("The file is not a preset file");
+  if (!OpensWithAName(bytes)) return refuse("The file is not a preset file");
   const std::size_t size = bytes.size();
   CNerexSeriesMemory loaded;
   try {
@@ -917,15 +948,22 @@ bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory&
       return refuse("The preset file was written by a later version of the program");
     return refuse(std::string("The preset file is damaged or incomplete (") + e.what() + ")");
   }
-  // A preset goes to the unit as it is: one value outside its range refuses the whole file, and
-  // so does a name that no preset of the unit can carry.
+  // The settings go to the unit as they are: one value outside its range refuses the whole file.
   const NerexRangeReport report = CheckMemoryValues(loaded, model, false);
   if (report.count > 0)
     return refuse("The preset file holds " + std::to_string(report.count) +
                   (report.count == 1 ? " value outside its range (" : " values outside their ranges (") + report.first +
                   ")");
-  if (const std::string refusal = PresetNameRefusal(loaded.name); !refusal.empty())
-    return refuse("The preset file's name is refused (" + refusal + ")");
+  // The name is the settings' label only (a load sends no name): one that a preset memory
+  // cannot keep, as earlier versions wrote unchecked, costs the settings nothing.
+  // Blanks at its ends go unsaid, as the unit drops them too.
+  if (const std::string kept = MemoryNameAsKept(loaded.name); kept != loaded.name) {
+    const std::size_t first = loaded.name.find_first_not_of(' ');
+    const std::string trimmed =
+        first == std::string::npos ? std::string() : loaded.name.substr(first, loaded.name.find_last_not_of(' ') - first + 1);
+    if (note && kept != trimmed) *note = NameNote(trimmed, kept);
+    loaded.name = kept;
+  }
   memory.CopyFrom(loaded);
   return true;
 }
@@ -1025,9 +1063,9 @@ bool CNerexSeriesDevice::SavePresetFile(const std::string& path, std::string* er
   return SaveNerexPresetFile(path, copy, error);
 }
 
-bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* error) {
+bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* error, std::string* note) {
   CNerexSeriesMemory loaded;
-  if (!LoadNerexPresetFile(path, GetModel(), loaded, error)) return false;
+  if (!LoadNerexPresetFile(path, GetModel(), loaded, error, note)) return false;
   {
     CSingleLock lock(SettingsLock());
     GetCurrentSettings().CopyFrom(loaded);

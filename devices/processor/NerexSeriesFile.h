@@ -73,12 +73,15 @@ bool SerializeNerexDeviceStream(CDataStream& ds, NerexDeviceRecordFields& fields
 
 // The Fennick preset file: an archive holding one memory record (version 5). Saving goes
 // through a temporary file renamed into place. Loading reads into a fresh image first and
-// changes memory only when the file is exactly one whole record, every value lies within what a
-// stored image of the model may hold and its name is one a preset of the unit can carry (values
-// only: memory's parameter ids stay). Both return false with a reason when the file cannot be
-// written or read; a file of another kind is named as no preset file.
+// changes memory only when the file is exactly one whole record (its name in the archive's wide
+// or narrow text form) and every value lies within what a stored image of the model may hold
+// (values only: memory's parameter ids stay). Both return false with a reason when the file
+// cannot be written or read; a file of another kind is named as no preset file. The name goes
+// nowhere near the unit on a load: memory takes it as a preset memory keeps it
+// (MemoryNameAsKept), and when that is not the file's name, note says what became of it.
 bool SaveNerexPresetFile(const std::string& path, const CNerexSeriesMemory& memory, std::string* error);
-bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error);
+bool LoadNerexPresetFile(const std::string& path, int model, CNerexSeriesMemory& memory, std::string* error,
+                         std::string* note = nullptr);
 
 // The file dialog's filter and default extension of preset files.
 // The preset file's filters: saving, and opening (which offers the preset files only).

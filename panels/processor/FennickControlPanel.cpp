@@ -31,6 +31,7 @@ constexpr const char* kListFace = "DejaVu Sans";
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kSoftInk = 0xFFB8C0CCu;
 constexpr std::uint32_t kLcdInk = 0xFF14200Au;
+constexpr const char* kPresetFileCaption = "Preset File";
 // Meters read up to +9 dB; a quieter reading than the base's lowest level shows as that.
 constexpr int kMeterTop = 9;
 // The panel's buttons send true on a press and sink while held.
@@ -220,6 +221,11 @@ bool CFennickControlPanel::AskPresetFile(bool save, std::string& path) {
 void CFennickControlPanel::ShowPresetFileError(const std::string& message) {
   if (const CDevice* device = GetDevice(); device && device->GetHost())
     device->GetHost()->ShowFileError(message, kFileErrorCaption);
+}
+
+void CFennickControlPanel::ShowPresetFileNote(const std::string& message) {
+  if (const CDevice* device = GetDevice(); device && device->GetHost())
+    device->GetHost()->ShowFileError(message, kPresetFileCaption);
 }
 
 bool CFennickControlPanel::EditTimedPresets(TimedPresetEntry* entries, int count) {

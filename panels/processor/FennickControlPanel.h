@@ -45,6 +45,7 @@ class CFennickControlPanel : public CNerexSeriesBaseControlPanel {
   int GetPresetSelection() const override;
   bool AskPresetFile(bool save, std::string& path) override;
   void ShowPresetFileError(const std::string& message) override;
+  void ShowPresetFileNote(const std::string& message) override;
   bool EditTimedPresets(TimedPresetEntry* entries, int count) override;
 
   // --- Widgets, for tests ---

@@ -1,4 +1,4 @@
-// The preset name dialog: one line edit limited to 16 characters, shown at the panel's
+// The preset name dialog: one line edit that takes 16 typed characters, shown at the panel's
 // position with the caller's caption.
 #include "panels/processor/FennickPresetDlg.h"
 
@@ -9,12 +9,13 @@
 #include <QVBoxLayout>
 
 #include "devices/processor/NerexPresets.h"
+#include "widgets/TypedLength.h"
 
 CFennickPresetDlg::CFennickPresetDlg(QWidget* parent, int x, int y, const QString& caption)
     : CBitmapDialogEx(parent, caption), m_offset(x, y) {
   auto* label = new QLabel(QStringLiteral("Preset Name"), this);
   m_edit = new QLineEdit(this);
-  m_edit->setMaxLength(kNameLength);
+  LimitTypedLength(m_edit, kNameLength);
   m_edit->setMinimumWidth(200);
   m_save = new QPushButton(QStringLiteral("Save"), this);
   m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -33,7 +34,11 @@ CFennickPresetDlg::CFennickPresetDlg(QWidget* parent, int x, int y, const QStrin
   layout->addLayout(buttons);
 
   connect(m_save, &QPushButton::clicked, this, [this] {
-    if (const std::string refusal = PresetNameRefusal(m_edit->text().toStdString()); !refusal.empty()) {
+    // The memory's own name, as the unit gave it, goes back as it is: only a typed one must be
+    // one a person may type.
+    const bool asShown = m_edit->text() == m_name;
+    if (const std::string refusal = asShown ? std::string() : PresetNameRefusal(m_edit->text().toStdString());
+        !refusal.empty()) {
       ShowWarning(QString::fromStdString(refusal));
       return;
     }

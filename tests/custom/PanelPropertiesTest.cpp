@@ -78,6 +78,10 @@ TEST_F(PanelPropertiesTest, Rows_OnlyInDesignMode) {
 TEST_F(PanelPropertiesTest, Edits_NameAndPitchLimitsColourImageAndUsage) {
   EXPECT_FALSE(Enter(1, std::string(41, 'n')));
   EXPECT_EQ(m_row->GetErrorText(), "Panel name too long - 40 characters max");
+  // A line end would show the window's title and the panel list on two lines.
+  EXPECT_FALSE(Enter(1, "Stage\nLeft"));
+  EXPECT_EQ(m_row->GetErrorText(), "Panel name cannot contain control characters");
+  EXPECT_TRUE(Enter(1, std::string(39, 'n') + "\xC3\xB6"));  // forty characters, one beyond ASCII
   EXPECT_TRUE(Enter(1, std::string(40, 'n')));
   EXPECT_EQ(m_panel->m_name, std::string(40, 'n'));
   EXPECT_EQ(m_view.title, m_panel->m_name);

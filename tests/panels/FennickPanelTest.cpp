@@ -25,6 +25,7 @@
 #include "core/protocol/SevenBit.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/ProcessorFamily.h"
 #include "panels/framework/BitmapMeter.h"
 #include "panels/framework/BmpButton.h"
@@ -559,6 +560,29 @@ TEST_F(FennickPanelTest, ADamagedPresetFileChangesNothingAndSaysWhy) {
   ASSERT_EQ(m_ui.FileErrors().size(), 1u);
   EXPECT_EQ(m_ui.FileErrors()[0].second, "File Error");
   EXPECT_FALSE(m_ui.FileErrors()[0].first.empty());
+}
+
+// A preset file that an earlier version wrote with a name no preset memory keeps: its settings
+// load and go to the unit, and the box says what became of the name.
+TEST_F(FennickPanelTest, APresetFileWhoseNameNoMemoryKeepsLoadsAndSaysWhatBecameOfIt) {
+  CNerexSeriesDevice& d = Ready(16);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("long.fnp"));
+  CNerexSeriesMemory image = d.GetCurrentSettings();
+  image.inputs.gains[1] = 70;
+  image.name = "Main stage left and right";
+  ASSERT_TRUE(SaveNerexPresetFile(file.toStdString(), image, nullptr));
+  AnswerFile(dialogs, file);
+  Click(*panel, *panel->GetActionButton(425));
+  EXPECT_EQ(d.GetCurrentSettings().inputs.gains[1], 70);
+  EXPECT_EQ(d.GetCurrentSettings().name, "Main stage left");
+  EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{26, 31}));
+  ASSERT_EQ(m_ui.FileErrors().size(), 1u);
+  EXPECT_EQ(m_ui.FileErrors()[0].second, "Preset File");
+  EXPECT_EQ(m_ui.FileErrors()[0].first,
+            "The preset file's name \"Main stage left and right\" is longer than the 16 characters of a preset name "
+            "on the unit. Its settings were loaded, named \"Main stage left\".");
 }
 
 // --- Against the simulated unit ---

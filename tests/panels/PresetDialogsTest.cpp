@@ -397,9 +397,29 @@ TEST_P(PresetNameTest, TheManagerListTakesOnlyWhatTheUnitKeeps) {
 INSTANTIATE_TEST_SUITE_P(
     Names, PresetNameTest,
     ::testing::Values(PresetNameCase{"Evening", ""}, PresetNameCase{"Main Room Show 2", ""},
+                      // Pasted whole, not cut to the sixteen characters the box takes typed.
+                      PresetNameCase{"Main Room Show 22", "Preset name too long - 16 characters max"},
                       PresetNameCase{"a\tb", "Preset name cannot contain control characters"},
                       PresetNameCase{"x\x7Fy", "Preset name cannot contain control characters"},
                       PresetNameCase{"\u00E9t\u00E9", "Preset name cannot contain \"\u00E9\" - the unit takes ASCII characters only"},
                       PresetNameCase{"Show \U0001F3B5", "Preset name cannot contain \"\U0001F3B5\" - the unit takes ASCII characters only"}));
+
+// The memory's own name, as the unit gave it (a byte beyond ASCII is one character), is stored
+// again as it stands; a name typed in its place must be one a person may type.
+TEST(PresetNameDialog, TheMemorysOwnNameGoesBackAsItStands) {
+  for (const char* typed : {"Caf\u00E9", "Caf\u00E9s"}) {
+    CFennickPresetDlg dialog(nullptr, 20, 180, QStringLiteral("Store Preset"));
+    std::vector<QString> messages;
+    dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+    dialog.m_name = QString::fromUtf8("Caf\u00E9");
+    dialog.show();
+    EXPECT_EQ(dialog.NameEdit()->text(), dialog.m_name);
+    dialog.NameEdit()->setText(QString::fromUtf8(typed));
+    dialog.SaveButton()->click();
+    const bool own = dialog.NameEdit()->text() == QString::fromUtf8("Caf\u00E9");
+    EXPECT_EQ(Finish(dialog), own ? QDialog::Accepted : 0) << typed;
+    EXPECT_EQ(messages.size(), own ? 0u : 1u) << typed;
+  }
+}
 
 }  // namespace

@@ -5,6 +5,7 @@
 // that a unit away or set aside cannot take is refused with words on every family, and the
 // control shows what the unit holds once the press ends. The frames that leave are handed to
 // the simulated units, which say what each unit holds.
+#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPainter>
@@ -411,6 +412,86 @@ INSTANTIATE_TEST_SUITE_P(Families, RefusedChangeTest,
                            return std::string(std::get<0>(info.param).name) +
                                   (std::get<1>(info.param) == Reach::kSilent ? "_Silent" : "_SetAside");
                          });
+
+// --- A name the unit would not keep ---
+
+namespace {
+
+struct PastedNameCase {
+  const char* name;
+  std::uint32_t type;
+  int id;
+  const char* pasted;
+  const char* refusal;  // empty: the unit takes it
+};
+
+const PastedNameCase kPastedNames[] = {
+    {"NerexBeyondAsciiAndTab", kModelNerex48, kParamInputName, "\xC3\x9C" "b\tX",
+     "Channel name cannot contain \"\xC3\x9C\" - the unit takes ASCII characters only"},
+    {"NerexNineCharacters", kModelNerex48, kParamOutputName + 5, "ABCDEFGHI", "Channel name too long - 8 characters max"},
+    {"NerexEightCharacters", kModelNerex48, kParamOutputName + 5, "ABCDEFGH", ""},
+    {"TorvexElevenCharacters", kModelTorvex48, kParamInputName + 1, "ABCDEFGHIJK",
+     "Channel name too long - 8 characters max"},
+    {"TorvexLineEnd", kModelTorvex48, kParamInputName + 1, "Kick\nSn", "Channel name cannot contain control characters"},
+    {"TorvexDeviceNameTooLong", kModelTorvex48, kParamDeviceName, "0123456789012345678901234567890123456789X",
+     "Device name too long - 40 characters max"},
+    {"ZelChannelNameTooLong", kZel2, kZelParamChannelName, "Seventeen letters", "Channel name too long - 16 characters max"},
+};
+
+void PrintTo(const PastedNameCase& c, std::ostream* os) { *os << c.name; }
+
+class PastedNameTest : public PressRig, public ::testing::WithParamInterface<PastedNameCase> {};
+
+}  // namespace
+
+// A name pasted into a name box goes in whole, however many characters the box takes typed:
+// one the unit would not keep as it stands (a character beyond ASCII, a control character, more
+// characters than its field) is refused in words under the box and nothing leaves, and the box
+// shows the name the unit holds; one it keeps reaches it as pasted.
+TEST_P(PastedNameTest, ANameTheUnitWouldNotKeepIsRefusedInWordsNeverCut) {
+  const PastedNameCase& c = GetParam();
+  Open(c.type, 0);
+  if (HasFatalFailure()) return;
+  DeliverQueued(*device);
+  const std::string held = device->GetCurrentValue(c.id).GetText();
+  CTextControl& text = Widget<CTextControl>(c.id);
+  DoubleClick(*panel, Centre<CTextControl>(c.id));
+  QLineEdit* box = panel->GetInPlaceEditor();
+  ASSERT_NE(box, nullptr);
+  box->selectAll();
+  QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+  box->paste();
+  EXPECT_EQ(box->text(), QString::fromUtf8(c.pasted));
+  Key(*box, Qt::Key_Return);
+  const std::size_t frames = DeliverQueued(*device);
+  if (*c.refusal) {
+    EXPECT_EQ(frames, 0u);
+    ASSERT_NE(panel->GetRefusalTip(), nullptr);
+    EXPECT_EQ(panel->GetRefusalTip()->Message().toStdString(), c.refusal);
+    EXPECT_EQ(device->GetCurrentValue(c.id).GetText(), held);
+    EXPECT_EQ(text.GetText(), held);
+  } else {
+    EXPECT_EQ(frames, 1u);
+    EXPECT_EQ(panel->GetRefusalTip(), nullptr);
+    EXPECT_EQ(device->GetCurrentValue(c.id).GetText(), c.pasted);
+    EXPECT_EQ(std::string(ProcessorHolds().outputs.names[5].data(), 8), c.pasted);
+  }
+  if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"); dir && *c.refusal) {
+    const CErrorTip* tip = panel->GetRefusalTip();
+    const QPoint origin = panel->mapToGlobal(QPoint());
+    QImage shot(panel->width(), std::max(panel->height(), tip->geometry().bottom() - origin.y() + 1),
+                QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    panel->render(&painter);
+    const_cast<CErrorTip*>(tip)->render(&painter, tip->pos() - origin);
+    painter.end();
+    shot.save(QString::fromLocal8Bit(dir) + QStringLiteral("/pasted-%1.png").arg(c.name));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PastedNameTest, ::testing::ValuesIn(kPastedNames),
+                         [](const ::testing::TestParamInfo<PastedNameCase>& info) { return std::string(info.param.name); });
 
 // A change that reaches a unit away over a link is not the person's at that unit's panel: the
 // member's panel says nothing, while the unit that was changed takes it.

@@ -1,5 +1,6 @@
 // The built-in widgets: drawn into the panel's back buffer and checked by pixels, and driven by
 // mouse, wheel and key sequences that must send the right values to the device.
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,6 +9,7 @@
 #include "core/values/ValueCodes.h"
 #include "tests/panels/PanelTestSupport.h"
 #include "tests/support/ModelChanges.h"
+#include "tests/support/WindowInput.h"
 
 namespace {
 
@@ -310,11 +312,21 @@ TEST_F(TextEditorTest, EscapeCancelsAndGarbageChangesNothing) {
   EXPECT_EQ(panel->GetInPlaceEditor(), nullptr);
 }
 
-TEST_F(TextEditorTest, NameEditor_IsLimitedAndSendsText) {
+// Typing stops at the name's sixteen characters and Backspace still works there; a paste goes
+// in whole, for the device to refuse in words rather than the box to cut without one.
+TEST_F(TextEditorTest, NameEditor_TakesSixteenTypedCharactersAPasteWholeAndSendsText) {
   panel->DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, 150, 70);
   QLineEdit* editor = panel->GetInPlaceEditor();
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->maxLength(), 16);
+  editor->clear();
+  TypeKeys(*editor, QStringLiteral("Front Fill Left Upper"));
+  EXPECT_EQ(editor->text(), QStringLiteral("Front Fill Left "));
+  SendKey(editor, Qt::Key_Backspace);
+  EXPECT_EQ(editor->text(), QStringLiteral("Front Fill Left"));
+  editor->selectAll();
+  QApplication::clipboard()->setText(QStringLiteral("Front Fill Left Upper"));
+  editor->paste();
+  EXPECT_EQ(editor->text(), QStringLiteral("Front Fill Left Upper"));
   editor->setText("Front Fill");
   panel->EndTextEdit(true);
   ASSERT_EQ(Applied().size(), 1u);

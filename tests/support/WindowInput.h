@@ -35,6 +35,13 @@ inline void Key(QWidget& w, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
   QApplication::sendEvent(&w, &press);
 }
+// Types the text key by key, as a keyboard does (a paste is the box's paste()).
+inline void TypeKeys(QWidget& w, const QString& text) {
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(&w, &press);
+  }
+}
 // Types the text into the open edit box and ends the edit with Enter (nothing without a box).
 inline void TypeAndEnter(QLineEdit* box, const QString& text) {
   if (!box) return;

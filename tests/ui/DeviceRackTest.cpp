@@ -1,7 +1,10 @@
 // The device rack offscreen: its pixels for a known system, scrolling, selection, dragging,
 // renaming, blinking and its zone timers.
 #include <QKeyEvent>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
+#include <cstdlib>
 #include <utility>
 
 #include "core/support/SystemMessages.h"
@@ -11,6 +14,7 @@
 #include "ui/DeviceRack.h"
 #include "ui/LiveMeterView.h"
 #include "ui/RackCommon.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -235,6 +239,37 @@ TEST_F(Rack, Rename_EnterAppliesAndMarksModifiedEscapeKeepsTheName) {
   PressKey(rack.GetRenameEditor(), Qt::Key_Escape);
   EXPECT_EQ(Zone(2).GetName(), "Third");
   EXPECT_FALSE(system.IsModified());
+}
+
+// A zone name with a tab or a line end pasted into it would show on two clipped lines in the
+// header: it is refused in words under the header and the zone keeps its name; any other
+// character is taken.
+TEST_F(Rack, Rename_ANameWithControlCharactersIsRefusedInWordsUnderTheHeader) {
+  Show(260, 300);
+  rack.BeginRename(1);
+  ASSERT_NE(rack.GetRenameEditor(), nullptr);
+  rack.GetRenameEditor()->setText(QString::fromUtf8("Z\xC3\xB6ne\tA\nB"));
+  PressKey(rack.GetRenameEditor(), Qt::Key_Return);
+  EXPECT_EQ(Zone(1).GetName(), "Second");
+  EXPECT_FALSE(system.IsModified());
+  ASSERT_NE(rack.GetRefusalTip(), nullptr);
+  EXPECT_TRUE(rack.GetRefusalTip()->isVisible());
+  EXPECT_EQ(rack.GetRefusalTip()->Message(), "Zone name cannot contain control characters");
+  const QPoint under = rack.GetRefusalTip()->mapToGlobal(QPoint()) - rack.mapToGlobal(QPoint());
+  EXPECT_EQ(under.y(), rack.GetZoneHeaderRect(&Zone(1)).bottom + 2);  // just under the header
+  if (const char* dir = std::getenv("ORVAK_RACK_PNG")) {
+    QImage shot(rack.size() + QSize(0, 40), QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    rack.render(&painter);
+    rack.GetRefusalTip()->render(&painter, under);
+    painter.end();
+    shot.save(QString::fromLocal8Bit(dir) + "/rack-zone-name-refused.png");
+  }
+  rack.BeginRename(1);
+  rack.GetRenameEditor()->setText(QString::fromUtf8("Z\xC3\xB6ne \xE6\x97\xA5"));
+  PressKey(rack.GetRenameEditor(), Qt::Key_Return);
+  EXPECT_EQ(Zone(1).GetName(), "Z\xC3\xB6ne \xE6\x97\xA5");
 }
 
 TEST_F(Rack, Blink_RedrawsWarnedConnectedTilesAndOnceMoreWhenTheyStop) {

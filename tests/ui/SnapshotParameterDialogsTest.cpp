@@ -81,6 +81,41 @@ TEST_F(SnapshotDialogs, CreateRefusesATakenNameWithTheMessageAndAcceptsItInAnoth
   EXPECT_EQ(messages.size(), 1u);
 }
 
+// A name with a tab or a line end pasted into it would show on two lines in the toolbar's list
+// and split a line of the log: both dialogs refuse it in words and stay open; any other
+// character, beyond ASCII too, is taken.
+TEST_F(SnapshotDialogs, BothDialogsRefuseControlCharactersInWordsAndTakeEveryOtherCharacter) {
+  AddSnapshots({"Stage"});
+  for (const bool rename : {false, true}) {
+    std::unique_ptr<CBitmapDialogEx> dialog;
+    QLineEdit* edit = nullptr;
+    QPushButton* ok = nullptr;
+    if (rename) {
+      auto* d = new CSnapshotRenameDlg(nullptr, &system, 0);
+      d->m_name = "Stage";
+      dialog.reset(d), edit = d->NameEdit(), ok = d->OkButton();
+    } else {
+      auto* d = new CSnapshotCreateDlg(nullptr, &system, "New Snapshot", "Snapshot 2");
+      dialog.reset(d), edit = d->NameEdit(), ok = d->OkButton();
+    }
+    std::vector<QString> messages;
+    dialog->SetMessageHandler([&](const QString& text) { messages.push_back(text); });
+    dialog->show();
+    for (const char* pasted : {"Tab\there", "Line\nend", "Sep\xE2\x80\xA8line"}) {
+      edit->setText(QString::fromUtf8(pasted));
+      ok->click();
+      EXPECT_EQ(Finish(*dialog), 0) << pasted;  // still open
+    }
+    EXPECT_EQ(messages, std::vector<QString>(3, "Snapshot name cannot contain control characters")) << rename;
+    edit->setText(QString::fromUtf8("Sn\xC3\xA4p \xC3\x9C\xE6\x97\xA5"));
+    ok->click();
+    EXPECT_EQ(Finish(*dialog), QDialog::Accepted);
+    const QString taken = rename ? static_cast<CSnapshotRenameDlg&>(*dialog).m_name
+                                 : static_cast<CSnapshotCreateDlg&>(*dialog).m_name;
+    EXPECT_EQ(taken, QString::fromUtf8("Sn\xC3\xA4p \xC3\x9C\xE6\x97\xA5"));
+  }
+}
+
 TEST_F(SnapshotDialogs, TickingOverwriteSwapsTheEnabledFieldsAndReturnsTheChosenSnapshot) {
   AddSnapshots({"A", "B", "C"});
   CSnapshotCreateDlg dialog(nullptr, &system, "New Snapshot", "Snapshot 1");

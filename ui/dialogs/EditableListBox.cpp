@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "widgets/TypedLength.h"
+
 void CEditHelper::Report(bool commit) {
   if (m_onEnd) {
     // The handler may destroy this editor: take the callback first.
@@ -15,11 +17,8 @@ void CEditHelper::Report(bool commit) {
 }
 
 void CEditHelper::SetTextLimit(int limit) {
-  const bool first = m_limit == 0;
+  if (m_limit == 0) LimitTypedLength(this, limit);
   m_limit = limit;
-  auto apply = [this] { setMaxLength(std::max(m_limit, int(text().size()))); };
-  apply();
-  if (first) connect(this, &QLineEdit::textChanged, this, apply);
 }
 
 void CEditHelper::keyPressEvent(QKeyEvent* event) {

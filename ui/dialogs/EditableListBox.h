@@ -15,8 +15,9 @@ class CEditHelper : public QLineEdit {
   CEditHelper(QWidget* parent, EndEdit onEnd) : QLineEdit(parent), m_onEnd(std::move(onEnd)) {}
   // After this the editor reports nothing more (it is being destroyed).
   void Detach() { m_onEnd = nullptr; }
-  // Typing stops at limit characters; a longer text already in the editor stays whole (and
-  // takes no more characters until it is shorter than the limit).
+  // Typing stops at limit characters; a longer text already in the editor, or pasted into it,
+  // stays whole (for the list's owner to refuse in words) and takes no more typed characters
+  // until it is shorter than the limit. The first limit set holds.
   void SetTextLimit(int limit);
 
  protected:

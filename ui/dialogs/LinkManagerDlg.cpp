@@ -13,9 +13,12 @@
 
 #include "core/model/Device.h"
 #include "core/model/Link.h"
+#include "core/model/NameRules.h"
 #include "core/values/ParamRecords.h"
 #include "core/system/System.h"
 #include "ui/dialogs/TreeCtrlEx.h"
+#include "widgets/ErrorTip.h"
+#include "widgets/TypedLength.h"
 
 namespace {
 
@@ -29,17 +32,21 @@ constexpr int kListWidth = 330;
 constexpr int kWidth = kListX + kListWidth + kMargin;
 constexpr int kHeight = 420;
 constexpr int kPointerRole = Qt::UserRole;
+constexpr int kRefusalTipMs = 3000;
 
-// Link names are typed in an editor of at most 30 characters.
+// Link names are typed in an editor that takes at most 30 typed characters; a longer paste
+// goes in whole and is refused in words when the edit ends.
 class CLinkNameDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(CLinkManagerDlg::kMaxLinkName);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) LimitTypedLength(line, CLinkManagerDlg::kMaxLinkName);
     return editor;
   }
 };
+
+static_assert(kLinkNameRule.maxCharacters == std::size_t(CLinkManagerDlg::kMaxLinkName));
 
 template <typename T>
 T* PointerOf(const QTreeWidgetItem* item) {
@@ -313,7 +320,20 @@ void CLinkManagerDlg::OnItemRenamed(QTreeWidgetItem* item) {
   if (m_filling) return;
   CLink* link = ItemLink(item);
   if (!link) return;
-  link->m_name = item->text(0).toStdString();
+  const std::string name = item->text(0).toStdString();
+  // A name the rule refuses (a line end would split the log's line that names the link, a
+  // paste beyond 30 characters) is said under the item, which shows the kept name again.
+  if (const std::string refusal = NameRefusal(name, kLinkNameRule); !refusal.empty()) {
+    m_filling = true;
+    item->setText(0, QString::fromStdString(link->m_name));
+    m_filling = false;
+    const QRect shown = m_tree->visualItemRect(item);
+    const QRect at(m_tree->viewport()->mapTo(this, shown.topLeft()), shown.size());
+    if (!m_refusalTip) m_refusalTip = new CErrorTip(this);
+    m_refusalTip->ShowBeside(*this, at, QString::fromStdString(refusal), kRefusalTipMs);
+    return;
+  }
+  link->m_name = name;
 }
 
 void CLinkManagerDlg::keyPressEvent(QKeyEvent* event) {

@@ -11,6 +11,7 @@
 
 class CSystem;
 class CDevice;
+class CErrorTip;
 class CLink;
 class CLinkRef;
 class CTreeCtrlEx;
@@ -21,7 +22,8 @@ class QTreeWidgetItem;
 
 class CLinkManagerDlg : public CBitmapDialogEx {
  public:
-  // A link's name is at most this long.
+  // A link's name is at most this long (kLinkNameRule): typing stops there, and a longer name
+  // pasted is refused in words.
   static constexpr int kMaxLinkName = 30;
   // Before the text of a member that is out of line (CLinkRef::IsOutOfLine), where a long
   // name cannot cut it off, and in its tooltip.
@@ -57,6 +59,8 @@ class CLinkManagerDlg : public CBitmapDialogEx {
   QPushButton* DeleteLinkButton() const { return m_deleteLink; }
   QPushButton* AddMemberButton() const { return m_addMember; }
   QPushButton* RemoveMemberButton() const { return m_removeMember; }
+  // The tip that says why a link name was refused; null before the first refusal.
+  CErrorTip* RefusalTip() const { return m_refusalTip; }
 
   // Tree items: a top-level item carries its link, a child its member.
   static CLink* ItemLink(const QTreeWidgetItem* item);
@@ -86,6 +90,7 @@ class CLinkManagerDlg : public CBitmapDialogEx {
   bool m_initialised = false;
   bool m_filling = false;
   QTreeWidgetItem* m_lastLinkItem = nullptr;
+  CErrorTip* m_refusalTip = nullptr;
 
   CTreeCtrlEx* m_tree;
   QComboBox* m_devices;

@@ -680,11 +680,13 @@ const OddPresetFile kOddPresetFiles[] = {
        return b;
      },
      "The preset file was written by a later version of the program; nothing was loaded."},
-    {"LongName", [](const Bytes&) { return WithName("Main stage left and right"); },
-     "The preset file's name is refused (Preset name too long - 16 characters max); nothing was loaded."},
-    {"NameBeyondAscii", [](const Bytes&) { return WithName("B\xC3\xBChne"); },
-     "The preset file's name is refused (Preset name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters "
-     "only); nothing was loaded."},
+    {"NarrowNameOfControlBytes",
+     [](const Bytes& g) {
+       Bytes b{4, 'M', 0x09, '4', '2'};
+       b.insert(b.end(), g.begin() + 4 + 2 * 6, g.end());  // past the wide "Mem 42"
+       return b;
+     },
+     "The file is not a preset file; nothing was loaded."},
 };
 
 class OddPresetFileTest : public ::testing::TestWithParam<OddPresetFile> {};
@@ -692,8 +694,8 @@ class OddPresetFileTest : public ::testing::TestWithParam<OddPresetFile> {};
 }  // namespace
 
 // A preset goes to the unit as the file holds it: a file that is not exactly one record of a
-// preset this program can read and the unit can carry is refused, saying which, and the image
-// it was to go into stays as it was.
+// preset this program can read is refused, saying which, and the image it was to go into stays
+// as it was.
 TEST_P(OddPresetFileTest, IsRefusedWithWordsAndChangesNothing) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -718,6 +720,78 @@ TEST_P(OddPresetFileTest, IsRefusedWithWordsAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Files, OddPresetFileTest, ::testing::ValuesIn(kOddPresetFiles),
                          [](const ::testing::TestParamInfo<OddPresetFile>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// Preset files whose settings load whatever their name: an earlier version wrote any name, and
+// another writer may give it in the archive's narrow text form.
+struct NamedPresetFile {
+  const char* name;
+  Bytes (*make)();
+  const char* kept;  // the name the image takes
+  const char* note;  // what is said of it; empty: nothing
+  friend void PrintTo(const NamedPresetFile& c, std::ostream* os) { *os << c.name; }
+};
+
+// The good record of image 42 with its name in the narrow form: a length byte and the bytes.
+Bytes WithNarrowName(const std::string& bytes) {
+  const Bytes good = StoreMemory(RandomImageWithIds(42, true));
+  Bytes b{std::uint8_t(bytes.size())};
+  b.insert(b.end(), bytes.begin(), bytes.end());
+  b.insert(b.end(), good.begin() + 4 + 2 * 6, good.end());  // past the wide "Mem 42"
+  return b;
+}
+
+const NamedPresetFile kNamedPresetFiles[] = {
+    {"OneByteCharacters", [] { return WithName("B\xC3\xBChne \xC3\xA9t\xC3\xA9"); }, "B\xC3\xBChne \xC3\xA9t\xC3\xA9", ""},
+    {"BlanksAtTheEnds", [] { return WithName("  Hall  "); }, "Hall", ""},
+    {"LongName", [] { return WithName("Main stage left and right"); }, "Main stage left",
+     "The preset file's name \"Main stage left and right\" is longer than the 16 characters of a preset name on the "
+     "unit. Its settings were loaded, named \"Main stage left\"."},
+    {"BeyondOneByte", [] { return WithName("Show \xE6\x97\xA5\xE6\x9C\xAC"); }, "Show ??",
+     "The preset file's name \"Show \xE6\x97\xA5\xE6\x9C\xAC\" holds \"\xE6\x97\xA5\", a character no preset name on the "
+     "unit can carry. Its settings were loaded, named \"Show ??\"."},
+    {"Tab", [] { return WithName("Kick\tSnare"); }, "Kick Snare",
+     "The preset file's name \"Kick\tSnare\" holds control characters. Its settings were loaded, named \"Kick "
+     "Snare\"."},
+    {"NarrowName", [] { return WithNarrowName("SrcNerex48"); }, "SrcNerex48", ""},
+    {"NarrowNameOfOneByteCharacters", [] { return WithNarrowName("Caf\xE9"); }, "Caf\xC3\xA9", ""},
+};
+
+class NamedPresetFileTest : public ::testing::TestWithParam<NamedPresetFile> {};
+
+}  // namespace
+
+// The settings load and the image takes the name as a preset memory keeps it, saying so when
+// that is not the file's name; the file saved after the load reads back whole and unsaid.
+TEST_P(NamedPresetFileTest, LoadsItsSettingsAndSaysWhatBecameOfAName) {
+  const NamedPresetFile& c = GetParam();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("named.fnp").toStdString();
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(path, c.make(), &error)) << error;
+  CNerexSeriesMemory target;
+  InitMemoryDefaults(target);
+  std::string note;
+  ASSERT_TRUE(LoadNerexPresetFile(path, kModelFennick, target, &error, &note)) << error;
+  EXPECT_EQ(target.name, c.kept);
+  EXPECT_EQ(note, c.note);
+  const CNerexSeriesMemory source = RandomImageWithIds(42, true);
+  ExpectSameInputs(target.inputs, source.inputs);
+  EXPECT_EQ(target.outputs.gains, source.outputs.gains);
+
+  const std::string again = dir.filePath("again.fnp").toStdString();
+  ASSERT_TRUE(SaveNerexPresetFile(again, target, &error)) << error;
+  CNerexSeriesMemory back;
+  note.clear();
+  ASSERT_TRUE(LoadNerexPresetFile(again, kModelFennick, back, &error, &note)) << error;
+  EXPECT_EQ(back.name, c.kept);
+  EXPECT_EQ(note, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, NamedPresetFileTest, ::testing::ValuesIn(kNamedPresetFiles),
+                         [](const ::testing::TestParamInfo<NamedPresetFile>& info) { return std::string(info.param.name); });
 
 // --- Parameter ids of an image's own ---
 

@@ -170,7 +170,7 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
     ResizePresetList(d->GetPresets(), 3);
     Vary(*d->GetPresets()[0], 9);
     d->GetPresets()[0]->sectionFlags = kSectionInputs | kSectionOutputs;
-    d->GetPresets()[0]->name = "Day";
+    d->GetPresets()[0]->name = "Caf\xC3\xA9 Day";
     d->GetPresets()[2]->sectionFlags = 0;
     d->GetGeneralSettings().SetSecurityCode(1234);
     unit->SetPreset(3, *d->GetPresets()[0]);  // the unit's memory 3 holds something the file clears
@@ -185,7 +185,7 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
     EXPECT_EQ(Blocks(current, model), Blocks(d->GetCurrentSettings(), model)) << model;
     const CNerexSeriesMemory day = unit->Preset(1);
     EXPECT_EQ(day.sectionFlags, kSectionInputs | kSectionOutputs);
-    EXPECT_EQ(day.name, "Day");
+    EXPECT_EQ(day.name, "Caf\xE9 Day");  // one byte for each character
     EXPECT_EQ(BuildBlockWritePayload(kBlockInputs, day, model, 0, 0),
               BuildBlockWritePayload(kBlockInputs, *d->GetPresets()[0], model, 0, 0));
     EXPECT_EQ(BuildBlockWritePayload(kBlockOutputs, day, model, 0, 0),
@@ -194,6 +194,43 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
     EXPECT_EQ(unit->DeviceName(), "Delay Tower ?st");
     EXPECT_EQ(unit->GeneralSettings()[8] | unit->GeneralSettings()[9] << 8, IsFennickModel(model) ? 1234 : 8064);
   }
+}
+
+// Memory names as a unit holds them, a byte above 0x7F in one and NULs after another: the
+// program keeps one character for each byte up to the NUL, the file keeps the same, and a "Send"
+// of the file gives the unit the bytes it held.
+TEST(NerexBus, MemoryNamesGoBackToTheUnitAsItHeldThemThroughTheFile) {
+  const std::string path = ::testing::TempDir() + "memory-names.ovd";
+  const std::string held[] = {std::string("Caf\xE9 ~ \xFF"), std::string("Pad\0\0\0 Pad", 10)};
+  {
+    CProcessorBus bus;
+    bus.DecideOnEvents();
+    CSimProcessorUnit* unit = bus.AddUnit(kModelFennick, 3);
+    for (std::size_t i = 0; i < 2; ++i) {
+      CNerexSeriesMemory memory = unit->Preset(i + 1);
+      memory.sectionFlags = kSectionInputs;
+      memory.name = held[i];
+      unit->SetPreset(i + 1, memory);
+    }
+    CNerexSeriesDevice* d = bus.AddDevice(kModelFennick, 3);
+    ASSERT_TRUE(bus.StartAndReadOut(d));
+    EXPECT_EQ(d->GetMemoryName(0), "Caf\xC3\xA9 ~ \xC3\xBF");
+    EXPECT_EQ(d->GetMemoryName(1), "Pad");
+    ASSERT_TRUE(bus.System().SaveFile(path));
+  }
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelFennick, 3);
+  ASSERT_TRUE(bus.System().OpenFile(path));
+  std::remove(path.c_str());
+  const auto devices = bus.Devices();
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0]->GetMemoryName(0), "Caf\xC3\xA9 ~ \xC3\xBF");
+  EXPECT_EQ(devices[0]->GetMemoryName(1), "Pad");
+  ASSERT_TRUE(bus.StartWorker(1));
+  ASSERT_TRUE(bus.WaitFor([&] { return !unit->WritesOf(35).empty(); }));
+  EXPECT_EQ(unit->Preset(1).name, "Caf\xE9 ~ \xFF");
+  EXPECT_EQ(unit->Preset(2).name, "Pad");
 }
 
 TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
@@ -566,4 +603,54 @@ INSTANTIATE_TEST_SUITE_P(
         TypedDeviceName{"Delete", "A\x7F" "B", "Device name cannot contain control characters"},
         TypedDeviceName{"TooLong", "0123456789012345678901234567890123456789X",
                         "Device name too long - 40 characters max"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A channel name typed or pasted on the panel (or a custom panel's text widget): the same rule
+// with the names frame's eight characters.
+class NerexBusChannelName : public ::testing::TestWithParam<TypedDeviceName> {};
+
+TEST_P(NerexBusChannelName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWords) {
+  const TypedDeviceName& c = GetParam();
+  constexpr int kOutput5 = kParamOutputName + 4;
+  CProcessorBus bus;
+  bus.DecideOnEvents();
+  CSimProcessorUnit* unit = bus.AddUnit(kModelNerex48, 3);
+  CNerexSeriesDevice* d = bus.AddDevice(kModelNerex48, 3);
+  ASSERT_TRUE(bus.StartAndReadOut(d));
+  const std::size_t namesWritten = unit->WritesOf(kCmdNames).size();
+
+  const CParamValue typed = MakeTextParamValue(kOutput5, c.typed);
+  EXPECT_EQ(d->ControlChangeRefusal(typed), c.refusal);
+  d->ApplyUserChange(typed);
+  const std::string kept = *c.refusal ? "Ch 5    " : (c.typed + std::string(8, ' ')).substr(0, 8);
+  if (*c.refusal) {
+    CSingleLock lock(bus.System().GetLock());
+    EXPECT_EQ(d->GetQueueSize(), 0u);
+  } else {
+    ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(kCmdNames).size() == namesWritten + 1; }));
+    // The names frame carries the output names from byte 79, eight bytes each.
+    const Bytes frame = unit->WritesOf(kCmdNames).back();
+    EXPECT_EQ(std::string(frame.begin() + 79 + 8 * 4, frame.begin() + 79 + 8 * 5), kept);
+  }
+  EXPECT_EQ(std::string(unit->Current().outputs.names[4].data(), 8), kept);
+
+  const std::string path = ::testing::TempDir() + "channel-name-" + c.name + ".ovd";
+  ASSERT_TRUE(bus.System().SaveFile(path));
+  CSystem back;
+  ASSERT_TRUE(back.OpenFile(path));
+  std::remove(path.c_str());
+  auto* reopened = dynamic_cast<CNerexSeriesDevice*>(back.GetDevice(0));
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(std::string(reopened->GetCurrentSettings().outputs.names[4].data(), 8), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, NerexBusChannelName,
+    ::testing::Values(
+        TypedDeviceName{"Plain", "Kick 2", ""},
+        TypedDeviceName{"Umlaut", "\xC3\x9C" "b\tX",
+                        "Channel name cannot contain \"\xC3\x9C\" - the unit takes ASCII characters only"},
+        TypedDeviceName{"Tab", "Kick\tSn", "Channel name cannot contain control characters"},
+        TypedDeviceName{"NinthCharacter", "ABCDEFGHI", "Channel name too long - 8 characters max"},
+        TypedDeviceName{"EightCharacters", "ABCDEFGH", ""}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -609,10 +609,17 @@ TEST_F(NerexChangeTest, IdsWithoutActionOnlyMarkTheFileModified) {
 
 // --- Names and the panel's own ids ---
 
-TEST_F(NerexChangeTest, NamesAreSentAsSevenBitTextAndTheFrameHearsOfTheDeviceName) {
+TEST_F(NerexChangeTest, NamesTheUnitKeepsAreSentAndTheFrameHearsOfTheDeviceName) {
   CNerexSeriesDevice& d = Online(120);
   const std::size_t before = m_sink.Messages().size();
-  Change(MakeTextParamValue(130, "B\xC3\xBChne Links"));
+  // A channel name the unit would not keep as given (a character beyond ASCII, a ninth
+  // character, a tab) changes nothing, from whichever control it came.
+  for (const char* refused : {"B\xC3\xBChne", "Kick Drum", "Kick\tDr"}) {
+    Change(MakeTextParamValue(130, refused));
+    EXPECT_EQ(std::string(Image().inputs.names[2].data(), 8), "Ch C    ") << refused;
+  }
+  EXPECT_TRUE(Queued().empty());
+  Change(MakeTextParamValue(130, "B?hne Li"));
   EXPECT_EQ(std::string(Image().inputs.names[2].data(), 8), "B?hne Li");
   Change(MakeTextParamValue(58, "Stage Left"));
   EXPECT_EQ(d.GetName(), "Stage Left");

@@ -161,8 +161,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
   EXPECT_TRUE(m_system.IsModified());
 }
 
-TEST_F(NerexPresetActionsTest, NamesAreSevenBitAndCutToSixteen) {
-  EXPECT_EQ(PresetNameBytes("B\xC3\xBChne and a long tail"), "B?hne and a long");
+TEST_F(NerexPresetActionsTest, ARenamedMemoryKeepsTheSixteenCharactersTheUnitKeeps) {
   Ready(16, true);
   Fill(1, "Old");
   panel.enteredName = "Main Room Evening Show";
@@ -171,6 +170,45 @@ TEST_F(NerexPresetActionsTest, NamesAreSevenBitAndCutToSixteen) {
   ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{28}));
   EXPECT_EQ(Raw(Queued()[0], 17)[16], 'n');
 }
+
+// A memory's name as the program keeps it, and the name field of the frame that a store sends:
+// one byte for each character, so that what the unit's reply gave comes back to it as it was.
+struct MemoryNameCase {
+  const char* name;
+  const char* kept;   // the memory's name in the file (UTF-8)
+  const char* field;  // the 16 bytes of the frame's name field
+  const char* held;   // the name as the program keeps it (MemoryNameAsKept), and reads back
+};
+
+class NerexMemoryNameTest : public NerexPresetActionsTest, public ::testing::WithParamInterface<MemoryNameCase> {};
+
+TEST_P(NerexMemoryNameTest, AStoreSendsOneByteForEachCharacterAndTheUnitsReplyReadsBackTheName) {
+  const MemoryNameCase& c = GetParam();
+  Ready(121, true);
+  Fill(2, c.kept);
+  dialog.row = 1;
+  dialog.store = kSectionInputs;
+  DialogAct(497);
+  const auto q = Queued();
+  ASSERT_FALSE(q.empty());
+  ASSERT_EQ(q.back()[6], 28);
+  const Bytes raw = Raw(q.back(), 17);
+  EXPECT_EQ(raw[0], 2);
+  EXPECT_EQ(std::string(raw.begin() + 1, raw.end()), std::string(c.field, 16));
+  EXPECT_EQ(MemoryNameAsKept(c.kept), c.held);
+  EXPECT_EQ(MemoryNameFromBytes(raw.data() + 1, 16), c.held);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NerexMemoryNameTest,
+    ::testing::Values(MemoryNameCase{"Ascii", "Evening", "Evening         ", "Evening"},
+                      MemoryNameCase{"OneByteCharacters", "Caf\xC3\xA9 B\xC3\xBChne", "Caf\xE9 B\xFChne      ",
+                                     "Caf\xC3\xA9 B\xC3\xBChne"},
+                      MemoryNameCase{"BeyondOneByte", "Show \xE6\x97\xA5\xE2\x82\xAC", "Show ??         ", "Show ??"},
+                      MemoryNameCase{"ControlCharacters", "Pad\tA\nB", "Pad A B         ", "Pad A B"},
+                      MemoryNameCase{"LongWithBlanks", "  Main Room Evening Show", "Main Room Evenin",
+                                     "Main Room Evenin"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NerexPresetActionsTest, ASelectionBeyondTheListOrAnEmptyMemoryDoesNothing) {
   Ready(16, true);

@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <functional>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 
 #include "core/model/Device.h"
@@ -19,6 +22,7 @@
 #include "tests/ui/dialogs/DialogTestSupport.h"
 #include "ui/dialogs/LinkManagerDlg.h"
 #include "ui/dialogs/TreeCtrlEx.h"
+#include "widgets/ErrorTip.h"
 
 namespace {
 
@@ -303,6 +307,56 @@ TEST_F(LinkManagerTest, RenamingALinkStoresTheTextAndEnterOrEscapeNeverCloseTheD
   for (int i = 0; i < 30; ++i) dialog.FadeStep();
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(dialog.IsFadingIn());
+}
+
+// A link name is written into the log's lines: a line end in it would start a line without a
+// time stamp. Such a name, and one longer than 30 characters pasted into the editor (typing
+// stops at 30), is refused in words under the link, which keeps its name.
+TEST_F(LinkManagerTest, ALinkNameWithALineEndOrOverThirtyCharactersIsRefusedInWords) {
+  CLinkManagerDlg dialog(system);
+  Open(dialog);
+  dialog.AddLinkButton()->click();
+  QTreeWidgetItem* item = dialog.LinkTree()->topLevelItem(0);
+  item->setText(0, "Front fills");
+  struct {
+    const char* typed;
+    const char* refusal;
+  } const cases[] = {
+      {"L\xC3\xAFnk\tX\nY", "Link name cannot contain control characters"},
+      {"Fills and delays of the front of house", "Link name too long - 30 characters max"},
+  };
+  for (const auto& c : cases) {
+    item->setText(0, QString::fromUtf8(c.typed));
+    EXPECT_EQ(system.GetLinks()[0]->GetName(), "Front fills") << c.typed;
+    EXPECT_EQ(item->text(0), "Front fills");
+    ASSERT_NE(dialog.RefusalTip(), nullptr);
+    EXPECT_TRUE(dialog.RefusalTip()->isVisible());
+    EXPECT_EQ(dialog.RefusalTip()->Message(), c.refusal);
+  }
+  if (const QByteArray dir = qgetenv("ORVAK_SHOTS_DIR"); !dir.isEmpty()) {
+    // The dialog with the tip where it stands over it.
+    QImage shot = dialog.grab().toImage();
+    QPainter painter(&shot);
+    dialog.RefusalTip()->render(&painter, dialog.RefusalTip()->mapToGlobal(QPoint()) - dialog.mapToGlobal(QPoint()));
+    painter.end();
+    shot.save(QString::fromUtf8(dir) + QStringLiteral("/link-manager-name-refused.png"));
+  }
+
+  // Through the editor: typing stops at 30 characters, a paste goes in whole.
+  dialog.LinkTree()->editItem(item, 0);
+  auto* editor = dialog.LinkTree()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->clear();
+  TypeText(editor, QStringLiteral("Fills and delays of the front of house"));
+  EXPECT_EQ(editor->text(), QStringLiteral("Fills and delays of the front "));
+  editor->selectAll();
+  QApplication::clipboard()->setText(QStringLiteral("Fills and delays of the front of house"));
+  editor->paste();
+  EXPECT_EQ(editor->text(), QStringLiteral("Fills and delays of the front of house"));
+  PressKey(editor, Qt::Key_Return);
+  EXPECT_EQ(system.GetLinks()[0]->GetName(), "Front fills");
+  item->setText(0, QString::fromUtf8("L\xC3\xAFnk 2"));
+  EXPECT_EQ(system.GetLinks()[0]->GetName(), "L\xC3\xAFnk 2");
 }
 
 TEST_F(LinkManagerTest, WithoutDevicesLinksCanStillBeMadeRenamedAndDeleted) {

@@ -418,8 +418,8 @@ INSTANTIATE_TEST_SUITE_P(
     Typed, UserRenameTest,
     ::testing::Values(RenamedUser{"Op2", ""}, RenamedUser{"", "User name cannot be empty"},
                       RenamedUser{"Admin", "A user named \"Admin\" exists already"},
-                      // Cut to the editor's eight characters: the name of another user.
-                      RenamedUser{"Operator2", "A user named \"Operator\" exists already"},
+                      // Kept whole, not cut to the eight characters of the name of another user.
+                      RenamedUser{"Operator2", "User name too long - 8 characters max"},
                       RenamedUser{"B\u00E4cker", "User name cannot contain \"\u00E4\" - the file keeps ASCII characters only"},
                       RenamedUser{" Op3", "User name cannot begin or end with a blank"},
                       RenamedUser{"Op\tx", "User name cannot contain control characters"}));
