@@ -16,11 +16,15 @@
 #include <cerrno>
 #include <cstring>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <optional>
+#include <sstream>
 
+#include "platform/SerialPortLockFile.h"
 #include "platform/SerialPortQueue.h"
 #include "platform/SerialPortUsers.h"
+#include "platform/TextFormat.h"
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -62,6 +66,8 @@ bool ConfigureLine(int fd, std::uint32_t baudRate) {
 
 constexpr const char* kNotSerialText = "it is not a serial line";
 constexpr const char* kInUseText = "in use by another program";
+constexpr const char* kConsoleText = "it is the machine's console";
+constexpr const char* kOwnTerminalText = "it is the terminal this program runs in";
 
 // Why a device did not open, from the errno of its stat or open.
 std::string OpenErrorText(int error) {
@@ -96,6 +102,37 @@ std::string InUseText(const std::optional<SerialLineUser>& user) {
   return user ? std::string(kInUseText) + " (" + DescribeSerialLineUser(*user) + ")" : kInUseText;
 }
 
+// The words for a line another process holds by its lock file: the process when the file names
+// a live one, else the file.
+std::string InUseText(const SerialLineLock& lock) {
+  if (lock.pid != 0) return InUseText(SerialLineUser{lock.pid, SerialLineUserName(lock.pid)});
+  return std::string(kInUseText) + " (its lock file " + lock.file + " names no process)";
+}
+
+// Whether this process has a controlling terminal, which /dev/tty opens: the seventh field of
+// its /proc stat.
+bool HasControllingTerminal() {
+  std::ifstream stat("/proc/self/stat");
+  std::string line;
+  std::getline(stat, line);
+  // The command name, in parentheses, may hold spaces and parentheses itself.
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return false;
+  std::istringstream fields(line.substr(close + 1));
+  std::string state;
+  long parent = 0, group = 0, session = 0, tty = 0;
+  return bool(fields >> state >> parent >> group >> session >> tty) && tty != 0;
+}
+
+// Why the device is no line for units though it is a terminal, or "": a console of the machine,
+// the terminal this program runs in, or the pseudo-terminal multiplexer.
+std::string NoUnitLineText(const std::string& device, const struct stat& st) {
+  if (IsMachineConsole(device, st)) return kConsoleText;
+  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 2) return kNotSerialText;
+  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 0 && HasControllingTerminal()) return kOwnTerminalText;
+  return {};
+}
+
 // Lets go of a descriptor TakeLine opened. exclusive: this program set the line's exclusive
 // mode, which then ends; a mode another holder set stays.
 void ReleaseLine(int fd, bool exclusive) {
@@ -105,14 +142,16 @@ void ReleaseLine(int fd, bool exclusive) {
 }
 
 // Opens the device as this program's own line, changing nothing on it: -1, with the reason in
-// why, when it is no terminal line, does not open, or another program holds it. Another
-// program holds it when it has the device open (as far as this user may see), holds the lock
-// this program takes on the line, or has made the line exclusive. The lock is taken at once,
-// so that of two programs that open one line at the same moment one goes without; it is a lock
-// on the open file, which ends with its descriptor and which no one, root included, passes
-// by. With exclusive the line's exclusive mode is set too: no later open of it succeeds but
-// root's.
-int TakeLine(const std::string& device, bool exclusive, std::string& why) {
+// why, when it is no terminal line, is a console of the machine, does not open, or another
+// program holds it. Another program holds it when it has a lock file of the line, has the device
+// open (as far as this user may see), holds the lock this program takes on the line, or has made
+// the line exclusive. A line is opened only when none of what can be seen without opening it
+// says so. The lock on the device is taken at once, so that of two programs that open one line
+// at the same moment one goes without; it is a lock on the open file, which ends with its
+// descriptor and which no one, root included, passes by. With lockFile the line is taken as well:
+// its lock file is taken, for every other serial program to see, and its exclusive mode set, so
+// that no later open of it succeeds but root's.
+int TakeLine(const std::string& device, CSerialLineLockFile* lockFile, std::string& why) {
   if (device.empty()) {
     why = "no device is named for this port";
     return -1;
@@ -126,6 +165,11 @@ int TakeLine(const std::string& device, bool exclusive, std::string& why) {
   // line (and the programs that have one of those open use no line of this program's).
   if (!S_ISCHR(st.st_mode) || !MayBeTerminal(st)) {
     why = kNotSerialText;
+    return -1;
+  }
+  if (why = NoUnitLineText(device, st); !why.empty()) return -1;
+  if (const auto lock = FindSerialLineLock(device)) {
+    why = InUseText(*lock);
     return -1;
   }
   if (const auto user = FindOtherSerialLineUser(st)) {
@@ -154,8 +198,16 @@ int TakeLine(const std::string& device, bool exclusive, std::string& why) {
     ReleaseLine(fd, false);
     return -1;
   }
-  if (exclusive && RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
+  if (!lockFile) return fd;
+  SerialLineLock held;
+  if (!lockFile->Take(device, held)) {
+    why = InUseText(held);
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  if (RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
     why = OpenErrorText(errno);
+    lockFile->Release();
     ReleaseLine(fd, false);
     return -1;
   }
@@ -188,10 +240,22 @@ struct CTtyLine {
   bool outputMayWait = false;
   std::string lastError;  // why the last failed operation failed
   std::atomic<std::uint64_t> wakeups{0};
+  // The line's lock file while the port holds the line (when a lock folder takes it).
+  CSerialLineLockFile lockFile;
 };
 
 // Why the last call failed, from errno.
 std::string ErrorText() { return std::strerror(errno); }
+
+// Why a write failed whose bytes did not all leave the port in the time it had.
+std::string NotTakenText(std::uint32_t written, std::uint32_t n, std::chrono::milliseconds allowed) {
+  const std::string time = allowed.count() >= 1000 ? FormatText("%.1f s", double(allowed.count()) / 1000.0)
+                                                    : FormatText("%lld ms", static_cast<long long>(allowed.count()));
+  if (written == 0) return "the line takes no bytes: nothing written has left the port in " + time;
+  return FormatText("the line takes no more bytes: %u of %u bytes written have left the port in ", unsigned(written),
+                    unsigned(n)) +
+         time;
+}
 constexpr const char* kHungUpText = "the line hung up";
 
 // Takes what has arrived into the read; the line's mutex is held. False when the line has
@@ -341,7 +405,7 @@ class CTtySerialPort::Impl {
       return false;
     }
     std::string why;
-    const int fd = TakeLine(device, true, why);
+    const int fd = TakeLine(device, &line.lockFile, why);
     if (fd < 0) {
       line.lastError = why;
       return false;
@@ -349,6 +413,7 @@ class CTtySerialPort::Impl {
     if (!ConfigureLine(fd, baudRate)) {
       line.lastError = "the line could not be set up: " + ErrorText();
       ReleaseLine(fd, true);
+      line.lockFile.Release();
       return false;
     }
     // Lines without modem control (pseudo-terminals) refuse DTR and RTS; that is no reason not
@@ -381,7 +446,7 @@ class CTtySerialPort::Impl {
     }
     if (why.empty() && SpeedOf(baudRate) == B0) why = "the line takes no rate of " + std::to_string(baudRate) + " baud";
     if (why.empty()) {
-      const int fd = TakeLine(device, false, why);
+      const int fd = TakeLine(device, nullptr, why);
       if (fd >= 0) ReleaseLine(fd, false);
       if (fd >= 0) return true;
     }
@@ -399,9 +464,10 @@ class CTtySerialPort::Impl {
     // A thread waiting on the line looks up, sees the port closed and lets go of it.
     if (auto queue = line.readQueue.lock()) queue->Wake();
     line.idle.wait(lock, [&] { return line.users == 0; });
-    // The lock on the line ends with the descriptor.
+    // The lock on the line ends with the descriptor; its lock file goes after it.
     ReleaseLine(line.fd, true);
     line.fd = -1;
+    line.lockFile.Release();
   }
 
   bool IsOpen() const {
@@ -438,6 +504,7 @@ class CTtySerialPort::Impl {
     int fd = -1;
     std::shared_ptr<std::atomic<bool>> live;
     SteadyClock::time_point deadline;
+    std::chrono::milliseconds allowed{};
     {
       std::lock_guard<std::mutex> lock(line.mutex);
       if (line.fd < 0 || line.failed || line.writeBusy.exchange(true)) return false;
@@ -447,7 +514,8 @@ class CTtySerialPort::Impl {
       // Without a write limit a write may take twice its time on the wire, plus two seconds.
       const auto limit = line.timeouts.WriteLimit(n);
       const std::uint64_t wireMs = std::uint64_t(n) * 10000 / std::max<std::uint32_t>(line.baudRate, 1);
-      deadline = SteadyClock::now() + (limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs));
+      allowed = limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs);
+      deadline = SteadyClock::now() + allowed;
     }
     std::uint32_t written = 0;
     bool ok = true;
@@ -458,7 +526,13 @@ class CTtySerialPort::Impl {
         written += std::uint32_t(got);
       } else if (got < 0 && errno == EAGAIN) {
         pollfd p{fd, POLLOUT, 0};
-        if (TimeoutMs(deadline) == 0) break;  // a short write: the caller tells by the count
+        if (TimeoutMs(deadline) == 0) {
+          // The line takes nothing in (an adapter or a far end that has stopped reading): a
+          // failure of the line, which says that the bytes never left.
+          ok = false;
+          error = NotTakenText(written, n, allowed);
+          break;
+        }
         if (RetryInterrupted([&] { return ::poll(&p, 1, TimeoutMs(deadline)); }) < 0) {
           ok = false;
           error = ErrorText();
