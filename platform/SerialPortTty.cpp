@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,12 +15,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
 #include <optional>
-#include <sstream>
 
 #include "platform/SerialPortLockFile.h"
 #include "platform/SerialPortQueue.h"
@@ -109,34 +109,73 @@ std::string InUseText(const SerialLineLock& lock) {
   return std::string(kInUseText) + " (its lock file " + lock.file + " names no process)";
 }
 
-// Whether this process has a controlling terminal, which /dev/tty opens: the seventh field of
-// its /proc stat.
-bool HasControllingTerminal() {
-  std::ifstream stat("/proc/self/stat");
-  std::string line;
-  std::getline(stat, line);
-  // The command name, in parentheses, may hold spaces and parentheses itself.
-  const std::size_t close = line.rfind(')');
-  if (close == std::string::npos) return false;
-  std::istringstream fields(line.substr(close + 1));
-  std::string state;
-  long parent = 0, group = 0, session = 0, tty = 0;
-  return bool(fields >> state >> parent >> group >> session >> tty) && tty != 0;
-}
-
 // Why the device is no line for units though it is a terminal, or "": a console of the machine,
 // the terminal this program runs in, or the pseudo-terminal multiplexer.
 std::string NoUnitLineText(const std::string& device, const struct stat& st) {
   if (IsMachineConsole(device, st)) return kConsoleText;
   if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 2) return kNotSerialText;
-  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 0 && HasControllingTerminal()) return kOwnTerminalText;
+  // /dev/tty opens the terminal of the one who started the program, where there is one.
+  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 0 && ControllingTerminalOf(::getpid()) != 0)
+    return kOwnTerminalText;
   return {};
+}
+
+// The lines this process has made exclusive, by descriptor plus one (0: a free slot). The exclusive
+// mode outlives the process that set it for as long as any other holds the line open (the far
+// end of a pseudo-terminal does, always), and then no one but root opens the line any more: a
+// signal that ends the process ends the mode first. Read in a signal handler: atomics only.
+constexpr int kExclusiveSlots = 16;
+std::atomic<int> g_exclusiveLines[kExclusiveSlots];
+// The signals that end the program from outside, and what they did before.
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_before[std::size(kEndingSignals)];
+
+void EndExclusiveModes(int signal) {
+  for (std::atomic<int>& slot : g_exclusiveLines) {
+    const int fd = slot.load() - 1;
+    if (fd >= 0) ::ioctl(fd, TIOCNXCL);
+  }
+  // The signal goes on as it would have: to the handler before, or ending the process once
+  // this handler has returned.
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] == signal) ::sigaction(signal, &g_before[i], nullptr);
+  }
+  ::raise(signal);
+}
+
+void WatchEndingSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      struct sigaction before {};
+      if (::sigaction(kEndingSignals[i], nullptr, &before) != 0) continue;
+      // A signal the program was started to ignore (nohup) stays ignored.
+      if (!(before.sa_flags & SA_SIGINFO) && before.sa_handler == SIG_IGN) continue;
+      g_before[i] = before;
+      struct sigaction watch {};
+      watch.sa_handler = EndExclusiveModes;
+      sigemptyset(&watch.sa_mask);
+      watch.sa_flags = SA_RESTART;
+      ::sigaction(kEndingSignals[i], &watch, nullptr);
+    }
+  });
+}
+
+void NoteExclusive(int fd, bool exclusive) {
+  if (exclusive) WatchEndingSignals();
+  for (std::atomic<int>& slot : g_exclusiveLines) {
+    int expected = exclusive ? 0 : fd + 1;
+    if (slot.compare_exchange_strong(expected, exclusive ? fd + 1 : 0)) return;
+  }
 }
 
 // Lets go of a descriptor TakeLine opened. exclusive: this program set the line's exclusive
 // mode, which then ends; a mode another holder set stays.
 void ReleaseLine(int fd, bool exclusive) {
-  if (exclusive) RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
+  if (exclusive) {
+    NoteExclusive(fd, false);
+    RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
+  }
   // Not run again when interrupted: the descriptor is released either way.
   ::close(fd);
 }
@@ -205,9 +244,11 @@ int TakeLine(const std::string& device, CSerialLineLockFile* lockFile, std::stri
     ReleaseLine(fd, false);
     return -1;
   }
+  NoteExclusive(fd, true);
   if (RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
     why = OpenErrorText(errno);
     lockFile->Release();
+    NoteExclusive(fd, false);
     ReleaseLine(fd, false);
     return -1;
   }

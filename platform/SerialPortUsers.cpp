@@ -168,6 +168,8 @@ std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device)
 
 std::string SerialLineUserName(pid_t pid) { return CommandName(pid); }
 
+dev_t ControllingTerminalOf(pid_t pid) { return ControllingTerminal("/proc/" + std::to_string(pid)); }
+
 namespace {
 
 std::mutex g_consolesMutex;

@@ -35,6 +35,9 @@ void SetConsoleListForTests(const std::string& file);
 
 // The command name of a process, as /proc shows it to every user; "" when it cannot be read.
 std::string SerialLineUserName(pid_t pid);
+// The device number of a process's controlling terminal, as /proc shows it to every user; 0 for
+// none.
+dev_t ControllingTerminalOf(pid_t pid);
 
 // "orvak, process 4242" (or "process 4242" without a name).
 std::string DescribeSerialLineUser(const SerialLineUser& user);

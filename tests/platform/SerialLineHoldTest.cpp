@@ -314,3 +314,33 @@ TEST(SerialLineHold, AWriteThatNeverLeavesFailsAndSaysSo) {
   EXPECT_EQ(port.GetLastErrorText(), "the line takes no bytes: nothing written has left the port in 50 ms");
   EXPECT_FALSE(port.Write(request.data(), std::uint32_t(request.size()), &written));
 }
+
+// A program ended by a signal from outside (kill, Ctrl+C, a closed terminal) lets go of its
+// line's exclusive mode on the way out: the line's far end keeps it open, and the mode would
+// otherwise keep every later program but root's off it. The signal still ends the program.
+TEST(SerialLineHold, AProgramEndedByASignalLeavesItsLineOpenToOthers) {
+  CTestPty pty;
+  ASSERT_TRUE(pty.IsValid());
+  ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    ::close(ready[0]);
+    CTtySerialPort port;
+    const char opened = port.Open(pty.SlavePath(), 57600) ? 'y' : 'n';
+    (void)!::write(ready[1], &opened, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char opened = 0;
+  ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+  ::close(ready[0]);
+  ASSERT_EQ(opened, 'y');
+  EXPECT_EQ(RefusalAsAnUser(pty.SlavePath()).rfind("in use by another program", 0), 0u);
+  ASSERT_EQ(::kill(holder, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_EQ(RefusalAsAnUser(pty.SlavePath()), "opened");
+}

@@ -270,6 +270,7 @@ TEST_F(LoaderDialogTest, AScanStepWaitsOffTheWindowAndEscapeEndsItAfterTheProbeU
   dialog->ScanStep();
   ASSERT_TRUE(gate.WaitUntilAWaitBegins());
   EXPECT_TRUE(dialog->IsScanStepRunning());
+  Picture(*dialog, "loader-scan-step-under-way");
   EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
   // The window takes the key while the probe waits; the wait ends as the dialog waits for its
   // worker.
