@@ -24,7 +24,8 @@ std::uint32_t SleepEx(std::uint32_t ms, bool alertable);
 // readTotalMultiplier x n + readTotalConstant ms with what has arrived; with both 0 it waits
 // until n bytes have come, except that readInterval 0xFFFFFFFF with both 0 returns at once
 // with what is there. readInterval is otherwise not used. Writes end when the bytes have left
-// the port; a write limit of 0 (multiplier and constant) means no limit.
+// the port; a write limit of 0 (multiplier and constant) means none of the caller's, and the
+// port allows what a line that takes bytes needs.
 struct SerialTimeouts {
   std::uint32_t readInterval = 0;
   std::uint32_t readTotalMultiplier = 0;
@@ -52,10 +53,11 @@ class ISerialPort {
 
   // Opens the device (a path such as "/dev/ttyUSB0") at the baud rate with 8 data bits, no
   // parity, one stop bit, DTR and RTS on and no flow control, and holds it alone: while it is
-  // open no other program, nor another port of this one, opens the line. False when the device
-  // cannot be opened or configured, or another program holds it; the port is then closed and
-  // GetLastErrorText says why. A line that another program holds is left as it was: its
-  // settings are not changed and nothing is written or read on it.
+  // open no other program, nor another port of this one, opens the line, and its lock file tells
+  // every serial program that it is in use. False when the device cannot be opened or
+  // configured, is a console of the machine, or another program holds it; the port is then
+  // closed and GetLastErrorText says why. A line that another program holds is left as it was:
+  // its settings are not changed and nothing is written or read on it.
   virtual bool Open(const std::string& device, std::uint32_t baudRate) = 0;
   // Whether Open(device, baudRate) would take the line, found without taking it: the line's
   // settings stay as they are, its modem lines are not set and no byte goes either way. False,
@@ -77,7 +79,8 @@ class ISerialPort {
   // once every byte has left the port (drained). A port may send the bytes before the call
   // returns (a terminal device does; the in-memory line returns at once). False when the write
   // cannot be started (closed, failed, or a write already in flight). data must stay valid
-  // until the completion has run.
+  // until the completion has run. A write whose bytes have not all left by its limit fails with
+  // the count that left: the line takes no bytes, and GetLastErrorText says so.
   bool WriteEx(const std::uint8_t* data, std::uint32_t n, SerialCompletion done);
   // Overlapped read of n bytes into data, ending when n bytes have come or the read time-out
   // has passed; the completion runs as for WriteEx. The time-out counts from this call.

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,13 +15,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <iterator>
 #include <cstring>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
 
+#include "platform/SerialPortLockFile.h"
 #include "platform/SerialPortQueue.h"
 #include "platform/SerialPortUsers.h"
+#include "platform/TextFormat.h"
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -62,6 +66,8 @@ bool ConfigureLine(int fd, std::uint32_t baudRate) {
 
 constexpr const char* kNotSerialText = "it is not a serial line";
 constexpr const char* kInUseText = "in use by another program";
+constexpr const char* kConsoleText = "it is the machine's console";
+constexpr const char* kOwnTerminalText = "it is the terminal this program runs in";
 
 // Why a device did not open, from the errno of its stat or open.
 std::string OpenErrorText(int error) {
@@ -96,23 +102,95 @@ std::string InUseText(const std::optional<SerialLineUser>& user) {
   return user ? std::string(kInUseText) + " (" + DescribeSerialLineUser(*user) + ")" : kInUseText;
 }
 
+// The words for a line another process holds by its lock file: the process when the file names
+// a live one, else the file.
+std::string InUseText(const SerialLineLock& lock) {
+  if (lock.pid != 0) return InUseText(SerialLineUser{lock.pid, SerialLineUserName(lock.pid)});
+  return std::string(kInUseText) + " (its lock file " + lock.file + " names no process)";
+}
+
+// Why the device is no line for units though it is a terminal, or "": a console of the machine,
+// the terminal this program runs in, or the pseudo-terminal multiplexer.
+std::string NoUnitLineText(const std::string& device, const struct stat& st) {
+  if (IsMachineConsole(device, st)) return kConsoleText;
+  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 2) return kNotSerialText;
+  // /dev/tty opens the terminal of the one who started the program, where there is one.
+  if (major(st.st_rdev) == 5 && minor(st.st_rdev) == 0 && ControllingTerminalOf(::getpid()) != 0)
+    return kOwnTerminalText;
+  return {};
+}
+
+// The lines this process has made exclusive, by descriptor plus one (0: a free slot). The exclusive
+// mode outlives the process that set it for as long as any other holds the line open (the far
+// end of a pseudo-terminal does, always), and then no one but root opens the line any more: a
+// signal that ends the process ends the mode first. Read in a signal handler: atomics only.
+constexpr int kExclusiveSlots = 16;
+std::atomic<int> g_exclusiveLines[kExclusiveSlots];
+// The signals that end the program from outside, and what they did before.
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_before[std::size(kEndingSignals)];
+
+void EndExclusiveModes(int signal) {
+  for (std::atomic<int>& slot : g_exclusiveLines) {
+    const int fd = slot.load() - 1;
+    if (fd >= 0) ::ioctl(fd, TIOCNXCL);
+  }
+  // The signal goes on as it would have: to the handler before, or ending the process once
+  // this handler has returned.
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] == signal) ::sigaction(signal, &g_before[i], nullptr);
+  }
+  ::raise(signal);
+}
+
+void WatchEndingSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      struct sigaction before {};
+      if (::sigaction(kEndingSignals[i], nullptr, &before) != 0) continue;
+      // A signal the program was started to ignore (nohup) stays ignored.
+      if (!(before.sa_flags & SA_SIGINFO) && before.sa_handler == SIG_IGN) continue;
+      g_before[i] = before;
+      struct sigaction watch {};
+      watch.sa_handler = EndExclusiveModes;
+      sigemptyset(&watch.sa_mask);
+      watch.sa_flags = SA_RESTART;
+      ::sigaction(kEndingSignals[i], &watch, nullptr);
+    }
+  });
+}
+
+void NoteExclusive(int fd, bool exclusive) {
+  if (exclusive) WatchEndingSignals();
+  for (std::atomic<int>& slot : g_exclusiveLines) {
+    int expected = exclusive ? 0 : fd + 1;
+    if (slot.compare_exchange_strong(expected, exclusive ? fd + 1 : 0)) return;
+  }
+}
+
 // Lets go of a descriptor TakeLine opened. exclusive: this program set the line's exclusive
 // mode, which then ends; a mode another holder set stays.
 void ReleaseLine(int fd, bool exclusive) {
-  if (exclusive) RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
+  if (exclusive) {
+    NoteExclusive(fd, false);
+    RetryInterrupted([&] { return ::ioctl(fd, TIOCNXCL); });
+  }
   // Not run again when interrupted: the descriptor is released either way.
   ::close(fd);
 }
 
 // Opens the device as this program's own line, changing nothing on it: -1, with the reason in
-// why, when it is no terminal line, does not open, or another program holds it. Another
-// program holds it when it has the device open (as far as this user may see), holds the lock
-// this program takes on the line, or has made the line exclusive. The lock is taken at once,
-// so that of two programs that open one line at the same moment one goes without; it is a lock
-// on the open file, which ends with its descriptor and which no one, root included, passes
-// by. With exclusive the line's exclusive mode is set too: no later open of it succeeds but
-// root's.
-int TakeLine(const std::string& device, bool exclusive, std::string& why) {
+// why, when it is no terminal line, is a console of the machine, does not open, or another
+// program holds it. Another program holds it when it has a lock file of the line, has the device
+// open (as far as this user may see), holds the lock this program takes on the line, or has made
+// the line exclusive. A line is opened only when none of what can be seen without opening it
+// says so. The lock on the device is taken at once, so that of two programs that open one line
+// at the same moment one goes without; it is a lock on the open file, which ends with its
+// descriptor and which no one, root included, passes by. With lockFile the line is taken as well:
+// its lock file is taken, for every other serial program to see, and its exclusive mode set, so
+// that no later open of it succeeds but root's.
+int TakeLine(const std::string& device, CSerialLineLockFile* lockFile, std::string& why) {
   if (device.empty()) {
     why = "no device is named for this port";
     return -1;
@@ -126,6 +204,11 @@ int TakeLine(const std::string& device, bool exclusive, std::string& why) {
   // line (and the programs that have one of those open use no line of this program's).
   if (!S_ISCHR(st.st_mode) || !MayBeTerminal(st)) {
     why = kNotSerialText;
+    return -1;
+  }
+  if (why = NoUnitLineText(device, st); !why.empty()) return -1;
+  if (const auto lock = FindSerialLineLock(device)) {
+    why = InUseText(*lock);
     return -1;
   }
   if (const auto user = FindOtherSerialLineUser(st)) {
@@ -154,8 +237,18 @@ int TakeLine(const std::string& device, bool exclusive, std::string& why) {
     ReleaseLine(fd, false);
     return -1;
   }
-  if (exclusive && RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
+  if (!lockFile) return fd;
+  SerialLineLock held;
+  if (!lockFile->Take(device, held)) {
+    why = InUseText(held);
+    ReleaseLine(fd, false);
+    return -1;
+  }
+  NoteExclusive(fd, true);
+  if (RetryInterrupted([&] { return ::ioctl(fd, TIOCEXCL); }) != 0) {
     why = OpenErrorText(errno);
+    lockFile->Release();
+    NoteExclusive(fd, false);
     ReleaseLine(fd, false);
     return -1;
   }
@@ -188,10 +281,22 @@ struct CTtyLine {
   bool outputMayWait = false;
   std::string lastError;  // why the last failed operation failed
   std::atomic<std::uint64_t> wakeups{0};
+  // The line's lock file while the port holds the line (when a lock folder takes it).
+  CSerialLineLockFile lockFile;
 };
 
 // Why the last call failed, from errno.
 std::string ErrorText() { return std::strerror(errno); }
+
+// Why a write failed whose bytes did not all leave the port in the time it had.
+std::string NotTakenText(std::uint32_t written, std::uint32_t n, std::chrono::milliseconds allowed) {
+  const std::string time = allowed.count() >= 1000 ? FormatText("%.1f s", double(allowed.count()) / 1000.0)
+                                                    : FormatText("%lld ms", static_cast<long long>(allowed.count()));
+  if (written == 0) return "the line takes no bytes: nothing written has left the port in " + time;
+  return FormatText("the line takes no more bytes: %u of %u bytes written have left the port in ", unsigned(written),
+                    unsigned(n)) +
+         time;
+}
 constexpr const char* kHungUpText = "the line hung up";
 
 // Takes what has arrived into the read; the line's mutex is held. False when the line has
@@ -341,7 +446,7 @@ class CTtySerialPort::Impl {
       return false;
     }
     std::string why;
-    const int fd = TakeLine(device, true, why);
+    const int fd = TakeLine(device, &line.lockFile, why);
     if (fd < 0) {
       line.lastError = why;
       return false;
@@ -349,6 +454,7 @@ class CTtySerialPort::Impl {
     if (!ConfigureLine(fd, baudRate)) {
       line.lastError = "the line could not be set up: " + ErrorText();
       ReleaseLine(fd, true);
+      line.lockFile.Release();
       return false;
     }
     // Lines without modem control (pseudo-terminals) refuse DTR and RTS; that is no reason not
@@ -381,7 +487,7 @@ class CTtySerialPort::Impl {
     }
     if (why.empty() && SpeedOf(baudRate) == B0) why = "the line takes no rate of " + std::to_string(baudRate) + " baud";
     if (why.empty()) {
-      const int fd = TakeLine(device, false, why);
+      const int fd = TakeLine(device, nullptr, why);
       if (fd >= 0) ReleaseLine(fd, false);
       if (fd >= 0) return true;
     }
@@ -399,9 +505,10 @@ class CTtySerialPort::Impl {
     // A thread waiting on the line looks up, sees the port closed and lets go of it.
     if (auto queue = line.readQueue.lock()) queue->Wake();
     line.idle.wait(lock, [&] { return line.users == 0; });
-    // The lock on the line ends with the descriptor.
+    // The lock on the line ends with the descriptor; its lock file goes after it.
     ReleaseLine(line.fd, true);
     line.fd = -1;
+    line.lockFile.Release();
   }
 
   bool IsOpen() const {
@@ -438,6 +545,7 @@ class CTtySerialPort::Impl {
     int fd = -1;
     std::shared_ptr<std::atomic<bool>> live;
     SteadyClock::time_point deadline;
+    std::chrono::milliseconds allowed{};
     {
       std::lock_guard<std::mutex> lock(line.mutex);
       if (line.fd < 0 || line.failed || line.writeBusy.exchange(true)) return false;
@@ -447,7 +555,8 @@ class CTtySerialPort::Impl {
       // Without a write limit a write may take twice its time on the wire, plus two seconds.
       const auto limit = line.timeouts.WriteLimit(n);
       const std::uint64_t wireMs = std::uint64_t(n) * 10000 / std::max<std::uint32_t>(line.baudRate, 1);
-      deadline = SteadyClock::now() + (limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs));
+      allowed = limit ? *limit : std::chrono::milliseconds(2000 + 2 * wireMs);
+      deadline = SteadyClock::now() + allowed;
     }
     std::uint32_t written = 0;
     bool ok = true;
@@ -458,7 +567,13 @@ class CTtySerialPort::Impl {
         written += std::uint32_t(got);
       } else if (got < 0 && errno == EAGAIN) {
         pollfd p{fd, POLLOUT, 0};
-        if (TimeoutMs(deadline) == 0) break;  // a short write: the caller tells by the count
+        if (TimeoutMs(deadline) == 0) {
+          // The line takes nothing in (an adapter or a far end that has stopped reading): a
+          // failure of the line, which says that the bytes never left.
+          ok = false;
+          error = NotTakenText(written, n, allowed);
+          break;
+        }
         if (RetryInterrupted([&] { return ::poll(&p, 1, TimeoutMs(deadline)); }) < 0) {
           ok = false;
           error = ErrorText();

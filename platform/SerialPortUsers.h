@@ -1,4 +1,5 @@
-// Who else has a terminal line open: the processes that hold the device, as /proc shows them.
+// Who else uses a terminal line: the processes that hold the device, as /proc shows them, and
+// the machine's consoles, which the kernel uses.
 #pragma once
 
 #include <sys/stat.h>
@@ -16,11 +17,27 @@ struct SerialLineUser {
 bool IsPseudoTerminalSlave(const struct stat& device);
 
 // Another process that has the device (as stat gives it) open as its line, or nullopt. This
-// process is not counted, nor a process that also holds the master of that pseudo-terminal:
-// that one is the line's far end (a simulator, a relay, a logger on the wire), not a second user
-// of it. Only processes whose open files this user may read are seen: all of them for root, the
-// user's own otherwise.
+// process is not counted; any other that has the line open is, also one that holds the
+// pseudo-terminal's master too (a program that made the line and uses it itself). The open files
+// of a process are seen only where this user may read them: all of them for root, the user's own
+// otherwise. Of another user's process only its controlling terminal is seen (a login or a getty
+// on the line); a line it holds otherwise shows only by its lock file (SerialPortLockFile.h), a
+// lock on the device, or the line's exclusive mode.
 std::optional<SerialLineUser> FindOtherSerialLineUser(const struct stat& device);
+
+// Whether the device is a console of the machine, never a line for units: one the kernel writes
+// its messages to or takes logins on (named in /proc/consoles), /dev/console, a virtual console
+// (/dev/tty0 to /dev/tty63), or the kernel's message line (/dev/ttyprintk). path: the device's
+// path (a link is followed).
+bool IsMachineConsole(const std::string& path, const struct stat& device);
+// Tests: the file that names the console lines; empty restores /proc/consoles.
+void SetConsoleListForTests(const std::string& file);
+
+// The command name of a process, as /proc shows it to every user; "" when it cannot be read.
+std::string SerialLineUserName(pid_t pid);
+// The device number of a process's controlling terminal, as /proc shows it to every user; 0 for
+// none.
+dev_t ControllingTerminalOf(pid_t pid);
 
 // "orvak, process 4242" (or "process 4242" without a name).
 std::string DescribeSerialLineUser(const SerialLineUser& user);

@@ -22,6 +22,7 @@
 #include "platform/TextFormat.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/BusFrames.h"
+#include "tests/support/LineUsers.h"
 #include "tests/support/ModelChanges.h"
 #include "tests/support/TestClock.h"
 #include "tools/devsim/SimOptions.h"
@@ -1149,6 +1150,36 @@ TEST(GlobalMuteOnAPseudoTerminal, EveryFrameOfEveryPressReachesTheBus) {
   EXPECT_EQ(heard(), std::size_t(kPresses) * kGlobalMuteFrameCount);
   system.GetComms().StopCommsThread();
   bus.Stop();
+  UnlinkComPort(kPort);
+}
+
+// A line that takes no bytes (a far end that has stopped reading): Go Online ends at its first
+// write, in the seconds that write may take, with a fatal error whose line in the log says that
+// the bytes never left, not with every unit unanswered one after the other.
+TEST(GoOnlineOnAPseudoTerminal, ALineThatTakesNoBytesEndsOnlineSayingTheWritesNeverLeft) {
+  constexpr std::uint32_t kPort = 14;
+  CTestPty deaf;
+  ASSERT_TRUE(deaf.IsValid());
+  ASSERT_TRUE(deaf.FillTowardsTheFarEnd());
+  ASSERT_TRUE(LinkComPort(kPort, deaf.SlavePath()));
+  CTestFrame frame;
+  CSystem system;
+  auto* device = new CPollingTestDevice(&system, 3, &frame);
+  device->SetNeedsInitialisation(false);
+  system.AppendDevice(device);
+  system.Start(&frame);
+  system.SetComPort(kPort);
+  system.SetBaudRate(57600);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return frame.Count(FrameMsg::kFatalCommsError) == 1; }));
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Fatal Comms Error on COM14 (" + deaf.SlavePath() +
+                                            "): the write failed: the line takes no bytes: nothing written has left "
+                                            "the port in 2.0 s"),
+            1u);
+  EXPECT_EQ(device->processed, 0);
+  system.GetComms().RequestIdle();
+  EXPECT_TRUE(system.GetComms().SetOnline(false));
+  system.GetComms().StopCommsThread();
   UnlinkComPort(kPort);
 }
 

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
+#include "platform/AppPaths.h"
+#include "platform/SerialPortLockFile.h"
 #include "platform/SerialPortTty.h"
 #include "platform/SerialPortUsers.h"
 #include "platform/SettingsStore.h"
@@ -16,6 +19,14 @@
 
 namespace {
 
+// The lock folder the tests' serial ports look in (one of each test).
+std::string LockFolder() {
+  const std::string folder = GetAppDataFolder() + "lock";
+  std::filesystem::create_directories(folder);
+  SetSerialLockFoldersForTests({folder});
+  return folder;
+}
+
 bool SameSettings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
          ::cfgetospeed(&a) == ::cfgetospeed(&b) && ::cfgetispeed(&a) == ::cfgetispeed(&b);
@@ -23,23 +34,32 @@ bool SameSettings(const termios& a, const termios& b) {
 
 }  // namespace
 
-// COM5 is free, COM6 a terminal program's line, COM7 held by another port of this program, and
-// the other numbers name nothing: only COM5 is offered, and no line is set up or written to.
+// COM5 is free, COM6 a terminal program's line, COM7 held by another port of this program, COM8
+// the machine's console, COM9 locked by its lock file, and the other numbers name nothing: only
+// COM5 is offered, and no line is set up or written to.
 TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
   CTestPty free;
   CTestPty used;
   CTestPty ours;
-  ASSERT_TRUE(free.IsValid() && used.IsValid() && ours.IsValid());
+  CTestPty console;
+  CTestPty locked;
+  ASSERT_TRUE(free.IsValid() && used.IsValid() && ours.IsValid() && console.IsValid() && locked.IsValid());
   COtherProgramOnLine other(used);
   ASSERT_TRUE(other.IsReady());
   LinkEveryComPortToNothing();
   ASSERT_TRUE(LinkComPortForTest(5, free.SlavePath()));
   ASSERT_TRUE(LinkComPortForTest(6, used.SlavePath()));
   ASSERT_TRUE(LinkComPortForTest(7, ours.SlavePath()));
+  ASSERT_TRUE(LinkComPortForTest(8, console.SlavePath()));
+  ASSERT_TRUE(LinkComPortForTest(9, locked.SlavePath()));
+  ASSERT_TRUE(WriteConsoleList(GetAppDataFolder() + "consoles", console.SlavePath()));
+  SetConsoleListForTests(GetAppDataFolder() + "consoles");
+  ASSERT_TRUE(WriteLineLockFile(LineLockFile(LockFolder(), locked.SlavePath()), LockFileText(::getppid())));
   CTtySerialPort held;
   ASSERT_TRUE(held.Open(ours.SlavePath(), 9600));
-  const termios freeBefore = free.Settings();
-  const termios oursBefore = ours.Settings();
+  const std::vector<const CTestPty*> unset{&free, &ours, &console, &locked};
+  std::vector<termios> before;
+  for (const CTestPty* pty : unset) before.push_back(pty->Settings());
 
   CSystem s;
   std::vector<std::uint32_t> ports;
@@ -47,9 +67,8 @@ TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
   EXPECT_EQ(ports, std::vector<std::uint32_t>{5});
   EXPECT_FALSE(s.IsPortOpen());
   EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
-  EXPECT_TRUE(SameSettings(free.Settings(), freeBefore));
-  EXPECT_TRUE(SameSettings(ours.Settings(), oursBefore));
-  for (const CTestPty* pty : {&free, &used, &ours}) EXPECT_TRUE(pty->Received().empty());
+  for (std::size_t i = 0; i < unset.size(); ++i) EXPECT_TRUE(SameSettings(unset[i]->Settings(), before[i])) << i;
+  for (const CTestPty* pty : {&free, &used, &ours, &console, &locked}) EXPECT_TRUE(pty->Received().empty());
 }
 
 // Who holds which line is read from the processes' open files once for the whole list, not
@@ -140,6 +159,20 @@ INSTANTIATE_TEST_SUITE_P(
                               held = std::make_unique<CTtySerialPort>();
                               held->Open(pty.SlavePath(), 57600);
                               reason = "in use by another program";
+                              return pty.SlavePath();
+                            }},
+        GoOnlineRefusalCase{"TheMachinesConsole",
+                            [](CTestPty& pty, auto&, auto&, std::string& reason) {
+                              WriteConsoleList(GetAppDataFolder() + "consoles", pty.SlavePath());
+                              SetConsoleListForTests(GetAppDataFolder() + "consoles");
+                              reason = "it is the machine's console";
+                              return pty.SlavePath();
+                            }},
+        GoOnlineRefusalCase{"LockedByAnotherProgram",
+                            [](CTestPty& pty, auto&, auto&, std::string& reason) {
+                              WriteLineLockFile(LineLockFile(LockFolder(), pty.SlavePath()), LockFileText(::getppid()));
+                              reason = "in use by another program (" + SerialLineUserName(::getppid()) + ", process " +
+                                       std::to_string(::getppid()) + ")";
                               return pty.SlavePath();
                             }},
         GoOnlineRefusalCase{"UsedByATerminalProgram",

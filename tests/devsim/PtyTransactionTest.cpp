@@ -1,16 +1,25 @@
 // End to end through a real pseudo-terminal: the transport opens "COM<n>" on the terminal-device
-// port through the link in the ports folder, and the simulator answers on the master side.
+// port through the link in the ports folder, and the simulator answers on the master side, also
+// run as a program of its own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "core/comms/SerialComms.h"
 #include "core/protocol/SevenBit.h"
+#include "platform/AppPaths.h"
 #include "tools/devsim/SimBus.h"
 
 using Bytes = std::vector<std::uint8_t>;
+extern char** environ;
 
 namespace {
 
@@ -103,4 +112,62 @@ TEST_F(PtyTransactionTest, HungUpLineIsATransportErrorWithoutBusyPolling) {
     m_comms.WaitForCompletion();
   }
   EXPECT_EQ(m_comms.GetStatus(), kCommsError);
+}
+
+// orvak-devsim run as a program of its own: it holds its pseudo-terminal's master alone, so the
+// program, which opens no line another process has open, takes the line as a free one, and the
+// simulated unit answers on it.
+TEST(SimulatorProgram, ItsLineIsFreeForTheProgramAndItsUnitAnswers) {
+  constexpr std::uint32_t kPort = 11;
+  const std::string home = GetAppDataFolder() + "simulator";
+  std::vector<std::string> env{"XDG_DATA_HOME=" + home};
+  for (char** e = environ; *e; ++e) {
+    if (std::string(*e).rfind("XDG_DATA_HOME=", 0) != 0) env.push_back(*e);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args{ORVAK_DEVSIM_EXECUTABLE, "--com", std::to_string(kPort), "--unit", "5", "--reply", "79:40"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  int out[2];
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  pid_t simulator = 0;
+  ASSERT_EQ(::posix_spawn(&simulator, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  // "orvak-devsim: COM11 -> /dev/pts/7 (1 unit(s), 57600 baud); Ctrl+C ends"
+  std::string said;
+  for (char c; said.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1;) said += c;
+  ::close(out[0]);
+  const std::size_t from = said.find("-> "), to = said.find(" (");
+  ASSERT_TRUE(from != std::string::npos && to != std::string::npos) << said;
+  const std::string line = said.substr(from + 3, to - from - 3);
+
+  ASSERT_TRUE(LinkComPort(kPort, line));
+  CSerialComms comms;
+  ASSERT_TRUE(comms.Open(kPort, 57600, true)) << comms.GetOpenFailureText();
+  CControlMessage& t = comms.Transaction();
+  const Bytes frame{0xF0, 0x00, 0x07, 0x10, 0x05, 0x00, 0x4F};
+  std::memcpy(t.frame, frame.data(), frame.size());
+  t.frame[7] = Checksum7Bit(frame.data(), frame.size());
+  t.Set(0x4F, 8, 40, nullptr, false, 0xA8, 0, 0);
+  comms.StartWrite(true);
+  ASSERT_TRUE(comms.WaitForCompletion());
+  EXPECT_EQ(t.receivedLength, 40u);
+  // The simulator has no descriptor of the line itself, only of the master.
+  const std::string fds = "/proc/" + std::to_string(simulator) + "/fd";
+  for (const auto& fd : std::filesystem::directory_iterator(fds)) {
+    std::error_code ec;
+    EXPECT_NE(std::filesystem::read_symlink(fd.path(), ec).string(), line);
+  }
+  comms.Close();
+  ::kill(simulator, SIGTERM);
+  int status = 0;
+  EXPECT_EQ(::waitpid(simulator, &status, 0), simulator);
+  UnlinkComPort(kPort);
 }

@@ -4,11 +4,18 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +51,31 @@ class CTestPty {
     return bytes;
   }
 
+  // Fills what the line holds towards the far end, which never reads it: the line then takes
+  // no bytes, as an adapter or a far end that has stopped reading. Full is when the far end's
+  // own buffer is (what the kernel has not moved into it yet may make room again until then).
+  // False when it did not fill.
+  bool FillTowardsTheFarEnd() const {
+    const int fd = ::open(m_slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios raw{};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    const std::vector<std::uint8_t> chunk(4096, 0x55);
+    bool full = false;
+    for (int round = 0; round < 1000 && !full; ++round) {
+      while (::write(fd, chunk.data(), chunk.size()) > 0) {
+      }
+      int waiting = 0;
+      full = errno == EAGAIN && ::ioctl(m_master, FIONREAD, &waiting) == 0 && waiting >= 4095;
+      pollfd room{fd, POLLOUT, 0};
+      if (!full) ::poll(&room, 1, 10);
+    }
+    ::close(fd);
+    return full;
+  }
+
   // The line's settings as they stand, looked at through a descriptor of this process.
   termios Settings() const {
     termios settings{};
@@ -76,8 +108,7 @@ inline bool IsTerminalAt9600(const termios& t) {
 
 // Another process that opens the pseudo-terminal's slave as its line, sets it to 9600 baud,
 // canonical input and echo, and holds it until this object goes. With alsoMaster it holds the
-// master as well: then it is the line's far end keeping its own slave open, as the simulator
-// does, and not a second user of the line.
+// master as well, as a program that made the pseudo-terminal and uses its slave itself.
 class COtherProgramOnLine {
  public:
   COtherProgramOnLine(const CTestPty& pty, bool alsoMaster = false) {
@@ -135,6 +166,53 @@ class COtherProgramOnLine {
   int m_hold = -1;
   bool m_ready = false;
 };
+
+// The path of the lock file that serial programs take for the line in the folder:
+// "<folder>/LCK..pts_5" for /dev/pts/5.
+inline std::string LineLockFile(const std::string& folder, const std::string& line) {
+  std::string name = line.rfind("/dev/", 0) == 0 ? line.substr(5) : line;
+  std::replace(name.begin(), name.end(), '/', '_');
+  return folder + "/LCK.." + name;
+}
+
+// Writes a lock file with the bytes given; false when it could not be written.
+inline bool WriteLineLockFile(const std::string& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return bool(out.flush());
+}
+
+// A lock file's text as serial programs write it: the PID in ten characters and a line end.
+inline std::string LockFileText(pid_t pid) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%10d\n", int(pid));
+  return text;
+}
+
+// The text of a whole file; "" when it cannot be read.
+inline std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A process that has run and ended: its PID names no process any more (until the system gives
+// it out again, which takes a round of all PIDs).
+inline pid_t PidOfAnEndedProcess() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+// Names the device in a list of the machine's consoles in the form of /proc/consoles, at path.
+inline bool WriteConsoleList(const std::string& path, const std::string& device) {
+  struct stat st {};
+  if (::stat(device.c_str(), &st) != 0) return false;
+  std::ofstream out(path);
+  out << "tty0                 -WU (E  p  )    4:1\n"
+      << device.substr(5) << "                -W- (EC p a)    " << major(st.st_rdev) << ":" << minor(st.st_rdev) << "\n";
+  return bool(out.flush());
+}
 
 // Pseudo-terminals, each used by another program as its line (COtherProgramOnLine), linked as
 // the COM numbers given. Ready when every line is set and linked.

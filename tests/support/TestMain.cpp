@@ -1,16 +1,20 @@
-// Shared main of the test executables: an offscreen Qt application, and settings and
-// application data kept in a temporary folder of each test, so that no test touches the
-// user's profile and no test sees what an earlier one in the same process left behind.
+// Shared main of the test executables: an offscreen Qt application, and settings, application
+// data and the serial lines' lock files kept in a temporary folder of each test, so that no test
+// touches the user's profile or the machine's lock folder and no test sees what an earlier one
+// in the same process left behind.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
+#include "platform/SerialPortLockFile.h"
+#include "platform/SerialPortUsers.h"
 #include "platform/SettingsStore.h"
 
 namespace {
@@ -23,6 +27,10 @@ class CFreshFolders : public ::testing::EmptyTestEventListener {
     if (!m_folder->isValid()) std::abort();
     CSettingsStore::UseFolderForTests(m_folder->path().toStdString() + "/settings");
     SetUserDataRootForTests(m_folder->path().toStdString() + "/userdata");
+    const std::string locks = m_folder->path().toStdString() + "/lock";
+    std::filesystem::create_directories(locks);
+    SetSerialLockFoldersForTests({locks});
+    SetConsoleListForTests({});
   }
   void OnTestEnd(const ::testing::TestInfo&) override {
     // A test that closed a main frame asked the application to exit, which would end every

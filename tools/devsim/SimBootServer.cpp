@@ -72,24 +72,8 @@ void CSimBootServer::Run() {
   }
 }
 
-std::function<std::uint32_t()> PtyPortBaud(const std::string& slavePath) {
-  const int fd = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  auto holder = std::shared_ptr<int>(new int(fd), [](int* p) {
-    if (*p >= 0) ::close(*p);
-    delete p;
-  });
-  return [holder]() -> std::uint32_t {
-    termios settings{};
-    if (*holder < 0 || ::tcgetattr(*holder, &settings) != 0) return 0;
-    switch (::cfgetospeed(&settings)) {
-      case B9600: return 9600;
-      case B19200: return 19200;
-      case B38400: return 38400;
-      case B57600: return 57600;
-      case B115200: return 115200;
-      default: return 0;
-    }
-  };
+std::function<std::uint32_t()> PtyPortBaud(const CPtyWire& wire) {
+  return [&wire] { return wire.LineBaud(); };
 }
 
 std::unique_ptr<CSimBootUnit> MakeBootUnit(const std::string& spec) {

@@ -33,8 +33,9 @@ class CSimBootServer {
   std::thread m_thread;
 };
 
-// The baud rate that the program has set on the slave side of a pseudo-terminal.
-std::function<std::uint32_t()> PtyPortBaud(const std::string& slavePath);
+// The baud rate that the program has set on the slave side of the wire's pseudo-terminal, read
+// through its master; the wire must outlive the function (the server that owns both).
+std::function<std::uint32_t()> PtyPortBaud(const CPtyWire& wire);
 
 // orvak-devsim's "--boot-unit FAMILY:TYPE": a unit of that family ("amp", "zel", "sornic" or
 // "processor") and type code; null for anything else.

@@ -54,15 +54,11 @@ CPtyWire::CPtyWire() {
     return;
   }
   m_slavePath = name;
-  // Holding the slave open keeps the master readable while the program has its port closed,
-  // and sets the line raw before the program opens it.
-  m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (m_slaveKeep >= 0) {
-    termios raw{};
-    if (::tcgetattr(m_slaveKeep, &raw) == 0) {
-      ::cfmakeraw(&raw);
-      ::tcsetattr(m_slaveKeep, TCSANOW, &raw);
-    }
+  // The line is raw before the program opens it; the master sets the slave's settings.
+  termios raw{};
+  if (::tcgetattr(master, &raw) == 0) {
+    ::cfmakeraw(&raw);
+    ::tcsetattr(master, TCSANOW, &raw);
   }
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
   m_master = master;
@@ -78,9 +74,22 @@ CPtyWire::~CPtyWire() {
 void CPtyWire::HangUp() {
   const int master = m_master.exchange(-1);
   if (master >= 0) ::close(master);
-  if (m_slaveKeep >= 0) ::close(m_slaveKeep);
-  m_slaveKeep = -1;
   Wake();
+}
+
+std::uint32_t CPtyWire::LineBaud() const {
+  // The settings that the master's descriptor reads are the slave's.
+  termios settings{};
+  const int master = m_master.load();
+  if (master < 0 || ::tcgetattr(master, &settings) != 0) return 0;
+  switch (::cfgetospeed(&settings)) {
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+  }
 }
 
 std::size_t CPtyWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) {
@@ -102,7 +111,8 @@ std::size_t CPtyWire::Read(std::uint8_t* dst, std::size_t max, Clock::time_point
       if (n > 0) return std::size_t(n);
     }
     if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR))) {
-      // Nobody has the slave open: wait a little instead of spinning on the hang-up.
+      // Nobody has the slave open (the program has its port closed): wait a little instead of
+      // spinning on the hang-up. What the program wrote before it closed the port is read first.
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (Clock::now() >= deadline) return 0;

@@ -57,7 +57,10 @@ class CLineWire : public ISimWire {
 };
 
 // The master side of a pseudo-terminal; the program opens its slave as a serial port. The bus
-// paces what it sends; what the program sends arrives at once.
+// paces what it sends; what the program sends arrives at once. The wire holds the master alone:
+// it is the line's far end, never a user of the line, so that the program, which opens no line
+// another process has open, takes it (and takes one that a program that made a pseudo-terminal
+// uses itself for no simulator's).
 class CPtyWire : public ISimWire {
  public:
   CPtyWire();
@@ -71,6 +74,8 @@ class CPtyWire : public ISimWire {
   const std::string& SlavePath() const { return m_slavePath; }
   // Closes the master: the program's port sees the line hang up.
   void HangUp();
+  // The baud rate the program has set the line to; 0 when unknown.
+  std::uint32_t LineBaud() const;
 
   std::size_t Read(std::uint8_t* dst, std::size_t max, Clock::time_point deadline) override;
   void Write(const std::uint8_t* data, std::size_t n) override;
@@ -80,7 +85,6 @@ class CPtyWire : public ISimWire {
 
  private:
   std::atomic<int> m_master{-1};
-  int m_slaveKeep = -1;
   int m_wake[2] = {-1, -1};
   std::string m_slavePath;
   std::atomic<std::uint32_t> m_baudRate{0};

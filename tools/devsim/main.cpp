@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
   if (bootUnit) {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    CSimBootServer server(std::move(wire), *bootUnit, PtyPortBaud(slave));
+    auto portBaud = PtyPortBaud(*wire);
+    CSimBootServer server(std::move(wire), *bootUnit, std::move(portBaud));
     server.Start();
     std::printf("orvak-devsim: COM%u -> %s (boot-load unit, type 0x%02X); Ctrl+C ends\n", com, slave.c_str(),
                 bootUnit->GetTypeCode());

@@ -152,60 +152,92 @@ QStringList CUniversalLoaderDialog::GetLogLines() const {
 }
 
 void CUniversalLoaderDialog::ScanStep() {
+  if (m_scanStepRunning || IsLoading() || m_runFlag.load() == 0) return;
+  m_scanRequest = ScanRequest{m_connectedPort, m_nextPort};
+  m_scanStepRunning = true;
+  m_scanRequested = 1;
+}
+
+namespace {
+
+// The longest a probe's bytes may take to leave the port: they are on the wire for well under
+// a millisecond, so a line that has not taken them by then takes no bytes, and the step (and an
+// Escape waiting for it) does not wait the port's seconds for them.
+constexpr std::uint32_t kProbeWriteLimitMs = 100;
+
+bool OpenForProbes(CSerialComms& port, std::uint32_t portNumber, std::uint32_t baud) {
+  port.Close();
+  if (!port.Open(portNumber, baud, false)) return false;
+  SerialTimeouts timeouts = port.GetTimeouts();
+  timeouts.writeTotalConstant = kProbeWriteLimitMs;
+  port.SetRawTimeouts(timeouts);
+  return true;
+}
+
+}  // namespace
+
+CUniversalLoaderDialog::ScanOutcome CUniversalLoaderDialog::RunScanStep(const ScanRequest& request) {
+  ScanOutcome outcome;
+  outcome.nextPort = request.nextPort;
+  const auto goOn = [this] { return m_runFlag.load() != 0; };
   CSerialComms port;
-  std::uint32_t portNumber = 0;
-  bool opened = false;
-  if (m_connectedPort != 0) {
-    portNumber = m_connectedPort;
-    opened = port.Open(portNumber, kScanBaud, false);
+  if (request.connectedPort != 0) {
+    outcome.portNumber = request.connectedPort;
+    outcome.opened = OpenForProbes(port, outcome.portNumber, kScanBaud);
   } else {
-    if (m_nextPort == kLastPort + 1) m_nextPort = 1;
+    if (outcome.nextPort == kLastPort + 1) outcome.nextPort = 1;
     // Who holds which line is read once for the ports tried in this step.
     const CSerialLineUsersLook look;
-    while (!opened && m_nextPort <= kLastPort) {
-      portNumber = m_nextPort++;
-      opened = port.Open(portNumber, kScanBaud, false);
-      if (!opened) port.Close();
+    while (!outcome.opened && outcome.nextPort <= kLastPort && goOn()) {
+      outcome.portNumber = outcome.nextPort++;
+      outcome.opened = OpenForProbes(port, outcome.portNumber, kScanBaud);
     }
   }
-  if (!opened) {
-    port.Close();
+  if (outcome.opened) {
+    outcome.type = QueryTypeShortId(port, m_clock);
+    if (outcome.type == 0 && goOn()) {
+      OpenForProbes(port, outcome.portNumber, kScanBaud);
+      outcome.type = QueryTypeShortId(port, m_clock);
+    }
+    if (outcome.type == 0 && goOn()) {
+      OpenForProbes(port, outcome.portNumber, kLongIdBaud);
+      if (const std::uint32_t longId = QueryLongId(port, m_clock); longId != 0 && goOn()) {
+        outcome.type = QueryTypeLongId(port, m_clock, longId);
+      }
+    }
+  }
+  port.Close();
+  return outcome;
+}
+
+void CUniversalLoaderDialog::OnScanStepDone(const ScanOutcome& outcome) {
+  m_scanStepRunning = false;
+  ++m_finishedScanSteps;
+  // A load started since, or the dialog ending, makes the step's outcome old news.
+  if (IsLoading() || m_runFlag.load() == 0) return;
+  m_nextPort = outcome.nextPort;
+  if (!outcome.opened) {
     if (m_connected) LostSteps();
+  } else if (const std::uint8_t type = outcome.type; LoaderKindOf(type) != LoaderKind::kNone) {
+    if (!m_connected) {
+      // A unit found anew starts with an empty log and bar: the last load's were another's.
+      m_log->ResetContent();
+      m_progress->setValue(0);
+      m_connected = true;
+      m_deviceType = type;
+      m_status->setText(QString::fromStdString(ConnectedText(type)));
+      m_connectedPort = outcome.portNumber;
+      SetAsideFilesOfAnotherModel();
+      UpdateControls();
+    } else if (type != m_deviceType) {
+      // Another model answers in the place of the one found: it is that one now.
+      m_deviceType = type;
+      m_status->setText(QString::fromStdString(ConnectedText(type)));
+      SetAsideFilesOfAnotherModel();
+      UpdateControls();
+    }
   } else {
-    std::uint8_t type = QueryTypeShortId(port, m_clock);
-    if (type == 0) {
-      port.Close();
-      port.Open(portNumber, kScanBaud, false);
-      type = QueryTypeShortId(port, m_clock);
-    }
-    if (type == 0) {
-      port.Close();
-      port.Open(portNumber, kLongIdBaud, false);
-      if (const std::uint32_t longId = QueryLongId(port, m_clock); longId != 0) {
-        type = QueryTypeLongId(port, m_clock, longId);
-      }
-    }
-    if (LoaderKindOf(type) != LoaderKind::kNone) {
-      if (!m_connected) {
-        // A unit found anew starts with an empty log and bar: the last load's were another's.
-        m_log->ResetContent();
-        m_progress->setValue(0);
-        m_connected = true;
-        m_deviceType = type;
-        m_status->setText(QString::fromStdString(ConnectedText(type)));
-        m_connectedPort = portNumber;
-        SetAsideFilesOfAnotherModel();
-        UpdateControls();
-      } else if (type != m_deviceType) {
-        // Another model answers in the place of the one found: it is that one now.
-        m_deviceType = type;
-        m_status->setText(QString::fromStdString(ConnectedText(type)));
-        SetAsideFilesOfAnotherModel();
-        UpdateControls();
-      }
-    } else {
-      LostSteps();
-    }
+    LostSteps();
   }
   UpdateControls();
 }
@@ -326,6 +358,8 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
     return;
   }
   m_scanTimer.stop();
+  // A step not taken up yet is not made: the load has the line. One under way ends first.
+  if (m_scanRequested.exchange(0) != 0) m_scanStepRunning = false;
   m_loadButton->setEnabled(false);
   m_firmwareButton->setEnabled(false);
   m_presetsButton->setEnabled(false);
@@ -348,6 +382,12 @@ void CUniversalLoaderDialog::OnBnClickedLoad() {
 void CUniversalLoaderDialog::WorkerLoop() {
   Report report(*this);
   while (m_runFlag.load()) {
+    if (m_loading.load() == 0 && m_scanRequested.exchange(0) != 0) {
+      const ScanRequest request = m_scanRequest;
+      const ScanOutcome outcome = RunScanStep(request);
+      QMetaObject::invokeMethod(this, [this, outcome] { OnScanStepDone(outcome); }, Qt::QueuedConnection);
+      continue;
+    }
     if (m_loading.load() == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       continue;

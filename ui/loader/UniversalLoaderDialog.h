@@ -1,6 +1,6 @@
 // The "Firmware / Preset Loader" dialog: scans the serial ports for one attached unit, offers
 // the files its family needs and runs the family's loader on a worker thread of its own, apart
-// from the online connection.
+// from the online connection. The worker makes the scan's probes too, one step at a time.
 #pragma once
 
 #include <QDialog>
@@ -42,7 +42,10 @@ class CUniversalLoaderDialog : public QDialog {
   // folder).
   void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
 
-  // One step of the port scan (timer 101). UI thread.
+  // One step of the port scan (timer 101). UI thread: the step's probes run on the worker, so
+  // that the window goes on answering while a probe waits on a line (up to a tenth of a second
+  // for bytes that do not leave, and the probes' own waits); the outcome comes back to this
+  // thread. While a step is under way, or a load runs, a step asked for is passed over.
   void ScanStep();
   // The buttons.
   void OnBnClickedFirmware();
@@ -58,6 +61,10 @@ class CUniversalLoaderDialog : public QDialog {
   std::uint32_t GetConnectedPort() const { return m_connectedPort; }
   std::uint32_t GetNextPort() const { return m_nextPort; }
   bool IsScanning() const { return m_scanTimer.isActive(); }
+  // Whether a step of the scan has been handed to the worker and its outcome has not come back;
+  // how many outcomes have come back.
+  bool IsScanStepRunning() const { return m_scanStepRunning; }
+  int GetFinishedScanSteps() const { return m_finishedScanSteps; }
   // How many loads have ended (their result has reached the dialog).
   int GetFinishedLoads() const { return m_finishedLoads; }
   QString GetStatusText() const;
@@ -81,6 +88,24 @@ class CUniversalLoaderDialog : public QDialog {
 
  private:
   class Report;
+
+  // What a step of the scan starts from, and what it found: the port it opened (none: opened is
+  // false), the type code of the unit that answered there (0 none) and where the search goes on.
+  struct ScanRequest {
+    std::uint32_t connectedPort = 0;
+    std::uint32_t nextPort = 1;
+  };
+  struct ScanOutcome {
+    bool opened = false;
+    std::uint32_t portNumber = 0;
+    std::uint32_t nextPort = 1;
+    std::uint8_t type = 0;
+  };
+  // Worker thread: the step's opens and probes. Between the probes it ends early once the dialog
+  // ends.
+  ScanOutcome RunScanStep(const ScanRequest& request);
+  // UI thread: the state that the outcome of a step changes.
+  void OnScanStepDone(const ScanOutcome& outcome);
 
   void UpdateControls();
   // Asks for a file with the filter; a chosen one goes to path and its text control, and the
@@ -121,6 +146,12 @@ class CUniversalLoaderDialog : public QDialog {
   std::thread m_worker;
   // The worker's copy of the load it runs; written only while loading is 0.
   CLoaderJob m_job;
+  // A step of the scan asked of the worker: set here, cleared there when it takes the step up;
+  // the request is written only while it is clear.
+  std::atomic<int> m_scanRequested{0};
+  ScanRequest m_scanRequest;
+  bool m_scanStepRunning = false;
+  int m_finishedScanSteps = 0;
 
   bool m_connected = false;
   std::uint8_t m_deviceType = 0;

@@ -9,11 +9,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
 #include <tuple>
 
 #include "tests/support/LineUsers.h"
+#include "tests/support/WaitFor.h"
 #include "tests/ui/loader/BootLineFixture.h"
 #include "ui/dialogs/HListBox.h"
+#include "platform/AppPaths.h"
+#include "platform/SerialPortLockFile.h"
 #include "platform/SerialPortUsers.h"
 #include "ui/loader/UniversalLoaderDialog.h"
 
@@ -32,6 +40,16 @@ class LoaderDialogTest : public BootLineTest {
     });
     return dialog;
   }
+  // One step of the port scan to its end: the dialog hands it to its worker, and takes the
+  // outcome when it comes (no timer runs meanwhile, so no other step starts).
+  static void Step(CUniversalLoaderDialog& dialog) {
+    const int finished = dialog.GetFinishedScanSteps();
+    dialog.ScanStep();
+    ASSERT_TRUE(WaitFor([&] {
+      QCoreApplication::sendPostedEvents(&dialog, QEvent::MetaCall);
+      return dialog.GetFinishedScanSteps() != finished;
+    }));
+  }
   // Runs the UI thread's events until the dialog has the result of its next load.
   static void WaitForLoad(CUniversalLoaderDialog& dialog) {
     const int finished = dialog.GetFinishedLoads();
@@ -42,7 +60,7 @@ class LoaderDialogTest : public BootLineTest {
   std::unique_ptr<CUniversalLoaderDialog> OpenAndLoad() {
     auto dialog = Open();
     dialog->show();
-    dialog->ScanStep();
+    Step(*dialog);
     dialog->FirmwareButton()->click();
     dialog->LoadButton()->click();
     WaitForLoad(*dialog);
@@ -66,10 +84,10 @@ TEST_F(LoaderDialogTest, WithNothingAttachedTheScanCyclesThroughEveryPort) {
   EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
   EXPECT_FALSE(Shown(dialog->FirmwareButton()));
   EXPECT_FALSE(Shown(dialog->PresetPathText()));
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_EQ(dialog->GetNextPort(), 33u);
   m_line->SetPlugged(true);
-  dialog->ScanStep();  // wraps to COM1; COM3 answers
+  Step(*dialog);  // wraps to COM1; COM3 answers
   EXPECT_TRUE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetConnectedPort(), kTestPort);
   EXPECT_EQ(dialog->GetNextPort(), 4u);
@@ -79,7 +97,7 @@ TEST_F(LoaderDialogTest, WithNothingAttachedTheScanCyclesThroughEveryPort) {
 TEST_F(LoaderDialogTest, ModuleOfTypeThirtyHexHasAnEmptyStatusAndBothChoosers) {
   Attach(Family::kAmpModule, 0x30);
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   ASSERT_TRUE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetStatusText(), "");
   EXPECT_TRUE(Shown(dialog->FirmwareButton()));
@@ -109,7 +127,7 @@ TEST_P(ControlRulesTest, FileControlsAndLoadFollowTheUnitFamily) {
   const RuleCase& c = GetParam();
   Attach(c.family, c.type);
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   ASSERT_TRUE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetDeviceType(), c.type);
   EXPECT_EQ(dialog->GetStatusText(), c.status);
@@ -125,7 +143,7 @@ TEST_P(ControlRulesTest, FileControlsAndLoadFollowTheUnitFamily) {
     EXPECT_EQ(m_filters.back(), "Firmware Files (*.hex)|*.hex|All Files (*.*)|*.*||");
   }
   // Each step re-probes the unit; nothing changes while it stays.
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_EQ(dialog->GetStatusText(), c.status);
 }
 
@@ -138,22 +156,57 @@ INSTANTIATE_TEST_SUITE_P(
                       RuleCase{"ZelByLongId", Family::kZel, 0x37, "Zel-6 Connected", false, false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The scan on the machine's own ports opens only a line it could hold alone: a terminal
-// program's line keeps its settings and gets no probe, however long the dialog scans.
-TEST_F(LoaderDialogTest, TheScanLeavesALineAnotherProgramUsesAlone) {
-  CTestPty used;
-  ASSERT_TRUE(used.IsValid());
-  COtherProgramOnLine other(used);
-  ASSERT_TRUE(other.IsReady());
+// The ways a line is not the loader's to probe: a terminal program has it open, a program holds
+// its lock file, or it is the machine's console.
+struct NotOursCase {
+  const char* name;
+  // Makes the pseudo-terminal not the loader's; what it needs is kept in keep.
+  std::function<void(const CTestPty& line, std::unique_ptr<COtherProgramOnLine>& keep)> make;
+};
+
+class ScanOfLinesNotOurs : public LoaderDialogTest, public ::testing::WithParamInterface<NotOursCase> {};
+
+// The scan on the machine's own ports opens only a line it could hold alone: the line keeps its
+// settings and gets no probe, however long the dialog scans.
+TEST_P(ScanOfLinesNotOurs, TheScanLeavesTheLineAlone) {
+  CTestPty line;
+  ASSERT_TRUE(line.IsValid());
+  std::unique_ptr<COtherProgramOnLine> keep;
+  GetParam().make(line, keep);
+  const termios before = line.Settings();
   LinkEveryComPortToNothing();
-  ASSERT_TRUE(LinkComPortForTest(4, used.SlavePath()));
+  ASSERT_TRUE(LinkComPortForTest(4, line.SlavePath()));
   auto dialog = Open();
-  for (int step = 0; step < 3; ++step) dialog->ScanStep();
+  for (int step = 0; step < 3; ++step) Step(*dialog);
   EXPECT_FALSE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
-  EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
-  EXPECT_TRUE(used.Received().empty());
+  const termios after = line.Settings();
+  EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_TRUE(line.Received().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ScanOfLinesNotOurs,
+    ::testing::Values(NotOursCase{"UsedByATerminalProgram",
+                                  [](const CTestPty& line, auto& keep) {
+                                    keep = std::make_unique<COtherProgramOnLine>(line);
+                                    ASSERT_TRUE(keep->IsReady());
+                                  }},
+                      NotOursCase{"LockedByAnotherProgram",
+                                  [](const CTestPty& line, auto&) {
+                                    const std::string folder = GetAppDataFolder() + "lock";
+                                    std::filesystem::create_directories(folder);
+                                    SetSerialLockFoldersForTests({folder});
+                                    ASSERT_TRUE(WriteLineLockFile(LineLockFile(folder, line.SlavePath()),
+                                                                  LockFileText(::getppid())));
+                                  }},
+                      NotOursCase{"TheMachinesConsole",
+                                  [](const CTestPty& line, auto&) {
+                                    ASSERT_TRUE(WriteConsoleList(GetAppDataFolder() + "consoles", line.SlavePath()));
+                                    SetConsoleListForTests(GetAppDataFolder() + "consoles");
+                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A step of the scan reads who holds which line once for the ports it tries, however many of
 // them name lines that other programs use.
@@ -164,17 +217,76 @@ TEST_F(LoaderDialogTest, AStepOfTheScanReadsWhoHoldsTheLinesOnce) {
   auto dialog = Open();
   for (int step = 1; step <= 2; ++step) {
     const int before = SerialLineUserReadsForTests();
-    dialog->ScanStep();
+    Step(*dialog);
     EXPECT_EQ(SerialLineUserReadsForTests() - before, 1) << step;
   }
   EXPECT_FALSE(dialog->IsConnected());
   EXPECT_TRUE(used.Untouched());
 }
 
+// A loader clock whose waits hold the worker until the test lets them go, so that a step of the
+// scan can be caught in the middle of a probe. A wait that is never let go ends after a bound
+// only a hang reaches.
+class CGateClock : public ILoaderClock {
+ public:
+  void Sleep(std::uint32_t ms) override {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_waiting;
+    m_changed.notify_all();
+    m_changed.wait_for(lock, std::chrono::seconds(60), [this] { return m_open; });
+    --m_waiting;
+    m_nowMs += ms;
+  }
+  std::uint64_t NowMs() const override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nowMs;
+  }
+  bool WaitUntilAWaitBegins() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_waiting > 0; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_open = true;
+    m_changed.notify_all();
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  int m_waiting = 0;
+  bool m_open = false;
+  std::uint64_t m_nowMs = 0;
+};
+
+// The probes of a step wait on the worker, not on the window: the step asked for returns at once
+// while its first probe waits, and Escape, pressed then, ends the dialog once that probe is over,
+// without the step's other probes.
+TEST_F(LoaderDialogTest, AScanStepWaitsOffTheWindowAndEscapeEndsItAfterTheProbeUnderWay) {
+  Attach(Family::kZel, 0x37);  // answers no short probe: a whole step makes four
+  CGateClock gate;
+  auto dialog = std::make_unique<CUniversalLoaderDialog>(nullptr, &gate);
+  dialog->show();
+  dialog->ScanStep();
+  ASSERT_TRUE(gate.WaitUntilAWaitBegins());
+  EXPECT_TRUE(dialog->IsScanStepRunning());
+  Picture(*dialog, "loader-scan-step-under-way");
+  EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
+  // The window takes the key while the probe waits; the wait ends as the dialog waits for its
+  // worker.
+  QTimer::singleShot(0, [&gate] { gate.Open(); });
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(dialog.get(), &escape);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 0);
+  EXPECT_EQ(Written(), (std::vector<SimBootBytes>{{0xE0, 0x01}}));
+  EXPECT_FALSE(dialog->IsConnected());
+}
+
 TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
   Attach(Family::kProcessor, 0x71);
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_FALSE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetStatusText(), "Scanning ports for device...");
 }
@@ -182,10 +294,10 @@ TEST_F(LoaderDialogTest, UnsupportedUnitCountsAsAbsent) {
 TEST_F(LoaderDialogTest, UnpluggingDisconnectsAndTheScanResumesAfterThePort) {
   Attach(Family::kAmpModule, 0x31);
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   ASSERT_TRUE(dialog->IsConnected());
   m_line->SetPlugged(false);
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_FALSE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetStatusText(), "Device disconnected");
   EXPECT_EQ(dialog->GetDeviceType(), 0);
@@ -193,9 +305,9 @@ TEST_F(LoaderDialogTest, UnpluggingDisconnectsAndTheScanResumesAfterThePort) {
   EXPECT_FALSE(Shown(dialog->PresetsButton()));
   EXPECT_FALSE(dialog->LoadButton()->isEnabled());
   m_line->SetPlugged(true);
-  dialog->ScanStep();  // COM4 to COM32
+  Step(*dialog);  // COM4 to COM32
   EXPECT_FALSE(dialog->IsConnected());
-  dialog->ScanStep();  // from COM1 again
+  Step(*dialog);  // from COM1 again
   EXPECT_TRUE(dialog->IsConnected());
 }
 
@@ -205,7 +317,7 @@ TEST_F(LoaderDialogTest, LoadRunsOnTheWorkerAndClosingWaitsForIt) {
   m_nextChoice = WriteFile("amp.hex", MakeHex(data));
   auto dialog = Open();
   dialog->show();
-  dialog->ScanStep();
+  Step(*dialog);
   dialog->FirmwareButton()->click();
   dialog->LogList()->addItem("an old line");
   dialog->LoadButton()->click();
@@ -275,7 +387,7 @@ TEST_F(LoaderDialogTest, SornicLoadWithoutFileSaysToChooseOneAndSendsNothing) {
   Attach(Family::kSornic, 0x3C);
   auto dialog = Open();
   dialog->show();
-  dialog->ScanStep();
+  Step(*dialog);
   const std::uint64_t scanned = m_line->BytesWritten();
   dialog->LoadButton()->click();
   dialog->LoadButton()->click();
@@ -291,7 +403,7 @@ TEST_F(LoaderDialogTest, SornicLoadWithoutFileSaysToChooseOneAndSendsNothing) {
 TEST_F(LoaderDialogTest, PresetsAreNotLoadedAfterAFailedFirmwareLoad) {
   Attach(Family::kAmpModule, 0x31);
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   m_nextChoice = WriteFile("other.hex", MakeHex(FirmwareData(100, {0x11, 0x11, 0x11, 0x11}, 0)));
   dialog->OnBnClickedFirmware();
   m_nextChoice = WriteFile("p.bin", BootBytes(40, 0));
@@ -311,7 +423,7 @@ TEST_F(LoaderDialogTest, PresetFileAloneLoadsWithoutFirmware) {
   std::copy(code, code + 4, header.begin() + 8);
   header[12] = 0x31;
   auto dialog = Open();
-  dialog->ScanStep();
+  Step(*dialog);
   m_nextChoice = WriteFile("Stage.bin", header);
   dialog->OnBnClickedPresets();
   dialog->OnBnClickedLoad();
@@ -330,7 +442,7 @@ TEST_F(LoaderDialogTest, ATinyProcessorImageEndsWithAFullBarAndLoadStartsTheLogW
   Attach(Family::kProcessor, 0x72);
   auto dialog = Open();
   dialog->show();
-  dialog->ScanStep();
+  Step(*dialog);
   ASSERT_TRUE(dialog->IsConnected());
   m_nextChoice = WriteFile("tiny.hex", BootBytes(130, 0x5A));  // a block and two bytes
   dialog->FirmwareButton()->click();
@@ -371,7 +483,7 @@ TEST_P(UnitChangeTest, AFileChosenForAnotherModelIsSetAside) {
   Attach(Family::kProcessor, 0x78);
   auto dialog = Open();
   dialog->show();
-  dialog->ScanStep();
+  Step(*dialog);
   ASSERT_EQ(dialog->GetStatusText(), "Nerex48 Connected");
   const std::string image = WriteFile("nerex48.hex", BootBytes(300, 0x5A));
   m_nextChoice = image;
@@ -379,11 +491,11 @@ TEST_P(UnitChangeTest, AFileChosenForAnotherModelIsSetAside) {
   ASSERT_TRUE(dialog->LoadButton()->isEnabled());
   if (c.unpluggedBetween) {
     m_line->SetPlugged(false);
-    dialog->ScanStep();
+    Step(*dialog);
     ASSERT_EQ(dialog->GetStatusText(), "Device disconnected");
   }
   Attach(c.family, c.type);
-  for (int step = 0; step < 3 && dialog->GetDeviceType() != c.type; ++step) dialog->ScanStep();
+  for (int step = 0; step < 3 && dialog->GetDeviceType() != c.type; ++step) Step(*dialog);
   ASSERT_TRUE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetDeviceType(), c.type);
   EXPECT_EQ(dialog->GetStatusText(), c.status);
@@ -405,7 +517,7 @@ TEST_P(UnitChangeTest, AFileChosenForAnotherModelIsSetAside) {
   if (!Shown(dialog->FirmwareButton())) return;
   m_nextChoice = WriteFile("own.hex", BootBytes(300, 0x3C));
   dialog->FirmwareButton()->click();
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_TRUE(dialog->LoadButton()->isEnabled());
   EXPECT_EQ(dialog->GetLogLines(), QStringList{c.line});
 }
@@ -430,7 +542,7 @@ TEST_F(LoaderDialogTest, AFileThatIsNotHexGetsItsOwnLineNotTheWrongUnitOne) {
     SCOPED_TRACE(int(type));
     Attach(family, type);
     auto dialog = Open();
-    dialog->ScanStep();
+    Step(*dialog);
     ASSERT_TRUE(dialog->IsConnected());
     const std::string bytes = text;
     m_nextChoice = WriteFile("bad.hex", BootBytes(bytes.begin(), bytes.end()));
@@ -468,7 +580,7 @@ TEST_F(LoaderDialogTest, EscapeAndCloseDuringALoadSayItCannotBeInterruptedAndFor
   m_nextChoice = WriteFile("sornic.hex", MakeHex(FirmwareData(4000, {0x01}, 0)));
   auto dialog = Open();
   dialog->show();
-  dialog->ScanStep();
+  Step(*dialog);
   dialog->FirmwareButton()->click();
 
   struct Press {
@@ -530,7 +642,7 @@ TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
   for (int i = 0; i < 20; ++i) {
     auto dialog = Open();
     EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 1);
-    dialog->ScanStep();
+    Step(*dialog);
     dialog->FirmwareButton()->click();
     dialog->LoadButton()->click();
     EXPECT_TRUE(dialog->IsLoading());
@@ -548,13 +660,13 @@ TEST_F(LoaderDialogTest, TheNextUnitFoundStartsWithAnEmptyLogAndBar) {
   const QStringList loaded = dialog->GetLogLines();
   ASSERT_TRUE(loaded.contains("Load complete!"));
   m_line->SetPlugged(false);
-  dialog->ScanStep();
+  Step(*dialog);
   EXPECT_EQ(dialog->GetStatusText(), "Device disconnected");
   EXPECT_EQ(dialog->GetLogLines(), loaded);
   EXPECT_EQ(dialog->ProgressBar()->value(), 100);
   m_line->SetPlugged(true);
-  dialog->ScanStep();  // COM4 to COM32
-  dialog->ScanStep();  // from COM1 again
+  Step(*dialog);  // COM4 to COM32
+  Step(*dialog);  // from COM1 again
   ASSERT_TRUE(dialog->IsConnected());
   EXPECT_EQ(dialog->GetLogLines(), QStringList());
   EXPECT_EQ(dialog->ProgressBar()->value(), 0);

@@ -22,7 +22,8 @@ TEST(AmpFirmwareOnAPty, LateChunkAnswersArePurgedAndTheWholeFileGoesIn) {
   ASSERT_TRUE(wire->IsValid());
   const std::string slave = wire->SlavePath();
   ASSERT_TRUE(LinkComPort(kPtyPort, slave));
-  CSimBootServer server(std::move(wire), unit, PtyPortBaud(slave));
+  auto portBaud = PtyPortBaud(*wire);
+  CSimBootServer server(std::move(wire), unit, std::move(portBaud));
   server.Start();
 
   QTemporaryDir folder;
