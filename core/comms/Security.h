@@ -110,9 +110,10 @@ class CSecurityPass {
   // were heard too.
   void ClearRefusals(bool answers = false);
   // Under the document's lock (the worker's reply hand-over): a reply came from a device that
-  // waits for its security step; its unit counts as heard on this connection (see Examine). True when a get pass should examine it: always, unless a pass
-  // refused it and its hold-off has not run out yet. A get pass that waits (on a question, say)
-  // examines such a device meanwhile.
+  // waits for its security step; its unit counts as heard on this connection (see Examine).
+  // True when a get pass should examine it: always, unless a pass refused it and its hold-off
+  // has not run out yet. A get pass that waits (on a question, say) examines such a device
+  // meanwhile.
   bool IsDueForPass(const CDevice* device);
   // Whether the get pass under way holds the device: it examines it, or it waits for the answer
   // to a question about it. Such a device is not polled while the pass waits; every other one
@@ -147,8 +148,8 @@ class CSecurityPass {
   // another model answered (the device is set aside), or on a transport error. A unit not heard
   // from on this connection may well be absent (a file may hold units switched off or taken
   // away): it is first asked as the poll plan asks a unit offline, with its family's presence
-  // probe (or, without one, the check) and one resend, and a unit that meets it with silence is
-  // not asked the longer check three times.
+  // probe (or, without one, the check) and one resend; one that meets that with silence is
+  // recorded as not answering, without the longer check and its resends.
   std::unique_ptr<CDeviceSecurityRecord> Examine(CDevice* device);
   // How the first question to a unit not heard from went.
   enum class Presence { kSilent, kHeard, kChecked, kOtherModel, kTransportError };
