@@ -16,8 +16,9 @@ class ICommsPassHost {
   // The transport; the passes fill its transaction record. Worker thread.
   virtual CSerialComms& Transport() = 0;
   // Runs the transaction in the transport's record and waits; false on a transport error.
-  // Worker thread.
-  virtual bool RunTransaction() = 0;
+  // maxSilentSends: the sends that may meet silence before it ends unanswered (0: every send the
+  // transport allows). Worker thread.
+  virtual bool RunTransaction(std::uint32_t maxSilentSends = 0) = 0;
   // The worker is ending: stopped, or asked to stop. Any thread.
   virtual bool IsEnding() const = 0;
   // The worker is asked to go idle. Any thread.

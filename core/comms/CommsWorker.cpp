@@ -478,12 +478,12 @@ void CCommsWorker::EndSecurityPass(SecurityPassOutcome outcome, bool setPass) {
   if (setPass) m_needSecuritySet = false;
 }
 
-bool CCommsWorker::PassHost::RunTransaction() {
+bool CCommsWorker::PassHost::RunTransaction(std::uint32_t maxSilentSends) {
   CSerialComms& transport = *m_worker.m_transport;
   // A transport error met while the pass waited stays until the pass ends on it.
   if (transport.GetStatus() == kCommsError) return false;
-  // The passes ask each unit with every resend the transport allows.
-  transport.Transaction().maxSilentSends = 0;
+  // The passes ask each unit with every resend the transport allows, unless they say otherwise.
+  transport.Transaction().maxSilentSends = maxSilentSends;
   transport.StartWrite(true);
   if (transport.GetStatus() == kCommsError) return false;
   return transport.WaitForCompletion();

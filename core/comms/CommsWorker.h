@@ -197,7 +197,7 @@ class CCommsWorker {
    public:
     explicit PassHost(CCommsWorker& worker) : m_worker(worker) {}
     CSerialComms& Transport() override { return *m_worker.m_transport; }
-    bool RunTransaction() override;
+    bool RunTransaction(std::uint32_t maxSilentSends) override;
     bool IsEnding() const override { return m_worker.m_stopping || !m_worker.m_run; }
     bool IsGoIdleRequested() const override { return m_worker.m_goIdle; }
     CCriticalSection& StateLock() const override { return m_worker.m_stateLock; }

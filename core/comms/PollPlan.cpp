@@ -108,7 +108,7 @@ bool CPollPlan::CountsDown(const PollUnit& unit) const {
 std::uint32_t CPollPlan::SilentSendsFor(const PollUnit& unit, std::int64_t nowUs) const {
   // A unit offline is probed with one resend: it stays offline only while it answers nothing, and
   // one that answers after a read time-out is heard on the resend.
-  if (unit.level == 0) return HeardNothingLast(unit.handle) ? 2 : 0;
+  if (unit.level == 0) return HeardNothingLast(unit.handle) ? kOfflineProbeSends : 0;
   // Counting down: most likely switched off, or the whole line is; asked once, so that it shows
   // offline within seconds, unless its answers are known to come late.
   if (CountsDown(unit)) return AnswersLate(unit.handle, nowUs) ? 2 : 1;

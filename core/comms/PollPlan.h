@@ -57,6 +57,9 @@ class CPollPlan {
   // Most times a unit counting down to offline is asked in one turn for a request (a unit that
   // has work only at some turns, as a breakout box has, would take many rounds to miss six).
   static constexpr int kCountdownAsks = 16;
+  // Sends of a probe of a unit offline that is most likely absent: one resend, so that an answer
+  // up to two read time-outs late is heard.
+  static constexpr std::uint32_t kOfflineProbeSends = 2;
 
   // A session begins or ends: nothing is known of any unit, nothing waits aside, and the turn is
   // at the start of the list.

@@ -9,6 +9,7 @@
 
 #include "core/comms/CommsPassHost.h"
 #include "core/comms/CommsWorker.h"
+#include "core/comms/PollPlan.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/SecurityDialog.h"
@@ -40,7 +41,11 @@ constexpr const char* kUpdatingSecurityData = "Updating security data for device
 constexpr WPARAM kGetPassDialog = 0;
 constexpr WPARAM kSetPassDialog = 1;
 
-void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+// A wait with nothing to do: the program's clock is told of it (platform/Clock.h).
+void SleepMs(std::uint32_t ms) {
+  ClockIdleWait(ms);
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // Whether what was typed is the password of the unit's user, compared as the unit's user table
 // keeps passwords (its first 8 bytes, blanks around them trimmed): a longer password typed in
@@ -161,6 +166,16 @@ void CSecurityPass::ShowProgress(const std::string& text) {
   dialog->Send(std::move(request), m_timings.dialogSendTimeoutMs);
 }
 
+void CSecurityPass::ShowHowFar(std::size_t index, std::size_t count, CDevice* device) {
+  const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
+  if (!dialog) return;
+  CSecurityRequest request;
+  request.kind = kSecurityProgressCount;
+  request.text = std::string(kGettingSecurityInfo) + "\n\nChecked " + WithThousands(index) + " of " +
+                 WithThousands(count) + "\nAsking " + device->GetListText();
+  dialog->Update(std::move(request));
+}
+
 void CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetListText() + "\n";
@@ -190,14 +205,15 @@ std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
 
 bool CSecurityPass::IsTransportError() const { return m_host.Transport().GetStatus() == kCommsError; }
 
-bool CSecurityPass::CheckDeviceSecurity(CDevice* device) {
+bool CSecurityPass::CheckDeviceSecurity(CDevice* device, std::uint32_t maxSilentSends) {
   CSerialComms& comms = m_host.Transport();
   CControlMessage& record = comms.Transaction();
   record.noRetry = false;
   if (!device->BuildSecurityCheckMessage(record)) return true;
-  if (!m_host.RunTransaction()) return false;
+  if (!m_host.RunTransaction(maxSilentSends)) return false;
   const bool shorter = comms.EndedOnShorterReply();
   if (!shorter && record.receivedLength != record.expectedLength) return false;
+  NoteHeard(device);
   CSingleLock lock(m_document.GetLock());
   comms.CopyReplyToTransaction();
   // A shorter reply tells only the unit's model: the check is answered when that is another one.
@@ -234,7 +250,9 @@ bool CSecurityPass::IsRefused(const CDevice* device) const {
 void CSecurityPass::ClearRefusals(bool answers) {
   CSingleLock lock(m_host.StateLock());
   m_refused.clear();
-  if (answers) m_answers.clear();
+  if (!answers) return;
+  m_answers.clear();
+  m_answered.clear();
 }
 
 void CSecurityPass::ForgetDevice(const CDevice* device) {
@@ -243,6 +261,17 @@ void CSecurityPass::ForgetDevice(const CDevice* device) {
   std::erase_if(m_answers, [device](const Answers& a) { return a.device == device; });
   std::erase(m_heard, device);
   m_held.erase(device);
+  m_answered.erase(device);
+}
+
+void CSecurityPass::NoteHeard(const CDevice* device) {
+  CSingleLock lock(m_host.StateLock());
+  m_answered.insert(device);
+}
+
+bool CSecurityPass::WasHeard(const CDevice* device) const {
+  CSingleLock lock(m_host.StateLock());
+  return m_answered.count(device) != 0;
 }
 
 void CSecurityPass::RefuseDevice(CDevice* device) {
@@ -272,6 +301,7 @@ void CSecurityPass::RefuseDevice(CDevice* device) {
 
 bool CSecurityPass::IsDueForPass(const CDevice* device) {
   CSingleLock lock(m_host.StateLock());
+  m_answered.insert(device);
   bool due = true;
   for (Refusal& r : m_refused) {
     if (r.device != device) continue;
@@ -534,9 +564,44 @@ SecurityStep CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
 
 // --- The passes ---
 
+CSecurityPass::Presence CSecurityPass::AskWhetherPresent(CDevice* device) {
+  CSerialComms& comms = m_host.Transport();
+  CControlMessage& record = comms.Transaction();
+  record.noRetry = false;
+  if (!device->BuildPresenceProbe(record)) {
+    // The family's check is asked so instead; a family without one is asked nothing.
+    if (CheckDeviceSecurity(device, CPollPlan::kOfflineProbeSends)) return Presence::kChecked;
+    if (IsTransportError()) return Presence::kTransportError;
+    return comms.HeardNothing() ? Presence::kSilent : Presence::kHeard;
+  }
+  if (!m_host.RunTransaction(CPollPlan::kOfflineProbeSends)) return Presence::kTransportError;
+  if (comms.HeardNothing()) return Presence::kSilent;
+  const bool shorter = comms.EndedOnShorterReply();
+  // Bytes that were not its answer (another unit's, garbled) tell nothing: the unit is asked on.
+  if (!shorter && (record.receivedLength != record.expectedLength ||
+                   record.replyEcho == CControlMessage::EReplyEcho::kOther))
+    return Presence::kHeard;
+  NoteHeard(device);
+  // Who answers is taken as from any reply before the security step: a unit of another model
+  // there is named and set aside at once.
+  CSingleLock lock(m_document.GetLock());
+  comms.CopyReplyToTransaction();
+  return device->TakeModelOfShorterReply(record) ? Presence::kOtherModel : Presence::kHeard;
+}
+
 std::unique_ptr<CDeviceSecurityRecord> CSecurityPass::Examine(CDevice* device) {
   using Kind = CDeviceSecurityRecord::Kind;
-  if (!CheckDeviceSecurity(device)) {
+  bool checked = false;
+  if (!WasHeard(device)) {
+    switch (AskWhetherPresent(device)) {
+      case Presence::kSilent: return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
+      case Presence::kOtherModel:
+      case Presence::kTransportError: return nullptr;
+      case Presence::kChecked: checked = true; break;
+      case Presence::kHeard: break;
+    }
+  }
+  if (!checked && !CheckDeviceSecurity(device)) {
     if (IsTransportError()) return nullptr;
     return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoAnswer);
   }
@@ -630,12 +695,14 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
 
   bool aborted = false;
   bool transportError = false;
-  for (CDevice* device : candidates) {
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    CDevice* device = candidates[i];
     const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
     if (IsStopRequested() || (dialog && dialog->GetAnswer() == kSecurityAnswerAbort)) {
       aborted = true;
       break;
     }
+    ShowHowFar(i, candidates.size(), device);
     std::unique_ptr<CDeviceSecurityRecord> record = Examine(device);
     if (IsTransportError()) {
       transportError = true;

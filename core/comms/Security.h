@@ -94,7 +94,8 @@ class CSecurityPass {
 
   // The family's security check of the device: true when the family has none, or when its reply
   // came back complete (and went to the device); false on a transport error or a short reply.
-  bool CheckDeviceSecurity(CDevice* device);
+  // maxSilentSends as ICommsPassHost::RunTransaction takes it.
+  bool CheckDeviceSecurity(CDevice* device, std::uint32_t maxSilentSends = 0);
   // Writes the users as the device's user table: true when the family keeps no table, or when
   // the write was answered in full.
   bool SendSecurityData(CDevice* device, const CUserList& users);
@@ -105,12 +106,14 @@ class CSecurityPass {
   // Any thread.
   bool IsRefused(const CDevice* device) const;
   // Forgets the refusals of this connection (they are examined at the next pass at once) and,
-  // with answers, what the user answered for each device too.
+  // with answers (a new connection), what the user answered for each device and which units
+  // were heard too.
   void ClearRefusals(bool answers = false);
   // Under the document's lock (the worker's reply hand-over): a reply came from a device that
-  // waits for its security step. True when a get pass should examine it: always, unless a pass
-  // refused it and its hold-off has not run out yet. A get pass that waits (on a question, say)
-  // examines such a device meanwhile.
+  // waits for its security step; its unit counts as heard on this connection (see Examine).
+  // True when a get pass should examine it: always, unless a pass refused it and its hold-off
+  // has not run out yet. A get pass that waits (on a question, say) examines such a device
+  // meanwhile.
   bool IsDueForPass(const CDevice* device);
   // Whether the get pass under way holds the device: it examines it, or it waits for the answer
   // to a question about it. Such a device is not polled while the pass waits; every other one
@@ -142,8 +145,21 @@ class CSecurityPass {
   };
 
   // Reads the device's security data: its check, then its user table. Null when a unit of
-  // another model answered the check (the device is set aside), or on a transport error.
+  // another model answered (the device is set aside), or on a transport error. A unit not heard
+  // from on this connection may well be absent (a file may hold units switched off or taken
+  // away): it is first asked as the poll plan asks a unit offline, with its family's presence
+  // probe (or, without one, the check) and one resend; one that meets that with silence is
+  // recorded as not answering, without the longer check and its resends.
   std::unique_ptr<CDeviceSecurityRecord> Examine(CDevice* device);
+  // How the first question to a unit not heard from went.
+  enum class Presence { kSilent, kHeard, kChecked, kOtherModel, kTransportError };
+  Presence AskWhetherPresent(CDevice* device);
+  // The device's unit has answered on this connection: a get pass examines it at once.
+  void NoteHeard(const CDevice* device);
+  bool WasHeard(const CDevice* device) const;
+  // The get pass is about to ask the candidate at the index (of count): the dialog shows how
+  // far it is, without waiting for the window.
+  void ShowHowFar(std::size_t index, std::size_t count, CDevice* device);
   // Whether settling the group asks the person something (a password, or the import of the
   // network's users); deviceCount: the devices of the system.
   bool AsksQuestion(const CSecurityGroup& group, std::size_t deviceCount) const;
@@ -198,6 +214,8 @@ class CSecurityPass {
   // their step.
   std::unordered_set<const CDevice*> m_held;
   std::vector<const CDevice*> m_heard;
+  // The devices whose units have answered on this connection (see NoteHeard).
+  std::unordered_set<const CDevice*> m_answered;
   // Worker thread: the records the get pass has still to settle; whether it settles groups now
   // (and so may examine devices aside while it waits), and whether it is examining one aside.
   CSecurityGroup m_pending;

@@ -23,6 +23,20 @@ bool CSecurityDialogLink::Send(CSecurityRequest request, std::uint32_t timeoutMs
   return false;
 }
 
+bool CSecurityDialogLink::Update(CSecurityRequest request) {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  if (m_closed || !m_dialog) return false;
+  request.kind = kSecurityProgressCount;
+  // Still waiting at the end of the queue: the dialog has been told of it already.
+  if (!m_requests.empty() && m_requests.back().request.kind == kSecurityProgressCount) {
+    m_requests.back().request = std::move(request);
+    return true;
+  }
+  m_requests.push_back({m_nextId++, std::move(request)});
+  m_dialog->PostMessage(FrameMsg::kSecurityProgress, kSecurityProgressCount, 0);
+  return true;
+}
+
 std::int32_t CSecurityDialogLink::GetAnswer() const {
   std::lock_guard<std::recursive_mutex> lock(m_mutex);
   return m_answer;
@@ -44,7 +58,7 @@ bool CSecurityDialogLink::TakeRequest(CSecurityRequest& out) {
   out = std::move(m_requests.front().request);
   m_lastTaken = m_requests.front().id;
   m_requests.pop_front();
-  m_answer = kSecurityAnswerNone;
+  if (out.kind != kSecurityProgressCount) m_answer = kSecurityAnswerNone;
   m_taken.notify_all();
   return true;
 }

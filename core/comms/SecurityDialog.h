@@ -1,5 +1,5 @@
 // The hand-over between the comms worker and the security dialog: the worker's requests
-// (FrameMsg::kSecurityProgress, kinds 1 to 4), the dialog's answer and typed password, and the finished flag.
+// (FrameMsg::kSecurityProgress, kinds 1 to 5), the dialog's answer and typed password, and the finished flag.
 // Both sides hold the link by shared pointer, so neither touches something the other has freed,
 // and every wait of the worker on the dialog is bounded.
 #pragma once
@@ -21,6 +21,9 @@ enum : WPARAM {
   kSecurityProgressLine = 2,        // one progress line
   kSecurityAskImport = 3,           // import the network's user data?
   kSecurityAskImportPassword = 4,   // the Admin password for the import
+  // How far the pass is (the units checked, the one asked): shown as a progress line, but an
+  // answer given before it is kept, so that an Abort is not lost to a count that came after it.
+  kSecurityProgressCount = 5,
 };
 
 // The dialog's answer.
@@ -35,7 +38,7 @@ struct CSecurityRequest {
   WPARAM kind = 0;
   // kSecurityAskPasswords: the names of the devices concerned, in order.
   std::vector<std::string> deviceNames;
-  // kSecurityProgressLine: the line to show.
+  // kSecurityProgressLine, kSecurityProgressCount: the text to show.
   std::string text;
 };
 
@@ -52,6 +55,10 @@ class CSecurityDialogLink {
   // it. False when it was not taken in time or the dialog is closed; the request is then
   // withdrawn and never shown.
   bool Send(CSecurityRequest request, std::uint32_t timeoutMs);
+  // Queues a kSecurityProgressCount request without waiting for the dialog to take it; one not
+  // taken yet is replaced by the next, so that a busy window shows the latest and the worker
+  // never waits on it. False when the dialog is closed.
+  bool Update(CSecurityRequest request);
   // The answer given since the dialog took the last request (kSecurityAnswerNone until then).
   std::int32_t GetAnswer() const;
   // What the password box held when OK was pressed.
@@ -60,7 +67,8 @@ class CSecurityDialogLink {
   void SetFinished();
 
   // --- Dialog side (UI thread) ---
-  // Takes the oldest waiting request and forgets any earlier answer. False when none waits.
+  // Takes the oldest waiting request and, unless it is a kSecurityProgressCount, forgets any
+  // earlier answer. False when none waits.
   bool TakeRequest(CSecurityRequest& out);
   // Stores the typed password; call before SetAnswer(kSecurityAnswerOk).
   void SetPasswordText(const std::string& text);

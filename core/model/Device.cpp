@@ -371,6 +371,10 @@ bool CDevice::BuildSecurityCheckMessage(CControlMessage& record) {
   (void)record;
   return false;
 }
+bool CDevice::BuildPresenceProbe(CControlMessage& record) {
+  (void)record;
+  return false;
+}
 void CDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) {
   (void)reply;
   (void)users;

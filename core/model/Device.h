@@ -256,6 +256,10 @@ class CDevice : protected CObjectProperties {
   // With both null only answers whether the family writes a security block.
   virtual bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users);
   virtual bool BuildSecurityCheckMessage(CControlMessage& record);
+  // A short read that the unit answers whatever its security (the read of its identity), with
+  // which the security pass first asks a unit not heard since going online whether it is there
+  // at all, before the longer check. False when the family has none.
+  virtual bool BuildPresenceProbe(CControlMessage& record);
   virtual void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users);
 
   // --- Live meters, LEDs and status ---

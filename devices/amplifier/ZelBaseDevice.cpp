@@ -291,6 +291,11 @@ bool CZelBaseDevice::PollWhenIdle(CControlMessage& record) {
 
 void CZelBaseDevice::FillSecurityProbe(CControlMessage& record) { FillZelIdentityQuery(record, *this); }
 
+bool CZelBaseDevice::BuildPresenceProbe(CControlMessage& record) {
+  FillZelIdentityQuery(record, *this);
+  return true;
+}
+
 // --- Replies (worker) ---
 
 void CZelBaseDevice::ProcessReply(CControlMessage& record) {

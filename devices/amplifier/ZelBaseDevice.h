@@ -319,6 +319,8 @@ class CZelBaseDevice : public CZelFramedDevice {
   void ApplyControlChange(const CParamValue& value) override;
   // Worker thread. While the security step is pending, the probe every 12th turn.
   bool PollWhileSecurityPending(CControlMessage& record) override;
+  // Worker thread. The identity query, which units of both Zel families answer.
+  bool BuildPresenceProbe(CControlMessage& record) override;
   // Worker thread. The next read-out item while the read-out is incomplete, nothing during the
   // reply hold-off, else the family's cycle.
   bool PollWhenIdle(CControlMessage& record) override;

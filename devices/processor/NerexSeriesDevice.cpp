@@ -269,6 +269,11 @@ bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
   return true;
 }
 
+bool CNerexSeriesDevice::BuildPresenceProbe(CControlMessage& record) {
+  FillIdentificationRequest(record);
+  return true;
+}
+
 bool CNerexSeriesDevice::BuildReadSecurityMessage(CControlMessage& record) {
   if (!IsFennickModel(GetModel())) return false;
   FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);

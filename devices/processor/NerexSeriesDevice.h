@@ -224,6 +224,8 @@ class CNerexSeriesDevice : public CDevice {
   bool BuildReadSecurityMessage(CControlMessage& record) override;
   bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) override;
   bool BuildSecurityCheckMessage(CControlMessage& record) override;
+  // The identification request.
+  bool BuildPresenceProbe(CControlMessage& record) override;
   void DecodeSecurityBlock(const std::uint8_t* reply, CUserList& users) override;
   std::string GetStatusText() override;
   // A device name its unit would not keep as typed is refused, in the words of the pane.

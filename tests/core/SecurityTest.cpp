@@ -17,10 +17,12 @@
 #include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #include "devices/processor/NerexSeriesDevice.h"
+#include "platform/Clock.h"
 #include "tests/core/BusHarness.h"
 #include "tests/support/ModelChanges.h"
 #include "tests/support/RecordingFrame.h"
 #include "tests/support/SecureUnits.h"
+#include "tests/support/TestClock.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimSecurityUnit.h"
 
@@ -28,8 +30,14 @@ namespace {
 
 using Users = std::vector<std::pair<std::string, std::string>>;
 
-// The security dialog as the worker sees it: takes every request at once and answers the
-// questions from a script; with the script used up a question stays unanswered.
+// Whether the request asks the person something (not a progress line or count).
+bool IsQuestion(WPARAM kind) {
+  return kind == kSecurityAskPasswords || kind == kSecurityAskImport || kind == kSecurityAskImportPassword;
+}
+
+// The security dialog as the worker sees it: takes every request at once, noting when on the
+// program's clock, and answers the questions from a script; with the script used up a question
+// stays unanswered.
 class CScriptedSecurityDialog : public IMessageSink {
  public:
   struct Answer {
@@ -60,7 +68,8 @@ class CScriptedSecurityDialog : public IMessageSink {
     CSecurityRequest request;
     if (!link.TakeRequest(request)) return true;
     m_requests.push_back(request);
-    if (request.kind != kSecurityProgressLine && !m_script.empty()) {
+    m_takenAtUs.push_back(ClockMicroseconds());
+    if (IsQuestion(request.kind) && !m_script.empty()) {
       link.SetPasswordText(m_script.front().password);
       link.SetAnswer(m_script.front().answer);
       m_script.erase(m_script.begin());
@@ -76,6 +85,11 @@ class CScriptedSecurityDialog : public IMessageSink {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return m_requests;
   }
+  // When each of Requests() was taken, on the program's clock.
+  std::vector<std::int64_t> TakenAtUs() const {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_takenAtUs;
+  }
   std::vector<std::string> ProgressLines() const {
     std::vector<std::string> out;
     for (const auto& r : Requests())
@@ -85,7 +99,7 @@ class CScriptedSecurityDialog : public IMessageSink {
   std::vector<CSecurityRequest> Questions() const {
     std::vector<CSecurityRequest> out;
     for (const auto& r : Requests())
-      if (r.kind != kSecurityProgressLine) out.push_back(r);
+      if (IsQuestion(r.kind)) out.push_back(r);
     return out;
   }
   std::size_t PassCount() const {
@@ -119,6 +133,7 @@ class CScriptedSecurityDialog : public IMessageSink {
   std::vector<std::shared_ptr<CSecurityDialogLink>> m_links;
   std::vector<Answer> m_script;
   std::vector<CSecurityRequest> m_requests;
+  std::vector<std::int64_t> m_takenAtUs;
 };
 
 // The main frame: records everything and opens the scripted dialog on FrameMsg::kOpenSecurityDlg (unless the
@@ -480,6 +495,153 @@ TEST_F(SecurityTest, AUnitRefusedIsNeverShownConnected) {
   }
 }
 
+// The security pass on the program's clock, which only the requests and the pass's waits move
+// on: a request answered takes its bytes' time on a 57600-baud line, one met by silence the read
+// time-out of the reply it asks for, n + max(35, 2n) ms for n bytes. Each request is noted with
+// the clock after it.
+class SecurityOnTheClock : public SecurityTest {
+ protected:
+  struct Stamp {
+    SimBytes request;
+    std::int64_t us;
+  };
+  SecurityOnTheClock() {
+    m_clock.MoveWithIdleWaits();
+    bus.SetAnswerWatcher([this](const SimBytes& r, const SimBytes& answer) {
+      std::int64_t us = std::int64_t(r.size() + answer.size()) * 10 * 1000000 / 57600;
+      if (answer.empty()) us = ReadTimeoutMs(ReplyLengthAsked(r)) * 1000;
+      m_clock.AdvanceUs(us);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_stamps.push_back({r, m_clock.NowUs()});
+    });
+  }
+  void TearDown() override {
+    // The worker and the bus read the clock: both end before it goes.
+    system.GetComms().StopCommsThread();
+    bus.Stop();
+  }
+  static std::int64_t ReadTimeoutMs(std::int64_t n) { return n + std::max<std::int64_t>(35, 2 * n); }
+  // The reply a request met by silence asked for: a processor's identification (B0 and its ID)
+  // 21 bytes, a Zel unit's identity query (B0 and four ID bytes) 24; anything else is taken for
+  // the longest security check, a processor's 144.
+  static std::int64_t ReplyLengthAsked(const SimBytes& r) {
+    if (!r.empty() && r[0] == 0xB0) return r.size() == 2 ? 21 : 24;
+    return 144;
+  }
+  std::vector<Stamp> Stamps() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stamps;
+  }
+
+  CTestClock m_clock;
+  CClockInUse m_clockInUse{m_clock};
+  mutable std::mutex m_mutex;
+  std::vector<Stamp> m_stamps;
+};
+
+// Tells the bus where each identity read ends, a processor's (B0 and its ID, never 0) and a Zel
+// unit's (B0 and four ID bytes, the first 0 below ID 2^24), so that one that nobody answers ends
+// as it arrives rather than once the line has been quiet a while; answers nothing.
+class CIdentityReadLengths : public CSimUnit {
+ public:
+  std::size_t RequestLength(const SimBytes& bytes) const override {
+    if (bytes.empty() || bytes[0] != 0xB0) return kSimUnknownLength;
+    if (bytes.size() < 2) return kSimNeedMoreBytes;
+    return bytes[1] != 0 ? 2 : 5;
+  }
+  SimAnswer Handle(const SimBytes& request) override {
+    (void)request;
+    return SimAnswer::Silence();
+  }
+};
+
+// Going online with a file of 253 units of which three answer (one secured), 250 absent: each
+// absent unit is asked whether it is there as the poll plan asks a unit offline, its short
+// identity read sent twice, and never its security check; the present units go through their
+// step as ever; the dialog says before each unit how many are checked, of how many, and which is
+// asked; and the pass is over within a minute on the program's clock.
+TEST_F(SecurityOnTheClock, AbsentUnitsAreAskedTwoShortProbesEachAndThePassSaysHowFarItIs) {
+  CSecurityTimings timings = system.GetComms().Security().GetTimings();
+  timings.pollMs = 10;
+  system.GetComms().Security().SetTimingsForTests(timings);
+  bus.Add<CIdentityReadLengths>();
+  std::vector<CDevice*> absent;
+  AddSecureUnit(51, 1, "Open", {});
+  for (std::uint32_t id = 100; id < 225; ++id) {
+    absent.push_back(CreateNerexSeriesDevice(&system, &frame, 120, id, 0));
+    system.AppendDevice(absent.back());
+  }
+  AddFennick(16, 2, {});
+  // Zel IDs 256 to 380: every byte of the ID below 128.
+  for (std::uint32_t id = 0x100; id < 0x17D; ++id) absent.push_back(AddUnreachable(id, ""));
+  CSimSecurityUnit* guarded = AddSecureUnit(51, 3, "Guarded", {{"Boss", "secret"}});
+  dialog.Script({{kSecurityAnswerOk, "secret"}});
+  ASSERT_EQ(system.GetDeviceCount(), 253);
+  // As the devices are named before their units are read.
+  std::vector<std::string> names;
+  for (int k = 0; k < 253; ++k) names.push_back(Device(k)->GetListText());
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  // Some 500 requests, each a few hand-overs between threads: long on a machine that is busy.
+  ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(1); }, 240000));
+
+  // The dialog: the first line, then before each unit how far the pass is; then the lists.
+  const std::vector<CSecurityRequest> requests = dialog.Requests();
+  const std::vector<std::int64_t> takenAtUs = dialog.TakenAtUs();
+  ASSERT_GE(requests.size(), 255u);
+  EXPECT_EQ(requests[0].text, "Getting security info from devices");
+  for (int k = 0; k < 253; ++k) {
+    const CSecurityRequest& count = requests[std::size_t(1 + k)];
+    EXPECT_EQ(count.kind, kSecurityProgressCount);
+    EXPECT_EQ(count.text, "Getting security info from devices\n\nChecked " + std::to_string(k) + " of 253\nAsking " +
+                              names[std::size_t(k)]);
+  }
+  EXPECT_EQ(requests[254].kind, kSecurityProgressLine);
+  const std::int64_t startUs = takenAtUs[0], examinedUs = takenAtUs[254];
+
+  // The requests of the examination: two probes of each absent unit and no check; the present
+  // units' probe, check and user table.
+  std::vector<SimBytes> examined;
+  for (const Stamp& stamp : Stamps())
+    if (stamp.us > startUs && stamp.us <= examinedUs) examined.push_back(stamp.request);
+  auto sent = [&](const SimBytes& frame) { return std::count(examined.begin(), examined.end(), frame); };
+  EXPECT_EQ(sent(SimBytes{0xB0, 0x64}), 2);              // the Nerex48 at ID 100
+  EXPECT_EQ(sent(SimBytes{0xB0, 0x00, 0x00, 0x01, 0x7C}), 2);  // the Zel-2 at ID 380
+  for (CDevice* device : absent) {
+    CControlMessage probe, check;
+    ASSERT_TRUE(device->BuildPresenceProbe(probe));
+    ASSERT_TRUE(device->BuildSecurityCheckMessage(check));
+    EXPECT_EQ(sent(SimBytes(probe.frame, probe.frame + probe.frameLength)), 2) << device->GetListText();
+    EXPECT_EQ(sent(SimBytes(check.frame, check.frame + check.frameLength)), 0) << device->GetListText();
+  }
+  EXPECT_EQ(examined.size(), 2 * 250u + 3 * 3u);
+
+  // Within a minute from the first line to the secured unit written (an F1 frame of command 75
+  // to ID 3), the question answered.
+  std::int64_t endUs = 0;
+  for (const Stamp& stamp : Stamps())
+    if (stamp.request.size() > 9 && stamp.request[0] == 0xF1 && stamp.request[7] == 3 && stamp.request[9] == 75)
+      endUs = stamp.us;
+  EXPECT_GT(endUs, examinedUs);
+  EXPECT_LT(endUs - startUs, 60000000) << "examined in " << (examinedUs - startUs) / 1000 << " ms";
+  EXPECT_LT(examinedUs - startUs, 125 * (2 * ReadTimeoutMs(21) + 10) * 1000 + 125 * (2 * ReadTimeoutMs(24) + 10) * 1000 +
+                                      3 * 100 * 1000);
+
+  const std::vector<std::string> lines = dialog.ProgressLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Cannot connect to the following devices : \n\n(Nerex48, ID 100)\n(Nerex48, ID 101)\n"
+                      "(Nerex48, ID 102)\n(Nerex48, ID 103)\n+ 246 more devices..."),
+            lines.end());
+  ASSERT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(Names(dialog.Questions()[0]), (std::vector<std::string>{"Guarded (Zel-2, ID 3)"}));
+  for (CDevice* device : absent) EXPECT_TRUE(device->NeedsInitialisation());
+  for (int i : {0, 126, 252}) EXPECT_FALSE(Device(i)->NeedsInitialisation()) << i;
+  EXPECT_TRUE(guarded->GetUsers().empty());
+  EXPECT_EQ(frame.CountLogLinesStartingWith("Cannot connect to "), 250u);
+}
+
 TEST_F(SecurityTest, SixUnreachableDevicesAreListedAsFourNamesAndTwoMore) {
   for (std::uint32_t id = 1; id <= 6; ++id) AddUnreachable(id, "Amp" + std::to_string(id));
   GoOnlineAndRunPass();
@@ -677,9 +839,9 @@ TEST_F(SecurityTest, RefusedDeviceDoesNotBringTheDialogBackWithinItsHoldOff) {
 TEST_F(SecurityTest, UnitThatMissedThePassIsExaminedAgainOnceItAnswersAndConnects) {
   ExamineRefusedUnitsAtOnce();
   AddSecureUnit(51, 5, "Late", {});
-  // Switched on only after the pass has asked it: its security check and both resends go
-  // unanswered.
-  bus.InjectFaults(SimFault::Silence(), 3);
+  // Switched on only after the pass has asked it: the pass's question whether it is there and
+  // the resend go unanswered.
+  bus.InjectFaults(SimFault::Silence(), 2);
   GoOnlineAndRunPass();
   EXPECT_EQ(dialog.ProgressLines().back(), "Cannot connect to the following devices : \n\nLate (Zel-2, ID 5)\n");
 
@@ -857,6 +1019,31 @@ TEST(SecurityDialogLink, RequestNotTakenInTimeIsWithdrawnAndNeverShown) {
   EXPECT_EQ(window.Count(FrameMsg::kSecurityProgress), 1u);
   CSecurityRequest taken;
   EXPECT_FALSE(link.TakeRequest(taken));
+}
+
+// The counts of a pass go without waiting for the window: a busy window is told once and shows
+// the latest; an Abort given before a count is kept.
+TEST(SecurityDialogLink, CountsNotTakenYetAreReplacedByTheLatestAndKeepTheAnswer) {
+  CRecordingFrame window;
+  CSecurityDialogLink link(&window);
+  for (int k = 0; k < 3; ++k) {
+    CSecurityRequest count;
+    count.text = "Checked " + std::to_string(k);
+    EXPECT_TRUE(link.Update(count));
+  }
+  EXPECT_EQ(window.Count(FrameMsg::kSecurityProgress), 1u);
+  link.SetAnswer(kSecurityAnswerAbort);
+  CSecurityRequest taken;
+  ASSERT_TRUE(link.TakeRequest(taken));
+  EXPECT_EQ(taken.kind, kSecurityProgressCount);
+  EXPECT_EQ(taken.text, "Checked 2");
+  EXPECT_FALSE(link.TakeRequest(taken));
+  EXPECT_EQ(link.GetAnswer(), kSecurityAnswerAbort);
+  // Taken: the next count tells the window again.
+  EXPECT_TRUE(link.Update(CSecurityRequest{}));
+  EXPECT_EQ(window.Count(FrameMsg::kSecurityProgress), 2u);
+  link.Close();
+  EXPECT_FALSE(link.Update(CSecurityRequest{}));
 }
 
 TEST(SecurityDialogLink, TakingARequestForgetsTheEarlierAnswerAndCloseStopsTheWorkerWaiting) {

@@ -126,6 +126,7 @@ void CSecurityDlg::OnSecurityProgress(const CSecurityRequest& request) {
       m_password->setFocus();
       break;
     case kSecurityProgressLine:
+    case kSecurityProgressCount:
       show({m_message}, {m_header, m_prompt, m_password, m_devices, m_cancel, m_ok});
       m_message->setText(QString::fromStdString(request.text));
       break;
@@ -145,7 +146,7 @@ void CSecurityDlg::OnSecurityProgress(const CSecurityRequest& request) {
       break;
     default: break;
   }
-  // Taking the request has already forgotten any earlier answer.
+  // Taking the request has already forgotten any earlier answer (a count keeps it).
 }
 
 void CSecurityDlg::SetAnswer(std::int32_t answer) {

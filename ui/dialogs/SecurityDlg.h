@@ -1,8 +1,8 @@
 // "Checking Security..." / "Updating Security...": the window through which the comms worker
 // talks to the person at the console during a security pass. It shows the worker's progress
-// lines, asks for the Admin password of secured devices and whether to import the network's
-// users; the worker decides, waits for the answer and finally sets the finished flag, on which
-// the dialog fades out by itself.
+// lines and how far its check of the units is, asks for the Admin password of secured devices
+// and whether to import the network's users; the worker decides, waits for the answer and
+// finally sets the finished flag, on which the dialog fades out by itself.
 #pragma once
 
 #include <QString>

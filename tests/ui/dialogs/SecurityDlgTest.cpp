@@ -15,6 +15,7 @@
 #include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/PannexDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
 #include "platform/SerialPortMemory.h"
 #include "platform/WindowMessages.h"
 #include "tests/support/ModelChanges.h"
@@ -23,6 +24,7 @@
 #include "tests/ui/dialogs/FilePropertiesSheet.h"
 #include "ui/dialogs/SecurityDlg.h"
 #include "tests/support/RecordingUi.h"
+#include "tools/devsim/SimAnswerGate.h"
 
 namespace {
 
@@ -221,6 +223,51 @@ TEST_F(SecurityDlgTest, EscapeDeclinesTheImportAndAbortAtThePasswordTakesTheConn
   ASSERT_TRUE(WaitForDialogEnd());
   EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
   EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
+}
+
+// While the pass checks the units the dialog says how many it has checked, of how many, and which
+// unit it asks (held there by the unit's answer to its check); Abort then ends the pass before
+// the next unit is asked.
+TEST_F(SecurityDlgTest, TheDialogSaysHowFarTheCheckIsAndAbortEndsItBeforeTheNextUnit) {
+  // Reads wait for what the units send, not for the machine.
+  bus.SetSilenceEndsReads(true);
+  system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
+  AddSecureUnit(5, "Stage Left", {});
+  SimSecurityConfig config;
+  config.typeCode = 51;
+  config.deviceId = 6;
+  auto* gate = bus.Add<CSimAnswerGate>(std::make_unique<CSimZelAmpUnit>(config));
+  auto* held = new CZelSeriesDevice(&system, &frame, 51, 6);
+  held->Initialise();
+  NameDevice(held, "Stage Right Flown Sub Array");
+  system.AppendDevice(held);
+  auto* absent = new CZelSeriesDevice(&system, &frame, 51, 7);  // no unit answers at ID 7
+  absent->Initialise();
+  system.AppendDevice(absent);
+  gate->HoldNextAnswerTo(60);  // its security check
+  GoOnline();
+  ASSERT_TRUE(gate->WaitUntilHolding());
+  ASSERT_TRUE(WaitForUi([&] { return Dialog().MessageArea()->text().contains(QStringLiteral("Checked 1 of 3")); }));
+  CSecurityDlg& dialog = Dialog();
+  QLabel& message = *dialog.MessageArea();
+  EXPECT_EQ(message.text(), "Getting security info from devices\n\nChecked 1 of 3\n"
+                            "Asking Stage Right Flown Sub Array (Zel-2, ID 6)");
+  EXPECT_TRUE(message.isVisible());
+  EXPECT_TRUE(dialog.AbortButton()->isVisible());
+  EXPECT_FALSE(dialog.OkButton()->isVisible());
+  EXPECT_FALSE(dialog.PasswordEdit()->isVisible());
+  // Every line fits the message area, clear of the buttons.
+  EXPECT_LE(message.heightForWidth(message.width()), message.height());
+  EXPECT_LT(message.geometry().bottom(), dialog.AbortButton()->geometry().top());
+  SaveShotIfAsked(dialog, "security-how-far");
+
+  dialog.AbortButton()->click();
+  gate->Release();
+  ASSERT_TRUE(WaitForUi([&] { return frame.goOffline.load() == 1; }));
+  ASSERT_TRUE(WaitForDialogEnd());
+  const std::vector<SimBytes> requests = bus.Requests();
+  EXPECT_EQ(std::count(requests.begin(), requests.end(), SimBytes{0xB0, 0x00, 0x00, 0x00, 0x07}), 0);
+  EXPECT_TRUE(absent->NeedsInitialisation());
 }
 
 TEST_F(SecurityDlgTest, DialogWithoutAPassShowsOnlyAbortTakesEnterAsOkAndClosesItself) {
