@@ -25,6 +25,17 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   if (m_turn >= count) m_turn = 0;
   ForgetUnitsGone(units);
   const std::size_t first = m_turn;
+  // A unit counting down after a miss goes before the others once its pace is due; the turn
+  // stays where it was.
+  if (const std::int32_t overdue = OverdueAtItsPace(units, source, nowUs); overdue >= 0) {
+    if (Take(units[std::size_t(overdue)], std::size_t(overdue), source, record, nowUs)) {
+      m_turn = (first + count - 1) % count;
+      return overdue;
+    }
+    // Nothing to send now: due again at its pace.
+    m_silent[units[std::size_t(overdue)].handle].endedUs = nowUs;
+    m_turn = first;
+  }
   std::vector<std::size_t> awaited, resting;
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t i = (first + k) % count;
@@ -73,6 +84,27 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   return -1;
 }
 
+std::int32_t CPollPlan::OverdueAtItsPace(const std::vector<PollUnit>& units, IPollSource& source,
+                                         std::int64_t nowUs) {
+  std::int32_t overdue = -1;
+  // On a silent line every unit counting down is asked once in turn, quickly: no turn round is
+  // long.
+  if (m_silentStreak >= kSilentLineStreak) return overdue;
+  std::int64_t dueUs = nowUs;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const PollUnit& unit = units[i];
+    if (!unit.addressable || unit.level == 0 || AnswersLate(unit.handle, nowUs) || m_aside.count(unit.handle) != 0)
+      continue;
+    const auto silence = m_silent.find(unit.handle);
+    if (silence == m_silent.end()) continue;
+    const std::int64_t due = std::max(silence->second.untilUs, silence->second.endedUs + kCountdownPaceUs);
+    if (due > dueUs || source.AwaitsLateAnswerFrom(unit.handle)) continue;
+    overdue = std::int32_t(i);
+    dueUs = due;
+  }
+  return overdue;
+}
+
 bool CPollPlan::Take(const PollUnit& unit, std::size_t index, IPollSource& source, CControlMessage& record,
                      std::int64_t nowUs) {
   m_turn = index;
@@ -115,7 +147,8 @@ std::uint32_t CPollPlan::SilentSendsFor(const PollUnit& unit, std::int64_t nowUs
   return 0;
 }
 
-void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs) {
+void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs,
+                          std::int64_t silentSendUs) {
   m_silentStreak = heardNothing ? m_silentStreak + 1 : 0;
   if (answered) {
     m_silent.erase(unit.handle);
@@ -128,11 +161,15 @@ void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing
   Silence& silence = m_silent[unit.handle];
   silence.costUs = nowUs - m_startUs;
   silence.heardNothing = heardNothing;
-  silence.untilUs = nowUs;
+  silence.endedUs = silence.untilUs = nowUs;
   if (heardNothing) {
     // Every send met silence: the next request costs a read time-out for each of its sends.
     const std::uint32_t next = SilentSendsFor(unit, nowUs);
     silence.costUs = silence.costUs / m_sends * (next == 0 ? CControlMessage::kMaxSends : next);
+  } else if (unit.clash) {
+    // Answers garbled by another unit's come at once: counted as silence, so that the unit is
+    // asked no more often than an absent one.
+    silence.costUs = std::max(silence.costUs, silentSendUs * m_sends);
   }
   // A connected unit that missed a reply is asked again at its next turn: one lost reply must
   // not freeze its meters and hold back its changes.

@@ -298,6 +298,14 @@ std::int64_t CSerialComms::ReadLimitUs() const {
   return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
 }
 
+std::int64_t CSerialComms::SilentSendUs() const {
+  const std::uint32_t requested = m_framing.RequestedLength();
+  const std::uint32_t expected = requested != 0 ? requested : m_transaction.write ? 1 : 0;
+  const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * expected + m_extraTimeout;
+  const std::uint64_t constant = std::max<std::uint64_t>(sum, kMinReadConstant);
+  return std::int64_t(expected + std::min<std::uint64_t>(constant, UINT32_MAX)) * 1000;
+}
+
 std::uint64_t CSerialComms::UnitOf(const CDevice* device) const {
   if (!device) return 0;
   return m_host ? m_host->GetDeviceHandle(device) : std::uint64_t(reinterpret_cast<std::uintptr_t>(device));
@@ -309,6 +317,7 @@ LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const s
   r.unit = UnitOf(message.device);
   r.deviceId = m_host && message.device ? m_host->GetDeviceIdForLog(message.device) : 0;
   r.command = message.command;
+  r.argument = message.argument;
   r.write = message.write;
   r.replyStart = message.replyStart;
   r.replyLength = replyLength;
@@ -373,7 +382,7 @@ bool CSerialComms::DrainLateAnswers() {
     due -= std::min(got, due);
   }
   // The units whose answers came are alive; bytes that may be anyone's name nobody.
-  m_book.NoteHeardIn(drain, scratch, held);
+  m_book.NoteHeardIn(drain, scratch, held, ClockMicroseconds());
   return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
@@ -640,6 +649,8 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   }
   TellLateAnswers(m_lateTally.TakeDue(now), " and go on");
   m_framing.CountDropped(late, n, now);
+  // Another unit's answer, known as such: nothing of this unit was heard in it.
+  if (late.unit != m_unit) m_bytesHeard -= std::min<std::uint64_t>(n, m_bytesHeard - m_bytesHeardBefore);
   const std::uint32_t received = t.receivedLength;
   t.expectedLength = t.write ? 1 : m_framing.RequestedLength();
   MoveDown(n, received);

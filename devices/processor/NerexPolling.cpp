@@ -61,6 +61,8 @@ void CNerexSeriesDevice::FillMemoryRead(CControlMessage& record, std::uint32_t c
                                         std::uint32_t replyLength) {
   FillRead(record, command, replyLength);
   PutMemoryNumber(record.frame + kNerexPayload, memoryNumber);
+  // Told back with a late answer of the read (OnLateAnswer).
+  record.argument = memoryNumber;
   record.frameLength = kMemoryReadLength;
   FinaliseFrame(record, *this);
 }
@@ -240,6 +242,11 @@ void CNerexSeriesDevice::NoteMemoryAnswer() {
     m_memoryUnanswered = asked;
     m_memoryMisses = 0;
   }
+  // Its answer came, only later than the read waited: the unit holds the memory.
+  if (m_memoriesHeldLate.count(asked) != 0) {
+    m_memoryMisses = 0;
+    return;
+  }
   if (++m_memoryMisses < kMemoryMissesToEnd) return;
   // The unit answers (its probe came back before each of these asks) but not for this memory:
   // it holds the ones before it only.
@@ -252,6 +259,14 @@ void CNerexSeriesDevice::NoteMemoryAnswer() {
     m_host->WriteLog(
         FormatText("%s memories of %s: the unit holds %zu, the file %zu - memories %zu to %zu are not read\n",
                    xover ? "Crossover" : "Preset", GetUnitText().c_str(), held, inFile, held + 1, inFile));
+}
+
+void CNerexSeriesDevice::OnLateAnswer(std::uint32_t command, std::uint32_t argument) {
+  (void)command;
+  // Only the reads of a memory carry its number.
+  if (argument == 0) return;
+  CSingleLock lock(SettingsLock());
+  m_memoriesHeldLate.insert(argument);
 }
 
 void CNerexSeriesDevice::RunInitialisedEdge() {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -220,6 +221,8 @@ class CNerexSeriesDevice : public CDevice {
   CParamInfo FindParameter(const CParamInfo& info) override;
   bool GetNextPollMessage(CControlMessage& record) override;
   void ProcessReply(CControlMessage& record) override;
+  // A memory read answered late says that the unit holds that memory (see NoteMemoryAnswer).
+  void OnLateAnswer(std::uint32_t command, std::uint32_t argument) override;
   bool BuildReadSecurityMessage(CControlMessage& record) override;
   bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) override;
   bool BuildSecurityCheckMessage(CControlMessage& record) override;
@@ -456,7 +459,8 @@ class CNerexSeriesDevice : public CDevice {
   // At the device's next turn: whether the unit answered the memory the read-out asked for last.
   // A memory it leaves unanswered kMemoryMissesToEnd times in a row (answering its probes
   // between) is one it does not hold: the read of memories ends there, and the log says how
-  // many the unit holds. Worker thread.
+  // many the unit holds. One it has answered late, though, it holds (OnLateAnswer): it is asked
+  // again however often it misses. Worker thread.
   void NoteMemoryAnswer();
   // The presets and crossover presets the read-out reads: the file's, as far as the unit holds.
   std::size_t PresetsToRead() const;
@@ -491,6 +495,8 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t m_memoryAsked = 0;
   std::uint32_t m_memoryUnanswered = 0;
   std::uint32_t m_memoryMisses = 0;
+  // The memories a read of which the unit answered late: it holds them.
+  std::set<std::uint32_t> m_memoriesHeldLate;
   std::size_t m_unitPresets = kAnyMemoryCount;
   std::size_t m_unitXovers = kAnyMemoryCount;
   // While the unit is silent: turns still to pass over before the next probe, and the turns

@@ -383,7 +383,7 @@ TEST_P(DrainHeard, OnlyTheUnitsWhoseAnswersCameAreHeard) {
   next.echoMask = 0;
   const CLateAnswerBook::Drain drain = book.TakeAnswersTheRequestCouldTake(next, 110000);
   ASSERT_EQ(drain.units.size(), c.sixToo ? 2u : 1u);
-  book.NoteHeardIn(drain, c.bytes.data(), std::uint32_t(c.bytes.size()));
+  book.NoteHeardIn(drain, c.bytes.data(), std::uint32_t(c.bytes.size()), 120000);
   EXPECT_EQ(book.TakeUnitsHeard(), c.heard);
 }
 

@@ -164,9 +164,12 @@ TEST_F(PollPlanTest, OnASilentLineEveryUnitIsAskedOnce_AndOneWithWorkOnlyAtSomeT
   // Nothing after kCountdownAsks asks: passed over this turn.
   source.passes = {CPollPlan::kCountdownAsks, 0, 0, 0};
   EXPECT_EQ(Run(false).index, 1);
-  // Device 2 answers: the line is heard again. A unit silent last is still asked once, and device
-  // 2, answered last, with every resend.
+  // Device 2 answers: the line is heard again. A unit silent last is still asked once, device 0,
+  // passed over longer than its pace, first; and device 2, answered last, with every resend.
   EXPECT_EQ(Run(true).index, 2);
+  const Step first = Run(true);
+  EXPECT_EQ(first.index, 0);
+  EXPECT_EQ(first.silentSends, 1u);
   const Step box2 = Run(true);
   EXPECT_EQ(box2.index, 3);
   EXPECT_EQ(box2.silentSends, 1u);
