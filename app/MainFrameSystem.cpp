@@ -818,7 +818,7 @@ struct CUnitList {
 }  // namespace
 
 void CMainFrame::TellUnaddressedUnits() {
-  CUnitList own, beyond, shared;
+  CUnitList own, beyond, shared, clashing;
   const std::vector<CDevice*> devices = m_system.GetDevices();
   for (CDevice* device : devices) {
     if (device->GetDeviceId() == 0) {
@@ -838,6 +838,13 @@ void CMainFrame::TellUnaddressedUnits() {
     m_system.WriteLog("Left out: " + s.device->GetUnitText() + " - its frames would also reach " +
                       s.earlier->GetUnitText() + "\n");
     shared.Add(s.device->GetUnitText() + " - same frames as " + s.earlier->GetUnitText());
+  }
+  // Devices whose requests another device's unit answers too: they are asked, but cannot be read
+  // while both units are on the line.
+  for (const CAddressClash& clash : FindAddressClashes(devices)) {
+    const std::string text = clash.device->GetUnitText() + " - " + AddressClashText(clash);
+    m_system.WriteLog("Address clash: " + text + "\n");
+    clashing.Add(text);
   }
   std::string told;
   auto addPart = [&told](const CUnitList& list, const char* one, const char* many) {
@@ -861,6 +868,12 @@ void CMainFrame::TellUnaddressedUnits() {
           "Nothing is sent to it or read from it until it has an ID of its own.\n",
           " units are reached by the frames of units before them in the file: each would take what the other "
           "is sent. Nothing is sent to them or read from them until each has an ID of its own.\n");
+  addPart(clashing,
+          "Another unit of the file answers what this unit is sent: while both are on the line their answers "
+          "garble each other, and it does not connect. It is asked now and then, as an absent unit is.\n",
+          " units are sent what other units of the file answer too: while both of a pair are on the line their "
+          "answers garble each other, and the unit does not connect. Each is asked now and then, as an absent "
+          "unit is.\n");
   if (told.empty()) return;
   Prompts().ShowMessage(ProductName().toStdString(), told, IUserPrompts::Icon::Exclamation);
 }

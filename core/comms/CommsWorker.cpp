@@ -465,15 +465,16 @@ void CCommsWorker::NoteUnitsHeardLate() {
 void CCommsWorker::TellUnitAnswersLate(CDevice& device) {
   const std::uint64_t unit = device.GetHandle();
   if (m_transport->LateAnswersHeardFrom(unit) < kLateAnswersToTell || !m_toldLate.insert(unit).second) return;
-  // What serves it: a read time-out that waits as long, with a margin.
-  const unsigned lateMs = unsigned((m_transport->LatenessOf(unit) + 999) / 1000);
+  // What serves it: a read time-out that waits as long as its answers came after their requests,
+  // with a margin.
+  const unsigned lateMs = unsigned((m_transport->ShortestLatenessOf(unit) + 999) / 1000);
   const unsigned serves = (lateMs + 49) / 50 * 50 + 50;
-  m_document.WriteLog(FormatText("%s answers later than the read time-out, up to about %u ms after a request - with "
+  m_document.WriteLog(FormatText("%s answers later than the read time-out, about %u ms after a request - with "
                                  "\"SuperDebug\" on and \"CommsTimeoutConstant\" at %u the program waits for its "
                                  "answers\n",
                                  device.GetUnitText().c_str(), lateMs, serves));
   device.SetLateAnswerNote(FormatText(
-      "Answers up to about %u ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at %u serve it", lateMs, serves));
+      "Answers about %u ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at %u serve it", lateMs, serves));
 }
 
 void CCommsWorker::JudgeGivenUpWrite(const CDevice& device, const CControlMessage& record) {

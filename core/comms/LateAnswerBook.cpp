@@ -54,8 +54,7 @@ void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::ui
     }
   }
   answers.bytesDue = unansweredSends * request.replyLength;
-  // The last send met silence for a read time-out, or went before the one answered.
-  answers.lastSendUs = std::max(firstSendEndUs, nowUs - readLimitUs);
+  answers.firstSendUs = firstSendEndUs;
   // The answer taken may be the one to an earlier send, come late. A unit that took that long
   // answers each later send at most as long after the answer before it: a unit that answers
   // late in turn, one request after the other, takes no longer for the next.
@@ -70,7 +69,8 @@ void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::ui
   } else {
     answers.knownUntilUs = nowUs + took + readLimitUs + kSlackUs;
   }
-  // A unit known to answer late answers the last send as late again.
+  // A unit known to answer late answers the last send as late again: at most as long after it as
+  // after the first send of any request before.
   if (const std::int64_t lateness = LatenessOf(request.unit); lateness > 0)
     answers.knownUntilUs = std::max(answers.knownUntilUs, nowUs + lateness + kSlackUs);
   if (answers.bytesDue != 0) m_records.push_back(answers);
@@ -115,7 +115,7 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
     answers.unit = a.request.unit;
     answers.command = a.request.command;
     answers.argument = a.request.argument;
-    answers.lastSendUs = a.lastSendUs;
+    answers.firstSendUs = a.firstSendUs;
     answers.write = a.request.write;
     answers.replyStart = a.request.replyStart;
     answers.replyLength = a.request.replyLength;
@@ -139,7 +139,7 @@ void CLateAnswerBook::NoteHeardIn(const Drain& drain, const std::uint8_t* bytes,
     return sole;
   };
   auto noteHeard = [&](const Drain::Answers* a) {
-    if (a) NoteHeard(LateAnswerHeard{a->unit, a->command, a->argument}, a->lastSendUs, nowUs);
+    if (a) NoteHeard(LateAnswerHeard{a->unit, a->command, a->argument}, a->firstSendUs, nowUs);
   };
   for (std::uint32_t p = 0; p < n;) {
     const std::uint32_t length =
@@ -217,7 +217,7 @@ void CLateAnswerBook::Count(std::uint64_t record, std::uint32_t n, std::int64_t 
   for (Record& a : m_records) {
     if (a.id != record) continue;
     a.bytesDue -= std::min(a.bytesDue, n);
-    NoteHeard(LateAnswerHeard{a.request.unit, a.request.command, a.request.argument}, a.lastSendUs, nowUs);
+    NoteHeard(LateAnswerHeard{a.request.unit, a.request.command, a.request.argument}, a.firstSendUs, nowUs);
   }
   Prune(nowUs);
 }
@@ -237,11 +237,13 @@ void CLateAnswerBook::CountIn(const std::uint8_t* bytes, std::uint32_t n, std::i
   }
 }
 
-void CLateAnswerBook::NoteHeard(const LateAnswerHeard& heard, std::int64_t lastSendUs, std::int64_t nowUs) {
+void CLateAnswerBook::NoteHeard(const LateAnswerHeard& heard, std::int64_t firstSendUs, std::int64_t nowUs) {
   if (heard.unit == 0) return;
   Lateness& lateness = m_lateness[heard.unit];
+  const std::int64_t us = std::clamp<std::int64_t>(nowUs - firstSendUs, 1, kLongestLatenessUs);
+  lateness.longestUs = std::max(lateness.longestUs, us);
+  lateness.shortestUs = lateness.answers == 0 ? us : std::min(lateness.shortestUs, us);
   ++lateness.answers;
-  lateness.us = std::clamp<std::int64_t>(nowUs - lastSendUs, lateness.us, kLongestLatenessUs);
   if (std::find(m_heard.begin(), m_heard.end(), heard) == m_heard.end()) m_heard.push_back(heard);
 }
 
@@ -260,7 +262,12 @@ std::vector<std::uint64_t> CLateAnswerBook::TakeUnitsHeard() {
 
 std::int64_t CLateAnswerBook::LatenessOf(std::uint64_t unit) const {
   const auto lateness = m_lateness.find(unit);
-  return lateness == m_lateness.end() ? 0 : lateness->second.us;
+  return lateness == m_lateness.end() ? 0 : lateness->second.longestUs;
+}
+
+std::int64_t CLateAnswerBook::ShortestLatenessOf(std::uint64_t unit) const {
+  const auto lateness = m_lateness.find(unit);
+  return lateness == m_lateness.end() ? 0 : lateness->second.shortestUs;
 }
 
 std::uint32_t CLateAnswerBook::LateAnswersHeardFrom(std::uint64_t unit) const {

@@ -106,7 +106,7 @@ class CLateAnswerBook {
       std::uint64_t unit = 0;
       std::uint32_t command = 0;
       std::uint32_t argument = 0;
-      std::int64_t lastSendUs = 0;
+      std::int64_t firstSendUs = 0;
       bool write = false;
       std::uint8_t replyStart = 0;
       std::uint32_t replyLength = 0;
@@ -151,17 +151,20 @@ class CLateAnswerBook {
 
   // --- Units heard late ---
   // An answer of the unit to the request came after its transaction had ended (counted above, or
-  // drained), at nowUs, the request's last send having left at lastSendUs: the unit is alive, and
-  // slow.
-  void NoteHeard(const LateAnswerHeard& heard, std::int64_t lastSendUs, std::int64_t nowUs);
+  // drained), at nowUs, the request's first send having left at firstSendUs: the unit is alive,
+  // and slow.
+  void NoteHeard(const LateAnswerHeard& heard, std::int64_t firstSendUs, std::int64_t nowUs);
   // The answers heard so since the last call, each once, in the order first heard;
   // TakeUnitsHeard, only their units, each once.
   std::vector<LateAnswerHeard> TakeAnswersHeard();
   std::vector<std::uint64_t> TakeUnitsHeard();
-  // How late the unit's answers have come after the last send of their request, at the most
-  // (at most kLongestLatenessUs), and how many of its late answers have been heard; 0 for a unit
+  // How long after the first send of their request the unit's late answers have come: at the
+  // most (LatenessOf, kLongestLatenessUs at most), and at the least (ShortestLatenessOf: the
+  // closest bound on how late the unit answers a send, as every one came at least that long
+  // after the send it answers); and how many of its late answers have been heard. 0 for a unit
   // never heard late since the port opened.
   std::int64_t LatenessOf(std::uint64_t unit) const;
+  std::int64_t ShortestLatenessOf(std::uint64_t unit) const;
   std::uint32_t LateAnswersHeardFrom(std::uint64_t unit) const;
 
   // The bytes still owed by the unit's late answers (tests and log lines).
@@ -175,7 +178,7 @@ class CLateAnswerBook {
     bool echoes = false;
     std::uint32_t headerMask = 0;
     std::uint8_t header[LateAnswerRequest::kHeaderBytes] = {};
-    std::int64_t lastSendUs = 0;    // when the request's last send left, about
+    std::int64_t firstSendUs = 0;   // when the request's first send left
     std::uint32_t bytesDue = 0;     // the bytes those answers make together, less those seen
     std::int64_t holdUntilUs = 0;   // end of the watch; 0: known only
     std::int64_t knownUntilUs = 0;  // until then an answer that comes is known for one of these
@@ -197,7 +200,8 @@ class CLateAnswerBook {
 
   // How late a unit's answers come, as far as heard.
   struct Lateness {
-    std::int64_t us = 0;
+    std::int64_t longestUs = 0;
+    std::int64_t shortestUs = 0;
     std::uint32_t answers = 0;
   };
 

@@ -87,9 +87,9 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
 std::int32_t CPollPlan::OverdueAtItsPace(const std::vector<PollUnit>& units, IPollSource& source,
                                          std::int64_t nowUs) {
   std::int32_t overdue = -1;
-  // On a silent line every unit counting down is asked once in turn, quickly: no turn round is
-  // long.
-  if (m_silentStreak >= kSilentLineStreak) return overdue;
+  // On a line silent since before the last pace every unit counting down is asked once in turn,
+  // quickly: no turn round is long. Units answering late keep it alive.
+  if (m_silentStreak >= kSilentLineStreak && nowUs - m_lastAnswerUs >= kCountdownPaceUs) return overdue;
   std::int64_t dueUs = nowUs;
   for (std::size_t i = 0; i < units.size(); ++i) {
     const PollUnit& unit = units[i];
@@ -149,7 +149,10 @@ std::uint32_t CPollPlan::SilentSendsFor(const PollUnit& unit, std::int64_t nowUs
 
 void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs,
                           std::int64_t silentSendUs) {
-  m_silentStreak = heardNothing ? m_silentStreak + 1 : 0;
+  // A unit known to answer late hears nothing in its own reads while the line lives: its silence
+  // tells nothing of the line's.
+  if (!heardNothing) m_silentStreak = 0;
+  else if (answered || !AnswersLate(unit.handle, nowUs)) ++m_silentStreak;
   if (answered) {
     m_silent.erase(unit.handle);
     m_lastAnswerUs = nowUs;

@@ -29,7 +29,7 @@ inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
 // are counted at its own pace, so that a unit switched off shows offline within seconds however
 // long a turn round the others takes (units whose answers come late make it long). Not a unit
 // known to answer late: its answers, not its silence, are what it misses.
-inline constexpr std::int64_t kCountdownPaceUs = 250000;
+inline constexpr std::int64_t kCountdownPaceUs = 150000;
 
 // One device of the list, as it stands when the plan is asked.
 struct PollUnit {

@@ -112,10 +112,11 @@ class CSerialComms {
   std::vector<std::uint64_t> TakeUnitsHeardLate() { return m_book.TakeUnitsHeard(); }
   // The same with the command of each late answer heard (each unit and command once).
   std::vector<LateAnswerHeard> TakeAnswersHeardLate() { return m_book.TakeAnswersHeard(); }
-  // How late the unit's answers have come after their request's last send, at the most, in
-  // microseconds, and how many of them have been heard since the port opened (see
+  // How late after their request's first send the unit's answers have come, at the most and at
+  // the least, in microseconds, and how many of them have been heard since the port opened (see
   // CLateAnswerBook::LatenessOf); 0 for a unit never heard late.
   std::int64_t LatenessOf(std::uint64_t unit) const { return m_book.LatenessOf(unit); }
+  std::int64_t ShortestLatenessOf(std::uint64_t unit) const { return m_book.ShortestLatenessOf(unit); }
   std::uint32_t LateAnswersHeardFrom(std::uint64_t unit) const { return m_book.LateAnswersHeardFrom(unit); }
   // Whether answers of the unit may still come late: some are on their way, or it has been heard
   // answering late since the port opened.

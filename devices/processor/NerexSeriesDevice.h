@@ -459,9 +459,12 @@ class CNerexSeriesDevice : public CDevice {
   // At the device's next turn: whether the unit answered the memory the read-out asked for last.
   // A memory it leaves unanswered kMemoryMissesToEnd times in a row (answering its probes
   // between) is one it does not hold: the read of memories ends there, and the log says how
-  // many the unit holds. One it has answered late, though, it holds (OnLateAnswer): it is asked
-  // again however often it misses. Worker thread.
+  // many the unit holds. One it has answered late, though, it holds (OnLateAnswer): that one is
+  // passed by, the file keeping it, and the read goes on. Worker thread.
   void NoteMemoryAnswer();
+  // The memories passed by so in a pass that has ended, named in one log line (presets and
+  // crossover presets apart). Under the settings lock.
+  void TellMemoriesPassedBy();
   // The presets and crossover presets the read-out reads: the file's, as far as the unit holds.
   std::size_t PresetsToRead() const;
   std::size_t XoversToRead() const;
@@ -495,8 +498,11 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t m_memoryAsked = 0;
   std::uint32_t m_memoryUnanswered = 0;
   std::uint32_t m_memoryMisses = 0;
-  // The memories a read of which the unit answered late: it holds them.
+  // The command of the last memory request (flags or name), the memories a read of which the
+  // unit answered late (it holds them), and those passed by, each with the command of its pass.
+  std::uint32_t m_memoryAskedCommand = 0;
   std::set<std::uint32_t> m_memoriesHeldLate;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_memoriesPassedBy;
   std::size_t m_unitPresets = kAnyMemoryCount;
   std::size_t m_unitXovers = kAnyMemoryCount;
   // While the unit is silent: turns still to pass over before the next probe, and the turns
