@@ -1233,7 +1233,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Nerex48 at 256 (the processors' frames carry the ID's low byte, here 0, the address of every
 // unit of the model), and a Torvex48 at 556 beside a Nerex48 at 300 (both go out as 0x2C): going online
 // names them in one message and in the log and polls none, so that the units at 61 and at 300
-// hear nothing meant for another; the Nerex48 at 300, a long ID, is read out. The ID row refuses
+// hear nothing meant for another; the Nerex48 at 300, a long ID, is read out, its clash with the
+// unit at 556 named too. The ID row refuses
 // such an ID in the same words and takes one the frames carry.
 TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledAndRefusedInThePane) {
   CSimZelAmpUnit* at61 = nullptr;
@@ -1261,13 +1262,17 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
             "would address ID 61 - each byte of the ID must be 0 to 127\nNerex48 ID: 256 - Device ID 256 would "
             "address every unit of its model\n\nThis unit is reached by the "
             "frames of a unit before it in the file: it would take what that unit is sent. Nothing is sent to it or "
-            "read from it until it has an ID of its own.\n\nTorvex48 ID: 556 - same frames as Nerex48 ID: 300");
+            "read from it until it has an ID of its own.\n\nTorvex48 ID: 556 - same frames as Nerex48 ID: 300\n\n"
+            "Another unit of the file answers what this unit is sent: while both are on the line their answers "
+            "garble each other, and it does not connect. It is asked now and then, as an absent unit is.\n\n"
+            "Nerex48 ID: 300 - its frames are also answered by Torvex48 ID: 556 (left out)");
   EXPECT_TRUE(WaitFor([&] {
     return LogHas("Left out until it has an ID its frames carry: Zel-1 Stage Amp ID: 189 - Device ID 189 would "
                   "address ID 61 - each byte of the ID must be 0 to 127") &&
            LogHas("Left out until it has an ID its frames carry: Nerex48 ID: 256 - Device ID 256 would address "
                   "every unit of its model") &&
-           LogHas("Left out: Torvex48 ID: 556 - its frames would also reach Nerex48 ID: 300");
+           LogHas("Left out: Torvex48 ID: 556 - its frames would also reach Nerex48 ID: 300") &&
+           LogHas("Address clash: Nerex48 ID: 300 - its frames are also answered by Torvex48 ID: 556 (left out)");
   }));
   ASSERT_TRUE(WaitFor([&] { return own->IsConnected() && long300->IsConnected(); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return long300->GetName() == "Long"; }, 60000));

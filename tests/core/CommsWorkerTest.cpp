@@ -969,6 +969,84 @@ TEST_P(LateUnitsBesideSwitchedOffOnes, AreNotTakenForAbsentOrForgetful_AndTheOth
 INSTANTIATE_TEST_SUITE_P(Sessions, LateUnitsBesideSwitchedOffOnes, ::testing::Values(0u, 1u),
                          [](const auto& info) { return info.param == 1 ? std::string("Send") : "Retrieve"; });
 
+// Two devices of the file whose units both answer what one of them is sent: a Zel-4 at 300 beside
+// a Nerex24 at 300, whose unit answers the long-ID probe of 300 that is the Zel unit's identity
+// query; and a Nerex48 at 44 beside a Nerex48 at 300, left out as its frames carry 44 too. Both
+// units are on the line, so that the answers to the first device's requests garble each other
+// and it never connects: it is known for the clash, naming the other device, and is asked no more
+// often than a device whose unit is absent (at ID 9), not at every turn; the other units are
+// served.
+struct AddressClashCase {
+  const char* name;
+  std::uint32_t type, id;            // the device that cannot connect
+  std::uint32_t otherType, otherId;  // the device whose unit answers it too
+  const char* note;
+};
+
+const AddressClashCase kAddressClashCases[] = {
+    {"ZelAtAProcessorsLongId", 53, 300, 114, 300,
+     "Address clash: its identity query is also answered by Nerex24 ID: 300"},
+    {"BesideOneLeftOutForItsLowByte", 120, 44, 120, 300,
+     "Address clash: its frames are also answered by Nerex48 ID: 300 (left out)"},
+};
+
+class AddressClash : public LateProcessors, public ::testing::WithParamInterface<AddressClashCase> {};
+
+TEST_P(AddressClash, IsNamed_AndTheDeviceIsAskedAsRarelyAsOneWhoseUnitIsAbsent) {
+  const AddressClashCase& c = GetParam();
+  auto add = [&](std::uint32_t type, std::uint32_t id) {
+    CDevice* device = h.system.CreateDevice(id, type, 0);
+    h.system.AppendDevice(device);
+    if (type == 53) {
+      SimSecurityConfig config;
+      config.typeCode = std::uint8_t(type);
+      config.deviceId = id;
+      h.bus.Add<CSimZelAmpUnit>(config);
+    } else {
+      h.bus.Add<CSimProcessorUnit>(int(type), id)->SetAnswersLongIdProbe(true);
+    }
+    return device;
+  };
+  // The earlier of two devices that share their frames keeps them.
+  CDevice* clashing = add(c.type, c.id);
+  CDevice* other = add(c.otherType, c.otherId);
+  add(120, 4);
+  CDevice* absent = h.system.CreateDevice(9, 120, 0);
+  h.system.AppendDevice(absent);
+  // A request answered costs 4 ms on the clock, one met by silence 60.
+  h.bus.SetAnswerWatcher([this](const SimBytes& r, const SimBytes& answer) {
+    m_clock.AdvanceUs(Note(r, answer.empty() ? 60000 : 4000, answer.empty()));
+  });
+  h.system.SetSystemMonitorVisible(true);
+  m_clock.MoveWithIdleWaits();
+  ASSERT_TRUE(h.StartOnline(0));
+  EXPECT_EQ(clashing->GetAddressClashNote(), c.note);
+  EXPECT_FALSE(other->HasAddressClash());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && (other->IsLeftOut() || other->IsConnected()); }, 120000));
+  RunOnTheClockFor(2000000);
+  const std::size_t from = h.bus.RequestCount();
+  RunOnTheClockFor(10000000);
+  const std::vector<SimBytes> requests = h.bus.Requests();
+  const SimBytes probe = c.type == 53 ? SimBytes{0xB0, 0x00, 0x00, 0x02, 0x2C} : SimBytes{0xB0, 0x2C};
+  // Transactions: a request sent again at once is the same one's resend.
+  auto asked = [&](const SimBytes& frame) {
+    std::ptrdiff_t n = 0;
+    for (std::size_t k = from; k < requests.size(); ++k) n += requests[k] == frame && requests[k - 1] != frame ? 1 : 0;
+    return n;
+  };
+  const std::ptrdiff_t clashingAsked = asked(probe);
+  const std::ptrdiff_t absentAsked = asked(SimBytes{0xB0, 0x09});
+  EXPECT_FALSE(clashing->IsConnected());
+  EXPECT_GT(absentAsked, 0);
+  EXPECT_LE(clashingAsked, absentAsked + 2);
+  EXPECT_GT(count_if(requests.begin() + std::ptrdiff_t(from), requests.end(),
+                     [](const SimBytes& r) { return r.size() > 4 && r[0] == 0xF0 && r[4] == 4; }),
+            100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, AddressClash, ::testing::ValuesIn(kAddressClashCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // "Ignore Device When Online" while the unit's replies are on their way: whenever the window
 // thread ignores it, between any two hand-overs, it drops off and stays off, at level 0, however
 // many replies come after; taken up again, it connects as at going online.
