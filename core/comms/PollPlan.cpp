@@ -174,8 +174,8 @@ void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing
     // asked no more often than an absent one.
     silence.costUs = std::max(silence.costUs, silentSendUs * m_sends);
   }
-  // A connected unit that missed a reply is asked again at its next turn: one lost reply must
-  // not freeze its meters and hold back its changes.
+  // A connected unit that missed a reply is asked again at its next turn, or sooner at its pace:
+  // one lost reply must not freeze its meters and hold back its changes.
   if (unit.connected) return;
   std::int64_t silentCost = 0;
   for (const auto& entry : m_silent) silentCost += entry.second.costUs;

@@ -20,7 +20,7 @@
 // that it is asked again soon enough to connect within seconds of answering. Until it shows
 // offline (its level down to 0) its rest is sized on kCountdownSharePercent, so that units
 // switched off show offline within seconds. A unit still connected is asked again at its next
-// turn.
+// turn, or sooner at its pace (kCountdownPaceUs).
 inline constexpr std::uint32_t kSilentSharePercent = 30;
 inline constexpr std::uint32_t kCountdownSharePercent = 50;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
@@ -71,14 +71,14 @@ class CPollPlan {
   // at the start of the list.
   void Reset();
 
-  // Rounds the list once from the device whose turn it is and fills record with the first
-  // request to go, passing over devices that are not addressable, that rest, and whose units may
-  // still send a late answer; when nobody else had anything to send, those are asked too (the
-  // awaited, and on a silent line the resting, whose rest ends first first). A
-  // request that could take a late answer still on its way for its own is set aside, and goes
-  // once that answer has come or can no longer come, while others go on. Returns the device's
-  // index with the request in record (its silent sends' limit set), or -1 when nobody has work
-  // now.
+  // Rounds the list once from the device whose turn it is (after a unit whose pace is due, see
+  // kCountdownPaceUs) and fills record with the first request to go, passing over devices that
+  // are not addressable, that rest, and whose units may still send a late answer; when nobody
+  // else had anything to send, those are asked too (the awaited, and on a silent line the
+  // resting, whose rest ends first first). A request that could take a late answer still on its
+  // way for its own is set aside, and goes once that answer has come or can no longer come, while
+  // others go on. Returns the device's index with the request in record (its silent sends' limit
+  // set), or -1 when nobody has work now.
   std::int32_t Next(const std::vector<PollUnit>& units, IPollSource& source, CControlMessage& record,
                     std::int64_t nowUs);
   // A transaction has started (one that Next gave, or another), whose sends may meet silence

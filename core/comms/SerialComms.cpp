@@ -215,11 +215,7 @@ std::uint32_t CSerialComms::StartRead() {
     return 0;
   }
   if (expected != 0) {
-    // Summed without wrapping: a large extra time-out from the settings must not come out short.
-    const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
-    std::uint32_t constant = std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX));
-    if (constant < kMinReadConstant) constant = kMinReadConstant;
-    m_timeouts.readTotalConstant = constant;
+    m_timeouts.readTotalConstant = ReadConstantMs(expected);
     if (!m_port->SetTimeouts(m_timeouts)) {
       Fail("setting the read time-out");
       return 0;
@@ -298,12 +294,16 @@ std::int64_t CSerialComms::ReadLimitUs() const {
   return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
 }
 
+std::uint32_t CSerialComms::ReadConstantMs(std::uint32_t expected) const {
+  // Summed without wrapping: a large extra time-out from the settings must not come out short.
+  const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
+  return std::max(std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX)), kMinReadConstant);
+}
+
 std::int64_t CSerialComms::SilentSendUs() const {
   const std::uint32_t requested = m_framing.RequestedLength();
   const std::uint32_t expected = requested != 0 ? requested : m_transaction.write ? 1 : 0;
-  const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * expected + m_extraTimeout;
-  const std::uint64_t constant = std::max<std::uint64_t>(sum, kMinReadConstant);
-  return std::int64_t(expected + std::min<std::uint64_t>(constant, UINT32_MAX)) * 1000;
+  return (std::int64_t(expected) + ReadConstantMs(expected)) * 1000;
 }
 
 std::uint64_t CSerialComms::UnitOf(const CDevice* device) const {

@@ -236,6 +236,9 @@ class CSerialComms {
   void TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after);
   // The read time-out of the transaction's reply, in microseconds.
   std::int64_t ReadLimitUs() const;
+  // The read total constant of the transaction's read of expected bytes, ms: the request's base,
+  // two ms a byte and the extra time-out, at least kMinReadConstant.
+  std::uint32_t ReadConstantMs(std::uint32_t expected) const;
   // Reads the rest of the frame begun in the receive buffer, in reads that end when the line has
   // gone quiet: a length byte changed on the line announces bytes that never come. The frame is
   // this request's reply, longer than asked for, or the late answer given (see
