@@ -924,7 +924,7 @@ struct CUnitList {
 }  // namespace
 
 void CMainFrame::TellUnaddressedUnits() {
-  CUnitList own, beyond, shared;
+  CUnitList own, beyond, shared, clashing;
   const std::vector<CDevice*> devices = m_system.GetDevices();
   for (CDevice* device : devices) {
     if (device->GetDeviceId() == 0) {
@@ -945,6 +945,13 @@ void CMainFrame::TellUnaddressedUnits() {
                       s.earlier->GetUnitText() + "\n");
     shared.Add(s.device->GetUnitText() + " - same frames as " + s.earlier->GetUnitText());
   }
+  // Devices whose requests another device's unit answers too: they are asked, but cannot be read
+  // while both units are on the line. Those beside a device left out are told of with it.
+  for (const CAddressClash& clash : FindAddressClashes(devices)) {
+    const std::string text = clash.device->GetUnitText() + " - " + AddressClashText(clash);
+    m_system.WriteLog("Address clash: " + text + "\n");
+    if (!clash.leftOut) clashing.Add(text);
+  }
   std::string told;
   auto addPart = [&told](const CUnitList& list, const char* one, const char* many) {
     if (list.count == 0) return;
@@ -964,9 +971,17 @@ void CMainFrame::TellUnaddressedUnits() {
           "them or read from them until each has an ID they carry.\n");
   addPart(shared,
           "This unit is reached by the frames of a unit before it in the file: it would take what that unit is sent. "
-          "Nothing is sent to it or read from it until it has an ID of its own.\n",
+          "Nothing is sent to it or read from it until it has an ID of its own, and while it is on the line the "
+          "unit before it does not connect: their answers garble each other.\n",
           " units are reached by the frames of units before them in the file: each would take what the other "
-          "is sent. Nothing is sent to them or read from them until each has an ID of its own.\n");
+          "is sent. Nothing is sent to them or read from them until each has an ID of its own, and while one is on "
+          "the line the unit before it does not connect: their answers garble each other.\n");
+  addPart(clashing,
+          "A unit of another family answers this unit's identity query too: while both are on the line their "
+          "answers garble each other, and it does not connect. It is asked now and then, as an absent unit is.\n",
+          " units have their identity query answered by a unit of another family too: while both of a pair are on "
+          "the line their answers garble each other, and the unit does not connect. Each is asked now and then, as "
+          "an absent unit is.\n");
   if (told.empty()) return;
   Prompts().ShowMessage(ProductName().toStdString(), told, IUserPrompts::Icon::Exclamation);
 }

@@ -11,9 +11,12 @@ constexpr int kMaxTitle = 79;
 
 CDeviceTip MakeDeviceTip(CDevice& device, bool idWhenNameEmpty) {
   CDeviceTip tip;
-  // A unit of another model at the device's ID heads the status lines.
+  // A unit of another model at the device's ID heads the status lines, then what is known of the
+  // unit on the line (another unit answering with it, its answers coming late).
   const std::string otherModel = device.GetOtherModelNote();
-  tip.description = QString::fromStdString((otherModel.empty() ? "" : "\n" + otherModel) + device.GetStatusText());
+  const std::string lineNotes = device.GetLineNotes();
+  tip.description = QString::fromStdString((otherModel.empty() ? "" : "\n" + otherModel) +
+                                           (lineNotes.empty() ? "" : "\n" + lineNotes) + device.GetStatusText());
   if (tip.description.isEmpty()) return tip;
   QString title = QString::fromStdString(device.GetName());
   while (!title.isEmpty() && title.back().isSpace()) title.chop(1);

@@ -108,9 +108,14 @@ void CCommsWorker::ForgetDevice(const CDevice* device) {
 bool CCommsWorker::GoOnline(std::uint32_t choice) {
   if (!SetOnline(true)) return false;
   const std::vector<CDevice*> devices = m_document.GetDevices();
-  for (CDevice* device : devices) device->Reinitialise(choice);
-  // A device that an earlier one's frames reach too is left out (the frame names both).
+  for (CDevice* device : devices) {
+    device->Reinitialise(choice);
+    device->SetLateAnswerNote({});
+  }
+  // A device that an earlier one's frames reach too is left out (the frame names both), and a
+  // device whose requests another's unit answers too is known for it.
   LeaveOutSharedAddresses(devices);
+  MarkAddressClashes(devices);
   m_addressKey = AddressKey(devices);
   m_security.ClearRefusals(true);
   m_newSession = true;
@@ -234,6 +239,7 @@ void CCommsWorker::EndOnline(std::uint32_t message) {
   m_goIdle = true;  // acknowledged by the idle state's next turn
   // What the plan knew goes with the session, however it ended.
   m_plan.Reset();
+  JudgeWritesDue(true);
   Post(message);
 }
 
@@ -247,6 +253,7 @@ PollUnit PollUnitOf(const CDevice& device) {
   unit.addressable = device.IsAddressable();
   unit.level = device.GetCommsLevel();
   unit.connected = device.IsConnected();
+  unit.clash = device.HasAddressClash();
   return unit;
 }
 
@@ -287,6 +294,7 @@ void CCommsWorker::WorkerOnlineStep() {
   if (m_goIdle) {
     // Going offline: requests waiting aside go with the session, as the devices' queues do.
     m_plan.Reset();
+    JudgeWritesDue(true);
     m_workerState = kWorkerIdle;
     AcknowledgeGoIdle();
     return;
@@ -304,7 +312,10 @@ void CCommsWorker::WorkerOnlineStep() {
     return;
   }
   // A new session starts with nothing known of any unit's silences.
-  if (m_newSession.exchange(false)) m_plan.Reset();
+  if (m_newSession.exchange(false)) {
+    m_plan.Reset();
+    StartSessionJudgements();
+  }
   if (StartNextTransaction(false)) return;
   // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
   if (m_plan.HasRequestsAside()) comms.LookForLateAnswers();
@@ -356,6 +367,8 @@ void CCommsWorker::TakeUpAddresses(const std::vector<CDevice*>& devices) {
   for (const CSharedAddress& s : LeaveOutSharedAddresses(devices))
     m_document.WriteLog("Left out: " + s.device->GetUnitText() + " - its frames would also reach " +
                         s.earlier->GetUnitText() + "\n");
+  for (const CAddressClash& clash : MarkAddressClashes(devices))
+    m_document.WriteLog("Address clash: " + clash.device->GetUnitText() + " - " + AddressClashText(clash) + "\n");
 }
 
 void CCommsWorker::StartTransaction() {
@@ -388,11 +401,7 @@ void CCommsWorker::HandOver() {
         device->UpdateCommsState(false);
         // A change that got no ACK may not be held by the unit: it goes again, and given up the
         // log says so.
-        if (record.write && !device->QueueWriteAgain(record))
-          m_document.WriteLog(FormatText("No ACK from device ID %u for command 0x%X after %u tries - the unit may "
-                                         "not hold that change\n",
-                                         unsigned(device->GetDeviceId()), unsigned(record.command),
-                                         unsigned(record.unansweredTries + 1)));
+        if (record.write && !device->QueueWriteAgain(record)) JudgeGivenUpWrite(*device, record);
       } else if (device->NeedsInitialisation()) {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.
@@ -402,7 +411,8 @@ void CCommsWorker::HandOver() {
         comms.CopyReplyToTransaction();
         device->ProcessReply(record);
       }
-      m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds());
+      m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds(),
+                       comms.SilentSendUs());
     }
   }
   NoteUnitsHeardLate();
@@ -410,8 +420,92 @@ void CCommsWorker::HandOver() {
   comms.SetStatus(kCommsIdle);
 }
 
+namespace {
+// Late answers heard from a unit before the person is told that it answers late: one may be a
+// unit slowed once.
+constexpr std::uint32_t kLateAnswersToTell = 3;
+
+// The log line of a write given up without an ACK.
+std::string MayNotHoldText(std::uint32_t deviceId, std::uint32_t command, std::uint32_t tries) {
+  return FormatText("No ACK from device ID %u for command 0x%X after %u tries - the unit may not hold that change\n",
+                    unsigned(deviceId), unsigned(command), unsigned(tries));
+}
+// The comms error line of one given up to a unit that answers late.
+std::string LateAckText(std::uint32_t deviceId, std::uint32_t command, std::uint32_t tries) {
+  return FormatText("No ACK in time from device ID %u for command 0x%X after %u tries - the unit answers late\n",
+                    unsigned(deviceId), unsigned(command), unsigned(tries));
+}
+}  // namespace
+
 void CCommsWorker::NoteUnitsHeardLate() {
-  for (std::uint64_t unit : m_transport->TakeUnitsHeardLate()) m_plan.OnLateAnswer(unit, ClockMicroseconds());
+  const std::int64_t now = ClockMicroseconds();
+  const std::vector<LateAnswerHeard> heard = m_transport->TakeAnswersHeardLate();
+  if (!heard.empty()) {
+    CSingleLock lock(m_documentLock);
+    const std::vector<CDevice*> devices = m_document.GetDevices();
+    for (const LateAnswerHeard& late : heard) {
+      m_plan.OnLateAnswer(late.unit, now);
+      m_heardLateUs[late.unit] = now;
+      // Its writes given up: its answers come late, and so did their ACKs.
+      std::erase_if(m_givenUp, [&](const GivenUpWrite& w) {
+        if (w.unit != late.unit) return false;
+        m_document.WriteErrorLog(LateAckText(w.deviceId, w.command, w.tries));
+        return true;
+      });
+      const auto device = std::find_if(devices.begin(), devices.end(),
+                                       [&](const CDevice* d) { return d->GetHandle() == late.unit; });
+      if (device == devices.end()) continue;
+      (*device)->OnLateAnswer(late.command, late.argument);
+      TellUnitAnswersLate(**device);
+    }
+  }
+  JudgeWritesDue(false);
+}
+
+void CCommsWorker::TellUnitAnswersLate(CDevice& device) {
+  const std::uint64_t unit = device.GetHandle();
+  if (m_transport->LateAnswersHeardFrom(unit) < kLateAnswersToTell || !m_toldLate.insert(unit).second) return;
+  // What serves it: a read time-out that waits as long as its answers came after their requests,
+  // with a margin.
+  const unsigned lateMs = unsigned((m_transport->ShortestLatenessOf(unit) + 999) / 1000);
+  const unsigned serves = (lateMs + 49) / 50 * 50 + 50;
+  m_document.WriteLog(FormatText("%s answers later than the read time-out, about %u ms after a request - with "
+                                 "\"SuperDebug\" on and \"CommsTimeoutConstant\" at %u the program waits for its "
+                                 "answers\n",
+                                 device.GetUnitText().c_str(), lateMs, serves));
+  device.SetLateAnswerNote(FormatText(
+      "Answers about %u ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at %u serve it", lateMs, serves));
+}
+
+void CCommsWorker::JudgeGivenUpWrite(const CDevice& device, const CControlMessage& record) {
+  const std::int64_t now = ClockMicroseconds();
+  GivenUpWrite write{device.GetHandle(), device.GetDeviceId(), record.command, record.unansweredTries + 1,
+                     now + CLateAnswerBook::kLongestLatenessUs};
+  const auto heard = m_heardLateUs.find(write.unit);
+  if (heard != m_heardLateUs.end() && now - heard->second < CPollPlan::kLateAnswerMemoryUs) {
+    m_document.WriteErrorLog(LateAckText(write.deviceId, write.command, write.tries));
+  } else if (m_transport->MayAnswerLate(write.unit)) {
+    // Its late answers, should they come, tell.
+    m_givenUp.push_back(write);
+  } else {
+    m_document.WriteLog(MayNotHoldText(write.deviceId, write.command, write.tries));
+  }
+}
+
+void CCommsWorker::JudgeWritesDue(bool all) {
+  if (m_givenUp.empty()) return;
+  const std::int64_t now = ClockMicroseconds();
+  std::erase_if(m_givenUp, [&](const GivenUpWrite& w) {
+    if (!all && now < w.untilUs) return false;
+    m_document.WriteLog(MayNotHoldText(w.deviceId, w.command, w.tries));
+    return true;
+  });
+}
+
+void CCommsWorker::StartSessionJudgements() {
+  m_givenUp.clear();
+  m_heardLateUs.clear();
+  m_toldLate.clear();
 }
 
 bool CCommsWorker::PollSettledDevices(std::uint32_t ms) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -162,8 +164,25 @@ class CCommsWorker {
   // The transaction has ended: the reply goes to its device (or a miss is counted), and the poll
   // plan learns the outcome. Takes the document's lock.
   void HandOver();
-  // Tells the poll plan of the units whose late answers the transport has heard.
+  // Tells the poll plan and the devices of the late answers the transport has heard, and the
+  // person, once a session, of a unit that answers later than the read time-out; then judges the
+  // writes given up whose time has come (JudgeWritesDue). Takes the document's lock.
   void NoteUnitsHeardLate();
+  // Tells the person, once a session, that the device's unit answers later than the read
+  // time-out, and which settings serve it: in the log, and in the device's tooltip
+  // (CDevice::SetLateAnswerNote). Under the document's lock.
+  void TellUnitAnswersLate(CDevice& device);
+  // The log's word on a write the device gave up without an ACK: that the unit may not hold it,
+  // unless its late answers say otherwise. A unit heard answering late in the last
+  // CPollPlan::kLateAnswerMemoryUs, or, when it may answer late, within
+  // CLateAnswerBook::kLongestLatenessUs after the write, is there and slow: its ACK came late
+  // too, and the comms error log says so instead.
+  void JudgeGivenUpWrite(const CDevice& device, const CControlMessage& record);
+  // Says that the unit may not hold each write given up whose wait for late answers is over, or
+  // with all every one (the session ends).
+  void JudgeWritesDue(bool all);
+  // A new session: nothing is known of late answers, and nobody has been told of them.
+  void StartSessionJudgements();
   // While a security pass waits: runs one transaction for a device the pass does not hold, so
   // that the meters and alarms of the units settled go on and the others are probed, or sleeps
   // ms when none has work. False on a transport error (the status stays error).
@@ -219,6 +238,19 @@ class CCommsWorker {
   std::unique_ptr<CSerialComms> m_transport;
   // Worker thread only: who is asked next, and how.
   CPollPlan m_plan;
+  // Worker thread only: the writes given up without an ACK whose judgement waits for the unit's
+  // late answers (see JudgeGivenUpWrite), when each unit was last heard answering late, and the
+  // units the person has been told answer late, this session.
+  struct GivenUpWrite {
+    std::uint64_t unit = 0;
+    std::uint32_t deviceId = 0;
+    std::uint32_t command = 0;
+    std::uint32_t tries = 0;
+    std::int64_t untilUs = 0;
+  };
+  std::vector<GivenUpWrite> m_givenUp;
+  std::unordered_map<std::uint64_t, std::int64_t> m_heardLateUs;
+  std::unordered_set<std::uint64_t> m_toldLate;
   // Set by GoOnline: the worker starts the poll plan afresh before its next request.
   std::atomic<bool> m_newSession{false};
   // The device list's AddressKey when devices were last left out (GoOnline, then the worker).

@@ -365,6 +365,57 @@ std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>&
   return newly;
 }
 
+std::vector<CAddressClash> FindAddressClashes(const std::vector<CDevice*>& devices) {
+  std::vector<CAddressClash> clashes;
+  std::unordered_set<const CDevice*> clashing;
+  auto add = [&](CDevice* device, CDevice* other, bool leftOut) {
+    if (clashing.insert(device).second) clashes.push_back({device, other, leftOut});
+  };
+  std::unordered_set<const CDevice*> leftOut;
+  for (const CSharedAddress& s : FindSharedAddresses(devices)) {
+    add(s.earlier, s.device, true);
+    leftOut.insert(s.device);
+  }
+  for (CDevice* device : devices) {
+    const std::uint32_t id = device->GetDeviceId();
+    if (id == 0 || leftOut.count(device) != 0 || !device->QueriesLongId() || !device->AddressRefusal(id).empty())
+      continue;
+    for (CDevice* other : devices) {
+      // Devices whose frames are the same share them, and are told of above.
+      if (other == device || other->GetDeviceId() != id || !other->AnswersLongIdProbe() ||
+          (other->AddressRefusal(id).empty() && other->FrameAddress(id) == device->FrameAddress(id)))
+        continue;
+      add(device, other, false);
+      break;
+    }
+  }
+  // In list order, as the other lists of the going-online notice.
+  std::unordered_map<const CDevice*, std::size_t> order;
+  for (std::size_t i = 0; i < devices.size(); ++i) order.emplace(devices[i], i);
+  std::stable_sort(clashes.begin(), clashes.end(),
+                   [&](const CAddressClash& a, const CAddressClash& b) { return order[a.device] < order[b.device]; });
+  return clashes;
+}
+
+std::string AddressClashText(const CAddressClash& clash) {
+  return clash.leftOut ? "its frames are also answered by " + clash.other->GetUnitText() + " (left out)"
+                       : "its identity query is also answered by " + clash.other->GetUnitText();
+}
+
+std::vector<CAddressClash> MarkAddressClashes(const std::vector<CDevice*>& devices) {
+  std::vector<CAddressClash> newly;
+  std::unordered_set<const CDevice*> marked;
+  for (const CAddressClash& clash : FindAddressClashes(devices)) {
+    marked.insert(clash.device);
+    const std::string note = "Address clash: " + AddressClashText(clash);
+    if (clash.device->GetAddressClashNote() != note) newly.push_back(clash);
+    clash.device->SetAddressClash(note);
+  }
+  for (CDevice* device : devices)
+    if (marked.count(device) == 0) device->SetAddressClash({});
+  return newly;
+}
+
 // --- Found units ---
 
 CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant) {

@@ -64,6 +64,27 @@ std::vector<CSharedAddress> FindSharedAddresses(const std::vector<CDevice*>& dev
 // back the others (CDevice::SetLeftOut). Returns those newly left out.
 std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>& devices);
 
+// A device whose requests the unit of another device of the file answers too: while both units
+// are on the line their answers garble each other and the device's unit cannot be read. The
+// earlier of two devices that share their frames (the later is left out, but its unit answers),
+// and a device whose identity query is the long-ID probe of its ID (CDevice::QueriesLongId)
+// beside a device of another family at that ID whose unit answers that probe
+// (CDevice::AnswersLongIdProbe).
+struct CAddressClash {
+  CDevice* device;
+  CDevice* other;
+  bool leftOut;  // the other device is left out for sharing the device's frames
+};
+// Each device's first clash, in list order. Any thread, with a list that holds still.
+std::vector<CAddressClash> FindAddressClashes(const std::vector<CDevice*>& devices);
+// What answers the device's requests besides its unit, for the log and the notice: "its frames
+// are also answered by Nerex48 ID: 300 (left out)", "its identity query is also answered by
+// Nerex24 ID: 300".
+std::string AddressClashText(const CAddressClash& clash);
+// Marks each device of the list with its clash (CDevice::SetAddressClash) and clears the marks of
+// the others. Returns the clashes newly marked.
+std::vector<CAddressClash> MarkAddressClashes(const std::vector<CDevice*>& devices);
+
 // The autoscan: short IDs one by one, then a tree search of long IDs with collisions, quieting
 // and re-probes; found units become devices of the file. Its steps run on the worker thread
 // unless said.

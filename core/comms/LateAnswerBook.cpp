@@ -12,9 +12,8 @@ bool IsWholeFrame(const std::uint8_t* frame, std::uint32_t n) {
 }
 
 void CLateAnswerBook::Clear() {
-  m_records.clear();
+  ClearAnswers();
   m_headers.clear();
-  m_heard.clear();
 }
 
 void CLateAnswerBook::NoteRepeatsHeader(const LateAnswerRequest& request, const std::uint8_t* reply,
@@ -55,6 +54,7 @@ void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::ui
     }
   }
   answers.bytesDue = unansweredSends * request.replyLength;
+  answers.firstSendUs = firstSendEndUs;
   // The answer taken may be the one to an earlier send, come late. A unit that took that long
   // answers each later send at most as long after the answer before it: a unit that answers
   // late in turn, one request after the other, takes no longer for the next.
@@ -69,6 +69,10 @@ void CLateAnswerBook::OnTransactionEnd(const LateAnswerRequest& request, std::ui
   } else {
     answers.knownUntilUs = nowUs + took + readLimitUs + kSlackUs;
   }
+  // A unit known to answer late answers the last send as late again: at most as long after it as
+  // after the first send of any request before.
+  if (const std::int64_t lateness = LatenessOf(request.unit); lateness > 0)
+    answers.knownUntilUs = std::max(answers.knownUntilUs, nowUs + lateness + kSlackUs);
   if (answers.bytesDue != 0) m_records.push_back(answers);
 }
 
@@ -109,6 +113,9 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
       drain.units.push_back(a.request.unit);
     Drain::Answers& answers = drain.answers.emplace_back();
     answers.unit = a.request.unit;
+    answers.command = a.request.command;
+    answers.argument = a.request.argument;
+    answers.firstSendUs = a.firstSendUs;
     answers.write = a.request.write;
     answers.replyStart = a.request.replyStart;
     answers.replyLength = a.request.replyLength;
@@ -119,23 +126,27 @@ CLateAnswerBook::Drain CLateAnswerBook::TakeAnswersTheRequestCouldTake(const Lat
   return drain;
 }
 
-void CLateAnswerBook::NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n) {
-  // The one unit whose answers of the drain the frame (or ACK) could be; 0 for none or several.
+void CLateAnswerBook::NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs) {
+  // The answers of the one unit of the drain that the frame (or ACK) could be: the first of them
+  // is heard; none for none or several units.
   auto soleUnit = [&drain](auto fits) {
-    std::uint64_t unit = 0;
+    const Drain::Answers* sole = nullptr;
     for (const Drain::Answers& a : drain.answers) {
       if (!fits(a)) continue;
-      if (unit != 0 && unit != a.unit) return std::uint64_t(0);
-      unit = a.unit;
+      if (sole && sole->unit != a.unit) return static_cast<const Drain::Answers*>(nullptr);
+      if (!sole) sole = &a;
     }
-    return unit;
+    return sole;
+  };
+  auto noteHeard = [&](const Drain::Answers* a) {
+    if (a) NoteHeard(LateAnswerHeard{a->unit, a->command, a->argument}, a->firstSendUs, nowUs);
   };
   for (std::uint32_t p = 0; p < n;) {
     const std::uint32_t length =
         p + 4 <= n && bytes[p + 1] < 0x80 && bytes[p + 2] < 0x80 ? Get14Bit(bytes + p + 1) + 1 : 0;
     if (length >= 4 && length <= n - p && IsWholeFrame(bytes + p, length)) {
       const std::uint8_t* frame = bytes + p;
-      NoteHeard(soleUnit([&](const Drain::Answers& a) {
+      noteHeard(soleUnit([&](const Drain::Answers& a) {
         if (a.write || a.replyStart != frame[0] || a.replyLength != length) return false;
         for (std::uint32_t i = 0; i < LateAnswerRequest::kHeaderBytes; ++i)
           if ((a.headerMask & (1u << i)) != 0 && (i >= length || (frame[i] & 0x7F) != a.header[i])) return false;
@@ -145,7 +156,7 @@ void CLateAnswerBook::NoteHeardIn(const Drain& drain, const std::uint8_t* bytes,
       continue;
     }
     // The ACK: no framed reply carries its byte.
-    if (bytes[p] == 0xA0) NoteHeard(soleUnit([](const Drain::Answers& a) { return a.write; }));
+    if (bytes[p] == 0xA0) noteHeard(soleUnit([](const Drain::Answers& a) { return a.write; }));
     ++p;
   }
 }
@@ -206,7 +217,7 @@ void CLateAnswerBook::Count(std::uint64_t record, std::uint32_t n, std::int64_t 
   for (Record& a : m_records) {
     if (a.id != record) continue;
     a.bytesDue -= std::min(a.bytesDue, n);
-    NoteHeard(a.request.unit);
+    NoteHeard(LateAnswerHeard{a.request.unit, a.request.command, a.request.argument}, a.firstSendUs, nowUs);
   }
   Prune(nowUs);
 }
@@ -226,14 +237,42 @@ void CLateAnswerBook::CountIn(const std::uint8_t* bytes, std::uint32_t n, std::i
   }
 }
 
-void CLateAnswerBook::NoteHeard(std::uint64_t unit) {
-  if (unit != 0 && std::find(m_heard.begin(), m_heard.end(), unit) == m_heard.end()) m_heard.push_back(unit);
+void CLateAnswerBook::NoteHeard(const LateAnswerHeard& heard, std::int64_t firstSendUs, std::int64_t nowUs) {
+  if (heard.unit == 0) return;
+  Lateness& lateness = m_lateness[heard.unit];
+  const std::int64_t us = std::clamp<std::int64_t>(nowUs - firstSendUs, 1, kLongestLatenessUs);
+  lateness.longestUs = std::max(lateness.longestUs, us);
+  lateness.shortestUs = lateness.answers == 0 ? us : std::min(lateness.shortestUs, us);
+  ++lateness.answers;
+  if (std::find(m_heard.begin(), m_heard.end(), heard) == m_heard.end()) m_heard.push_back(heard);
+}
+
+std::vector<LateAnswerHeard> CLateAnswerBook::TakeAnswersHeard() {
+  std::vector<LateAnswerHeard> heard;
+  heard.swap(m_heard);
+  return heard;
 }
 
 std::vector<std::uint64_t> CLateAnswerBook::TakeUnitsHeard() {
-  std::vector<std::uint64_t> heard;
-  heard.swap(m_heard);
-  return heard;
+  std::vector<std::uint64_t> units;
+  for (const LateAnswerHeard& heard : TakeAnswersHeard())
+    if (std::find(units.begin(), units.end(), heard.unit) == units.end()) units.push_back(heard.unit);
+  return units;
+}
+
+std::int64_t CLateAnswerBook::LatenessOf(std::uint64_t unit) const {
+  const auto lateness = m_lateness.find(unit);
+  return lateness == m_lateness.end() ? 0 : lateness->second.longestUs;
+}
+
+std::int64_t CLateAnswerBook::ShortestLatenessOf(std::uint64_t unit) const {
+  const auto lateness = m_lateness.find(unit);
+  return lateness == m_lateness.end() ? 0 : lateness->second.shortestUs;
+}
+
+std::uint32_t CLateAnswerBook::LateAnswersHeardFrom(std::uint64_t unit) const {
+  const auto lateness = m_lateness.find(unit);
+  return lateness == m_lateness.end() ? 0 : lateness->second.answers;
 }
 
 std::uint32_t CLateAnswerBook::BytesOwedBy(std::uint64_t unit, std::int64_t nowUs) {

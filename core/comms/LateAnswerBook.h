@@ -21,6 +21,8 @@ struct LateAnswerRequest {
   std::uint64_t unit = 0;      // the device's handle; 0 for none
   std::uint32_t deviceId = 0;  // for log lines
   std::uint32_t command = 0;
+  // The request's own argument (CControlMessage::argument), told with its late answers.
+  std::uint32_t argument = 0;
   bool write = false;  // answered by the one-byte ACK
   std::uint8_t replyStart = 0xA8;
   std::uint32_t replyLength = 0;  // bytes of the reply it asks for
@@ -31,6 +33,15 @@ struct LateAnswerRequest {
   // Its reply names its unit there whatever the unit (an identity reply): its answers are known
   // by those bytes, and they teach nothing of the unit's other replies.
   bool echoNamesUnit = false;
+};
+
+// A late answer of a unit that came after its transaction had ended: whose, and to which request
+// (its command and argument).
+struct LateAnswerHeard {
+  std::uint64_t unit = 0;
+  std::uint32_t command = 0;
+  std::uint32_t argument = 0;
+  bool operator==(const LateAnswerHeard&) const = default;
 };
 
 // A late answer recognised among bytes read: which record it is, and what names it in log lines.
@@ -48,10 +59,15 @@ class CLateAnswerBook {
   // turnaround is not the same to the millisecond every time.
   static constexpr std::int64_t kSlackUs = 35000;
 
-  // Forgets every answer on its way, and the units heard late (the port opened again).
+  // The longest a unit's answers are taken to come late: beyond it a unit is as good as silent.
+  static constexpr std::int64_t kLongestLatenessUs = 2000000;
+
+  // Forgets every answer on its way, the units heard late and how late they answer (the port
+  // opened again).
   void ClearAnswers() {
     m_records.clear();
     m_heard.clear();
+    m_lateness.clear();
   }
   // Forgets which units repeat their header too (the port closed).
   void Clear();
@@ -73,7 +89,9 @@ class CLateAnswerBook {
   // answers to the unanswered sends may still come, each at most as long after the one before as
   // the transaction took, and a request that could take one waits for them as long as the
   // transaction took. Not answered: every unanswered send's answer may still come, later than a
-  // read time-out after it. An ACK that comes late names nobody and is not recorded.
+  // read time-out after it. Either way a unit heard answering late before (LatenessOf) may send
+  // them as late again after the last send, and they are known until then. An ACK that comes late
+  // names nobody and is not recorded.
   void OnTransactionEnd(const LateAnswerRequest& request, std::uint32_t unansweredSends, bool answered,
                         std::int64_t firstSendEndUs, std::int64_t readLimitUs, std::int64_t nowUs);
 
@@ -86,6 +104,9 @@ class CLateAnswerBook {
     // One watch's answers, as they are known when they come.
     struct Answers {
       std::uint64_t unit = 0;
+      std::uint32_t command = 0;
+      std::uint32_t argument = 0;
+      std::int64_t firstSendUs = 0;
       bool write = false;
       std::uint8_t replyStart = 0;
       std::uint32_t replyLength = 0;
@@ -98,10 +119,10 @@ class CLateAnswerBook {
     std::vector<Answers> answers;
   };
   Drain TakeAnswersTheRequestCouldTake(const LateAnswerRequest& request, std::int64_t nowUs);
-  // The n bytes drained for the drain came: the units whose answers are among them are heard
-  // (each whole frame, or ACK, that the answers of one unit alone of the drain could be). Bytes
-  // that may be any of several units' answers, or none, name nobody.
-  void NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n);
+  // The n bytes drained for the drain came, by nowUs: the units whose answers are among them are
+  // heard (each whole frame, or ACK, that the answers of one unit alone of the drain could be).
+  // Bytes that may be any of several units' answers, or none, name nobody.
+  void NoteHeardIn(const Drain& drain, const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs);
   // Whether the request would wait for answers of a watch still open (see above).
   bool CouldTakeAny(const LateAnswerRequest& request, std::int64_t nowUs) const;
   // Whether a watch is still open.
@@ -129,11 +150,22 @@ class CLateAnswerBook {
   void CountIn(const std::uint8_t* bytes, std::uint32_t n, std::int64_t nowUs);
 
   // --- Units heard late ---
-  // An answer of the unit came after its transaction had ended (counted above, or drained): the
-  // unit is alive, and slow.
-  void NoteHeard(std::uint64_t unit);
-  // The units heard so since the last call, each once, in the order first heard.
+  // An answer of the unit to the request came after its transaction had ended (counted above, or
+  // drained), at nowUs, the request's first send having left at firstSendUs: the unit is alive,
+  // and slow.
+  void NoteHeard(const LateAnswerHeard& heard, std::int64_t firstSendUs, std::int64_t nowUs);
+  // The answers heard so since the last call, each once, in the order first heard;
+  // TakeUnitsHeard, only their units, each once.
+  std::vector<LateAnswerHeard> TakeAnswersHeard();
   std::vector<std::uint64_t> TakeUnitsHeard();
+  // How long after the first send of their request the unit's late answers have come: at the
+  // most (LatenessOf, kLongestLatenessUs at most), and at the least (ShortestLatenessOf: the
+  // closest bound on how late the unit answers a send, as every one came at least that long
+  // after the send it answers); and how many of its late answers have been heard. 0 for a unit
+  // never heard late since the port opened.
+  std::int64_t LatenessOf(std::uint64_t unit) const;
+  std::int64_t ShortestLatenessOf(std::uint64_t unit) const;
+  std::uint32_t LateAnswersHeardFrom(std::uint64_t unit) const;
 
   // The bytes still owed by the unit's late answers (tests and log lines).
   std::uint32_t BytesOwedBy(std::uint64_t unit, std::int64_t nowUs);
@@ -146,6 +178,7 @@ class CLateAnswerBook {
     bool echoes = false;
     std::uint32_t headerMask = 0;
     std::uint8_t header[LateAnswerRequest::kHeaderBytes] = {};
+    std::int64_t firstSendUs = 0;   // when the request's first send left
     std::uint32_t bytesDue = 0;     // the bytes those answers make together, less those seen
     std::int64_t holdUntilUs = 0;   // end of the watch; 0: known only
     std::int64_t knownUntilUs = 0;  // until then an answer that comes is known for one of these
@@ -165,9 +198,17 @@ class CLateAnswerBook {
   // Whether the request could take one of the record's answers for its own.
   static bool CouldTake(const LateAnswerRequest& request, const Record& answers);
 
+  // How late a unit's answers come, as far as heard.
+  struct Lateness {
+    std::int64_t longestUs = 0;
+    std::int64_t shortestUs = 0;
+    std::uint32_t answers = 0;
+  };
+
   std::vector<Record> m_records;
   std::map<std::uint64_t, UnitHeader> m_headers;
-  std::vector<std::uint64_t> m_heard;
+  std::vector<LateAnswerHeard> m_heard;
+  std::map<std::uint64_t, Lateness> m_lateness;
   std::uint64_t m_nextId = 1;
 };
 

@@ -25,6 +25,17 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   if (m_turn >= count) m_turn = 0;
   ForgetUnitsGone(units);
   const std::size_t first = m_turn;
+  // A unit counting down after a miss goes before the others once its pace is due; the turn
+  // stays where it was.
+  if (const std::int32_t overdue = OverdueAtItsPace(units, source, nowUs); overdue >= 0) {
+    if (Take(units[std::size_t(overdue)], std::size_t(overdue), source, record, nowUs)) {
+      m_turn = (first + count - 1) % count;
+      return overdue;
+    }
+    // Nothing to send now: due again at its pace.
+    m_silent[units[std::size_t(overdue)].handle].endedUs = nowUs;
+    m_turn = first;
+  }
   std::vector<std::size_t> awaited, resting;
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t i = (first + k) % count;
@@ -73,6 +84,27 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   return -1;
 }
 
+std::int32_t CPollPlan::OverdueAtItsPace(const std::vector<PollUnit>& units, IPollSource& source,
+                                         std::int64_t nowUs) {
+  std::int32_t overdue = -1;
+  // On a line silent since before the last pace every unit counting down is asked once in turn,
+  // quickly: no turn round is long. Units answering late keep it alive.
+  if (m_silentStreak >= kSilentLineStreak && nowUs - m_lastAnswerUs >= kCountdownPaceUs) return overdue;
+  std::int64_t dueUs = nowUs;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const PollUnit& unit = units[i];
+    if (!unit.addressable || unit.level == 0 || AnswersLate(unit.handle, nowUs) || m_aside.count(unit.handle) != 0)
+      continue;
+    const auto silence = m_silent.find(unit.handle);
+    if (silence == m_silent.end()) continue;
+    const std::int64_t due = std::max(silence->second.untilUs, silence->second.endedUs + kCountdownPaceUs);
+    if (due > dueUs || source.AwaitsLateAnswerFrom(unit.handle)) continue;
+    overdue = std::int32_t(i);
+    dueUs = due;
+  }
+  return overdue;
+}
+
 bool CPollPlan::Take(const PollUnit& unit, std::size_t index, IPollSource& source, CControlMessage& record,
                      std::int64_t nowUs) {
   m_turn = index;
@@ -115,8 +147,12 @@ std::uint32_t CPollPlan::SilentSendsFor(const PollUnit& unit, std::int64_t nowUs
   return 0;
 }
 
-void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs) {
-  m_silentStreak = heardNothing ? m_silentStreak + 1 : 0;
+void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs,
+                          std::int64_t silentSendUs) {
+  // A unit known to answer late hears nothing in its own reads while the line lives: its silence
+  // tells nothing of the line's.
+  if (!heardNothing) m_silentStreak = 0;
+  else if (answered || !AnswersLate(unit.handle, nowUs)) ++m_silentStreak;
   if (answered) {
     m_silent.erase(unit.handle);
     m_lastAnswerUs = nowUs;
@@ -128,14 +164,18 @@ void CPollPlan::OnOutcome(const PollUnit& unit, bool answered, bool heardNothing
   Silence& silence = m_silent[unit.handle];
   silence.costUs = nowUs - m_startUs;
   silence.heardNothing = heardNothing;
-  silence.untilUs = nowUs;
+  silence.endedUs = silence.untilUs = nowUs;
   if (heardNothing) {
     // Every send met silence: the next request costs a read time-out for each of its sends.
     const std::uint32_t next = SilentSendsFor(unit, nowUs);
     silence.costUs = silence.costUs / m_sends * (next == 0 ? CControlMessage::kMaxSends : next);
+  } else if (unit.clash) {
+    // Answers garbled by another unit's come at once: counted as silence, so that the unit is
+    // asked no more often than an absent one.
+    silence.costUs = std::max(silence.costUs, silentSendUs * m_sends);
   }
-  // A connected unit that missed a reply is asked again at its next turn: one lost reply must
-  // not freeze its meters and hold back its changes.
+  // A connected unit that missed a reply is asked again at its next turn, or sooner at its pace:
+  // one lost reply must not freeze its meters and hold back its changes.
   if (unit.connected) return;
   std::int64_t silentCost = 0;
   for (const auto& entry : m_silent) silentCost += entry.second.costUs;

@@ -20,10 +20,16 @@
 // that it is asked again soon enough to connect within seconds of answering. Until it shows
 // offline (its level down to 0) its rest is sized on kCountdownSharePercent, so that units
 // switched off show offline within seconds. A unit still connected is asked again at its next
-// turn.
+// turn, or sooner at its pace (kCountdownPaceUs).
 inline constexpr std::uint32_t kSilentSharePercent = 30;
 inline constexpr std::uint32_t kCountdownSharePercent = 50;
 inline constexpr std::uint32_t kMaxSilentRestMs = 2500;
+// A unit that missed its last request while it still shows online is asked again at its next
+// turn, and at the latest this long after that miss, before the units whose turn it is: its misses
+// are counted at its own pace, so that a unit switched off shows offline within seconds however
+// long a turn round the others takes (units whose answers come late make it long). Not a unit
+// known to answer late: its answers, not its silence, are what it misses.
+inline constexpr std::int64_t kCountdownPaceUs = 150000;
 
 // One device of the list, as it stands when the plan is asked.
 struct PollUnit {
@@ -32,6 +38,9 @@ struct PollUnit {
   bool addressable = true;     // a request may go to it (an ID of its own, no other model there)
   std::int32_t level = 0;      // its connection level: 0 offline
   bool connected = false;
+  // Another unit answers its requests too (CDevice::HasAddressClash): a request of it that ends
+  // unanswered costs the line what one met by silence at every send would, and it rests as long.
+  bool clash = false;
 };
 
 // What the plan asks of the devices and the transport while it chooses.
@@ -65,22 +74,24 @@ class CPollPlan {
   // at the start of the list.
   void Reset();
 
-  // Rounds the list once from the device whose turn it is and fills record with the first
-  // request to go, passing over devices that are not addressable, that rest, and whose units may
-  // still send a late answer; when nobody else had anything to send, those are asked too (the
-  // awaited, and on a silent line the resting, whose rest ends first first). A
-  // request that could take a late answer still on its way for its own is set aside, and goes
-  // once that answer has come or can no longer come, while others go on. Returns the device's
-  // index with the request in record (its silent sends' limit set), or -1 when nobody has work
-  // now.
+  // Rounds the list once from the device whose turn it is (after a unit whose pace is due, see
+  // kCountdownPaceUs) and fills record with the first request to go, passing over devices that
+  // are not addressable, that rest, and whose units may still send a late answer; when nobody
+  // else had anything to send, those are asked too (the awaited, and on a silent line the
+  // resting, whose rest ends first first). A request that could take a late answer still on its
+  // way for its own is set aside, and goes once that answer has come or can no longer come, while
+  // others go on. Returns the device's index with the request in record (its silent sends' limit
+  // set), or -1 when nobody has work now.
   std::int32_t Next(const std::vector<PollUnit>& units, IPollSource& source, CControlMessage& record,
                     std::int64_t nowUs);
   // A transaction has started (one that Next gave, or another), whose sends may meet silence
   // maxSilentSends times (0: as often as it is sent).
   void OnStart(std::int64_t nowUs, std::uint32_t maxSilentSends);
   // The transaction for the unit (as it stands after its outcome) ended: answered in full, or
-  // not; and whether anything at all was heard on the line during its reads.
-  void OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs);
+  // not; and whether anything at all was heard on the line during its reads. silentSendUs: what
+  // one of its sends met by silence costs (its read time-out), for a unit in an address clash.
+  void OnOutcome(const PollUnit& unit, bool answered, bool heardNothing, std::int64_t nowUs,
+                 std::int64_t silentSendUs = 0);
   // A transaction ended, whoever it was for: the turn passes on.
   void OnTransactionEnd() { ++m_turn; }
   // An answer of the unit came after its own transaction had given up on it: the unit is alive,
@@ -97,6 +108,7 @@ class CPollPlan {
   // it may spend on silence), until when it rests, and whether nothing at all was heard.
   struct Silence {
     std::int64_t costUs = 0;  // the next transaction's time, likely
+    std::int64_t endedUs = 0;  // when the unanswered transaction ended
     std::int64_t untilUs = 0;
     bool heardNothing = false;
   };
@@ -106,6 +118,9 @@ class CPollPlan {
     std::uint32_t deviceId = 0;
   };
 
+  // The unit that missed its last request while online and whose next ask is the most overdue
+  // at its own pace (kCountdownPaceUs); -1 when none is.
+  std::int32_t OverdueAtItsPace(const std::vector<PollUnit>& units, IPollSource& source, std::int64_t nowUs);
   // Asks the device at the index for its request (more than once while it counts down) and
   // starts it or sets it aside; true when record holds a request to go.
   bool Take(const PollUnit& unit, std::size_t index, IPollSource& source, CControlMessage& record,

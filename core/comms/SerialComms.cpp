@@ -215,11 +215,7 @@ std::uint32_t CSerialComms::StartRead() {
     return 0;
   }
   if (expected != 0) {
-    // Summed without wrapping: a large extra time-out from the settings must not come out short.
-    const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
-    std::uint32_t constant = std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX));
-    if (constant < kMinReadConstant) constant = kMinReadConstant;
-    m_timeouts.readTotalConstant = constant;
+    m_timeouts.readTotalConstant = ReadConstantMs(expected);
     if (!m_port->SetTimeouts(m_timeouts)) {
       Fail("setting the read time-out");
       return 0;
@@ -298,6 +294,18 @@ std::int64_t CSerialComms::ReadLimitUs() const {
   return limit ? std::int64_t(limit->count()) * 1000 : std::int64_t(INT32_MAX) * 1000;
 }
 
+std::uint32_t CSerialComms::ReadConstantMs(std::uint32_t expected) const {
+  // Summed without wrapping: a large extra time-out from the settings must not come out short.
+  const std::uint64_t sum = std::uint64_t(m_transaction.timeoutBase) + 2u * std::uint64_t(expected) + m_extraTimeout;
+  return std::max(std::uint32_t(std::min<std::uint64_t>(sum, UINT32_MAX)), kMinReadConstant);
+}
+
+std::int64_t CSerialComms::SilentSendUs() const {
+  const std::uint32_t requested = m_framing.RequestedLength();
+  const std::uint32_t expected = requested != 0 ? requested : m_transaction.write ? 1 : 0;
+  return (std::int64_t(expected) + ReadConstantMs(expected)) * 1000;
+}
+
 std::uint64_t CSerialComms::UnitOf(const CDevice* device) const {
   if (!device) return 0;
   return m_host ? m_host->GetDeviceHandle(device) : std::uint64_t(reinterpret_cast<std::uintptr_t>(device));
@@ -309,6 +317,7 @@ LateAnswerRequest CSerialComms::Describe(const CControlMessage& message, const s
   r.unit = UnitOf(message.device);
   r.deviceId = m_host && message.device ? m_host->GetDeviceIdForLog(message.device) : 0;
   r.command = message.command;
+  r.argument = message.argument;
   r.write = message.write;
   r.replyStart = message.replyStart;
   r.replyLength = replyLength;
@@ -373,7 +382,7 @@ bool CSerialComms::DrainLateAnswers() {
     due -= std::min(got, due);
   }
   // The units whose answers came are alive; bytes that may be anyone's name nobody.
-  m_book.NoteHeardIn(drain, scratch, held);
+  m_book.NoteHeardIn(drain, scratch, held, ClockMicroseconds());
   return !waited || m_port->SetTimeouts(m_timeouts);
 }
 
@@ -640,6 +649,8 @@ void CSerialComms::DropLateAnswer(const LateAnswerMatch& late, std::uint32_t n, 
   }
   TellLateAnswers(m_lateTally.TakeDue(now), " and go on");
   m_framing.CountDropped(late, n, now);
+  // Another unit's answer, known as such: nothing of this unit was heard in it.
+  if (late.unit != m_unit) m_bytesHeard -= std::min<std::uint64_t>(n, m_bytesHeard - m_bytesHeardBefore);
   const std::uint32_t received = t.receivedLength;
   t.expectedLength = t.write ? 1 : m_framing.RequestedLength();
   MoveDown(n, received);

@@ -11,6 +11,7 @@
 #include "core/comms/LateAnswerBook.h"
 #include "core/comms/ReplyFraming.h"
 #include "core/protocol/ControlMessage.h"
+#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
 // What the transport needs of the system it reports to; the system object implements it.
@@ -104,11 +105,27 @@ class CSerialComms {
   void SetLateAnswerGuard(bool on) { m_framing.SetGuard(on); }
   // Whether the last transaction received nothing at all, on any of its sends: bytes count
   // whether or not they made a reply (an answer garbled by two units at once is dropped, but was
-  // heard).
+  // heard), but for the late answers of other requests known as such.
   bool HeardNothing() const { return m_bytesHeard == m_bytesHeardBefore; }
   // The units (by device handle) whose answers came after their own transaction had ended, since
   // the last call: late answers known as such in a read, between transactions or in a drain.
   std::vector<std::uint64_t> TakeUnitsHeardLate() { return m_book.TakeUnitsHeard(); }
+  // The same with the command of each late answer heard (each unit and command once).
+  std::vector<LateAnswerHeard> TakeAnswersHeardLate() { return m_book.TakeAnswersHeard(); }
+  // How late after their request's first send the unit's answers have come, at the most and at
+  // the least, in microseconds, and how many of them have been heard since the port opened (see
+  // CLateAnswerBook::LatenessOf); 0 for a unit never heard late.
+  std::int64_t LatenessOf(std::uint64_t unit) const { return m_book.LatenessOf(unit); }
+  std::int64_t ShortestLatenessOf(std::uint64_t unit) const { return m_book.ShortestLatenessOf(unit); }
+  std::uint32_t LateAnswersHeardFrom(std::uint64_t unit) const { return m_book.LateAnswersHeardFrom(unit); }
+  // Whether answers of the unit may still come late: some are on their way, or it has been heard
+  // answering late since the port opened.
+  bool MayAnswerLate(std::uint64_t unit) {
+    return m_book.LatenessOf(unit) > 0 || m_book.BytesOwedBy(unit, ClockMicroseconds()) > 0;
+  }
+  // The read time-out of one send of the transaction's request, in microseconds: what a send met
+  // by silence costs.
+  std::int64_t SilentSendUs() const;
   // What made the status an error: the step that failed and the port's reason, e.g. "the read
   // failed: Input/output error". Empty while no step has failed since the port opened.
   const std::string& GetFailureText() const { return m_failure; }
@@ -219,6 +236,9 @@ class CSerialComms {
   void TellLateAnswers(const std::vector<CLateAnswerTally::Untold>& untold, const char* after);
   // The read time-out of the transaction's reply, in microseconds.
   std::int64_t ReadLimitUs() const;
+  // The read total constant of the transaction's read of expected bytes, ms: the request's base,
+  // two ms a byte and the extra time-out, at least kMinReadConstant.
+  std::uint32_t ReadConstantMs(std::uint32_t expected) const;
   // Reads the rest of the frame begun in the receive buffer, in reads that end when the line has
   // gone quiet: a length byte changed on the line announces bytes that never come. The frame is
   // this request's reply, longer than asked for, or the late answer given (see

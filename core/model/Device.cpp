@@ -699,6 +699,10 @@ std::string CDevice::AddressRefusal(std::uint64_t id) const { return DeviceIdRan
 
 std::uint64_t CDevice::FrameAddress(std::uint64_t id) const { return id; }
 
+bool CDevice::QueriesLongId() const { return false; }
+
+bool CDevice::AnswersLongIdProbe() const { return m_deviceId > kMaxShortId; }
+
 std::string CDevice::ModelNameOfType(std::uint32_t typeCode) const {
   return FormatText("unit of type %u", unsigned(typeCode));
 }
@@ -746,6 +750,38 @@ std::string CDevice::GetOtherModelNote() {
   if (m_otherModelAtId == 0) return {};
   return FormatText("ID %u: the file has a %s, the unit is a %s", unsigned(m_deviceId),
                     GetModelName().c_str(), m_otherModelName.c_str());
+}
+
+void CDevice::OnLateAnswer(std::uint32_t command, std::uint32_t argument) {
+  (void)command;
+  (void)argument;
+}
+
+void CDevice::SetLateAnswerNote(const std::string& note) {
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  m_lateAnswerNote = note;
+}
+
+void CDevice::SetAddressClash(const std::string& note) {
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  m_clashNote = note;
+  m_addressClash = !note.empty();
+}
+
+std::string CDevice::GetAddressClashNote() {
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  return m_clashNote;
+}
+
+std::string CDevice::GetLineNotes() {
+  std::optional<CSingleLock> lock;
+  if (m_host) lock.emplace(m_host->GetLock());
+  std::string notes = m_clashNote;
+  if (!m_lateAnswerNote.empty()) notes += (notes.empty() ? "" : "\n") + m_lateAnswerNote;
+  return notes;
 }
 
 std::uint32_t CDevice::UnitTypeOfReply(const CControlMessage& record) const {

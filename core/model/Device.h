@@ -307,6 +307,13 @@ class CDevice : protected CObjectProperties {
   // are reached by the same frames, so that the units of both would take what either is sent.
   // Base: the ID (a unit's identity query names no model). Any thread.
   virtual std::uint64_t FrameAddress(std::uint64_t id) const;
+  // Whether the device's requests include the long-ID probe of its ID (an identity query of
+  // that form), which every unit at that long ID answers, of whatever family. Base: false.
+  virtual bool QueriesLongId() const;
+  // Whether the device's unit answers the long-ID probe of the device's ID: a unit at a long ID
+  // (above the short IDs, 1 to kMaxShortId) does. Any thread.
+  virtual bool AnswersLongIdProbe() const;
+  static constexpr std::uint32_t kMaxShortId = 63;
   // Left out: an earlier device of the file is reached by the same frames (FrameAddress), so
   // this one is not addressed. Set by the comms worker from the device list; a new ID ends it.
   // Any thread.
@@ -331,6 +338,24 @@ class CDevice : protected CObjectProperties {
   std::string SetAside(std::uint32_t unitType, const std::string& unitModel, bool confirmed = true);
   // The words that name both models while the device is set aside; empty otherwise. Any thread.
   std::string GetOtherModelNote();
+  // --- What is known of the unit on the line ---
+  // An answer of the unit to a request of the command (with its CControlMessage::argument) came
+  // after that request's transaction had ended: the unit is there, and answers late. Base:
+  // nothing. Worker thread, under the system's lock.
+  virtual void OnLateAnswer(std::uint32_t command, std::uint32_t argument);
+  // The unit answers later than the read time-out: the words that say so and what serves it, set
+  // by the comms worker for the session; empty when not known. Any thread.
+  void SetLateAnswerNote(const std::string& note);
+  // Another unit answers what this device sends it (its identity query, say), so that the two
+  // answers garble each other while both are on the line: the words that name both, set when
+  // going online and whenever the devices' IDs change; empty when none. Meanwhile the device's
+  // unit is probed at the rate of an absent one. Any thread.
+  void SetAddressClash(const std::string& note);
+  bool HasAddressClash() const { return m_addressClash; }
+  std::string GetAddressClashNote();
+  // Those notes, one a line (the address clash first), for the device's tooltip; empty when
+  // none. Any thread.
+  std::string GetLineNotes();
   // A reply nothing of which is taken but the model it names, as TakeUnitModel takes it: a whole
   // reply shorter than its request asked for that repeats the request's unit ID and command
   // (CSerialComms::EndedOnShorterReply), or one that came before the device's security step. True
@@ -574,6 +599,9 @@ class CDevice : protected CObjectProperties {
   std::atomic<std::uint32_t> m_otherModelAtId{0};
   std::atomic<bool> m_leftOut{false};
   std::string m_otherModelName;  // guarded by the system's lock
+  std::atomic<bool> m_addressClash{false};
+  std::string m_clashNote;       // guarded by the system's lock
+  std::string m_lateAnswerNote;  // guarded by the system's lock
   // While set aside: whether the other unit is known to be there (see SetAside), and whether the
   // device waited for its security step when it was set aside.
   bool m_asideConfirmed = false;

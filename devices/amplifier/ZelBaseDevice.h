@@ -245,6 +245,10 @@ class CZelBaseDevice : public CZelFramedDevice {
   int GetOfflineStatusParamId() override { return m_family.paramOffline; }
   int GetWarningStatusParamId() override { return m_family.paramWarnings; }
   std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
+  // The identity query is the long-ID probe of the device's ID, which the unit answers at a
+  // short ID too.
+  bool QueriesLongId() const override { return true; }
+  bool AnswersLongIdProbe() const override { return true; }
   // A channel's name ("" out of range). Takes the system's lock.
   std::string GetChannelName(int channel) const;
   // Whether every read-out item of the model has been received since the last

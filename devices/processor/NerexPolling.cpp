@@ -61,6 +61,8 @@ void CNerexSeriesDevice::FillMemoryRead(CControlMessage& record, std::uint32_t c
                                         std::uint32_t replyLength) {
   FillRead(record, command, replyLength);
   PutMemoryNumber(record.frame + kNerexPayload, memoryNumber);
+  // Told back with a late answer of the read (OnLateAnswer).
+  record.argument = memoryNumber;
   record.frameLength = kMemoryReadLength;
   FinaliseFrame(record, *this);
 }
@@ -106,6 +108,7 @@ bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
 }
 
 bool CNerexSeriesDevice::PollReadPhase(CControlMessage& record) {
+  TellMemoriesPassedBy();
   const int model = GetModel();
   auto mask = [this](std::uint32_t bit) { return (m_receivedMask & bit) != 0; };
   // A bit set here without a request: the read-back may be complete now.
@@ -219,6 +222,7 @@ void CNerexSeriesDevice::AskMemory(CControlMessage& record, std::uint32_t comman
                                    std::uint32_t replyLength) {
   FillMemoryRead(record, command, number, replyLength);
   m_memoryAsked = number;
+  m_memoryAskedCommand = command;
 }
 
 std::size_t CNerexSeriesDevice::PresetsToRead() const {
@@ -230,6 +234,7 @@ std::size_t CNerexSeriesDevice::XoversToRead() const { return std::min(m_xoverPr
 void CNerexSeriesDevice::NoteMemoryAnswer() {
   CSingleLock lock(SettingsLock());
   const std::uint32_t asked = m_memoryAsked;
+  const std::uint32_t command = m_memoryAskedCommand;
   if (asked == 0) return;
   m_memoryAsked = 0;
   if (!HasMissedLastReply()) {
@@ -241,6 +246,15 @@ void CNerexSeriesDevice::NoteMemoryAnswer() {
     m_memoryMisses = 0;
   }
   if (++m_memoryMisses < kMemoryMissesToEnd) return;
+  if (m_memoriesHeldLate.count(asked) != 0) {
+    // Its answers came, only later than the read waits: the unit holds the memory. The read
+    // passes it by, the file keeping it, and goes on with the next one.
+    m_memoryUnanswered = m_memoryMisses = 0;
+    if (command == kCmdReadMemoryFlags && m_memoryFlagsIndex + 1 == asked) ++m_memoryFlagsIndex;
+    if (command == kCmdReadMemoryName && m_memoryNameIndex + 1 == asked) ++m_memoryNameIndex;
+    m_memoriesPassedBy.emplace_back(command, asked);
+    return;
+  }
   // The unit answers (its probe came back before each of these asks) but not for this memory:
   // it holds the ones before it only.
   const bool xover = asked > kXoverBase;
@@ -254,7 +268,50 @@ void CNerexSeriesDevice::NoteMemoryAnswer() {
                    xover ? "Crossover" : "Preset", GetUnitText().c_str(), held, inFile, held + 1, inFile));
 }
 
+void CNerexSeriesDevice::OnLateAnswer(std::uint32_t command, std::uint32_t argument) {
+  (void)command;
+  // Only the reads of a memory carry its number.
+  if (argument == 0) return;
+  CSingleLock lock(SettingsLock());
+  m_memoriesHeldLate.insert(argument);
+}
+
+void CNerexSeriesDevice::TellMemoriesPassedBy() {
+  // Those of each pass once it has ended, presets and crossover presets apart.
+  auto ended = [this](const std::pair<std::uint32_t, std::uint32_t>& m) {
+    const bool xover = m.second > kXoverBase;
+    const std::uint32_t bit = m.first == kCmdReadMemoryFlags ? (xover ? kReceived53Second : kReceived53)
+                                                             : (xover ? kReceived49Second : kReceived49);
+    return (m_receivedMask & bit) != 0;
+  };
+  for (const bool xover : {false, true}) {
+    std::string numbers;
+    std::uint32_t from = 0, to = 0;
+    auto flush = [&] {
+      if (from == 0) return;
+      numbers += (numbers.empty() ? "" : ", ") + std::to_string(from) + (to > from ? "-" + std::to_string(to) : "");
+    };
+    std::erase_if(m_memoriesPassedBy, [&](const std::pair<std::uint32_t, std::uint32_t>& m) {
+      if ((m.second > kXoverBase) != xover || !ended(m)) return false;
+      const std::uint32_t n = xover ? m.second - kXoverBase : m.second;
+      if (from != 0 && n == to + 1) {
+        to = n;
+      } else {
+        flush();
+        from = to = n;
+      }
+      return true;
+    });
+    flush();
+    if (!numbers.empty() && m_host)
+      m_host->WriteLog(FormatText("%s memories of %s answered later than the read time-out, not read - the file keeps "
+                                  "them: %s\n",
+                                  xover ? "Crossover" : "Preset", GetUnitText().c_str(), numbers.c_str()));
+  }
+}
+
 void CNerexSeriesDevice::RunInitialisedEdge() {
+  TellMemoriesPassedBy();
   m_warningBits &= ~kNerexWarningNotInitialised;
   Post(FrameMsg::kRedrawMeterEntry);
   Post(FrameMsg::kRefreshRack);

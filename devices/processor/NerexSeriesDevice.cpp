@@ -123,6 +123,8 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
     m_memoryAsked = m_memoryUnanswered = m_memoryMisses = 0;
+    m_memoriesHeldLate.clear();
+    m_memoriesPassedBy.clear();
     m_unitPresets = m_unitXovers = kAnyMemoryCount;
   }
   ClearQueue();

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -221,6 +222,8 @@ class CNerexSeriesDevice : public CDevice {
   CParamInfo FindParameter(const CParamInfo& info) override;
   bool GetNextPollMessage(CControlMessage& record) override;
   void ProcessReply(CControlMessage& record) override;
+  // A memory read answered late says that the unit holds that memory (see NoteMemoryAnswer).
+  void OnLateAnswer(std::uint32_t command, std::uint32_t argument) override;
   bool BuildReadSecurityMessage(CControlMessage& record) override;
   bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users) override;
   bool BuildSecurityCheckMessage(CControlMessage& record) override;
@@ -469,8 +472,12 @@ class CNerexSeriesDevice : public CDevice {
   // At the device's next turn: whether the unit answered the memory the read-out asked for last.
   // A memory it leaves unanswered kMemoryMissesToEnd times in a row (answering its probes
   // between) is one it does not hold: the read of memories ends there, and the log says how
-  // many the unit holds. Worker thread.
+  // many the unit holds. One it has answered late, though, it holds (OnLateAnswer): that one is
+  // passed by, the file keeping it, and the read goes on. Worker thread.
   void NoteMemoryAnswer();
+  // The memories passed by so in a pass that has ended, named in one log line (presets and
+  // crossover presets apart). Under the settings lock.
+  void TellMemoriesPassedBy();
   // The presets and crossover presets the read-out reads: the file's, as far as the unit holds.
   std::size_t PresetsToRead() const;
   std::size_t XoversToRead() const;
@@ -504,6 +511,11 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t m_memoryAsked = 0;
   std::uint32_t m_memoryUnanswered = 0;
   std::uint32_t m_memoryMisses = 0;
+  // The command of the last memory request (flags or name), the memories a read of which the
+  // unit answered late (it holds them), and those passed by, each with the command of its pass.
+  std::uint32_t m_memoryAskedCommand = 0;
+  std::set<std::uint32_t> m_memoriesHeldLate;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_memoriesPassedBy;
   std::size_t m_unitPresets = kAnyMemoryCount;
   std::size_t m_unitXovers = kAnyMemoryCount;
   // While the unit is silent: turns still to pass over before the next probe, and the turns

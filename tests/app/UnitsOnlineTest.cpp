@@ -1063,24 +1063,39 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   EXPECT_EQ(zel->GetAlarmTemperature(), 85);
 }
 
-// Going online names the units that have ID 0 in one message, in words for one unit or many.
+// Going online names the units that have ID 0 in one message, in words for one unit or many; so
+// too Zel units whose identity query a processor of the file at the same long ID answers.
 struct UnaddressedCase {
   const char* name;
   std::vector<std::uint32_t> types;
   const char* message;
+  std::vector<std::uint32_t> ids = {};  // by device; ID 0 for all when empty
 };
 
 class UnaddressedUnitsTest : public UnitsOnlineTest, public ::testing::WithParamInterface<UnaddressedCase> {};
 
 TEST_P(UnaddressedUnitsTest, GoingOnlineNamesThemInOneMessage) {
+  const UnaddressedCase& c = GetParam();
   StartBus(kPort, [](CSimBus&) {});
   CSystem& system = MakeFrame().GetSystem();
-  for (std::uint32_t type : GetParam().types) ASSERT_TRUE(system.AddDevice(type, 0));
+  for (std::size_t i = 0; i < c.types.size(); ++i) {
+    if (c.ids.empty()) {
+      ASSERT_TRUE(system.AddDevice(c.types[i], 0));
+    } else {
+      Append(system, c.ids[i], c.types[i])->SetIgnored(true);
+    }
+  }
   prompts.goOnlineChoice = 1;
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
   ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, GetParam().message);
+  EXPECT_EQ(prompts.messages[0].text, c.message);
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvak"), QString::fromStdString(c.message), QMessageBox::Ok);
+    box.show();
+    QApplication::processEvents();
+    box.grab().save(folder + "/going-online-" + QString::fromLatin1(c.name) + ".png");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -1097,7 +1112,21 @@ INSTANTIATE_TEST_SUITE_P(
                                       "These 7 units have ID 0, the address of every unit of a model. Nothing is sent "
                                       "to them or read from them until each has an ID of its own.\n\nNerex48 ID: "
                                       "0\nZel-6 ID: 0\nTorvex48 ID: 0\nZel-3 ID: 0\nFennick ID: 0\n... and 2 more, each "
-                                      "named in the log"}),
+                                      "named in the log"},
+                      UnaddressedCase{"ZelAtAProcessorsLongId", {114, 53, 120, 56},
+                                      "A unit of another family answers this unit's identity query too: while both "
+                                      "are on the line their answers garble each other, and it does not connect. It "
+                                      "is asked now and then, as an absent unit is.\n\nZel-4 ID: 300 - its identity "
+                                      "query is also answered by Nerex24 ID: 300",
+                                      {300, 300, 4, 4}},
+                      UnaddressedCase{"ZelsAtProcessorsLongIds", {114, 53, 120, 56},
+                                      "These 2 units have their identity query answered by a unit of another family "
+                                      "too: while both of a pair are on the line their answers garble each other, and "
+                                      "the unit does not connect. Each is asked now and then, as an absent unit "
+                                      "is.\n\nZel-4 ID: 300 - its identity query is also answered by Nerex24 ID: "
+                                      "300\nZel-1 ID: 70000 - its identity query is also answered by Nerex48 ID: "
+                                      "70000",
+                                      {300, 300, 70000, 70000}}),
     [](const ::testing::TestParamInfo<UnaddressedCase>& info) { return std::string(info.param.name); });
 
 // A file of 5,000 processors at IDs 1 to 5,000: their frames carry the ID's low byte, so the 19
@@ -1125,7 +1154,8 @@ TEST_F(UnitsOnlineTest, AFileOfManyUnitsIsToldOfInOneNoticeThatFitsTheScreen) {
             "Nerex48 ID: 1280 - Device ID 1280 would address every unit of its model\n"
             "... and 14 more, each named in the log\n\n"
             "These 4,726 units are reached by the frames of units before them in the file: each would take what the "
-            "other is sent. Nothing is sent to them or read from them until each has an ID of its own.\n\n"
+            "other is sent. Nothing is sent to them or read from them until each has an ID of its own, and while one "
+            "is on the line the unit before it does not connect: their answers garble each other.\n\n"
             "Nerex48 ID: 257 - same frames as Nerex48 ID: 1\n"
             "Nerex48 ID: 258 - same frames as Nerex48 ID: 2\n"
             "Nerex48 ID: 259 - same frames as Nerex48 ID: 3\n"
@@ -1404,8 +1434,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Nerex48 at 256 (the processors' frames carry the ID's low byte, here 0, the address of every
 // unit of the model), and a Torvex48 at 556 beside a Nerex48 at 300 (both go out as 0x2C): going online
 // names them in one message and in the log and polls none, so that the units at 61 and at 300
-// hear nothing meant for another; the Nerex48 at 300, a long ID, is read out. The ID row refuses
-// such an ID in the same words and takes one the frames carry.
+// hear nothing meant for another; the Nerex48 at 300, a long ID, is read out, and the log names its
+// clash with the unit at 556. The ID row refuses such an ID in the same words and takes one the
+// frames carry.
 TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledAndRefusedInThePane) {
   CSimZelAmpUnit* at61 = nullptr;
   CSimProcessorUnit* at300 = nullptr;
@@ -1432,13 +1463,15 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
             "would address ID 61 - each byte of the ID must be 0 to 127\nNerex48 ID: 256 - Device ID 256 would "
             "address every unit of its model\n\nThis unit is reached by the "
             "frames of a unit before it in the file: it would take what that unit is sent. Nothing is sent to it or "
-            "read from it until it has an ID of its own.\n\nTorvex48 ID: 556 - same frames as Nerex48 ID: 300");
+            "read from it until it has an ID of its own, and while it is on the line the unit before it does not "
+            "connect: their answers garble each other.\n\nTorvex48 ID: 556 - same frames as Nerex48 ID: 300");
   EXPECT_TRUE(WaitFor([&] {
     return LogHas("Left out until it has an ID its frames carry: Zel-1 Stage Amp ID: 189 - Device ID 189 would "
                   "address ID 61 - each byte of the ID must be 0 to 127") &&
            LogHas("Left out until it has an ID its frames carry: Nerex48 ID: 256 - Device ID 256 would address "
                   "every unit of its model") &&
-           LogHas("Left out: Torvex48 ID: 556 - its frames would also reach Nerex48 ID: 300");
+           LogHas("Left out: Torvex48 ID: 556 - its frames would also reach Nerex48 ID: 300") &&
+           LogHas("Address clash: Nerex48 ID: 300 - its frames are also answered by Torvex48 ID: 556 (left out)");
   }));
   ASSERT_TRUE(WaitFor([&] { return own->IsConnected() && long300->IsConnected(); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return long300->GetName() == "Long"; }, 60000));

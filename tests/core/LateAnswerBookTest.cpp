@@ -337,6 +337,52 @@ TEST(LateAnswerTally, TellsAUnitsFirstLateAnswer_ThenHowManyMoreCame) {
 
 namespace {
 
+// A Zel amplifier's status reads, 12 bytes (read time-out 47 ms), whose answers come 300 ms after
+// their send. Heard once so, after a transaction of three sends, its answers to a later one given up
+// after one send (a unit counting down) are known as late as they come, after the transaction's
+// ended and a read time-out more: a frame of it read during another unit's read is its late
+// answer. Not heard late before, they are known only until then (a read time-out and the slack
+// after the end), and a frame coming later is another's.
+struct KnownLateCase {
+  const char* name;
+  bool heardLateBefore;
+  std::int64_t atUs;
+  bool known;
+};
+
+const KnownLateCase kKnownLateCases[] = {
+    {"HeardLateBefore_AsLateAgain", true, 1000000 + 300000, true},
+    {"HeardLateBefore_LaterStill", true, 1047000 + 300000 + kSlack, false},
+    {"NeverHeardLate_AsLate", false, 1000000 + 300000, false},
+    {"NeverHeardLate_WithinAReadTimeOut", false, 1047000 + 47000 + kSlack - 1, true},
+};
+
+class KnownLate : public ::testing::TestWithParam<KnownLateCase> {};
+
+}  // namespace
+
+TEST_P(KnownLate, AUnitHeardAnsweringLateIsKnownAsLateAgain) {
+  const KnownLateCase& c = GetParam();
+  CLateAnswerBook book;
+  const Bytes answer = Reply({55, 0, 0, 0, 5, 0x00, 0x3F}, 12);
+  if (c.heardLateBefore) {
+    book.OnTransactionEnd(ZelRead(kZelUnit, 5, 0x3F, 12), 3, false, 0, 47000, 150000);
+    const std::optional<LateAnswerMatch> late = book.Match(answer.data(), 12, 300000);
+    ASSERT_TRUE(late.has_value());
+    book.Count(late->record, 12, 300000);
+    EXPECT_EQ(book.LatenessOf(kZelUnit), 300000);
+    EXPECT_EQ(book.ShortestLatenessOf(kZelUnit), 300000);
+    EXPECT_EQ(book.TakeAnswersHeard(), (std::vector<LateAnswerHeard>{{kZelUnit, 0x3F, 0}}));
+  }
+  book.OnTransactionEnd(ZelRead(kZelUnit, 5, 0x3F, 12), 1, false, 1000000, 47000, 1047000);
+  EXPECT_EQ(book.Match(answer.data(), 12, c.atUs).has_value(), c.known);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, KnownLate, ::testing::ValuesIn(kKnownLateCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
 // Two watches of answers a request drains (it names no bytes: it could take either): whose are
 // heard among the bytes that came.
 struct DrainHeardCase {
@@ -383,7 +429,7 @@ TEST_P(DrainHeard, OnlyTheUnitsWhoseAnswersCameAreHeard) {
   next.echoMask = 0;
   const CLateAnswerBook::Drain drain = book.TakeAnswersTheRequestCouldTake(next, 110000);
   ASSERT_EQ(drain.units.size(), c.sixToo ? 2u : 1u);
-  book.NoteHeardIn(drain, c.bytes.data(), std::uint32_t(c.bytes.size()));
+  book.NoteHeardIn(drain, c.bytes.data(), std::uint32_t(c.bytes.size()), 120000);
   EXPECT_EQ(book.TakeUnitsHeard(), c.heard);
 }
 

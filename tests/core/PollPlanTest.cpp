@@ -60,7 +60,7 @@ class PollPlanTest : public ::testing::Test {
     plan.OnStart(now, record.maxSilentSends);
     const std::uint32_t sends = record.maxSilentSends == 0 ? 3 : record.maxSilentSends;
     now += answered ? kAnswerUs : silent ? sends * kSendUs : kAnswerUs;
-    plan.OnOutcome(units[std::size_t(i)], answered, !answered && silent, now);
+    plan.OnOutcome(units[std::size_t(i)], answered, !answered && silent, now, kSendUs);
     plan.OnTransactionEnd();
     return {i, record.maxSilentSends, record.frame[4]};
   }
@@ -164,9 +164,12 @@ TEST_F(PollPlanTest, OnASilentLineEveryUnitIsAskedOnce_AndOneWithWorkOnlyAtSomeT
   // Nothing after kCountdownAsks asks: passed over this turn.
   source.passes = {CPollPlan::kCountdownAsks, 0, 0, 0};
   EXPECT_EQ(Run(false).index, 1);
-  // Device 2 answers: the line is heard again. A unit silent last is still asked once, and device
-  // 2, answered last, with every resend.
+  // Device 2 answers: the line is heard again. A unit silent last is still asked once, device 0,
+  // passed over longer than its pace, first; and device 2, answered last, with every resend.
   EXPECT_EQ(Run(true).index, 2);
+  const Step first = Run(true);
+  EXPECT_EQ(first.index, 0);
+  EXPECT_EQ(first.silentSends, 1u);
   const Step box2 = Run(true);
   EXPECT_EQ(box2.index, 3);
   EXPECT_EQ(box2.silentSends, 1u);
@@ -202,6 +205,19 @@ TEST_F(PollPlanTest, ASilentUnitRestsForItsShareOfTheLine) {
   EXPECT_TRUE(plan.Rests(101, now + kSendUs - 1));
   EXPECT_FALSE(plan.Rests(101, now + kSendUs));
 
+  // Answers garbled at once by another unit's at its address (a clash) cost it as long as silence
+  // would: it rests as long as a unit that answers nothing, and the one without a clash a moment.
+  for (const bool clash : {true, false}) {
+    now += 10000000;
+    units[1].level = 0;
+    units[1].clash = clash;
+    source.idle = {};
+    Run(true);
+    ASSERT_EQ(Run(false, false).index, 1);
+    EXPECT_EQ(plan.Rests(101, now + 279999), clash);
+  }
+  units[1].clash = false;
+
   // Connected: asked again at once.
   now += 10000000;
   units[1].level = 5;
@@ -223,6 +239,42 @@ TEST_F(PollPlanTest, ASilentUnitRestsForItsShareOfTheLine) {
   EXPECT_EQ(other.index, 0);
   EXPECT_EQ(other.silentSends, 1u);
 }
+
+// A unit that missed its last request while it shows online is asked again at its own pace,
+// before the others' turns, however long they take (each here 200 ms): kCountdownPaceUs after its
+// miss at the latest, the turn going on where it was. A unit known to answer late, whose misses are
+// its late answers, waits for its turn.
+struct PaceCase {
+  const char* name;
+  bool answersLate;
+  std::vector<std::int32_t> order;
+};
+
+class PollPlanPace : public PollPlanTest, public ::testing::WithParamInterface<PaceCase> {};
+
+TEST_P(PollPlanPace, AUnitThatMissedIsAskedAgainAtItsOwnPace) {
+  MakeUnits(5);
+  Order(5);
+  if (GetParam().answersLate) plan.OnLateAnswer(100, now);
+  // Device 0 misses (three sends, 180 ms); the others take 200 ms each.
+  ASSERT_EQ(Run(false).index, 0);
+  std::vector<std::int32_t> order;
+  for (int k = 0; k < 5; ++k) {
+    CControlMessage record;
+    const std::int32_t i = plan.Next(units, source, record, now);
+    plan.OnStart(now, record.maxSilentSends);
+    now += i == 0 ? kSendUs : 200000;
+    plan.OnOutcome(units[std::size_t(i)], i != 0, i == 0, now, kSendUs);
+    plan.OnTransactionEnd();
+    order.push_back(i);
+  }
+  EXPECT_EQ(order, GetParam().order);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PollPlanPace,
+                         ::testing::Values(PaceCase{"Silent", false, {1, 0, 2, 0, 3}},
+                                           PaceCase{"KnownToAnswerLate", true, {1, 2, 3, 4, 0}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A device whose unit may still answer late is passed over while others have work, and asked when
 // nobody else has; a request that could take that answer for its own waits aside, goes when it no

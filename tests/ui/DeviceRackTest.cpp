@@ -1,9 +1,11 @@
 // The device rack offscreen: its pixels for a known system, scrolling, selection, dragging,
 // renaming, blinking and its zone timers.
 #include <QKeyEvent>
+#include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QToolTip>
 #include <cstdlib>
 #include <utility>
 
@@ -409,6 +411,20 @@ TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {
   NameDevice(c, std::string(120, 'x'));
   c->status = "On";
   EXPECT_EQ(MakeDeviceTip(*c, true).title.size(), 79);
+  // What is known of the unit on the line heads the status lines, the address clash first.
+  const std::string late = "Answers about 300 ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at 350 serve it";
+  b->SetLateAnswerNote(late);
+  b->SetAddressClash("Address clash: its identity query is also answered by Nerex24 ID: 2");
+  b->status = "\nNot Connected";
+  EXPECT_EQ(MakeDeviceTip(*b, true).description.toStdString(),
+            "\nAddress clash: its identity query is also answered by Nerex24 ID: 2\n" + late + "\nNot Connected");
+  if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty()) {
+    QToolTip::showText(QPoint(20, 20), DeviceToolTip(*b, true));
+    QApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->inherits("QTipLabel") && w->isVisible()) w->grab().save(folder + "/rack-tooltip-line-notes.png");
+    QToolTip::hideText();
+  }
 }
 
 }  // namespace

@@ -258,6 +258,7 @@ void CSimBus::Stop() {
   m_wire->Wake();
   m_thread.join();
   m_held.clear();
+  m_heldOnClock.clear();
   m_heldForRequests.clear();
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -432,6 +433,21 @@ void CSimBus::SendHeldAnswers() {
   }
 }
 
+void CSimBus::SendAnswersDueOnTheClock() {
+  if (!m_heldClock) return;
+  const std::int64_t now = m_heldClock();
+  while (!m_heldOnClock.empty() && m_heldOnClock.begin()->first <= now) {
+    const SimBytes bytes = std::move(m_heldOnClock.begin()->second);
+    m_heldOnClock.erase(m_heldOnClock.begin());
+    Send(bytes, {}, 0);
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      --m_heldPending;
+    }
+    m_cv.notify_all();
+  }
+}
+
 CSimBus::Answer CSimBus::CollectAnswer(const SimBytes& frame) {
   // Every addressed unit answers; several answers at once mix on the wire.
   Answer answer;
@@ -549,8 +565,11 @@ void CSimBus::Dispatch(const SimBytes& frame) {
   // Answers held until this request leave ahead of its own.
   SendHeldAnswers();
 
+  const std::int64_t cameUs = m_heldClock ? m_heldClock() : 0;
   Answer answer = CollectAnswer(frame);
   if (m_answerWatcher) m_answerWatcher(frame, answer.bytes);
+  // Those due on the test's clock by the end of this request's read come during it.
+  SendAnswersDueOnTheClock();
   SimBytes& bytes = answer.bytes;
   Leaving leaving = fault ? ApplyFault(*fault, answer, requestNumber) : Leaving{};
   if (answer.heldForRequests != 0 && !leaving.heldForRequests) {
@@ -583,6 +602,8 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     if (answer.delayMs) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     if (leaving.heldForRequests) {
       m_heldForRequests.push_back({leaving.untilRequest, bytes});
+    } else if (answer.heldMs != 0 && m_heldClock) {
+      m_heldOnClock.emplace(cameUs + std::int64_t(answer.heldMs) * 1000, bytes);
     } else if (answer.heldMs != 0) {
       m_held.emplace(Clock::now() + std::chrono::milliseconds(answer.heldMs), bytes);
     } else if (leaving.restHeld) {

@@ -206,6 +206,12 @@ class CSimBus {
   std::size_t RequestCount() const;
   // Waits up to timeoutMs until count requests have been answered (or left unanswered).
   bool WaitForRequests(std::size_t count, std::uint32_t timeoutMs) const;
+  // Tests, before Start: answers held back by time (SimAnswer::heldMs, SetLateAnswers) are timed
+  // on this clock, in microseconds, instead of the machine's: each is due heldMs after the clock
+  // stood when its request came, and leaves with the answer of the first request after which
+  // the clock has passed that time, ahead of it (the units, a CClockMover among them, have moved
+  // the clock for that request by then). Decided by events: tests on the program's clock.
+  void SetHeldAnswerClock(std::function<std::int64_t()> nowUs) { m_heldClock = std::move(nowUs); }
   // Tests, before Start: called on the bus thread with each request and the bytes of the answer
   // its units give, before any fault applies and before anything is sent.
   using AnswerWatcher = std::function<void(const SimBytes& request, const SimBytes& answer)>;
@@ -266,6 +272,8 @@ class CSimBus {
   // Bus thread: sends the held answers whose time or request has come (all of those held until
   // a request when released), in their order.
   void SendHeldAnswers();
+  // Bus thread: sends the answers held on the test's clock whose time has come, in their order.
+  void SendAnswersDueOnTheClock();
 
   std::unique_ptr<ISimWire> m_wire;
   std::vector<std::unique_ptr<CSimUnit>> m_units;
@@ -284,6 +292,8 @@ class CSimBus {
   // Answers held back, by the time they leave or the request they wait for; the bus thread sends
   // them, the count is shared.
   std::multimap<Clock::time_point, SimBytes> m_held;
+  std::multimap<std::int64_t, SimBytes> m_heldOnClock;  // bus thread; by time on m_heldClock
+  std::function<std::int64_t()> m_heldClock;
   std::vector<HeldForRequests> m_heldForRequests;
   std::atomic<bool> m_release{false};
   std::atomic<bool> m_silenceEndsReads{false};

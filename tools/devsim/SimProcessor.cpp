@@ -113,6 +113,13 @@ std::size_t CSimProcessorUnit::RequestLength(const SimBytes& bytes) const {
 }
 
 SimAnswer CSimProcessorUnit::Handle(const SimBytes& request) {
+  if (request.size() == 5 && request[0] == 0xB0 && m_answersLongIdProbe && m_deviceId > 63) {
+    for (int group = 0; group < 4; ++group)
+      if (request[std::size_t(4 - group)] != SevenBits(m_deviceId >> (8 * group))) return SimAnswer::Silence();
+    std::vector<std::uint8_t> body(20, 0);
+    for (std::size_t i = 0; i < 4; ++i) body[i] = SevenBits(m_deviceId >> (8 * (3 - i)));
+    return SimAnswer::Reply(kIdentStart, body);
+  }
   if (request.size() == 2 && request[1] == IdByte()) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (request[0] == 0xE0) {

@@ -70,6 +70,10 @@ class CSimProcessorUnit : public CSimUnit {
   // Whether framed replies repeat the request's type, ID and command in bytes 3 to 6 (they do
   // unless told otherwise); a unit that does not leaves zeros there.
   void SetRepeatsHeader(bool on) { m_repeatsHeader = on; }
+  // Whether the unit, at a long ID (above 63), answers the long-ID probe of its ID (B0 and the
+  // four seven-bit groups of the ID, most significant first) as the autoscan finds it: B8 00 17,
+  // the ID's groups in bytes 3 to 6. Off unless told.
+  void SetAnswersLongIdProbe(bool on) { m_answersLongIdProbe = on; }
   // Raw meter bytes of commands 62 and 63 (32 bytes; the page decides which are sent).
   void SetMeterBytes(const std::array<std::uint8_t, 32>& bytes);
   std::array<std::uint8_t, 20> GeneralSettings() const;
@@ -119,4 +123,5 @@ class CSimProcessorUnit : public CSimUnit {
   std::vector<SimBytes> m_writes;
   std::map<std::uint8_t, std::size_t> m_reads;
   std::atomic<bool> m_repeatsHeader{true};
+  std::atomic<bool> m_answersLongIdProbe{false};
 };
