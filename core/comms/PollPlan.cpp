@@ -73,6 +73,14 @@ std::int32_t CPollPlan::Next(const std::vector<PollUnit>& units, IPollSource& so
   return -1;
 }
 
+std::vector<std::pair<std::uint64_t, CControlMessage>> CPollPlan::TakeRequestsAside() {
+  std::vector<std::pair<std::uint64_t, CControlMessage>> out;
+  out.reserve(m_aside.size());
+  for (auto& [handle, aside] : m_aside) out.emplace_back(handle, aside.request);
+  m_aside.clear();
+  return out;
+}
+
 bool CPollPlan::Take(const PollUnit& unit, std::size_t index, IPollSource& source, CControlMessage& record,
                      std::int64_t nowUs) {
   m_turn = index;

@@ -225,6 +225,14 @@ class CSystem final : public IDeviceHost,
   // written), and the log says so. The frame calls it when the device's connection changed;
   // nothing while the port is closed, the unit is not connected or linking is off. UI thread.
   void BringLinkMembersIntoLine(CDevice* device);
+  // The values of links whose writes the device's unit had not acknowledged when it went away
+  // (CDevice::TakeLinkWritesOwed): each such member falls out of line with its link's value, as
+  // a member away when the value came does, the log saying so once, and takes the value when its
+  // unit is back; the writes leave the device's queue, so that a newer value of the link is never
+  // followed there by an older one. A write whose member cannot be marked (linking off, no such
+  // member, the unit back already) stays owed in the queue. The frame calls it with
+  // BringLinkMembersIntoLine. UI thread.
+  void MarkLinkWritesOwed(CDevice* device);
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
   // Replaces snapshot index's images by the devices' settings now; name and UUID stay.
