@@ -1304,7 +1304,9 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   device->AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
   m_system.RedrawCustomPanels(device);
-  // Back, it takes what its links gave while it was away.
+  // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
+  // its links gave while it was away.
+  m_system.MarkLinkWritesOwed(device);
   m_system.BringLinkMembersIntoLine(device);
   ShowLinkMarksInOpenManager();
 }

@@ -142,6 +142,11 @@ bool CCommsWorker::SetOnline(bool online) {
   m_document.WriteLog("Going Offline\n");
   m_transport->Close();
   for (CDevice* device : m_document.GetDevices()) {
+    // Changes still owed to a unit go no further in this session.
+    if (const std::size_t owed = device->GetQueuedWriteCount())
+      m_document.WriteLog(FormatText("%s: %zu change(s) not acknowledged before going offline - the unit may not "
+                                     "hold them\n",
+                                     device->GetUnitText().c_str(), owed));
     if (device->GetCommsLevel() > kConnectedAbove) device->OnDisconnected(true);
     else device->EndUnconnectedSession();
   }
@@ -238,9 +243,24 @@ void CCommsWorker::EndOnline(std::uint32_t message) {
   m_workerState = kWorkerIdle;
   m_goIdle = true;  // acknowledged by the idle state's next turn
   // What the plan knew goes with the session, however it ended.
-  m_plan.Reset();
+  ResetPlan();
   JudgeWritesDue(true);
   Post(message);
+}
+
+void CCommsWorker::ResetPlan() {
+  std::vector<std::pair<std::uint64_t, CControlMessage>> aside = m_plan.TakeRequestsAside();
+  m_plan.Reset();
+  if (aside.empty()) return;
+  // A read is asked again by its device's own schedule; a write is owed to the unit until it is
+  // acknowledged.
+  CSingleLock lock(m_documentLock);
+  const std::vector<CDevice*> devices = m_document.GetDevices();
+  for (const auto& [handle, request] : aside) {
+    if (!request.write) continue;
+    for (CDevice* device : devices)
+      if (device->GetHandle() == handle) device->PutBack(request);
+  }
 }
 
 namespace {
@@ -291,9 +311,17 @@ void CCommsWorker::WorkerOnlineStep() {
   }
 
   // Idle transport: requests first, then the system queue, then the devices in turn.
+  // A new session starts with nothing known of any unit's silences, before anything of it is
+  // sent: the security pass that going online starts serves the units it has settled, and what
+  // the plan learns and holds aside meanwhile belongs to this session.
+  if (m_newSession.exchange(false)) {
+    ResetPlan();
+    StartSessionJudgements();
+  }
   if (m_goIdle) {
-    // Going offline: requests waiting aside go with the session, as the devices' queues do.
-    m_plan.Reset();
+    // Going offline: what the plan knew goes with the session; the writes it held aside wait in
+    // their devices' queues, as the others do.
+    ResetPlan();
     JudgeWritesDue(true);
     m_workerState = kWorkerIdle;
     AcknowledgeGoIdle();
@@ -310,11 +338,6 @@ void CCommsWorker::WorkerOnlineStep() {
   if (m_needSecuritySet) {
     m_workerState = kWorkerSetSecurity;
     return;
-  }
-  // A new session starts with nothing known of any unit's silences.
-  if (m_newSession.exchange(false)) {
-    m_plan.Reset();
-    StartSessionJudgements();
   }
   if (StartNextTransaction(false)) return;
   // Late answers that have come meanwhile end their watch, and free the requests waiting aside.
@@ -398,10 +421,13 @@ void CCommsWorker::HandOver() {
                                          unsigned(record.command), unsigned(device->GetDeviceId()))
                                   .c_str(),
                               true);
+        // Whether the unit answered its request before this one: a write it then leaves without
+        // an ACK was met by a unit that is there.
+        const bool answeredBefore = !device->HasMissedLastReply();
         device->UpdateCommsState(false);
         // A change that got no ACK may not be held by the unit: it goes again, and given up the
         // log says so.
-        if (record.write && !device->QueueWriteAgain(record)) JudgeGivenUpWrite(*device, record);
+        if (record.write && !device->QueueWriteAgain(record, answeredBefore)) JudgeGivenUpWrite(*device, record);
       } else if (device->NeedsInitialisation()) {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.
@@ -411,6 +437,9 @@ void CCommsWorker::HandOver() {
         comms.CopyReplyToTransaction();
         device->ProcessReply(record);
       }
+      // While the unit is away, the values of links still owed to it are the links' to keep: the
+      // frame marks their members out of line, as it marks a member away when a value comes.
+      if (!device->IsConnected() && device->NoteLinkWritesOwed()) device->Post(FrameMsg::kPropagateOnline);
       m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds(),
                        comms.SilentSendUs());
     }

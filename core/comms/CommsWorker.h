@@ -152,6 +152,9 @@ class CCommsWorker {
   void RaiseGoIdle();
   // The worker fails or ends the connection: idle, then the message to the frame.
   void EndOnline(std::uint32_t message);
+  // The poll plan starts afresh (a session begins or ends); the writes it held aside go back
+  // to the front of their devices' queues, so that none is lost with the plan. Worker thread.
+  void ResetPlan();
 
   void EndAutoscan();
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);

@@ -103,6 +103,13 @@ std::int32_t CPollPlan::OverdueAtItsPace(const std::vector<PollUnit>& units, IPo
     dueUs = due;
   }
   return overdue;
+
+std::vector<std::pair<std::uint64_t, CControlMessage>> CPollPlan::TakeRequestsAside() {
+  std::vector<std::pair<std::uint64_t, CControlMessage>> out;
+  out.reserve(m_aside.size());
+  for (auto& [handle, aside] : m_aside) out.emplace_back(handle, aside.request);
+  m_aside.clear();
+  return out;
 }
 
 bool CPollPlan::Take(const PollUnit& unit, std::size_t index, IPollSource& source, CControlMessage& record,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/protocol/ControlMessage.h"
@@ -71,8 +72,11 @@ class CPollPlan {
   static constexpr std::uint32_t kOfflineProbeSends = 2;
 
   // A session begins or ends: nothing is known of any unit, nothing waits aside, and the turn is
-  // at the start of the list.
+  // at the start of the list. The caller first takes what waits aside (TakeRequestsAside): a
+  // request taken from a device leaves it only on the wire or back to the device.
   void Reset();
+  // The requests waiting aside, each with its device's handle, taken out of the plan.
+  std::vector<std::pair<std::uint64_t, CControlMessage>> TakeRequestsAside();
 
   // Rounds the list once from the device whose turn it is (after a unit whose pace is due, see
   // kCountdownPaceUs) and fills record with the first request to go, passing over devices that

@@ -30,6 +30,14 @@ constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
 // Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
 constexpr int kMaxParameters = 100000;
 
+// The linked change under way on this thread: the member device and the parameter whose
+// writes it queues.
+struct LinkedChange {
+  const CDevice* device = nullptr;
+  std::int32_t parameterId = -1;
+};
+thread_local LinkedChange t_linkedChange;
+
 }  // namespace
 
 CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
@@ -199,6 +207,13 @@ bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value) {
 
 void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
   (void)pass;
+  // The writes the change queues carry the link's value (see NoteLinkWritesOwed).
+  const LinkedChange outer = t_linkedChange;
+  t_linkedChange = LinkedChange{this, value.id};
+  struct Restore {
+    LinkedChange outer;
+    ~Restore() { t_linkedChange = outer; }
+  } restore{outer};
   ApplyControlChange(value);
 }
 
@@ -495,6 +510,8 @@ void CDevice::UpdateCommsState(bool replyOk) {
     notify = level < 4;
     edge = level == kConnectedAbove + 1;
     if (edge && m_host) m_host->WriteLog("Connected to " + GetUnitText() + "\n");
+    // Back: what the links kept while it was away they give it now.
+    if (edge) ForgetLinkWritesOwed();
   } else {
     ++m_missCount;
     if (m_commsLevel > 0 && --m_commsLevel == 0) {
@@ -577,7 +594,10 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
     auto same = FindSameSetting(*message, mask);
     if (same != m_queue.end()) m_queue.erase(same);
   }
-  if (message->write) ++m_settingsChanges;
+  if (message->write) {
+    ++m_settingsChanges;
+    if (t_linkedChange.device == this) message->linkedParameter = t_linkedChange.parameterId;
+  }
   m_queue.push_back(std::move(message));
 }
 
@@ -591,26 +611,82 @@ std::vector<std::unique_ptr<CControlMessage>>::iterator CDevice::FindSameSetting
   });
 }
 
-bool CDevice::QueueWriteAgain(const CControlMessage& write) {
+bool CDevice::QueueWriteAgain(const CControlMessage& write, bool unitAnswered) {
   if (!write.write || !m_host) return false;
   CSingleLock lock(m_host->GetLock());
-  if (!IsAddressable() || IsSetAside() || write.unansweredTries + 1 >= kMaxWriteTries) return false;
+  // Only a unit that is there can be said not to take the write; one that has fallen silent
+  // gets it when it answers again.
+  const std::uint32_t tries = write.unansweredTries + (unitAnswered ? 1u : 0u);
+  if (!IsAddressable() || IsSetAside() || tries >= kMaxWriteTries) return false;
   // A newer value of the setting waits: that one goes.
   const std::uint32_t mask = GetMessageMergeMask(write);
   if (mask != 0 && FindSameSetting(write, mask) != m_queue.end()) return true;
   auto again = std::make_unique<CControlMessage>(write);
-  ++again->unansweredTries;
+  again->unansweredTries = tries;
   m_queue.insert(m_queue.begin(), std::move(again));
   return true;
+}
+
+void CDevice::PutBack(const CControlMessage& request) {
+  if (!m_host) return;
+  CSingleLock lock(m_host->GetLock());
+  const std::uint32_t mask = GetMessageMergeMask(request);
+  if (request.write && mask != 0 && FindSameSetting(request, mask) != m_queue.end()) return;
+  m_queue.insert(m_queue.begin(), std::make_unique<CControlMessage>(request));
+}
+
+bool CDevice::NoteLinkWritesOwed() {
+  if (!m_host) return false;
+  CSingleLock lock(m_host->GetLock());
+  auto has = [](const std::vector<std::int32_t>& ids, std::int32_t id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+  };
+  // A write that went again after its link had taken its value over is the link's too.
+  std::erase_if(m_queue, [&](const auto& message) {
+    return message->write && message->linkedParameter >= 0 && has(m_linkWritesKept, message->linkedParameter);
+  });
+  bool added = false;
+  for (const auto& message : m_queue) {
+    const std::int32_t id = message->linkedParameter;
+    if (!message->write || id < 0 || has(m_linkWritesTold, id)) continue;
+    m_linkWritesTold.push_back(id);
+    m_linkWritesOwed.push_back(id);
+    added = true;
+  }
+  return added;
+}
+
+std::vector<std::int32_t> CDevice::TakeLinkWritesOwed() {
+  std::vector<std::int32_t> out;
+  if (!m_host) return out;
+  CSingleLock lock(m_host->GetLock());
+  out.swap(m_linkWritesOwed);
+  return out;
+}
+
+void CDevice::DropLinkWrites(std::int32_t parameterId) {
+  if (!m_host) return;
+  CSingleLock lock(m_host->GetLock());
+  m_linkWritesKept.push_back(parameterId);
+  std::erase_if(m_queue,
+                [parameterId](const auto& message) { return message->write && message->linkedParameter == parameterId; });
 }
 
 void CDevice::ClearQueue() {
   if (!m_host) {
     m_queue.clear();
+    ForgetLinkWritesOwed();
     return;
   }
   CSingleLock lock(m_host->GetLock());
   m_queue.clear();
+  ForgetLinkWritesOwed();
+}
+
+void CDevice::ForgetLinkWritesOwed() {
+  m_linkWritesOwed.clear();
+  m_linkWritesTold.clear();
+  m_linkWritesKept.clear();
 }
 
 bool CDevice::PopMessage(CControlMessage& record) {
@@ -626,6 +702,11 @@ bool CDevice::PopMessage(CControlMessage& record) {
 std::size_t CDevice::GetQueueSize() const {
   CSingleLock lock(m_host->GetLock());
   return m_queue.size();
+}
+
+std::size_t CDevice::GetQueuedWriteCount() const {
+  CSingleLock lock(m_host->GetLock());
+  return std::size_t(std::count_if(m_queue.begin(), m_queue.end(), [](const auto& message) { return message->write; }));
 }
 
 bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {

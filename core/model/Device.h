@@ -434,17 +434,36 @@ class CDevice : protected CObjectProperties {
   // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
   // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
   // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
-  // nor past kMaxWriteTries transactions, nor to a device set aside or not addressable. False
-  // when it is given up. Worker thread.
+  // nor to a device set aside or not addressable, nor once kMaxWriteTries of its transactions
+  // were met by a unit that is there: one that answered its request before (unitAnswered). A
+  // unit that has fallen silent is owed the write for as long as it is away, and gets it when it
+  // answers again. False when it is given up. Worker thread.
   static constexpr std::uint32_t kMaxWriteTries = 3;
-  bool QueueWriteAgain(const CControlMessage& write);
+  bool QueueWriteAgain(const CControlMessage& write, bool unitAnswered);
+  // A request taken from the queue that never reached the unit goes back to the front, as it
+  // was; not when a newer write of the same setting waits (that one goes). Worker thread.
+  void PutBack(const CControlMessage& request);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty. A read
   // taken off the queue is stamped (StampRead) as it is taken.
   bool PopMessage(CControlMessage& record);
   std::size_t GetQueueSize() const;
+  // The writes queued, not yet acknowledged by the unit.
+  std::size_t GetQueuedWriteCount() const;
   // A copy of queued message i (tests and diagnostics); false when out of range.
   bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
+
+  // --- Links' values owed to an away unit ---
+  // The writes a change a link handed the device queues carry the parameter's id
+  // (CControlMessage::linkedParameter). While its unit is not connected, such a write still
+  // queued is owed by the link: the worker notes the parameters, each once while the unit is
+  // away (true when one is new: the frame is then told); the frame takes them, marks the link's
+  // members out of line and hands each parameter whose value a link now keeps back here, and its
+  // writes leave the queue, as one that goes again later does. What is noted is forgotten once
+  // the unit is connected again. Under the system's lock.
+  bool NoteLinkWritesOwed();
+  std::vector<std::int32_t> TakeLinkWritesOwed();
+  void DropLinkWrites(std::int32_t parameterId);
 
   // --- What the units change in the file ---
   // How many times a reply of the unit changed what the device's record stores (the person's
@@ -612,6 +631,11 @@ class CDevice : protected CObjectProperties {
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;
   std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
+  // Parameters whose link writes the unit is owed while away: not yet taken by the frame, told
+  // to it, and those whose values the links keep now. Guarded by the system's lock.
+  std::vector<std::int32_t> m_linkWritesOwed;
+  std::vector<std::int32_t> m_linkWritesTold;
+  std::vector<std::int32_t> m_linkWritesKept;
   // Settings changes begun or ended and writes queued, and the changes under way now.
   std::atomic<std::uint32_t> m_settingsChanges{0};
   std::atomic<std::int32_t> m_changesUnderWay{0};
@@ -628,6 +652,8 @@ class CDevice : protected CObjectProperties {
   // GetMessageMergeMask), or the queue's end. Under the system's lock.
   std::vector<std::unique_ptr<CControlMessage>>::iterator FindSameSetting(const CControlMessage& message,
                                                                            std::uint32_t mask);
+  // Forgets the links' values noted as owed (see NoteLinkWritesOwed). Under the system's lock.
+  void ForgetLinkWritesOwed();
 };
 
 // How a window hands a person's change in: asks the question the device names for it

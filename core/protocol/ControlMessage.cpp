@@ -26,6 +26,7 @@ CControlMessage& CControlMessage::operator=(const CControlMessage& other) {
   replyEchoNamesUnit = other.replyEchoNamesUnit;
   replyEcho = other.replyEcho;
   unansweredTries = other.unansweredTries;
+  linkedParameter = other.linkedParameter;
   changeCount = other.changeCount;
   maxSilentSends = other.maxSilentSends;
   std::memcpy(frame, other.frame, other.FrameBytes());
@@ -49,5 +50,6 @@ void CControlMessage::Set(std::uint32_t command_, std::uint32_t frameLength_,
   replyEchoNamesUnit = false;
   changeCount = 0;
   unansweredTries = 0;
+  linkedParameter = -1;
   maxSilentSends = 0;
 }

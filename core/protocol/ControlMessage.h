@@ -69,6 +69,9 @@ class CControlMessage {
   // For a write sent again after a transaction that got no ACK: the transactions it had before.
   // Set clears it.
   std::uint32_t unansweredTries = 0;
+  // For a write that carries a value a link handed the device: that parameter's id (-1: the
+  // write carries no link's value). Set clears it.
+  std::int32_t linkedParameter = -1;
   // For a read: the device's count of settings changes when the read was made (see
   // CDevice::IsReadOvertaken); its reply tells of the unit as it was before any later change.
   // Set clears it; the family's read builder stamps it.
@@ -83,8 +86,8 @@ class CControlMessage {
   CControlMessage& operator=(const CControlMessage& other);
 
   // Stores the eight fields and clears the reply echo mask with its offset and kind, the silent
-  // sends' limit, the change count and the unanswered tries; frame bytes, received length and
-  // both flags are left alone.
+  // sends' limit, the change count, the unanswered tries and the linked parameter; frame bytes,
+  // received length and both flags are left alone.
   void Set(std::uint32_t command, std::uint32_t frameLength, std::uint32_t expectedLength,
            CDevice* device, bool write, std::uint8_t replyStart, std::uint32_t argument,
            std::uint32_t timeoutBase);

@@ -194,6 +194,31 @@ bool CSystem::GoOnline(std::uint32_t choice) {
   return false;
 }
 
+void CSystem::MarkLinkWritesOwed(CDevice* device) {
+  if (!device) return;
+  const std::vector<std::int32_t> owed = device->TakeLinkWritesOwed();
+  if (owed.empty()) return;
+  const CUuid self = device->GetUuid();
+  WithoutSpreading([&] {
+    for (const std::int32_t id : owed) {
+      bool kept = false;
+      for (std::size_t l = 0; l < m_links.size(); ++l) {
+        CLink* link = m_links[l];
+        CLinkRef* member = link->FindRef(self, std::uint32_t(id));
+        if (!member || !AreLinksActive() || !device->IsAwayOnline()) continue;
+        // A member out of line already keeps a value of the link at least as new.
+        if (!member->IsOutOfLine()) {
+          CParamValue value = device->GetCurrentValue(id);
+          value.id = id;
+          GiveLinkValue(*link, *member, *device, value);
+        }
+        kept = kept || member->IsOutOfLine();
+      }
+      if (kept) device->DropLinkWrites(id);
+    }
+  });
+}
+
 bool CSystem::Clear() {
   DeleteAllDevices();
   DeleteAllUsers();

@@ -241,6 +241,14 @@ class CSystem final : public IDeviceHost,
   // link owes it into the file, keeping its mark until its unit has it: the settings a "Send"
   // session gives the units then carry the link's value, never the one the unit missed it for.
   void PutOwedLinkValuesIntoTheFile();
+  // The values of links whose writes the device's unit had not acknowledged when it went away
+  // (CDevice::TakeLinkWritesOwed): each such member falls out of line with its link's value, as
+  // a member away when the value came does, the log saying so once, and takes the value when its
+  // unit is back; the writes leave the device's queue, so that a newer value of the link is never
+  // followed there by an older one. A write whose member cannot be marked (linking off, no such
+  // member, the unit back already) stays owed in the queue. The frame calls it with
+  // BringLinkMembersIntoLine. UI thread.
+  void MarkLinkWritesOwed(CDevice* device);
   // A new snapshot holding every device's settings image now, appended.
   CSnapshot* AddSnapshot(const std::string& name);
   // Replaces snapshot index's images by the devices' settings now; name and UUID stay.

@@ -710,6 +710,63 @@ TEST_P(LinkedMemberAwayTest, BackWhileLinkingIsOffKeepsItsOwnValueAndTheLogSaysT
   EXPECT_EQ(LogCount("Link \"Link 5\" not applied to " + amp2->GetUnitText() + " when it is back: linking is switched off"), 1);
 }
 
+// Members whose units fall silent as the link's value is on its way to them, before their ACK:
+// once shown away they fall out of line, as members away when the value came do (named once in
+// the log, marked in the Link Manager), and take the link's value when their units are back. A
+// person's own change of one of those units, made in the same moment, stays owed: the device keeps
+// it meanwhile and its unit gets it when it is back. No line says that a unit may not hold a
+// change, and nothing older than the link's value reaches the members.
+TEST_P(LinkedMemberAwayTest, MembersThatFallSilentBeforeTheirAckFallOutOfLineAndTakeTheValueWhenBack) {
+  LinkAndGoOnline();
+  CSystem& system = frame->GetSystem();
+  const CLink& gains = *system.GetLinks()[0];
+  const CLink& amps = *system.GetLinks()[1];
+  // The changes are made while the worker holds still, and the units switched off before it
+  // goes on: the changes' writes are the first requests their silence meets.
+  ASSERT_TRUE(system.GetComms().RequestIdle());
+  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp2->ApplyUserChange(MakeBoolParamValue(kZelParamMute, true)));
+  ASSERT_EQ(amp2->GetMuteMask() & 1, 1);
+  const std::size_t changed = bus->RequestCount();
+  p4Switch->SetSilent(true);
+  a2Switch->SetSilent(true);
+  system.GetComms().SetWorkerState(kWorkerOnline);
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return !d4->IsConnected() && !amp2->IsConnected() && Outs(gains, 1) && Outs(amps, 1); },
+                      60000));
+  EXPECT_FALSE(Outs(gains, 0));
+  EXPECT_FALSE(Outs(amps, 0));
+  EXPECT_EQ(LogCount("Link \"Link 13\" not applied to " + d4->GetUnitText() + " (not connected)"), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" not applied to " + amp2->GetUnitText() + " (not connected)"), 1);
+  // The person's mute stays where it was put.
+  EXPECT_EQ(amp2->GetMuteMask() & 1, 1);
+  {
+    CLinkManagerDlg manager(system);
+    manager.OnInitDialog();
+    EXPECT_TRUE(manager.LinkTree()->topLevelItem(0)->child(1)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+    EXPECT_TRUE(manager.LinkTree()->topLevelItem(1)->child(1)->text(0).startsWith(CLinkManagerDlg::kOutOfLineMark));
+  }
+
+  const std::size_t back = bus->RequestCount();
+  p4Switch->SetSilent(false);
+  a2Switch->SetSilent(false);
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(); }, 60000));
+  Settle();
+  ASSERT_TRUE(WaitFor([&] { return GainA(*p4) == -167 && a2->State().gainIndex[0] == 7; }))
+      << GainA(*p4) << " " << int(a2->State().gainIndex[0]);
+  EXPECT_EQ(a2->State().muteMask & 1, 1);
+  EXPECT_EQ(amp2->GetMuteMask() & 1, 1);
+  EXPECT_FALSE(Outs(gains, 1));
+  EXPECT_FALSE(Outs(amps, 1));
+  EXPECT_EQ(LogCount("Link \"Link 13\" applied to " + d4->GetUnitText() + " now that it is back"), 1);
+  EXPECT_EQ(LogCount("Link \"Link 5\" applied to " + amp2->GetUnitText() + " now that it is back"), 1);
+  for (const auto& write : GainWrites(*d4, changed)) EXPECT_EQ(write.second, -167);
+  for (const auto& write : GainWrites(*amp2, changed)) EXPECT_EQ(write.second, 7);
+  EXPECT_FALSE(GainWrites(*d4, back).empty());
+  EXPECT_EQ(LogCount("may not hold"), 0);
+}
+
 // A master whose unit is away holds the link's value as a value it is still to take, not as
 // its own, which its unit never got: the Link Manager closed (as after a look at the marks) or
 // linking switched off and on gives the others the link's value again, not the master's old

@@ -15,6 +15,11 @@
 #include "core/model/Device.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/amplifier/ZelBreakDevice.h"
+#include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
@@ -25,9 +30,11 @@
 #include "tests/support/LineUsers.h"
 #include "tests/support/ModelChanges.h"
 #include "tests/support/TestClock.h"
+#include "tests/devices/processor/TestImages.h"
 #include "tools/devsim/SimOptions.h"
 #include "tools/devsim/SimProcessor.h"
 #include "tools/devsim/SimZelAmp.h"
+#include "tools/devsim/SimZelBreak.h"
 
 namespace {
 
@@ -1181,8 +1188,8 @@ INSTANTIATE_TEST_SUITE_P(Sessions, StrayReplyOfAnotherModel, ::testing::Values(0
 // A person's change whose write gets no ACK (three bytes of another unit's answer where the ACK
 // should be, or silence at each of its sends) goes again at the device's next turn, as a read that
 // went unanswered is asked again, and the unit acknowledges it; a newer value of the setting made
-// meanwhile goes instead. One the unit never acknowledges goes in three transactions in all, and
-// the log says that the unit may not hold it.
+// meanwhile goes instead. One the unit never acknowledges while it answers the rest goes in three
+// transactions in all, and the log says that the unit may not hold it.
 enum class EWriteFault { kJunk, kSilence, kJunkThenANewerValue, kNeverAcknowledged };
 
 struct WriteCase {
@@ -1265,6 +1272,169 @@ TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWai
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, WriteWithoutAck, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A "Send" session over a line that loses a share of the ACKs (each write taken by its unit, its
+// ACK lost), going online as the Online command does: the security step first, the units it has
+// settled sent their file while it pauses. Every write reaches its unit, whenever its ACK is lost
+// and whatever waits for that lost ACK's watch: each unit ends holding every setting of the file
+// that the session sends (its preset memories cleared where the file's are empty), and no log
+// line says that a unit may not hold a change.
+struct LostAckCase {
+  const char* name;
+  double loss;
+  std::uint32_t seed;
+  friend void PrintTo(const LostAckCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const LostAckCase kLostAckCases[] = {
+    {"TenPercentSeed1", 0.10, 1},       {"TenPercentSeed3", 0.10, 3},     {"TenPercentSeed9", 0.10, 9},
+    {"FifteenPercentSeed17", 0.15, 17}, {"TwentyPercentSeed4", 0.20, 4}, {"TwentyPercentSeed19", 0.20, 19},
+};
+
+class SendWhileAcksAreLost : public CommsWorkerTest, public ::testing::WithParamInterface<LostAckCase> {
+ protected:
+  SendWhileAcksAreLost() {
+    RegisterAmplifierFamilies();
+    RegisterProcessorFamily();
+  }
+  // What a processor's unit is to hold: the file's settings as they are before going online.
+  struct ProcessorFile {
+    CNerexSeriesDevice* device;
+    CSimProcessorUnit* unit;
+    CNerexSeriesMemory current;
+    std::string name;
+    NerexGeneralSettings general;
+    std::size_t presets;
+  };
+  // Every setting of the file the unit does not hold, named.
+  static std::vector<std::string> Differences(const ProcessorFile& f) {
+    std::vector<std::string> out;
+    const int model = f.device->GetModel();
+    const std::string unit = "ID " + std::to_string(f.device->GetDeviceId()) + " ";
+    const CNerexSeriesMemory held = f.unit->Current();
+    for (int block : {kBlockInputs, kBlockOutputs, kBlockGeq, kBlockDeq})
+      if (BuildBlockWritePayload(block, held, model, 0, 0) != BuildBlockWritePayload(block, f.current, model, 0, 0))
+        out.push_back(unit + "block " + std::to_string(block));
+    for (int i = 0; i < GetInputCount(model); ++i)
+      if (held.inputs.names[std::size_t(i)] != f.current.inputs.names[std::size_t(i)])
+        out.push_back(unit + "input name " + std::to_string(i));
+    for (int o = 0; o < GetOutputCount(model); ++o)
+      if (held.outputs.names[std::size_t(o)] != f.current.outputs.names[std::size_t(o)])
+        out.push_back(unit + "output name " + std::to_string(o));
+    if (f.unit->DeviceName() != f.name) out.push_back(unit + "name");
+    for (std::size_t n = 1; n <= f.presets; ++n)
+      if (f.unit->Preset(n).HoldsAnySection()) out.push_back(unit + "memory " + std::to_string(n));
+    if (IsFennickModel(model)) {
+      const std::array<std::uint8_t, 20> general = f.unit->GeneralSettings();
+      for (std::size_t i = NerexGeneralSettings::kSecurityCodeLow; i < NerexGeneralSettings::kSize; ++i)
+        if (general[i] != f.general.bytes[i]) out.push_back(unit + "general byte " + std::to_string(i));
+    }
+    return out;
+  }
+};
+
+TEST_P(SendWhileAcksAreLost, EveryUnitEndsHoldingTheFile) {
+  const LostAckCase& c = GetParam();
+  // A Fennick, a Zel-Fennick, a Nerex48 and a Torvex48, each holding settings of its own and a
+  // stored preset in every memory; a Zel-6 amplifier and an XB-16 box with settings of their own.
+  std::vector<ProcessorFile> processors;
+  std::uint32_t id = 1;
+  for (int model : {16, 17, 120, 121}) {
+    auto* device = static_cast<CNerexSeriesDevice*>(h.system.CreateDevice(id, std::uint32_t(model), 0));
+    h.system.AppendDevice(device);
+    NameDevice(device, "Unit " + std::to_string(id));
+    auto* unit = h.bus.Add<CSimProcessorUnit>(model, id);
+    unit->SetCurrent(MakeRandomImage(c.seed * 10 + id));
+    const std::size_t presets = device->GetPresets().size();
+    ASSERT_GT(presets, 0u);
+    unit->SetPresetCount(presets);
+    for (std::size_t n = 1; n <= presets; ++n) {
+      CNerexSeriesMemory stored = MakeRandomImage(unsigned(n));
+      stored.sectionFlags = kSectionAll;
+      unit->SetPreset(n, stored);
+    }
+    std::array<std::uint8_t, 20> general{};
+    for (std::size_t i = 0; i < general.size(); ++i) general[i] = std::uint8_t(0x11 + i);
+    unit->SetGeneralSettings(general);
+    CSingleLock lock(h.system.GetLock());
+    processors.push_back({device, unit, device->GetCurrentSettings(), device->GetName(), device->GetGeneralSettings(),
+                          presets});
+    ++id;
+  }
+  SimSecurityConfig config;
+  config.typeCode = 55;
+  config.deviceId = 10;
+  auto* amp = static_cast<CZelSeriesDevice*>(h.system.CreateDevice(10, 55, 0));
+  h.system.AppendDevice(amp);
+  CSimZelAmpUnit* ampUnit = h.bus.Add<CSimZelAmpUnit>(config);
+  ampUnit->Update([](SimZelAmpState& s) {
+    s.gainIndex = {9, 10, 11, 12};
+    s.muteMask = 0x0A;
+    s.mode = 3;
+    s.powerOnDelay = 5;
+    s.gpio = 0x15;
+    s.statusFlags = 0x28;
+    s.alarmTemperature = 70;
+    s.impedanceWindow = {3, 4, 5, 6};
+  });
+  config.typeCode = 41;
+  config.deviceId = 11;
+  auto* box = static_cast<CZelBreakDevice*>(h.system.CreateDevice(11, 41, 0));
+  h.system.AppendDevice(box);
+  CSimZelBreakUnit* boxUnit = h.bus.Add<CSimZelBreakUnit>(config);
+  boxUnit->Update([](SimZelBreakState& s) {
+    for (std::size_t ch = 0; ch < s.gains.size(); ++ch) s.gains[ch] = std::uint8_t(3 + ch);
+    s.muteMask = 0x5A5A;
+    s.gpio = 0x21;
+  });
+
+  // As the Online command goes online: the security step first; while it pauses, the units it
+  // has settled are served.
+  CSecurityTimings timings = h.system.GetComms().Security().GetTimings();
+  timings.messagePauseMs = 200;
+  h.system.GetComms().Security().SetTimingsForTests(timings);
+  h.system.GetComms().SetNeedSecurityGet(true);
+  h.bus.SetAckLoss(c.loss, c.seed);
+  ASSERT_TRUE(h.StartOnline(1));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        CSingleLock lock(h.system.GetLock());
+        for (const ProcessorFile& f : processors)
+          if (!f.device->IsConnected() || f.device->GetQueueSize() != 0 || !f.device->AllBlocksReceived()) return false;
+        return amp->IsConnected() && amp->GetQueueSize() == 0 && amp->IsReadOutComplete() && box->IsConnected() &&
+               box->GetQueueSize() == 0 && box->IsReadOutComplete();
+      },
+      120000));
+  EXPECT_GT(h.bus.LostAckCount(), 0u);
+
+  std::vector<std::string> differences;
+  for (const ProcessorFile& f : processors)
+    for (const std::string& d : Differences(f)) differences.push_back(d);
+  const SimZelAmpState a = ampUnit->State();
+  for (int ch = 0; ch < amp->GetChannelCount(); ++ch)
+    if (a.gainIndex[std::size_t(ch)] != amp->GetGainIndex(ch)) differences.push_back("ID 10 gain " + std::to_string(ch));
+  for (int ch = 0; ch < 4; ++ch)
+    if (a.impedanceWindow[std::size_t(ch)] != amp->GetImpedanceWindow(ch))
+      differences.push_back("ID 10 window " + std::to_string(ch));
+  if (a.muteMask != amp->GetMuteMask()) differences.push_back("ID 10 mutes");
+  if (a.mode != amp->GetMode()) differences.push_back("ID 10 mode");
+  if (a.powerOnDelay != amp->GetPowerOnDelay()) differences.push_back("ID 10 power-on delay");
+  if (a.gpio != amp->GetGpioByte() || (a.statusFlags >> 3 & 0x0F) != (amp->GetStatusFlags() >> 3 & 0x0F))
+    differences.push_back("ID 10 GPIO");
+  // A threshold the units do not take is never sent: the unit keeps its own.
+  if (IsZelAlarmTemperatureTaken(amp->GetAlarmTemperature()) && a.alarmTemperature != amp->GetAlarmTemperature())
+    differences.push_back("ID 10 alarm temperature");
+  const SimZelBreakState b = boxUnit->State();
+  for (int ch = 0; ch < box->GetChannelCount(); ++ch)
+    if (b.gains[std::size_t(ch)] != box->GetGain(ch)) differences.push_back("ID 11 gain " + std::to_string(ch));
+  if (b.muteMask != box->GetMuteMask()) differences.push_back("ID 11 mutes");
+  if (b.gpio != box->GetGpioByte()) differences.push_back("ID 11 GPIO");
+  EXPECT_TRUE(differences.empty()) << ::testing::PrintToString(differences);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith("No ACK from device ID"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, SendWhileAcksAreLost, ::testing::ValuesIn(kLostAckCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A Torvex48 answers at the ID of a Nerex48 of the file that could not be connected at going
@@ -1425,7 +1595,7 @@ TEST_F(CommsWorkerTest, DevicesWithIdZero_AreNotPolled) {
   }
 }
 
-TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome) {
+TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome_AndNamesTheChangesStillOwed) {
   CPollingTestDevice* device = AddPollingDevice(4);
   ASSERT_TRUE(h.StartOnline());
   ASSERT_TRUE(WaitFor([&] { return device->GetCommsLevel() == kMaxCommsLevel; }));
@@ -1450,10 +1620,22 @@ TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome) {
   EXPECT_EQ(h.system.GetComms().GetTransport().GetStatus(), kCommsIdle);
   EXPECT_EQ(std::uint32_t(device->processed) + device->GetMissCount(), outcomes + 1);
   const std::size_t requests = h.bus.RequestCount();
+  // A change queued now never reaches the unit: going offline names it.
+  auto write = std::make_unique<CControlMessage>();
+  const std::uint8_t bytes[8] = {0xF1, 0x00, 0x08, 0x10, 0x04, 0x00, 0x18, 0x05};
+  write->Set(0x18, 9, 0, device, true, 0xA8, 0, 0);
+  std::copy(std::begin(bytes), std::end(bytes), write->frame);
+  write->frame[8] = Checksum7Bit(bytes, 8);
+  device->QueueMessage(false, std::move(write));
+  ASSERT_EQ(device->GetQueueSize(), 1u);
 
   EXPECT_TRUE(h.system.GetComms().SetOnline(false));
   EXPECT_FALSE(h.system.IsPortOpen());
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Going Offline"), 1u);
+  EXPECT_EQ(h.frame.CountLogLinesStartingWith(device->GetUnitText() +
+                                               ": 1 change(s) not acknowledged before going offline - the unit may not "
+                                               "hold them"),
+            1u);
   // Going offline disconnects the connected device.
   EXPECT_EQ(device->GetCommsLevel(), 0);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("Disconnected from Test Model"), 1u);

@@ -13,7 +13,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "--help exited with ${rc}: ${err}")
 endif()
 foreach(option --com --baud --unit --reply --scan-unit --processor --secure-unit --zel-amp --zel-break --boot-unit
-        --late-unit --silent-unit --swap-unit --zel-state --boot-silent-after)
+        --late-unit --silent-unit --swap-unit --ack-loss --zel-state --boot-silent-after)
   string(FIND "${out}" "${option} " at)
   if(at EQUAL -1)
     message(FATAL_ERROR "--help does not list ${option}:\n${out}")

@@ -1,8 +1,12 @@
 // The simulated bus: framing of requests, units' answers, collisions, faults and pacing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "core/protocol/SevenBit.h"
 #include "platform/SerialPortMemory.h"
@@ -249,6 +253,48 @@ TEST(SimBus, ShareOfAnswersNamingAnotherUnitOrComingLate) {
   EXPECT_EQ(rig.bus.WrongAnswerCount(), 1u);
 }
 
+// A share of the ACKs lost: the unit takes every write, and only the ACK is missing from the
+// line; reads are answered as ever, and the same seed loses the ACKs of the same writes.
+TEST(SimBus, AckLossDropsOnlyTheAckOfAWriteTheUnitHasTaken) {
+  auto lostOf = [](double chance, std::uint32_t seed, std::vector<bool>* lost) {
+    BusRig rig;
+    auto* unit = rig.bus.Add<CFramedUnit>(std::uint8_t(9));
+    unit->SetReply(0x3E, {0x01, 0x02});
+    rig.bus.Start();
+    rig.bus.SetAckLoss(chance, seed);
+    for (std::uint8_t value = 0; value < 40; ++value) {
+      const Bytes ack = rig.Exchange(Framed({0xF1, 0, 0, 0x10, 9, 0, 0x18, value}), 0);
+      EXPECT_TRUE(ack == Bytes{} || ack == Bytes{0xA0}) << int(value);
+      if (lost) lost->push_back(ack.empty());
+      EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 9, 0, 0x3E}), 6), (Bytes{0xA8, 0x00, 0x05, 0x01, 0x02, 0x30}));
+    }
+    EXPECT_EQ(unit->Writes().size(), 40u);
+    EXPECT_EQ(unit->Writes().back(), Framed({0xF1, 0, 0, 0x10, 9, 0, 0x18, 39}));
+    return rig.bus.LostAckCount();
+  };
+  EXPECT_EQ(lostOf(1.0, 1, nullptr), 40u);
+  EXPECT_EQ(lostOf(0.0, 1, nullptr), 0u);
+  std::vector<bool> first, again, other;
+  const std::size_t lost = lostOf(0.2, 7, &first);
+  EXPECT_GT(lost, 0u);
+  EXPECT_LT(lost, 40u);
+  EXPECT_EQ(std::size_t(std::count(first.begin(), first.end(), true)), lost);
+  lostOf(0.2, 7, &again);
+  lostOf(0.2, 8, &other);
+  EXPECT_EQ(first, again);
+  EXPECT_NE(first, other);
+
+  // The simulator's option: every ACK lost, with seed 3.
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--unit 9 --ack-loss 100:3"), options));
+  EXPECT_EQ(options.ackLossSeed, 3u);
+  BusRig rig;
+  AddSimUnits(options, rig.bus);
+  rig.bus.Start();
+  EXPECT_EQ(rig.Exchange(Framed({0xF1, 0, 0, 0x10, 9, 0, 0x18, 0x05}), 0), Bytes{});
+  EXPECT_EQ(rig.bus.LostAckCount(), 1u);
+}
+
 // Wrong answers of each kind, in each frame layout: the unit's own answer naming another unit
 // that the bus was asked for (the next in the order first asked), or the command the unit last
 // answered; still whole, well summed frames.
@@ -355,6 +401,13 @@ TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1"));
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:-1:2"));
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:2x"));
+  // A repeat comes after the silence has ended, at least once; a silence for good has none.
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:2:2"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:2:5:0"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:0:5"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --silent-unit 7:1:2:5:3:1"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --ack-loss 101"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --ack-loss 10:x"));
   SimOptions options;
   ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--unit 5 --unit 6 --late-unit 5:40 --silent-unit 6:0:0"), options));
   EXPECT_EQ(options.lateUnits, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{5, 40}}));
@@ -370,11 +423,65 @@ TEST(SimOptions, LateAndSilentUnitsAreTheUnitsAtTheirIds) {
   EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 6, 0, 62}), 0), Bytes{});
 }
 
+// Silences and turns that repeat, as the unit tells at given times: a silence of 2 s every 5 s
+// from 10 s on, three times; three units at one ID taking turns every 4 s from 6 s on, two changes
+// of turn in all, and the same without end; and the once-only forms.
+struct ScheduleCase {
+  const char* name;
+  const char* options;  // the silence or swap of the units at ID 7
+  std::size_t units;    // processors at ID 7
+  // For each unit, the seconds after the start at which it is off.
+  std::vector<std::vector<double>> off;
+  std::vector<std::vector<double>> on;
+  friend void PrintTo(const ScheduleCase& c, std::ostream* os) { *os << c.options; }
+};
+
+const ScheduleCase kScheduleCases[] = {
+    {"SilenceOnce", "--silent-unit 7:10:2", 1, {{10, 11.9}}, {{0, 9.9, 12.1, 15, 100}}},
+    {"SilenceForGood", "--silent-unit 7:10:0", 1, {{10, 1000}}, {{0, 9.9}}},
+    {"SilenceEveryFiveSecondsThreeTimes", "--silent-unit 7:10:2:5:3", 1, {{10, 11.9, 15, 20.5}},
+     {{9.9, 12.1, 14.9, 17.5, 22.1, 25, 26, 100}}},
+    {"SilenceEveryFiveSecondsWithoutEnd", "--silent-unit 7:10:2:5", 1, {{10, 25, 500, 1000.5}}, {{12.5, 503, 1004}}},
+    {"SwapOnce", "--swap-unit 7:6", 2, {{6, 100}, {0, 5.9}}, {{0, 5.9}, {6, 100}}},
+    {"TurnsEveryFourSecondsTwice", "--swap-unit 7:6:4:2", 3, {{6, 13, 100}, {0, 5.9, 10, 100}, {0, 9.9}},
+     {{0, 5.9}, {6, 9.9}, {10, 13, 100}}},
+    {"TurnsEveryFourSecondsWithoutEnd", "--swap-unit 7:6:4", 3, {{6, 10, 18, 22.5}, {0, 10, 14, 22}, {0, 6, 14.5, 18}},
+     {{0, 14.5, 26.5}, {6, 18.5, 30.5}, {10, 22.5, 34}}},
+};
+
+class SimSchedules : public ::testing::TestWithParam<ScheduleCase> {};
+
+TEST_P(SimSchedules, UnitsAtTheIdAreOffExactlyWhenTheOptionsSay) {
+  const ScheduleCase& c = GetParam();
+  std::string line;
+  const int models[] = {120, 121, 116};
+  for (std::size_t i = 0; i < c.units; ++i) line += "--processor " + std::to_string(models[i]) + ":7 ";
+  SimOptions options;
+  ASSERT_TRUE(ParseSimOptions(SplitSimOptions(line + c.options), options));
+  BusRig rig;
+  const Clock::time_point start = Clock::now();
+  ASSERT_EQ(AddSimUnits(options, rig.bus, start), c.units);
+  for (std::size_t i = 0; i < c.units; ++i) {
+    const auto* unit = dynamic_cast<const CSimSwitchedUnit*>(rig.bus.UnitAt(i));
+    ASSERT_NE(unit, nullptr);
+    auto at = [&](double seconds) {
+      return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    };
+    for (double t : c.off[i]) EXPECT_TRUE(unit->IsSilentAt(at(t))) << "unit " << i << " at " << t << " s";
+    for (double t : c.on[i]) EXPECT_FALSE(unit->IsSilentAt(at(t))) << "unit " << i << " at " << t << " s";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, SimSchedules, ::testing::ValuesIn(kScheduleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The units at a swapped ID take turns: the first answers until the turn, the next from then on.
 TEST(SimOptions, SwappedUnitsAtAnIdTakeTurns) {
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7"));
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:-1"));
   EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:1x"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:1:0"));
+  EXPECT_FALSE(ParseSimOptionsFor("--processor 120:7 --swap-unit 7:1:4:0"));
   SimOptions now, later;
   ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:7 --processor 121:7 --swap-unit 7:0"), now));
   ASSERT_TRUE(ParseSimOptions(SplitSimOptions("--processor 120:7 --processor 121:7 --swap-unit 7:3600"), later));

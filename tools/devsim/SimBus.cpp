@@ -299,6 +299,10 @@ void CSimBus::SetAnswerLoss(double chance, std::uint32_t seed) { SetShare(m_loss
 
 std::size_t CSimBus::LostAnswerCount() const { return CountOf(m_loss); }
 
+void CSimBus::SetAckLoss(double chance, std::uint32_t seed) { SetShare(m_ackLoss, chance, seed); }
+
+std::size_t CSimBus::LostAckCount() const { return CountOf(m_ackLoss); }
+
 void CSimBus::SetWrongAnswers(double chance, std::uint32_t seed, SimWrong kind) {
   SetShare(m_wrong[std::size_t(kind)], chance, seed);
 }
@@ -459,11 +463,13 @@ CSimBus::Answer CSimBus::CollectAnswer(const SimBytes& frame) {
     if (++answering == 1) {
       answer.bytes = wire;
       answer.framed = a.kind == SimAnswer::Kind::kBytes;
+      answer.ack = a.kind == SimAnswer::Kind::kAck;
       answer.unit = unit.get();
     } else {
       if (wire.size() > answer.bytes.size()) answer.bytes.resize(wire.size(), 0);
       for (std::size_t i = 0; i < wire.size(); ++i) answer.bytes[i] |= wire[i];
       answer.framed = false;
+      answer.ack = false;
       answer.unit = nullptr;
     }
     answer.delayMs = std::max(answer.delayMs, a.delayMs);
@@ -589,6 +595,11 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     if (lose && !bytes.empty()) {
       bytes.clear();
       ++m_loss.count;
+    }
+    // The unit took the write; only its ACK is lost.
+    if (answer.ack && !bytes.empty() && m_ackLoss.Draw()) {
+      bytes.clear();
+      ++m_ackLoss.count;
     }
     if (madeWrong >= 0 && !bytes.empty()) ++m_wrong[madeWrong].count;
     if (late && !bytes.empty()) ++m_late.count;

@@ -160,6 +160,9 @@ class CSimBus {
     return static_cast<Unit*>(AddUnit(std::make_unique<Unit>(std::forward<Args>(args)...)));
   }
 
+  // The index-th unit added (tests); null past the last.
+  CSimUnit* UnitAt(std::size_t index) const { return index < m_units.size() ? m_units[index].get() : nullptr; }
+
   void Start();
   void Stop();
 
@@ -180,6 +183,12 @@ class CSimBus {
   void SetAnswerLoss(double chance, std::uint32_t seed = 1);
   // Answers lost that way so far.
   std::size_t LostAnswerCount() const;
+  // Any thread. From now on the ACK of each write is lost with this chance (0 to 1): the unit has
+  // taken the write, and its ACK never reaches the line. Only ACKs are drawn for, so the same
+  // seed loses the ACKs of the same writes whatever else the line carries.
+  void SetAckLoss(double chance, std::uint32_t seed = 1);
+  // ACKs lost that way so far.
+  std::size_t LostAckCount() const;
   // Any thread. From now on each framed answer is, with this chance, one to another request: it
   // names another unit or command as the kind says, the reply still well framed and summed. Each
   // kind has its own share and draw; the same seed changes the same requests' answers.
@@ -247,6 +256,7 @@ class CSimBus {
   struct Answer {
     SimBytes bytes;
     bool framed = false;
+    bool ack = false;                // the one unit that answered acknowledged a write
     const CSimUnit* unit = nullptr;  // the one unit that answered
     std::uint32_t delayMs = 0, heldMs = 0;
     std::size_t heldForRequests = 0;
@@ -285,6 +295,7 @@ class CSimBus {
   std::vector<SimBytes> m_requests;
   std::size_t m_handled = 0;
   Share m_loss;
+  Share m_ackLoss;
   Share m_wrong[kSimWrongKinds];
   Share m_late;
   Share m_changedLength;

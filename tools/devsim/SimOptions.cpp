@@ -113,30 +113,57 @@ bool ParseLateUnit(const std::string& value, SimOptions& out) {
   return true;
 }
 
+// A number of seconds from 0 to a day: decimal digits with a point, nothing else.
+bool ReadSeconds(std::string_view text, double& out) {
+  const char* last = text.data() + text.size();
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  if (text.empty() || error != std::errc{} || end != last || !(value >= 0 && value <= 86400)) return false;
+  out = value;
+  return true;
+}
+
+// The optional EVERY and TIMES that repeat a silence or a turn, from field first on: EVERY more
+// than `least` seconds, TIMES at least 1.
+bool ReadRepeat(const std::vector<std::string_view>& f, std::size_t first, double least, double& every,
+                std::size_t& times) {
+  if (f.size() > first && (!ReadSeconds(f[first], every) || !(every > least))) return false;
+  if (f.size() > first + 1 && (!ReadNumber(f[first + 1], times, 1000000) || times == 0)) return false;
+  return true;
+}
+
 bool ParseSilentUnit(const std::string& value, SimOptions& out) {
   SimOptions::Silence silence;
-  const std::vector<std::string_view> f = Fields(value, 2);
-  double after = 0, during = 0;
-  char end = 0;
-  if (f.size() != 2 || !ReadNumber(f[0], silence.id) ||
-      std::sscanf(std::string(f[1]).c_str(), "%lf:%lf%c", &after, &during, &end) != 2 || !(after >= 0 && after <= 86400) ||
-      !(during >= 0 && during <= 86400))
+  const std::vector<std::string_view> f = Fields(value, 5);
+  if (f.size() < 3 || !ReadNumber(f[0], silence.id) || !ReadSeconds(f[1], silence.afterSeconds) ||
+      !ReadSeconds(f[2], silence.forSeconds))
     return false;
-  silence.afterSeconds = after;
-  silence.forSeconds = during;
+  // A silence for good happens once.
+  if (f.size() > 3 && silence.forSeconds == 0) return false;
+  if (!ReadRepeat(f, 3, silence.forSeconds, silence.everySeconds, silence.times)) return false;
   out.silentUnits.push_back(silence);
   return true;
 }
 
 bool ParseSwapUnit(const std::string& value, SimOptions& out) {
-  std::uint32_t id = 0;
-  double after = 0;
+  SimOptions::Swap swap;
+  const std::vector<std::string_view> f = Fields(value, 4);
+  if (f.size() < 2 || !ReadNumber(f[0], swap.id) || !ReadSeconds(f[1], swap.afterSeconds) ||
+      !ReadRepeat(f, 2, 0, swap.everySeconds, swap.times))
+    return false;
+  out.swapUnits.push_back(swap);
+  return true;
+}
+
+// --ack-loss PERCENT[:SEED].
+bool ParseAckLoss(const std::string& value, SimOptions& out) {
   const std::vector<std::string_view> f = Fields(value, 2);
-  if (f.size() != 2 || !ReadNumber(f[0], id)) return false;
-  const char* last = f[1].data() + f[1].size();
-  const auto [end, error] = std::from_chars(f[1].data(), last, after);
-  if (f[1].empty() || error != std::errc{} || end != last || !(after >= 0 && after <= 86400)) return false;
-  out.swapUnits.emplace_back(id, after);
+  const char* last = f[0].data() + f[0].size();
+  double percent = 0;
+  const auto [end, error] = std::from_chars(f[0].data(), last, percent);
+  if (f[0].empty() || error != std::errc{} || end != last || !(percent >= 0 && percent <= 100)) return false;
+  if (f.size() > 1 && !ReadNumber(f[1], out.ackLossSeed)) return false;
+  out.ackLossPercent = percent;
   return true;
 }
 
@@ -208,11 +235,21 @@ void ScheduleZelReports(const SimOptions& options, std::uint32_t id, Unit& unit)
   }
 }
 
+// How many units the options put at the device ID.
+std::size_t UnitsAt(const SimOptions& options, std::uint32_t id) {
+  std::size_t n = 0;
+  for (unsigned unit : options.ids) n += unit == id ? 1 : 0;
+  for (const SimOptions::Processor& p : options.processors) n += p.id == id ? 1 : 0;
+  for (const auto& unit : options.secureUnits) n += unit.first.deviceId == id ? 1 : 0;
+  for (const auto& unit : options.zelUnits) n += unit.first.deviceId == id ? 1 : 0;
+  return n;
+}
+
 // Puts the unit on the bus, wrapped when an option makes the units at its ID late, silent or
 // take turns; placed counts the units put at each ID so far. Returns the unit as it was made.
 template <typename Unit>
 Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Unit> unit, CSimBus& bus,
-                std::map<std::uint32_t, int>& placed) {
+                std::map<std::uint32_t, int>& placed, CSimSwitchedUnit::Clock::time_point start) {
   Unit* made = unit.get();
   const bool first = placed[id]++ == 0;
   std::unique_ptr<CSimSwitchedUnit> switched;
@@ -222,22 +259,24 @@ Unit* AddUnitAt(const SimOptions& options, std::uint32_t id, std::unique_ptr<Uni
   };
   for (const auto& [lateId, ms] : options.lateUnits)
     if (lateId == id) wrapped().SetAnswerHeldMs(ms);
+  using Duration = CSimSwitchedUnit::Clock::duration;
+  auto seconds = [](double s) { return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(s)); };
   for (const SimOptions::Silence& s : options.silentUnits) {
     if (s.id != id) continue;
-    using Seconds = std::chrono::duration<double>;
-    using Duration = CSimSwitchedUnit::Clock::duration;
-    wrapped().SetSilentPeriod(std::chrono::duration_cast<Duration>(Seconds(s.afterSeconds)),
-                              std::chrono::duration_cast<Duration>(Seconds(s.forSeconds)));
+    wrapped().SetSilentPeriod(seconds(s.afterSeconds), seconds(s.forSeconds), seconds(s.everySeconds), s.times, start);
   }
-  for (const auto& [swapId, after] : options.swapUnits) {
-    if (swapId != id) continue;
-    using Duration = CSimSwitchedUnit::Clock::duration;
-    const auto turn = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(after));
-    // The first answers until the turn and is silent for good after it; the others are silent until it.
-    if (first) {
-      wrapped().SetSilentPeriod(turn, Duration::zero());
+  for (const SimOptions::Swap& swap : options.swapUnits) {
+    if (swap.id != id) continue;
+    const Duration turn = seconds(swap.afterSeconds);
+    if (swap.everySeconds > 0) {
+      // Each in turn, in the order put on the bus.
+      wrapped().SetTurns(std::size_t(placed[id] - 1), UnitsAt(options, id), turn, seconds(swap.everySeconds),
+                         swap.times, start);
+    } else if (first) {
+      // The first answers until the turn and is silent for good after it; the others are silent until it.
+      wrapped().SetSilentPeriod(turn, Duration::zero(), {}, 0, start);
     } else if (turn > Duration::zero()) {
-      wrapped().SetSilentPeriod(Duration::zero(), turn);
+      wrapped().SetSilentPeriod(Duration::zero(), turn, {}, 0, start);
     }
   }
   if (switched) {
@@ -281,6 +320,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& out) {
       ok = ParseSilentUnit(value, out);
     } else if (arg == "--swap-unit") {
       ok = ParseSwapUnit(value, out);
+    } else if (arg == "--ack-loss") {
+      ok = ParseAckLoss(value, out);
     } else if (arg == "--zel-state") {
       ok = ParseZelState(value, out);
     } else if (arg == "--boot-silent-after") {
@@ -300,7 +341,7 @@ std::vector<std::string> SplitSimOptions(const std::string& line) {
   return words;
 }
 
-std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
+std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus, std::chrono::steady_clock::time_point start) {
   std::vector<unsigned> ids = options.ids;
   if (ids.empty() && options.processors.empty() && options.zelUnits.empty() && options.secureUnits.empty())
     ids.push_back(1);
@@ -309,29 +350,29 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
   std::map<std::uint32_t, int> placed;
 
   for (unsigned id : ids) {
-    auto* unit = AddUnitAt(options, id, std::make_unique<CFramedUnit>(std::uint8_t(id)), bus, placed);
+    auto* unit = AddUnitAt(options, id, std::make_unique<CFramedUnit>(std::uint8_t(id)), bus, placed, start);
     for (auto [command, length] : replies) unit->SetReplyLength(std::uint8_t(command), length);
   }
   for (const SimDiscoveryConfig& config : options.scanUnits) bus.Add<CSimDiscoveryUnit>(config);
   for (const SimOptions::Processor& p : options.processors)
-    AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus, placed);
+    AddUnitAt(options, p.id, std::make_unique<CSimProcessorUnit>(int(p.type), p.id, p.variant), bus, placed, start);
   for (const auto& [config, users] : options.secureUnits) {
     if (IsZelAmpType(config.typeCode))
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed, start)->SetUsers(users);
     else if (IsZelBoxType(config.typeCode))
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed, start)->SetUsers(users);
     else
-      AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus, placed)->SetUsers(users);
+      AddUnitAt(options, config.deviceId, std::make_unique<CSimSecurityUnit>(config), bus, placed, start)->SetUsers(users);
   }
   for (const auto& [config, unitName] : options.zelUnits) {
     // Clang before 16 lets no lambda capture a structured binding: a plain reference it may.
     const std::string& name = unitName;
     if (IsZelAmpType(config.typeCode)) {
-      auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed);
+      auto* amp = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelAmpUnit>(config), bus, placed, start);
       amp->Update([&](SimZelAmpState& state) { state.name = name; });
       ScheduleZelReports(options, config.deviceId, *amp);
     } else {
-      auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed);
+      auto* box = AddUnitAt(options, config.deviceId, std::make_unique<CSimZelBreakUnit>(config), bus, placed, start);
       box->Update([&](SimZelBreakState& state) { state.name = name; });
       ScheduleZelReports(options, config.deviceId, *box);
     }
@@ -343,5 +384,6 @@ std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus) {
       bus.Add<CSimDiscoveryUnit>(discovery);
     }
   }
+  if (options.ackLossPercent > 0) bus.SetAckLoss(options.ackLossPercent / 100.0, options.ackLossSeed);
   return ids.size() + options.processors.size() + options.secureUnits.size() + options.zelUnits.size();
 }

@@ -2,6 +2,7 @@
 // executable and for tests that serve the same units in-process.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,18 +33,32 @@ struct SimOptions {
   std::string bootUnit;                                       // --boot-unit FAMILY:TYPE; empty: the bus
   // --late-unit ID:MS: every answer of the units at device ID leaves MS ms late.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> lateUnits;
-  // --silent-unit ID:AFTER:FOR: the units at device ID fall silent AFTER seconds after the
-  // start, for FOR seconds (0: for good).
+  // --silent-unit ID:AFTER:FOR[:EVERY[:TIMES]]: the units at device ID fall silent AFTER seconds
+  // after the start, for FOR seconds (0: for good); with EVERY (more than FOR), again every EVERY
+  // seconds after the start of the silence before, TIMES silences in all (none: without end).
   struct Silence {
     std::uint32_t id = 0;
     double afterSeconds = 0;
     double forSeconds = 0;
+    double everySeconds = 0;  // 0: once
+    std::size_t times = 0;    // 0: without end
   };
   std::vector<Silence> silentUnits;
-  // --swap-unit ID:AFTER: the units at device ID take turns: the first put on the bus answers
-  // until AFTER seconds after the start, the others from then on (a unit of another model that
-  // takes the place of a unit while the program is online).
-  std::vector<std::pair<std::uint32_t, double>> swapUnits;
+  // --swap-unit ID:AFTER[:EVERY[:TIMES]]: the units at device ID take turns (a unit of another
+  // model that takes the place of a unit while the program is online): the first put on the bus
+  // answers until AFTER seconds after the start; without EVERY the others from then on, with it
+  // each the next in turn for EVERY seconds, TIMES changes of turn in all (none: without end).
+  struct Swap {
+    std::uint32_t id = 0;
+    double afterSeconds = 0;
+    double everySeconds = 0;  // 0: one change, to all the others
+    std::size_t times = 0;    // 0: without end
+  };
+  std::vector<Swap> swapUnits;
+  // --ack-loss PERCENT[:SEED]: the ACK of each write is lost with this chance (the unit has taken
+  // the write), drawn with the seed (default 1).
+  double ackLossPercent = 0;
+  std::uint32_t ackLossSeed = 1;
   // --zel-state ID:AFTER:KEY=VALUE: AFTER seconds after the start the Zel unit at ID reports
   // VALUE for KEY: an amplifier's "temp" (degrees), "protect" (0 or 1) and "load-fault" (a mask
   // of channels, bit 0 the first), a breakout box's "alarm" and "network" (0 or 1).
@@ -68,7 +83,9 @@ std::vector<std::string> SplitSimOptions(const std::string& line);
 // Puts the units the options name on the bus, which must not run yet: framed units (one at ID
 // 1 when no other unit is named), scan units, processors, secured units and Zel units, each Zel
 // unit at a short ID also found by an autoscan; a unit at an ID that --late-unit,
-// --silent-unit or --swap-unit names answers late, falls silent or takes turns as they say, and
-// a Zel unit reports the states --zel-state gives it (each counted from this call).
-// Returns the number of units named.
-std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus);
+// --silent-unit or --swap-unit names answers late, falls silent or takes turns as they say, a
+// Zel unit reports the states --zel-state gives it (the silences and turns counted from start,
+// the states from this call), and the bus loses ACKs as --ack-loss says. Returns the number of
+// units named.
+std::size_t AddSimUnits(const SimOptions& options, CSimBus& bus,
+                        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now());

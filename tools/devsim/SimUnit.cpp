@@ -1,6 +1,8 @@
 // Framed replies and the plain framed unit.
 #include "tools/devsim/SimUnit.h"
 
+#include <algorithm>
+
 #include "core/protocol/SevenBit.h"
 
 SimBytes MakeFramedReply(std::uint8_t start, const SimBytes& body) {
@@ -78,17 +80,46 @@ std::vector<SimBytes> CFramedUnit::Writes() const {
 
 CSimSwitchedUnit::CSimSwitchedUnit(std::unique_ptr<CSimUnit> unit) : m_unit(std::move(unit)) {}
 
-void CSimSwitchedUnit::SetSilentPeriod(Clock::duration after, Clock::duration length) {
+void CSimSwitchedUnit::SetSilentPeriod(Clock::duration after, Clock::duration length, Clock::duration every,
+                                       std::size_t times, Clock::time_point from) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_silentFrom = Clock::now() + after;
-  m_silentUntil = length == Clock::duration::zero() ? Clock::time_point::max() : m_silentFrom + length;
+  m_silentFrom = from + after;
+  m_silentLength = length;
+  // A silence for good, or one that would last into the next, is one silence.
+  m_silentEvery = length > Clock::duration::zero() && every > length ? every : Clock::duration::zero();
+  m_silences = times;
 }
 
-bool CSimSwitchedUnit::IsSilent() const {
+void CSimSwitchedUnit::SetTurns(std::size_t index, std::size_t units, Clock::duration first, Clock::duration every,
+                                std::size_t swaps, Clock::time_point from) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_turnIndex = index;
+  m_turnUnits = units;
+  m_firstTurnEnd = from + first;
+  m_turnEvery = every;
+  m_swaps = swaps;
+}
+
+bool CSimSwitchedUnit::IsSilent() const { return IsSilentAt(Clock::now()); }
+
+bool CSimSwitchedUnit::IsSilentAt(Clock::time_point at) const {
   if (m_silent) return true;
   std::lock_guard<std::mutex> lock(m_mutex);
-  const Clock::time_point now = Clock::now();
-  return now >= m_silentFrom && now < m_silentUntil;
+  if (m_turnUnits != 0) {
+    // Turn 0 until the first turn ends, then one more every turn's length.
+    std::size_t turn = 0;
+    if (at >= m_firstTurnEnd)
+      turn = m_turnEvery > Clock::duration::zero() ? 1 + std::size_t((at - m_firstTurnEnd) / m_turnEvery) : 1;
+    if (m_swaps != 0) turn = std::min(turn, m_swaps);
+    if (turn % m_turnUnits != m_turnIndex) return true;
+  }
+  if (at < m_silentFrom) return false;
+  const Clock::duration since = at - m_silentFrom;
+  if (m_silentLength == Clock::duration::zero()) return true;
+  if (m_silentEvery == Clock::duration::zero()) return since < m_silentLength;
+  const auto silence = std::size_t(since / m_silentEvery);
+  if (m_silences != 0 && silence >= m_silences) return false;
+  return since - m_silentEvery * std::int64_t(silence) < m_silentLength;
 }
 
 SimAnswer CSimSwitchedUnit::Handle(const SimBytes& request) {

@@ -121,9 +121,19 @@ class CSimSwitchedUnit : public CSimUnit {
   void SetSilent(bool silent) { m_silent = silent; }
   // The next requests it answers, this many of them, go unanswered (its answers lost).
   void SetSilentForRequests(int requests) { m_silentRequests = requests; }
-  // Switched off from `after` on for `length` (zero: for good), counted from now.
-  void SetSilentPeriod(Clock::duration after, Clock::duration length);
+  // Switched off from `after` on for `length` (zero: for good), counted from `from`; with `every`
+  // (longer than length), switched off again every that long after the start of the silence
+  // before, `times` silences in all (0: without end).
+  void SetSilentPeriod(Clock::duration after, Clock::duration length, Clock::duration every = {},
+                       std::size_t times = 0, Clock::time_point from = Clock::now());
+  // One of `units` units at one ID that take turns, this one the index-th: the first answers
+  // until `first` from `from`, then each the next in turn for `every`, `swaps` changes of turn in
+  // all (0: without end), the unit whose turn came last answering from then on.
+  void SetTurns(std::size_t index, std::size_t units, Clock::duration first, Clock::duration every,
+                std::size_t swaps = 0, Clock::time_point from = Clock::now());
   bool IsSilent() const;
+  // Whether the unit is switched off at that time (SetSilent, the silences and the turns).
+  bool IsSilentAt(Clock::time_point at) const;
   // Every answer leaves this much later, ms, while the bus answers the others meanwhile.
   void SetAnswerHeldMs(std::uint32_t ms) { m_heldMs = ms; }
   // Every answer leaves when this many more requests have come (see SimAnswer::heldForRequests).
@@ -136,7 +146,13 @@ class CSimSwitchedUnit : public CSimUnit {
   std::atomic<int> m_silentRequests{0};
   mutable std::mutex m_mutex;
   Clock::time_point m_silentFrom = Clock::time_point::max();
-  Clock::time_point m_silentUntil = Clock::time_point::max();
+  Clock::duration m_silentLength{};  // zero: for good
+  Clock::duration m_silentEvery{};   // zero: once
+  std::size_t m_silences = 0;        // 0: without end
+  // Turns: none while m_turnUnits is 0.
+  std::size_t m_turnIndex = 0, m_turnUnits = 0, m_swaps = 0;
+  Clock::time_point m_firstTurnEnd{};
+  Clock::duration m_turnEvery{};
   std::atomic<std::uint32_t> m_heldMs{0};
   std::atomic<std::size_t> m_heldForRequests{0};
 };
