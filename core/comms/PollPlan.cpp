@@ -103,6 +103,7 @@ std::int32_t CPollPlan::OverdueAtItsPace(const std::vector<PollUnit>& units, IPo
     dueUs = due;
   }
   return overdue;
+}
 
 std::vector<std::pair<std::uint64_t, CControlMessage>> CPollPlan::TakeRequestsAside() {
   std::vector<std::pair<std::uint64_t, CControlMessage>> out;
