@@ -425,12 +425,8 @@ class CDevice : protected CObjectProperties {
   CWindowPlacement GetPanelPlacement() const;
   void SetPanelPlacement(const CWindowPlacement& placement);
 
-  // Outgoing queue; every operation takes the system's lock. Any thread.
-  // Appends a message (ownership passes to the queue); without force it is dropped while the
-  // port is closed or the device is not connected, and always while the device is not
-  // addressable (IsAddressable). A message for the same setting as a queued one (see
-  // GetMessageMergeMask) replaces it and goes to the back.
-  void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+  // Outgoing queue; every operation takes the system's lock. Any thread. A family queues its
+  // frames itself (QueueMessage, below).
   // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
   // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
   // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
@@ -497,6 +493,13 @@ class CDevice : protected CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // Appends a message to the outgoing queue (ownership passes to the queue); without force it
+  // is dropped while the port is closed or the device is not connected, and always while the
+  // device is not addressable (IsAddressable). A message for the same setting as a queued one
+  // (see GetMessageMergeMask) replaces it and goes to the back. Only the family queues what its
+  // unit is sent: its change path, its polls and its records. Any thread.
+  void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+
   // --- What the properties rows govern (UI thread) ---
   // The name and the ID are set by the family's own code: the handling of a row (reached through
   // ApplyUserPropertyChange), the change path, a unit's reply and the records.
