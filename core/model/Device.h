@@ -426,14 +426,13 @@ class CDevice : protected CObjectProperties {
   void SetPanelPlacement(const CWindowPlacement& placement);
 
   // Outgoing queue; every operation takes the system's lock. Any thread. A family queues its
-  // frames itself (QueueMessage, below).
+  // frames itself, and the comms worker a write again (QueueMessage, QueueWriteAgain, below).
   // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
   // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
   // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
   // nor past kMaxWriteTries transactions, nor to a device set aside or not addressable. False
   // when it is given up. Worker thread.
   static constexpr std::uint32_t kMaxWriteTries = 3;
-  bool QueueWriteAgain(const CControlMessage& write);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty. A read
   // taken off the queue is stamped (StampRead) as it is taken.
@@ -623,6 +622,9 @@ class CDevice : protected CObjectProperties {
  private:
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
+  // The write that the comms worker's transaction sent, queued again (see kMaxWriteTries).
+  friend class CCommsWorker;
+  bool QueueWriteAgain(const CControlMessage& write);
   // A unit of the device's own model answers at its ID again (see TakeUnitModel).
   void TakeUp();
   // The unit at the ID is known to be another (see SetAside). Under the system's lock.

@@ -431,6 +431,7 @@ class CNerexSeriesDevice : public CDevice {
   // The family's own code outside the class (its change path, its frames and records) writes
   // what the device stores and queues the unit's frames through it (NerexChange.h).
   friend class CNerexChangeAccess;
+
   // --- Notification sweeps (UI thread) ---
   // Pushes every parameter's current value through the base change path (panels, custom panels,
   // links), then refreshes the open panel's preset list and page. Sends nothing to the unit,

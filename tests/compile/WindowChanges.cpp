@@ -158,6 +158,10 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 // A frame queued for the unit, and the writers of a family's own code.
 #elif defined(QUEUE_FRAME)
   device.QueueMessage(true, std::make_unique<CControlMessage>());
+#elif defined(QUEUE_WRITE_AGAIN)
+  CControlMessage write;
+  write.write = true;
+  device.QueueWriteAgain(write);
 #elif defined(PROCESSOR_QUEUE_FRAME)
   static_cast<CNerexSeriesDevice&>(device).QueueMessage(false, std::make_unique<CControlMessage>());
 #elif defined(LOAD_PRESET_FILE)
