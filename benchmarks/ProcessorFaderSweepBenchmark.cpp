@@ -12,6 +12,7 @@
 
 #include "benchmarks/BenchmarkMain.h"
 #include "core/values/ValueCodes.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPresets.h"
 #include "tests/support/ProcessorBus.h"
@@ -45,7 +46,7 @@ void BM_FaderSweepWhilePollingEight(benchmark::State& state) {
     std::vector<CNerexSeriesDevice*> devices;
     for (int i = 1; i <= kUnits; ++i) {
       devices.push_back(bus.AddDevice(kModelNerex48, std::uint8_t(i)));
-      ResizePresetList(devices.back()->GetPresets(), 2);
+      ResizePresetList(WritablePresets(*devices.back()), 2);
     }
     const bool ready = bus.StartWorker(0) && bus.WaitFor([&] {
       for (CNerexSeriesDevice* d : devices)

@@ -425,12 +425,8 @@ class CDevice : protected CObjectProperties {
   CWindowPlacement GetPanelPlacement() const;
   void SetPanelPlacement(const CWindowPlacement& placement);
 
-  // Outgoing queue; every operation takes the system's lock. Any thread.
-  // Appends a message (ownership passes to the queue); without force it is dropped while the
-  // port is closed or the device is not connected, and always while the device is not
-  // addressable (IsAddressable). A message for the same setting as a queued one (see
-  // GetMessageMergeMask) replaces it and goes to the back.
-  void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+  // Outgoing queue; every operation takes the system's lock. Any thread. A family queues its
+  // frames itself, and the comms worker a write again (QueueMessage, QueueWriteAgain, below).
   // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
   // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
   // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
@@ -439,10 +435,6 @@ class CDevice : protected CObjectProperties {
   // unit that has fallen silent is owed the write for as long as it is away, and gets it when it
   // answers again. False when it is given up. Worker thread.
   static constexpr std::uint32_t kMaxWriteTries = 3;
-  bool QueueWriteAgain(const CControlMessage& write, bool unitAnswered);
-  // A request taken from the queue that never reached the unit goes back to the front, as it
-  // was; not when a newer write of the same setting waits (that one goes). Worker thread.
-  void PutBack(const CControlMessage& request);
   void ClearQueue();
   // Copies the oldest message into record and removes it; false when the queue is empty. A read
   // taken off the queue is stamped (StampRead) as it is taken.
@@ -516,6 +508,13 @@ class CDevice : protected CObjectProperties {
   bool HasParamId(std::uint32_t id) const;
 
  protected:
+  // Appends a message to the outgoing queue (ownership passes to the queue); without force it
+  // is dropped while the port is closed or the device is not connected, and always while the
+  // device is not addressable (IsAddressable). A message for the same setting as a queued one
+  // (see GetMessageMergeMask) replaces it and goes to the back. Only the family queues what its
+  // unit is sent: its change path, its polls and its records. Any thread.
+  void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
+
   // --- What the properties rows govern (UI thread) ---
   // The name and the ID are set by the family's own code: the handling of a row (reached through
   // ApplyUserPropertyChange), the change path, a unit's reply and the records.
@@ -644,6 +643,12 @@ class CDevice : protected CObjectProperties {
  private:
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
+  // The write that the comms worker's transaction sent, queued again (see kMaxWriteTries).
+  friend class CCommsWorker;
+  bool QueueWriteAgain(const CControlMessage& write, bool unitAnswered);
+  // A request taken from the queue that never reached the unit goes back to the front, as it
+  // was; not when a newer write of the same setting waits (that one goes). Worker thread.
+  void PutBack(const CControlMessage& request);
   // A unit of the device's own model answers at its ID again (see TakeUnitModel).
   void TakeUp();
   // The unit at the ID is known to be another (see SetAside). Under the system's lock.

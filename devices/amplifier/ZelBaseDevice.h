@@ -267,8 +267,6 @@ class CZelBaseDevice : public CZelFramedDevice {
   // The name and the channel names: refused with the grid's words for a character the field
   // cannot carry or more characters than it holds.
   std::string ControlChangeRefusal(const CParamValue& value) const override;
-  // Queues every setting, forced. UI thread.
-  virtual void SendAllSettings() = 0;
   // "\nDevice Ignored" alone while ignored; else the warnings ("\nNot Initialised", then the
   // family's), "\nNot Connected" and "\nSecurity checks failed" while the port is open.
   std::string GetStatusText() override;
@@ -311,6 +309,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // Queues every setting, forced: the family's own records and re-initialisation send the
+  // unit what the file holds. UI thread.
+  virtual void SendAllSettings() = 0;
   // The paste of a clipboard record (command 0 all, kAmpCmdPasteControls or
   // kAmpCmdPasteProperties), reached through PasteFromClipboard once CanPaste agrees.
   virtual void PasteRecord(const ZelClipboardRecord& record, std::uint32_t command) = 0;

@@ -126,8 +126,6 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   bool IsReadOutComplete() const override;
 
   // --- Protocol ---
-  // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
-  void SendAllSettings() override;
   // The network-master list (command 70) of the system's Zel units now.
   void FillNetworkList(CControlMessage& record);
 
@@ -166,6 +164,8 @@ class CZelBreakDevice : public CZelBaseDevice, public IBlockReceivedWord {
   void SetBlockReceivedWord(std::uint32_t word) { m_haveRead = word; }
 
  protected:
+  // Queues, forced, every channel's gain, the mute mask and the GPIO byte.
+  void SendAllSettings() override;
   // A box carries no solo: another device's solo sends it nothing.
   void OnSystemSolo(bool solo) override { CDevice::OnSystemSolo(solo); }
   // The paste of the clipboard record: command 0 all, kAmpCmdPasteControls the mixer,

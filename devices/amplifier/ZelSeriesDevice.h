@@ -219,11 +219,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // fourth on the Zel-6) in mono and bridge; -1 in stereo.
   int HiddenChannel(std::uint32_t mode) const;
 
-  // --- Protocol ---
-  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
-  // unit does not take stays unsent), windows.
-  void SendAllSettings() override;
-
   // --- Records, clipboard, menu, hints ---
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
@@ -272,6 +267,9 @@ class CZelSeriesDevice : public CZelBaseDevice {
   void SetImpedanceWindowForTests(int channel, std::uint8_t percent);
 
  protected:
+  // Queues every setting, forced: gains, mute, standby, mode, delay, GPIO, threshold (one the
+  // unit does not take stays unsent), windows.
+  void SendAllSettings() override;
   // Another device's solo: every channel muted, or the mutes the amplifier holds sent again.
   void OnSystemSolo(bool muteAll) override;
   // The paste of the clipboard record: command 0 all, kZelCmdPasteControls or

@@ -73,7 +73,7 @@ void InputGain(CNerexSeriesDevice& d, int c, float value) {
     group = InputLinkGroup(d, c);
     master = InputLinkMaster(d, c);
     for (int j = 0; j < kNerexMaxInputs; ++j)
-      if (Bit(group, j)) d.GetCurrentSettings().inputs.gains[std::size_t(j)] = ToInt16(g);
+      if (Bit(group, j)) WritableSettings(d).inputs.gains[std::size_t(j)] = ToInt16(g);
   }
   QueuePackedWrite(d, kCmdChannelGain, Int16Bytes(InputChannelByte(master), g));
   RenotifyGroup(d, kParamInputGain, group);
@@ -98,7 +98,7 @@ void OutputGain(CNerexSeriesDevice& d, int c, const CParamValue& value) {
     {
       CSingleLock lock(d.SettingsLock());
       for (int j = 0; j < kNerexMaxOutputs; ++j)
-        if (Bit(group, j)) d.GetCurrentSettings().outputs.gains[std::size_t(j)] = std::int16_t(g);
+        if (Bit(group, j)) WritableSettings(d).outputs.gains[std::size_t(j)] = std::int16_t(g);
     }
     QueuePackedWrite(d, kCmdChannelGain, Int16Bytes(OutputChannelByte(master), g));
   } else if (trim) {
@@ -106,7 +106,7 @@ void OutputGain(CNerexSeriesDevice& d, int c, const CParamValue& value) {
     {
       CSingleLock lock(d.SettingsLock());
       for (int j = 0; j < kNerexMaxOutputs; ++j)
-        if (Bit(group, j)) d.GetCurrentSettings().outputs.trims[std::size_t(j)] = std::int8_t(t);
+        if (Bit(group, j)) WritableSettings(d).outputs.trims[std::size_t(j)] = std::int8_t(t);
     }
     QueuePackedWrite(d, kCmdOutputTrim, {OutputChannelByte(master), std::uint8_t(std::int8_t(t))});
   } else {
@@ -122,7 +122,7 @@ void Mute(CNerexSeriesDevice& d, int id, bool on) {
   std::uint8_t inputs, outputs;
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     std::uint8_t& mask = id < kParamOutputMute ? image.inputs.muteMask : image.outputs.muteMask;
     const int bit = id < kParamOutputMute ? id - kParamInputMute : id - kParamOutputMute;
     mask = std::uint8_t(on ? mask | (1u << bit) : mask & ~(1u << bit));
@@ -142,7 +142,7 @@ void Polarity(CNerexSeriesDevice& d, int o, bool on) {
   std::uint8_t mask;
   {
     CSingleLock lock(d.SettingsLock());
-    std::uint8_t& stored = d.GetCurrentSettings().outputs.phaseMask;
+    std::uint8_t& stored = WritableSettings(d).outputs.phaseMask;
     stored = std::uint8_t(on ? stored | (1u << o) : stored & ~(1u << o));
     mask = stored;
   }
@@ -167,7 +167,7 @@ void Delay(CNerexSeriesDevice& d, const CParamValue& value) {
   int master;
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     group = input ? InputLinkGroup(d, c) : OutputLinkGroup(d, c);
     master = input ? InputLinkMaster(d, c) : OutputLinkMaster(d, c);
     delay = GetDelayValue(image, d.GetModel(), id, SecondsToSamples(input, value.value));
@@ -230,7 +230,7 @@ void Limiter(CNerexSeriesDevice& d, ELimiterField field, int first, int o, const
   bool send = true;
   {
     CSingleLock lock(d.SettingsLock());
-    auto& limiters = d.GetCurrentSettings().outputs.limiters;
+    auto& limiters = WritableSettings(d).outputs.limiters;
     master = OutputLinkMaster(d, o);
     if (skipWhenEqual && member(limiters[std::size_t(master)]) == code) {
       send = false;
@@ -254,7 +254,7 @@ void MatrixGain(CNerexSeriesDevice& d, int id, float value) {
     bool send;
     {
       CSingleLock lock(d.SettingsLock());
-      std::uint16_t& stored = d.GetCurrentSettings().outputs.matrixLevels[std::size_t(o)][std::size_t(i)];
+      std::uint16_t& stored = WritableSettings(d).outputs.matrixLevels[std::size_t(o)][std::size_t(i)];
       send = a != 0 || stored != 0;
       if (send) stored = std::uint16_t(a);
     }
@@ -266,7 +266,7 @@ void MatrixGain(CNerexSeriesDevice& d, int id, float value) {
     if (g == -396) g = -400;
     {
       CSingleLock lock(d.SettingsLock());
-      d.GetCurrentSettings().inputs.matrixGains[std::size_t(o)][std::size_t(i)] = std::int16_t(g);
+      WritableSettings(d).inputs.matrixGains[std::size_t(o)][std::size_t(i)] = std::int16_t(g);
     }
     const auto v = std::uint16_t(std::int16_t(g));
     QueuePackedWrite(d, kCmdMatrixGain,
@@ -293,7 +293,7 @@ void ChannelName(CNerexSeriesDevice& d, const CParamValue& value) {
   const NerexChannelName name = MakeChannelName(ToSevenBitText(value.text, kNerexNameLength));
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     if (id < kParamOutputName) image.inputs.names[std::size_t(id - kParamInputName)] = name;
     else image.outputs.names[std::size_t(id - kParamOutputName)] = name;
   }
@@ -347,7 +347,7 @@ void ChannelLink(CNerexSeriesDevice& d, int id, bool link) {
   std::vector<int> renotify;
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     std::uint8_t* masks = input ? image.inputs.linkMasks.data() : image.outputs.linkMasks.data();
     if (link) {
       masks[a] = std::uint8_t(masks[a] | masks[b]);
@@ -376,8 +376,8 @@ void ChannelLink(CNerexSeriesDevice& d, int id, bool link) {
     }
   }
   if (link) {
-    if (input) d.NotifyInputChannelParameters(a);
-    else d.NotifyOutputChannelParameters(a);
+    if (input) NotifyInputChannelParameters(d, a);
+    else NotifyOutputChannelParameters(d, a);
   }
   for (int linkId : renotify) Renotify(d, linkId);
 
@@ -408,7 +408,7 @@ int MixCode(int routedInputs) {
 void MixingMode(CNerexSeriesDevice& d, bool on) {
   {
     CSingleLock lock(d.SettingsLock());
-    NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    NerexOutputSection& out = WritableSettings(d).outputs;
     if (out.mixerFlag == (on ? 1 : 0)) return;
     out.mixerFlag = on ? 1 : 0;
     if (on) {
@@ -537,7 +537,7 @@ int OutputLinkMaster(const CNerexSeriesDevice& d, int output) {
   return GetOutputLinkMaster(d.GetCurrentSettings().outputs, output, d.GetOutputCount());
 }
 
-void Renotify(CNerexSeriesDevice& d, int id) { d.CDevice::ApplyControlChange(d.GetCurrentValue(id)); }
+void Renotify(CNerexSeriesDevice& d, int id) { CNerexChangeAccess::ApplyBaseChange(d, d.GetCurrentValue(id)); }
 
 void RenotifyGroup(CNerexSeriesDevice& d, int first, unsigned group) {
   for (int j = 0; j < 8; ++j)
@@ -547,7 +547,7 @@ void RenotifyGroup(CNerexSeriesDevice& d, int first, unsigned group) {
 void RenotifyKept(CNerexSeriesDevice& d, int id, const CParamValue& requested) {
   CParamValue asked = requested;
   asked.id = id;
-  d.ApplyKeptControlChange(d.GetCurrentValue(id), asked);
+  CNerexChangeAccess::ApplyKeptChange(d, d.GetCurrentValue(id), asked);
 }
 
 void RenotifyGroupKept(CNerexSeriesDevice& d, int first, unsigned group, const CParamValue& requested) {

@@ -1,20 +1,113 @@
-// Pieces of the processor's change path (CNerexSeriesDevice::ApplyControlChange) that its
-// groups share: re-notification through the base change path, and the write frames of single
-// settings. The family's own code includes this header, never a window
-// (tests/CheckUserChanges.cmake): what windows share with the change path (link groups, preset
+// The processor family's own way in to a device: what its code outside the class (the change
+// path of CNerexSeriesDevice::ApplyControlChange, the frames, records, paste and clone) writes
+// of what the device stores, the frames it queues for the unit, and the pieces of the change
+// path its groups share: re-notification through the base change path, and the write frames
+// of single settings. Windows read the device through its const views and hand a change in
+// through CDevice::ApplyUserChange; only the family's library (and the tests, which reach the
+// family as its own code does) compiles with ORVAK_PROCESSOR_FAMILY, so a window that includes
+// this header does not compile. What windows share with the change path (link groups, preset
 // names) is in NerexChannelRules.h and NerexPresets.h. UI thread.
 #pragma once
 
+#if !defined(ORVAK_PROCESSOR_FAMILY)
+#error "devices/processor/NerexChange.h belongs to the processor family: a window reads a processor through its const views and hands a change in through CDevice::ApplyUserChange"
+#endif
+
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/protocol/ControlMessage.h"
 #include "core/values/ParamRecords.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSeriesDevice.h"
 
 class CChangeAnswer;
-class CNerexSeriesDevice;
+
+// The writers of a processor's stored state and of its queue (a friend of the device). The
+// family's code calls the functions below rather than this class.
+class CNerexChangeAccess {
+ public:
+  static CNerexSeriesMemory& CurrentSettings(CNerexSeriesDevice& d) { return d.m_current; }
+  static CNerexMemoryList& Presets(CNerexSeriesDevice& d) { return d.m_presets; }
+  static CNerexMemoryList& XoverPresets(CNerexSeriesDevice& d) { return d.m_xoverPresets; }
+  static NerexGeneralSettings& GeneralSettings(CNerexSeriesDevice& d) { return d.m_general; }
+  static std::array<TimedPresetEntry, kNerexTimedPresets>& TimedPresets(CNerexSeriesDevice& d) {
+    return d.m_timedPresets;
+  }
+  static std::array<std::uint8_t, kNerexDeqBandsPerInput>& DeqBandMasks(CNerexSeriesDevice& d) {
+    return d.m_deqBandMasks;
+  }
+  static void Queue(CNerexSeriesDevice& d, bool force, std::unique_ptr<CControlMessage> message) {
+    d.QueueMessage(force, std::move(message));
+  }
+  static void ApplyBaseChange(CNerexSeriesDevice& d, const CParamValue& value) { d.CDevice::ApplyControlChange(value); }
+  static void ApplyKeptChange(CNerexSeriesDevice& d, const CParamValue& stored, const CParamValue& requested) {
+    d.ApplyKeptControlChange(stored, requested);
+  }
+  static void NotifyAllParameters(CNerexSeriesDevice& d) { d.NotifyAllParameters(); }
+  static void NotifyInputChannelParameters(CNerexSeriesDevice& d, int c) { d.NotifyInputChannelParameters(c); }
+  static void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int c) { d.NotifyOutputChannelParameters(c); }
+  static bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error, std::string* note) {
+    return d.LoadPresetFile(path, error, note);
+  }
+};
+
+// What the device stores, writable: the live settings, the preset memories, the crossover
+// presets, the general settings, the timed presets and the dynamic-EQ band masks. Written under
+// SettingsLock, and inside a CDevice::CSettingsChange where a read on its way could put the
+// unit's old values back.
+inline CNerexSeriesMemory& WritableSettings(CNerexSeriesDevice& d) { return CNerexChangeAccess::CurrentSettings(d); }
+inline CNerexMemoryList& WritablePresets(CNerexSeriesDevice& d) { return CNerexChangeAccess::Presets(d); }
+inline CNerexMemoryList& WritableXoverPresets(CNerexSeriesDevice& d) { return CNerexChangeAccess::XoverPresets(d); }
+inline NerexGeneralSettings& WritableGeneralSettings(CNerexSeriesDevice& d) {
+  return CNerexChangeAccess::GeneralSettings(d);
+}
+inline std::array<TimedPresetEntry, kNerexTimedPresets>& WritableTimedPresets(CNerexSeriesDevice& d) {
+  return CNerexChangeAccess::TimedPresets(d);
+}
+inline std::array<std::uint8_t, kNerexDeqBandsPerInput>& WritableDeqBandMasks(CNerexSeriesDevice& d) {
+  return CNerexChangeAccess::DeqBandMasks(d);
+}
+
+// Queues a frame for the unit (CDevice::QueueMessage), forced or not.
+inline void QueueFrame(CNerexSeriesDevice& d, bool force, std::unique_ptr<CControlMessage> message) {
+  CNerexChangeAccess::Queue(d, force, std::move(message));
+}
+// Builds with build and queues the message on the device (forced or not); nothing when the
+// builder has nothing to send.
+template <class Build>
+void QueueBuilt(CNerexSeriesDevice& device, bool force, Build build) {
+  auto message = std::make_unique<CControlMessage>();
+  if (build(*message)) QueueFrame(device, force, std::move(message));
+}
+
+// The device's notification sweeps (CNerexSeriesDevice::NotifyAllParameters and the two of a
+// channel's link group), and the load of a preset file into its current settings.
+inline void NotifyAllParameters(CNerexSeriesDevice& d) { CNerexChangeAccess::NotifyAllParameters(d); }
+inline void NotifyInputChannelParameters(CNerexSeriesDevice& d, int channel) {
+  CNerexChangeAccess::NotifyInputChannelParameters(d, channel);
+}
+inline void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int channel) {
+  CNerexChangeAccess::NotifyOutputChannelParameters(d, channel);
+}
+inline bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error,
+                           std::string* note = nullptr) {
+  return CNerexChangeAccess::LoadPresetFile(d, path, error, note);
+}
+
+// Re-limits the four input delays against the delay budget; each input whose delay changes is
+// stored in every input of its link group, pushed to the panels and links, and sent (command 1,
+// length 13, queued without force).
+void BuildDelayMessages(CNerexSeriesDevice& device);
+
+// Copies every setting of source into device (current settings, preset count and memories,
+// security and option bytes, host options, timed presets), then pushes every parameter.
+void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source);
 
 // Commands of the single-setting writes (frames without a reply, write flag set).
 enum : std::uint32_t {

@@ -206,7 +206,7 @@ void PeqBand(CNerexSeriesDevice& d, bool input, int field, int n, const CParamVa
   CPeqStored stored;
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     switch (field) {
       case kPeqFrequency:
       case kPeqQ:
@@ -315,7 +315,7 @@ void Crossover(CNerexSeriesDevice& d, const CParamValue& value) {
   CCrossoverStored stored;
   {
     CSingleLock lock(d.SettingsLock());
-    NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    NerexOutputSection& out = WritableSettings(d).outputs;
     if (change.isType) StoreCrossoverType(change, out, value.integer, stored);
     else StoreCrossoverFrequency(change, out, value.value, stored);
     stored.frame = (high ? out.highPass : out.lowPass)[std::size_t(change.master)];
@@ -336,7 +336,7 @@ void GeqBand(CNerexSeriesDevice& d, int n, float value) {
   const int master = InputLinkMaster(d, c);
   {
     CSingleLock lock(d.SettingsLock());
-    auto& bands = d.GetCurrentSettings().geq.bands;
+    auto& bands = WritableSettings(d).geq.bands;
     for (int j = 0; j < kNerexMaxInputs; ++j)
       if (Bit(group, j)) bands[std::size_t(j)][std::size_t(band)] = g;
   }
@@ -350,7 +350,7 @@ void GeqFlags(CNerexSeriesDevice& d, const CParamValue& value) {
   const int id = value.id;
   {
     CSingleLock lock(d.SettingsLock());
-    NerexGeqBlock& geq = d.GetCurrentSettings().geq;
+    NerexGeqBlock& geq = WritableSettings(d).geq;
     if (id < kParamGeqMode) {
       const unsigned group = InputLinkGroup(d, id - kParamGeqBypass);
       for (int j = 0; j < kNerexMaxInputs; ++j)
@@ -368,7 +368,7 @@ void GeqFlatten(CNerexSeriesDevice& d, int input) {
   const unsigned group = InputLinkGroup(d, input);
   {
     CSingleLock lock(d.SettingsLock());
-    auto& bands = d.GetCurrentSettings().geq.bands;
+    auto& bands = WritableSettings(d).geq.bands;
     for (int j = 0; j < kNerexMaxInputs; ++j)
       if (Bit(group, j)) bands[std::size_t(j)].fill(0);
   }
@@ -424,7 +424,7 @@ void Compressor(CNerexSeriesDevice& d, const CParamValue& value) {
   bool send = true, otherMoved = false;
   {
     CSingleLock lock(d.SettingsLock());
-    auto& records = d.GetCurrentSettings().outputs.compressors;
+    auto& records = WritableSettings(d).outputs.compressors;
     if (field != kCompBypass && member(records[std::size_t(master)]) == code) {
       send = false;
     } else {
@@ -457,7 +457,7 @@ void CompressorLimiters(CNerexSeriesDevice& d, bool on) {
   std::vector<std::int32_t> announce;
   {
     CSingleLock lock(d.SettingsLock());
-    announce = ApplyCompressorLimiters(d.GetCurrentSettings().outputs, on);
+    announce = ApplyCompressorLimiters(WritableSettings(d).outputs, on);
   }
   QueueCompressor(d, 0);
   for (std::int32_t id : announce) Renotify(d, id);
@@ -597,7 +597,7 @@ void DynamicEq(CNerexSeriesDevice& d, const CParamValue& value) {
   CDeqChange c{(id - kParamDeqThreshold) / kNerexDeqBands, n % kNerexDeqBandsPerInput, 0, 0};
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     // With dynamic-EQ linking the bands of each input stand alone; else they follow the links.
     const bool own = image.deqLinking != 0;
     c.group = own ? 1u << input : InputLinkGroup(d, input);
@@ -623,7 +623,7 @@ void DynamicEq(CNerexSeriesDevice& d, const CParamValue& value) {
 void DynamicEqFlag(CNerexSeriesDevice& d, int id, bool on) {
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexSeriesMemory& image = d.GetCurrentSettings();
+    CNerexSeriesMemory& image = WritableSettings(d);
     std::uint8_t& flag = id == kParamDynamicEqMode ? image.deqMode : image.deqLinking;
     if ((flag != 0) == on) return;
     flag = on ? 1 : 0;

@@ -17,7 +17,7 @@ void AutoLimiters(CNerexSeriesDevice& d, std::int32_t value) {
   std::vector<std::int32_t> announce;
   {
     CSingleLock lock(d.SettingsLock());
-    announce = ApplyAutoLimiters(d.GetCurrentSettings().outputs, on);
+    announce = ApplyAutoLimiters(WritableSettings(d).outputs, on);
   }
   for (std::int32_t id : announce) Renotify(d, id);
   // Only the switch goes to the unit, which derives the limiter times itself.
@@ -29,7 +29,7 @@ void Routing(CNerexSeriesDevice& d, int id, bool routed) {
   const int outputs = d.GetOutputCount();
   {
     CSingleLock lock(d.SettingsLock());
-    NerexOutputSection& out = d.GetCurrentSettings().outputs;
+    NerexOutputSection& out = WritableSettings(d).outputs;
     std::uint8_t& mask = out.routingMasks[std::size_t(o)];
     mask = std::uint8_t(routed ? mask | (1u << i) : mask & ~(1u << i));
   }
@@ -37,7 +37,7 @@ void Routing(CNerexSeriesDevice& d, int id, bool routed) {
   for (int p = 0; p < outputs; ++p) {
     {
       CSingleLock lock(d.SettingsLock());
-      std::uint8_t& mutes = d.GetCurrentSettings().outputs.muteMask;
+      std::uint8_t& mutes = WritableSettings(d).outputs.muteMask;
       mutes = std::uint8_t(mutes | (1u << p));
     }
     Renotify(d, kParamOutputMute + p);

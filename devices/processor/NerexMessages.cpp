@@ -298,7 +298,7 @@ void BuildDelayMessages(CNerexSeriesDevice& device) {
     std::uint32_t delay = 0;
     {
       CSingleLock lock(device.SettingsLock());
-      CNerexSeriesMemory& image = device.GetCurrentSettings();
+      CNerexSeriesMemory& image = WritableSettings(device);
       const std::uint32_t stored = image.inputs.delays[std::size_t(i)];
       delay = GetDelayValue(image, device.GetModel(), kParamInputDelay + i, stored);
       if (delay == stored) continue;
@@ -324,22 +324,22 @@ void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source) {
   if (&device == &source) return;
   {
     CSingleLock lock(device.SettingsLock());
-    device.GetCurrentSettings().CopyFrom(source.GetCurrentSettings());
-    ResizePresetList(device.GetPresets(), source.GetPresets().size());
-    NerexGeneralSettings& g = device.GetGeneralSettings();
+    WritableSettings(device).CopyFrom(source.GetCurrentSettings());
+    ResizePresetList(WritablePresets(device), source.GetPresets().size());
+    NerexGeneralSettings& g = WritableGeneralSettings(device);
     const NerexGeneralSettings& s = source.GetGeneralSettings();
     g.SetSecurityCode(s.GetSecurityCode());
     for (int b = NerexGeneralSettings::kSystemLock; b <= NerexGeneralSettings::kLedTimeout; ++b)
       g.bytes[std::size_t(b)] = s.bytes[std::size_t(b)];
     for (std::size_t n = 0; n < device.GetPresets().size(); ++n)
-      device.GetPresets()[n]->CopyFrom(*source.GetPresets()[n]);
-    device.GetTimedPresets() = source.GetTimedPresets();
+      WritablePresets(device)[n]->CopyFrom(*source.GetPresets()[n]);
+    WritableTimedPresets(device) = source.GetTimedPresets();
   }
   device.SetAutoRtcUpdate(source.GetAutoRtcUpdate());
   device.SetDelayUnits(source.GetDelayUnits());
   device.SetDelayMultiplier(source.GetDelayMultiplier());
   device.SetGainNudge(source.GetGainNudge());
-  device.NotifyAllParameters();
+  NotifyAllParameters(device);
 }
 
 float CalcCompressorCurveLevel(const CNerexSeriesDevice& device, int output) {

@@ -1,7 +1,8 @@
 // Frames of the processor family: the frame layout with its checksum, memory numbers, and the
 // builders of every write message (one setting group of one channel, or a whole settings
-// block). Each builder fills a message the caller created and finalises its frame; the caller
-// queues it (QueueBuilt), forced or not. A builder that returns false leaves nothing to send.
+// block). Each builder fills a message the caller created and finalises its frame; the family
+// queues it (QueueBuilt, NerexChange.h), forced or not. A builder that returns false leaves
+// nothing to send.
 // Builders read the device's current settings under its settings lock; UI thread.
 #pragma once
 
@@ -135,23 +136,6 @@ bool BuildPackedWriteMessage(CNerexSeriesDevice& device, CControlMessage& messag
                              const std::vector<std::uint8_t>& raw);
 bool BuildPlainWriteMessage(CNerexSeriesDevice& device, CControlMessage& message, std::uint32_t command,
                             const std::vector<std::uint8_t>& payload);
-
-// Builds with build and queues the message on the device (forced or not); nothing when the
-// builder has nothing to send.
-template <class Build>
-void QueueBuilt(CDevice& device, bool force, Build build) {
-  auto message = std::make_unique<CControlMessage>();
-  if (build(*message)) device.QueueMessage(force, std::move(message));
-}
-
-// Re-limits the four input delays against the delay budget; each input whose delay changes is
-// stored in every input of its link group, pushed to the panels and links, and sent (command 1,
-// length 13, queued without force).
-void BuildDelayMessages(CNerexSeriesDevice& device);
-
-// Copies every setting of source into device (current settings, preset count and memories,
-// security and option bytes, host options, timed presets), then pushes every parameter.
-void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source);
 
 // Gain reduction of output o's compressor at its metered level, dB: positive while it
 // compresses, else the distance below the knee (zero or negative); -6 when the ratio code is 0.

@@ -1,12 +1,12 @@
-// What the processor family asks of an open processor control panel beyond the common panel
-// interface. The processor panels implement it next to CControlPanel; the device finds it on its
-// open panel and never owns the panel. UI thread only.
+// What the processor family tells an open processor control panel beyond the common panel
+// interface (CControlPanel): what to show and redraw after a change. It asks the panel nothing:
+// the questions of a preset action are the panel's own, asked before the action is handed in
+// (panels/processor/NerexPresetUi.h). The processor panels implement it next to CControlPanel;
+// the device finds it on its open panel and never owns the panel. UI thread only.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct TimedPresetEntry;
 
 // The output EQ curve's sections: the nine parametric bands of the output, then its high-pass
 // and its low-pass filter.
@@ -53,22 +53,6 @@ class INerexSeriesPanel {
   // The routing buttons light from the routing masks.
   virtual void UpdateBitMaskButtons(bool redraw) { (void)redraw; }
 
-  // What the preset actions ask of the panel before they are handed in (HandPresetAction). A
-  // panel without them cancels every question.
-  // The selected row of the panel's preset list, 0-based; -1 when none.
-  virtual int GetPresetSelection() const { return -1; }
-  // Asks for a preset name (at most 16 characters) under caption; false when cancelled.
-  virtual bool AskPresetName(const std::string& caption, std::string& name) { (void)caption, (void)name; return false; }
-  // Asks for a preset file to save to (save) or load from; false when cancelled.
-  virtual bool AskPresetFile(bool save, std::string& path) { (void)save, (void)path; return false; }
-  // Shows why a preset file could not be saved or loaded.
-  virtual void ShowPresetFileError(const std::string& message) { (void)message; }
-  // Shows what became of a loaded preset file's name that a preset memory could not keep.
-  virtual void ShowPresetFileNote(const std::string& message) { (void)message; }
-  // Edits the ten timed presets in place; false when cancelled (then they are unchanged).
-  virtual bool EditTimedPresets(TimedPresetEntry* entries, int count) { (void)entries, (void)count; return false; }
-  // Opens the preset manager dialog (modal).
-  virtual void OpenPresetManager() {}
   // The text of the panel's preset display.
   virtual void SetLcdText(const std::string& text) { (void)text; }
 };

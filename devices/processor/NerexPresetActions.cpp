@@ -2,8 +2,8 @@
 // memories from the Fennick panel, the preset display's recall, next and previous, the preset
 // manager's store, recall, rename and clear by section, preset files and the timed presets.
 // Each is one control change, handed in with what the person answered to its questions (asked
-// before, by HandPresetAction or the preset manager); all run on the UI thread and end in the
-// change path's exit.
+// before, by the panel's HandPresetAction or the preset manager); all run on the UI thread and
+// end in the change path's exit.
 #include <algorithm>
 #include <array>
 #include <string>
@@ -36,14 +36,14 @@ bool Online(const CNerexSeriesDevice& d) { return d.IsConnected(); }
 
 // Memory n (1-based) when the list has it, else null.
 CNerexSeriesMemory* Memory(CNerexSeriesDevice& d, int n) {
-  CNerexMemoryList& presets = d.GetPresets();
+  CNerexMemoryList& presets = WritablePresets(d);
   if (n < 1 || std::size_t(n) > presets.size()) return nullptr;
   return presets[std::size_t(n) - 1].get();
 }
 const CNerexSeriesMemory* Memory(const CNerexSeriesDevice& d, int n) {
-  const CNerexMemoryList& presets = d.GetPresets();
+  const CNerexMemoryView presets = d.GetPresets();
   if (n < 1 || std::size_t(n) > presets.size()) return nullptr;
-  return presets[std::size_t(n) - 1].get();
+  return presets[std::size_t(n) - 1];
 }
 
 bool Stored(const CNerexSeriesDevice& d, int n) {
@@ -65,12 +65,6 @@ int MemoryOf(const CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   return Memory(d, n) ? n : 0;
 }
 
-std::string MemoryName(const CNerexSeriesDevice& d, int n) {
-  CSingleLock lock(d.SettingsLock());
-  const CNerexSeriesMemory* m = Memory(d, n);
-  return m ? m->name : std::string();
-}
-
 void QueueName(CNerexSeriesDevice& d, int n, const std::string& name) {
   QueueBuilt(d, false, [&](CControlMessage& m) {
     return BuildMemoryNameMessage(d, m, std::uint8_t(n), name);
@@ -85,7 +79,7 @@ void QueueGeneralRead(CNerexSeriesDevice& d) {
   auto message = std::make_unique<CControlMessage>();
   message->Set(kCmdReadGeneral, 8, 31, &d, false, kNerexReplyStart, 0, 0);
   FinaliseFrame(*message, d);
-  d.QueueMessage(false, std::move(message));
+  QueueFrame(d, false, std::move(message));
 }
 
 void QueueBlock(CNerexSeriesDevice& d, std::uint32_t section, int n, std::uint8_t flag) {
@@ -117,7 +111,7 @@ bool BeyondUnit(const CNerexSeriesDevice& d, int row) { return !d.RowBeyondUnitR
 
 void RefreshAll(CNerexSeriesDevice& d) {
   if (CControlPanel* panel = d.GetControlPanel()) panel->UpdateAllControls();
-  d.NotifyAllParameters();
+  NotifyAllParameters(d);
 }
 
 // --- Fennick panel ---
@@ -149,8 +143,8 @@ void Recall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   if (Online(d)) return;
   {
     CSingleLock lock(d.SettingsLock());
-    d.GetCurrentSettings().CopyFrom(*Memory(d, n));
-    d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = std::uint8_t(n);
+    WritableSettings(d).CopyFrom(*Memory(d, n));
+    WritableGeneralSettings(d).bytes[NerexGeneralSettings::kCurrentPreset] = std::uint8_t(n);
   }
   RefreshAll(d);
 }
@@ -186,7 +180,7 @@ void Delete(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
     CNerexSeriesMemory* m = Memory(d, n);
     m->sectionFlags = 0;
     m->name.clear();
-    for (TimedPresetEntry& e : d.GetTimedPresets())
+    for (TimedPresetEntry& e : WritableTimedPresets(d))
       if (e.preset == n && e.mode != 0) {
         e.mode = 0;
         timedChanged = true;
@@ -204,7 +198,7 @@ void SaveFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
 void LoadFile(CNerexSeriesDevice& d, CNerexPresetAnswer& a) {
   // A file that cannot be read changes nothing; the blocks go out only while online (the
   // queue drops them otherwise).
-  if (!a.path.empty()) d.LoadPresetFile(a.path, &a.fileError, &a.fileNote);
+  if (!a.path.empty()) LoadPresetFile(d, a.path, &a.fileError, &a.fileNote);
 }
 
 void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
@@ -212,7 +206,7 @@ void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   if (!AnyStored(d)) return;
   {
     CSingleLock lock(d.SettingsLock());
-    d.GetTimedPresets() = a.timed;
+    WritableTimedPresets(d) = a.timed;
   }
   QueueTimedPresets(d);
 }
@@ -228,9 +222,9 @@ void LcdRecall(CNerexSeriesDevice& d) {
     // The unit recalls the inputs and outputs that the memory holds: the app takes the same.
     CSingleLock lock(d.SettingsLock());
     const CNerexSeriesMemory& m = *Memory(d, n);
-    CopySections(d.GetCurrentSettings(), m, kRecalled & m.sectionFlags);
-    d.GetCurrentSettings().name = m.name;
-    d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = std::uint8_t(n);
+    CopySections(WritableSettings(d), m, kRecalled & m.sectionFlags);
+    WritableSettings(d).name = m.name;
+    WritableGeneralSettings(d).bytes[NerexGeneralSettings::kCurrentPreset] = std::uint8_t(n);
   }
   RefreshAll(d);
   RefreshLcd(d);
@@ -317,11 +311,11 @@ void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
     {
       CSingleLock lock(d.SettingsLock());
       const CNerexSeriesMemory& m = *Memory(d, n);
-      CopySections(d.GetCurrentSettings(), m, sections);
-      d.GetCurrentSettings().name = m.name;
+      CopySections(WritableSettings(d), m, sections);
+      WritableSettings(d).name = m.name;
       if (routing)
         for (int o = 0; o < d.GetOutputCount(); ++o)
-          d.GetCurrentSettings().outputs.muteMask = std::uint8_t(d.GetCurrentSettings().outputs.muteMask | (1u << o));
+          WritableSettings(d).outputs.muteMask = std::uint8_t(WritableSettings(d).outputs.muteMask | (1u << o));
     }
     if (routing)
       for (int o = 0; o < d.GetOutputCount(); ++o) Renotify(d, kParamOutputMute + o);
@@ -331,15 +325,15 @@ void DialogRecall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   const int k = r - count;
   {
     CSingleLock lock(d.SettingsLock());
-    CNerexMemoryList& xovers = d.GetXoverPresets();
+    CNerexMemoryList& xovers = WritableXoverPresets(d);
     if (std::size_t(k) >= xovers.size() || !xovers[std::size_t(k)]->HoldsAnySection()) return;
   }
   if (Online(d)) QueueRecall(d, kXoverWireFirst + std::uint32_t(k), kSectionOutputs);
   {
     CSingleLock lock(d.SettingsLock());
     const CNerexSeriesMemory& x = *d.GetXoverPresets()[std::size_t(k)];
-    d.GetCurrentSettings().outputs.CopyFrom(x.outputs);
-    d.GetCurrentSettings().name = x.name;
+    WritableSettings(d).outputs.CopyFrom(x.outputs);
+    WritableSettings(d).name = x.name;
   }
   RefreshAll(d);
 }
@@ -476,59 +470,4 @@ std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& d, int id, cons
     case kPresetActionDialogClear: return when(Stored(d, n), kConfirmPresetDelete);
     default: return 0;
   }
-}
-
-bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int id) {
-  const CParamValue action(id, 0.0f, ParamKind::kNone);
-  // Without the right to recall presets nothing is asked: the gate refuses the action.
-  if (!device.MayCurrentUserChange(id)) return device.ApplyUserChange(action);
-  // Nor while the unit is away online, where every preset action is refused: the refusal says
-  // so before a name, a file or the timed presets are asked for in vain.
-  if (device.RefuseChangeWhileAway(id)) return false;
-  CNerexPresetAnswer answer;
-  answer.row = panel.GetPresetSelection();
-  const int n = MemoryOf(device, answer);
-  switch (id) {
-    case kPresetActionStore:
-      if (n == 0) return false;
-      answer.name = MemoryName(device, n);
-      if (!panel.AskPresetName("Store Preset", answer.name)) return false;
-      break;
-    case kPresetActionRename:
-      if (!Stored(device, n)) return false;
-      answer.name = MemoryName(device, n);
-      if (!panel.AskPresetName("Rename Preset", answer.name)) return false;
-      break;
-    case kPresetActionSaveFile:
-    case kPresetActionLoadFile:
-      if (!panel.AskPresetFile(id == kPresetActionSaveFile, answer.path)) return false;
-      break;
-    case kPresetActionTimed:
-      if (!AnyStored(device)) return false;
-      {
-        CSingleLock lock(device.SettingsLock());
-        answer.timed = device.GetTimedPresets();
-      }
-      {
-        const std::array<TimedPresetEntry, kNerexTimedPresets> shown = answer.timed;
-        if (!panel.EditTimedPresets(answer.timed.data(), kNerexTimedPresets)) return false;
-        // The unit's replies went on being taken while the dialog was open: a row the person
-        // left as shown keeps what the device holds now, so that only the rows they changed
-        // are theirs.
-        CSingleLock lock(device.SettingsLock());
-        const std::array<TimedPresetEntry, kNerexTimedPresets>& now = device.GetTimedPresets();
-        for (std::size_t row = 0; row < shown.size(); ++row)
-          if (answer.timed[row] == shown[row]) answer.timed[row] = now[row];
-      }
-      break;
-    case kPresetActionManager:
-      // Its own buttons hand in what they do, each with its own answers.
-      panel.OpenPresetManager();
-      return true;
-    default: break;
-  }
-  const bool taken = ConfirmAndApplyUserChange(device, action, answer);
-  if (!answer.fileError.empty()) panel.ShowPresetFileError(answer.fileError);
-  if (!answer.fileNote.empty()) panel.ShowPresetFileNote(answer.fileNote);
-  return taken;
 }

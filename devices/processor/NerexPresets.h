@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,45 @@
 
 // An owning list of memories; element n - 1 is memory n.
 using CNerexMemoryList = std::vector<std::unique_ptr<CNerexSeriesMemory>>;
+
+// A list of memories seen read-only, the memories as well as the list (a const list of owning
+// pointers would still hand out writable memories): what a device shows of its presets.
+class CNerexMemoryView {
+ public:
+  // A list converts to its view, as a container converts to a span.
+  CNerexMemoryView(const CNerexMemoryList& list) : m_list(&list) {}
+
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = const CNerexSeriesMemory*;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = const CNerexSeriesMemory*;
+
+    explicit Iterator(CNerexMemoryList::const_iterator at) : m_at(at) {}
+    const CNerexSeriesMemory* operator*() const { return m_at->get(); }
+    Iterator& operator++() {
+      ++m_at;
+      return *this;
+    }
+    Iterator operator++(int) { return Iterator(m_at++); }
+    friend bool operator==(const Iterator&, const Iterator&) = default;
+
+   private:
+    CNerexMemoryList::const_iterator m_at;
+  };
+
+  std::size_t size() const { return m_list->size(); }
+  bool empty() const { return m_list->empty(); }
+  // Memory i + 1 (null where the list holds none).
+  const CNerexSeriesMemory* operator[](std::size_t i) const { return (*m_list)[i].get(); }
+  Iterator begin() const { return Iterator(m_list->begin()); }
+  Iterator end() const { return Iterator(m_list->end()); }
+
+ private:
+  const CNerexMemoryList* m_list;
+};
 
 inline constexpr std::size_t kNerexDefaultPresetCount = 20;
 

@@ -14,6 +14,7 @@
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"

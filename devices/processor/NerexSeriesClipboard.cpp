@@ -5,6 +5,7 @@
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/User.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"
@@ -126,11 +127,11 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   {
     CSingleLock lock(SettingsLock());
     NerexPasteTarget target;
-    target.image = &GetCurrentSettings();
+    target.image = &m_current;
     target.model = GetModel();
     target.hardwareCode = GetHardwareCode();
     target.selectedChannel = GetSelectedChannel();
-    std::array<std::uint8_t, 20>& general = GetGeneralSettings().bytes;
+    std::array<std::uint8_t, 20>& general = m_general.bytes;
     bool autoRtc = GetAutoRtcUpdate();
     std::uint32_t units = GetDelayUnits(), multiplier = GetDelayMultiplier(), nudge = GetGainNudge();
     target.general = &general;

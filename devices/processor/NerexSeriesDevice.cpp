@@ -15,6 +15,7 @@
 #include "core/support/SystemMessages.h"
 #include "core/file/VersionTable.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"

@@ -104,15 +104,6 @@ class CNerexPresetAnswer : public CChangeAnswer {
   std::string fileNote;
 };
 
-// How a processor panel hands in a preset action of one of its widgets: asks the panel's
-// questions first (the name, the file, the timed presets, the confirmation) with the panel's
-// selection as the row, hands the action in with the answers (CDevice::ApplyUserChange), and
-// shows a preset file's error afterwards. The preset manager (id 495) opens from here and
-// hands in its own actions; it changes nothing itself. A user without the right to recall
-// presets is asked nothing, and while the unit is away online the action is refused at once
-// (the panel says why) and the manager does not open. False when a question was declined or the
-// action was refused. UI thread.
-bool HandPresetAction(CNerexSeriesDevice& device, INerexSeriesPanel& panel, int id);
 // The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
 std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);
 
@@ -245,14 +236,6 @@ class CNerexSeriesDevice : public CDevice {
   // descriptor when like is the NULL descriptor; ids ascending.
   void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
 
-  // --- Notification sweeps (UI thread) ---
-  // Pushes every parameter's current value through the base change path (panels, custom panels,
-  // links), then refreshes the open panel's preset list and page. Sends nothing to the unit.
-  void NotifyAllParameters();
-  // The same for the inputs (outputs) in channel c's link group.
-  void NotifyInputChannelParameters(int channel);
-  void NotifyOutputChannelParameters(int channel);
-
   // --- Control changes (UI thread) ---
   // A routing change and a graphic EQ flattened are confirmed first, and the preset actions
   // that recall, overwrite or clear a memory (PresetActionConfirmation).
@@ -278,12 +261,14 @@ class CNerexSeriesDevice : public CDevice {
   // The lock that guards the settings against the reply handler (the system's lock).
   CCriticalSection& SettingsLock() const;
 
-  CNerexSeriesMemory& GetCurrentSettings() { return m_current; }
+  // --- What the file stores of the unit's settings, read-only ---
+  // The live settings, the preset memories and crossover presets, the general settings, the
+  // timed presets and the dynamic-EQ band masks, as windows and reports read them (under
+  // SettingsLock where the worker may write them meanwhile). They change only inside the
+  // family: its change path, the unit's replies and the records (NerexChange.h).
   const CNerexSeriesMemory& GetCurrentSettings() const { return m_current; }
-  CNerexMemoryList& GetPresets() { return m_presets; }
-  const CNerexMemoryList& GetPresets() const { return m_presets; }
-  CNerexMemoryList& GetXoverPresets() { return m_xoverPresets; }
-  const CNerexMemoryList& GetXoverPresets() const { return m_xoverPresets; }
+  CNerexMemoryView GetPresets() const { return CNerexMemoryView(m_presets); }
+  CNerexMemoryView GetXoverPresets() const { return CNerexMemoryView(m_xoverPresets); }
   // The preset memories and crossover presets the unit holds, as the read-out found when the
   // unit left one unanswered; kAnyMemoryCount until then (and after Reinitialise). Any thread.
   std::size_t GetUnitPresetCount() const;
@@ -293,16 +278,13 @@ class CNerexSeriesDevice : public CDevice {
   // memory 30"; empty when it may hold it. A store, recall or rename there is refused. Any
   // thread.
   std::string RowBeyondUnitRefusal(int row) const;
-  NerexGeneralSettings& GetGeneralSettings() { return m_general; }
   const NerexGeneralSettings& GetGeneralSettings() const { return m_general; }
-  std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() { return m_timedPresets; }
   const std::array<TimedPresetEntry, kNerexTimedPresets>& GetTimedPresets() const { return m_timedPresets; }
   // The name of preset memory index (0-based, UTF-8); std::invalid_argument for an index
   // outside the memory list.
   std::string GetMemoryName(int index) const;
   // The dynamic-EQ band masks, one byte per band position (1, 2, 3), bit i for input i: the
   // dynamic-EQ graph hides and locks the handle of a masked band. All clear at first.
-  std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() { return m_deqBandMasks; }
   const std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() const { return m_deqBandMasks; }
 
   // --- Meters (dB; written by the worker, read anywhere) ---
@@ -382,11 +364,9 @@ class CNerexSeriesDevice : public CDevice {
   // throws CArchiveException) and of data streams (version 6).
   void Serialize(CArchive& ar) override;
   void SerializeStream(CDataStream& ds) override;
-  // The Fennick preset file: the current settings as one memory record. Loading announces
-  // every parameter and sends blocks 0 and 5 of the current settings (memory 0, mode 0xC0);
-  // note says what became of a name the memory could not keep.
+  // The Fennick preset file: the current settings as one memory record (its load is the
+  // preset action's, LoadPresetFile).
   bool SavePresetFile(const std::string& path, std::string* error);
-  bool LoadPresetFile(const std::string& path, std::string* error, std::string* note = nullptr);
 
   // Snapshot image of the live settings (format 2); its recall is ApplySnapshotData.
   CSnapshotData* CreateSnapshotData() override;
@@ -448,9 +428,23 @@ class CNerexSeriesDevice : public CDevice {
 
  private:
   friend class CNerexReplyHandler;
-  // The pieces of the change path (NerexChange.h) push stored values through the base path.
-  friend void Renotify(CNerexSeriesDevice& device, int id);
-  friend void RenotifyKept(CNerexSeriesDevice& device, int id, const CParamValue& requested);
+  // The family's own code outside the class (its change path, its frames and records) writes
+  // what the device stores and queues the unit's frames through it (NerexChange.h).
+  friend class CNerexChangeAccess;
+
+  // --- Notification sweeps (UI thread) ---
+  // Pushes every parameter's current value through the base change path (panels, custom panels,
+  // links), then refreshes the open panel's preset list and page. Sends nothing to the unit,
+  // but the links hand the values on to their other members.
+  void NotifyAllParameters();
+  // The same for the inputs (outputs) in channel c's link group.
+  void NotifyInputChannelParameters(int channel);
+  void NotifyOutputChannelParameters(int channel);
+  // The Fennick preset file loaded into the current settings: every parameter announced, blocks
+  // 0 and 5 of the current settings sent (memory 0, mode 0xC0); note says what became of a name
+  // the memory could not keep. Only the preset action loads one, inside the change path's
+  // guard against reads on their way.
+  bool LoadPresetFile(const std::string& path, std::string* error, std::string* note = nullptr);
   // The change path of ApplyControlChange and ApplyAnsweredChange.
   void ApplyChange(const CParamValue& value, CChangeAnswer& answer);
   // Its piece for the device name: stored, written to the unit and shown, or, for a name the

@@ -982,9 +982,9 @@ void LimitStoredValues(CNerexSeriesDevice& d) {
     if (report.count > 0 && total.count == 0) total.first = std::move(report.first);
     total.count += report.count;
   };
-  check(d.GetCurrentSettings());
-  for (auto& memory : d.GetPresets()) check(*memory);
-  for (auto& memory : d.GetXoverPresets()) check(*memory);
+  check(WritableSettings(d));
+  for (auto& memory : WritablePresets(d)) check(*memory);
+  for (auto& memory : WritableXoverPresets(d)) check(*memory);
   if (total.count == 0 || !d.GetHost()) return;
   const bool one = total.count == 1;
   d.GetHost()->WriteLog(d.GetDisplayName() + ": " + std::to_string(total.count) +
@@ -1001,9 +1001,9 @@ struct CDeviceFieldsView {
     fields.delayUnits = d.GetDelayUnits();
     fields.delayMultiplier = d.GetDelayMultiplier();
     fields.gainNudge = d.GetGainNudge();
-    fields.current = &d.GetCurrentSettings();
-    fields.presets = &d.GetPresets();
-    fields.xoverPresets = &d.GetXoverPresets();
+    fields.current = &WritableSettings(d);
+    fields.presets = &WritablePresets(d);
+    fields.xoverPresets = &WritableXoverPresets(d);
     fields.general = d.GetGeneralSettings().bytes;
     const auto& timed = d.GetTimedPresets();
     for (std::size_t e = 0; e < timed.size(); ++e) {
@@ -1018,8 +1018,8 @@ struct CDeviceFieldsView {
     d.SetDelayUnits(fields.delayUnits);
     d.SetDelayMultiplier(fields.delayMultiplier);
     d.SetGainNudge(fields.gainNudge);
-    d.GetGeneralSettings().bytes = fields.general;
-    auto& timed = d.GetTimedPresets();
+    WritableGeneralSettings(d).bytes = fields.general;
+    auto& timed = WritableTimedPresets(d);
     for (std::size_t e = 0; e < timed.size(); ++e) {
       const std::uint8_t* b = &fields.timedPresets[e * kNerexTimedPresetBytes];
       timed[e] = TimedPresetEntry{b[0], b[1], b[2], b[3], b[4], b[5]};
@@ -1068,7 +1068,7 @@ bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* er
   if (!LoadNerexPresetFile(path, GetModel(), loaded, error, note)) return false;
   {
     CSingleLock lock(SettingsLock());
-    GetCurrentSettings().CopyFrom(loaded);
+    m_current.CopyFrom(loaded);
   }
   NotifyAllParameters();
   QueueBuilt(*this, false, [&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0xC0); });

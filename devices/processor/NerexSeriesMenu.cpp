@@ -4,6 +4,7 @@
 #include "core/model/DeviceMenu.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexMessages.h"
@@ -137,7 +138,7 @@ std::string CNerexSeriesDevice::GetSelectedPresetLabel(std::uint32_t sectionMask
   std::string name;
   {
     CSingleLock lock(SettingsLock());
-    const CNerexMemoryList& presets = GetPresets();
+    const CNerexMemoryList& presets = m_presets;
     auto holds = [&](std::uint32_t n) {
       return n >= 1 && n <= presets.size() && presets[n - 1] && (presets[n - 1]->sectionFlags & sectionMask) != 0;
     };

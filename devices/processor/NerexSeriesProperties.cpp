@@ -150,7 +150,7 @@ class CPropertyEditor {
   void StoreGeneral(int index, std::uint8_t value) {
     {
       CSingleLock lock(m_d.SettingsLock());
-      m_d.GetGeneralSettings().bytes[std::size_t(index)] = value;
+      WritableGeneralSettings(m_d).bytes[std::size_t(index)] = value;
     }
     QueueGeneral();
     Modified();
@@ -312,7 +312,7 @@ bool CPropertyEditor::ApplySecurityCode(const CEdit& e, std::string& refusal) {
   }
   {
     CSingleLock lock(m_d.SettingsLock());
-    m_d.GetGeneralSettings().SetSecurityCode(std::uint16_t(std::stoi(e.text)));
+    WritableGeneralSettings(m_d).SetSecurityCode(std::uint16_t(std::stoi(e.text)));
   }
   QueueGeneral();
   Modified();
@@ -336,7 +336,7 @@ bool CPropertyEditor::ApplyNumberPresets(const CEdit& e, std::string& refusal) {
   }
   {
     CSingleLock lock(m_d.SettingsLock());
-    ResizePresetList(m_d.GetPresets(), std::size_t(e.number));
+    ResizePresetList(WritablePresets(m_d), std::size_t(e.number));
   }
   Modified();
   return true;
@@ -350,7 +350,7 @@ bool CPropertyEditor::ApplyNumberXovers(const CEdit& e, std::string& refusal) {
   }
   {
     CSingleLock lock(m_d.SettingsLock());
-    ResizeXoverPresetList(m_d.GetXoverPresets(), std::size_t(count));
+    ResizeXoverPresetList(WritableXoverPresets(m_d), std::size_t(count));
   }
   Modified();
   return true;

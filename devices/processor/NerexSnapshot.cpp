@@ -5,6 +5,7 @@
 #include "core/model/DeviceHost.h"
 #include "core/model/Snapshot.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
@@ -99,7 +100,7 @@ void CNerexSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
   NerexRangeReport limited;
   {
     CSingleLock lock(SettingsLock());
-    result = DecodeNerexSnapshot(data.m_data, GetModel(), GetCurrentSettings(), &limited);
+    result = DecodeNerexSnapshot(data.m_data, GetModel(), m_current, &limited);
   }
   if (limited.count > 0 && GetHost()) {
     const bool one = limited.count == 1;

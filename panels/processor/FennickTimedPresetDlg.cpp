@@ -38,7 +38,7 @@ QDate NextDate(int month, int day, const QDate& today) {
 }  // namespace
 
 CFennickTimedPresetDlg::CFennickTimedPresetDlg(QWidget* parent, int x, int y, const QString& caption,
-                                               TimedPresetEntry* entries, const CNerexMemoryList& memories)
+                                               TimedPresetEntry* entries, CNerexMemoryView memories)
     : CBitmapDialogEx(parent, caption), m_entries(entries), m_offset(x, y) {
   for (std::size_t k = 0; k < memories.size(); ++k)
     if (memories[k] && memories[k]->HoldsAnySection())

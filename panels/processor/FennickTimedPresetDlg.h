@@ -29,7 +29,7 @@ class CFennickTimedPresetDlg : public CBitmapDialogEx {
   // "n. --" when it is not stored (also a number beyond the memories, as a unit's table may
   // hold); a switched-off entry of memory 0, never set, shows the first stored one.
   CFennickTimedPresetDlg(QWidget* parent, int x, int y, const QString& caption, TimedPresetEntry* entries,
-                         const CNerexMemoryList& memories);
+                         CNerexMemoryView memories);
 
   struct Row {
     QCheckBox* enable;

@@ -18,6 +18,7 @@
 
 #include "devices/processor/NerexPanel.h"
 #include "panels/framework/ControlPanelWnd.h"
+#include "panels/processor/NerexPresetUi.h"
 
 class CBitmapFader;
 class CBitmapMeter;
@@ -70,7 +71,7 @@ enum : std::uint32_t {
   kNerexSideTabLinking = 297,
 };
 
-class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSeriesPanel {
+class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSeriesPanel, public INerexPresetQuestions {
  public:
   // The level-meter timer: its id and period.
   static constexpr std::uint32_t kMeterTimerId = 1966;

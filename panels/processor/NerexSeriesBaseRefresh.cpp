@@ -152,7 +152,7 @@ void CNerexSeriesBaseControlPanel::RefreshGeqSection(bool redraw) {
   if (m_geqCurve) {
     m_geqCurve->ClearSections();
     for (int b = 0; b < kNerexGeqBands; ++b) m_geqCurve->AddSection(new CCurveData());
-    NerexGeqBlock& geq = device->GetCurrentSettings().geq;
+    const NerexGeqBlock& geq = device->GetCurrentSettings().geq;
     m_geqCurve->m_graphicEqMode = true;
     m_geqCurve->m_pGeqShape = &geq.modes[std::size_t(s)];
     m_geqCurve->m_pGeqBypass = &geq.bypass[std::size_t(s)];
@@ -172,7 +172,7 @@ void CNerexSeriesBaseControlPanel::RefreshPeqSection(bool redraw) {
                kNerexInputPeqBands * s);
   int selected = -1;
   if (m_peqCurve) {
-    NerexInputSection& in = device->GetCurrentSettings().inputs;
+    const NerexInputSection& in = device->GetCurrentSettings().inputs;
     m_peqCurve->ClearSections();
     for (int b = 0; b < kNerexInputPeqBands; ++b)
       m_peqCurve->AddSection(new CCurveData(&in.PeqBand(s, b), in.PeqIds(s, b)));
@@ -218,7 +218,7 @@ void CNerexSeriesBaseControlPanel::RefreshDeqSection(bool redraw) {
   if (m_deqGraph) {
     m_deqGraph->ClearCurves();
     m_deqGraph->SetBandMasks(device->GetDeqBandMasks().data());
-    CNerexSeriesMemory& settings = device->GetCurrentSettings();
+    const CNerexSeriesMemory& settings = device->GetCurrentSettings();
     for (int b = 0; b < kNerexDeqBandsPerInput; ++b)
       m_deqGraph->AddBand(new CDEQCurveData(&settings.DeqBand(s, b), settings.DeqIds(s, b), s, b));
   }
@@ -240,7 +240,7 @@ void CNerexSeriesBaseControlPanel::RefreshOutputEqSection(bool redraw) {
   BindAndRefresh(m_lowPassType, kParamLowPassType + o);
   int selected = -1;
   if (m_outputEqCurve) {
-    NerexOutputSection& out = device->GetCurrentSettings().outputs;
+    const NerexOutputSection& out = device->GetCurrentSettings().outputs;
     m_outputEqCurve->ClearSections();
     for (int b = 0; b < kNerexOutputPeqBands; ++b)
       m_outputEqCurve->AddSection(new CCurveData(&out.PeqBand(o, b), out.PeqIds(o, b)));
@@ -421,9 +421,9 @@ void CNerexSeriesBaseControlPanel::RefillPresetList() {
   {
     CSingleLock lock(device->SettingsLock());
     const int active = device->GetGeneralSettings().GetCurrentPreset();
-    const CNerexMemoryList& presets = device->GetPresets();
+    const CNerexMemoryView presets = device->GetPresets();
     for (std::size_t m = 0; m < presets.size(); ++m) {
-      const CNerexSeriesMemory* memory = presets[m].get();
+      const CNerexSeriesMemory* memory = presets[m];
       const int number = int(m) + 1;
       std::string text = std::to_string(number) + ". ";
       if (memory && memory->HoldsAnySection()) {

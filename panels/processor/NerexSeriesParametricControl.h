@@ -24,12 +24,12 @@ enum : int {
 // graphic-EQ band) and its response, recomputed before drawing while stale.
 struct CCurveData {
   CCurveData() : pBand(nullptr) {}  // a graphic-EQ band
-  CCurveData(NerexEqBand* band, const NerexEqBandIds& bandIds) : pBand(band), ids(bandIds) {}
+  CCurveData(const NerexEqBand* band, const NerexEqBandIds& bandIds) : pBand(band), ids(bandIds) {}
 
   std::uint8_t stale = 1;
-  CCurvePoints points{};  // frequency (Hz), level (dB), phase (degrees)
-  NerexEqBand* pBand;     // the device's; null for a graphic-EQ band
-  NerexEqBandIds ids;     // the parameter ids of the band's fields
+  CCurvePoints points{};     // frequency (Hz), level (dB), phase (degrees)
+  const NerexEqBand* pBand;  // the device's; null for a graphic-EQ band
+  NerexEqBandIds ids;        // the parameter ids of the band's fields
 };
 
 // The response of a band record: filter type in bits 0-6 of its type byte (3 and 4 are the

@@ -108,12 +108,12 @@ void CNerexSeriesPresetDlg::Refill() {
   m_list->clear();
   {
     CSingleLock lock(m_device->SettingsLock());
-    const CNerexMemoryList& presets = m_device->GetPresets();
+    const CNerexMemoryView presets = m_device->GetPresets();
     for (std::size_t k = 0; k < presets.size(); ++k) {
       auto* item = new QListWidgetItem(RowText(int(k + 1), *presets[k]), m_list);
       if (presets[k]->HoldsAnySection()) item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
-    const CNerexMemoryList& xovers = m_device->GetXoverPresets();
+    const CNerexMemoryView xovers = m_device->GetXoverPresets();
     for (std::size_t k = 0; k < xovers.size(); ++k)
       new QListWidgetItem(QStringLiteral("X%1. %2").arg(k + 1).arg(QString::fromUtf8(xovers[k]->name)), m_list);
     // The rows beyond the memories the read-out found the unit to hold.

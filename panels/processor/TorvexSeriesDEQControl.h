@@ -19,7 +19,7 @@ inline constexpr int kDeqGraphId = 1445;
 
 // One band shown by the graph. Created by the panel's DEQ refresh and owned by the graph.
 struct CDEQCurveData {
-  CDEQCurveData(NerexDeqBand* band, const NerexDeqBandIds& bandIds, int input, int position)
+  CDEQCurveData(const NerexDeqBand* band, const NerexDeqBandIds& bandIds, int input, int position)
       : pBand(band), ids(bandIds), input(input), position(position) {}
 
   std::uint8_t fullRangeStale = 1;
@@ -27,11 +27,11 @@ struct CDEQCurveData {
   // [0] full-range response in dB, [1] current response in dB, [2] unused; point k stands for
   // frequency code 13 + k.
   std::array<std::array<double, 3>, kCurvePoints> points{};
-  NerexDeqBand* pBand;  // the band's record in the device's current settings; the device's
-  NerexDeqBandIds ids;  // the parameter ids of the band's fields
-  int input;            // the input (0..3) whose band it is: picks the bit of the band mask
-  int position;         // the band position (0..2): picks the mask byte
-  std::int32_t level = 0;  // detector level, dB
+  const NerexDeqBand* pBand;  // the band's record in the device's current settings; the device's
+  NerexDeqBandIds ids;        // the parameter ids of the band's fields
+  int input;                  // the input (0..3) whose band it is: picks the bit of the band mask
+  int position;               // the band position (0..2): picks the mask byte
+  std::int32_t level = 0;     // detector level, dB
 };
 
 class CTorvexSeriesDEQControl : public CControlObject {

@@ -21,6 +21,7 @@
 #include "core/model/User.h"
 #include "core/system/Zone.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/ProcessorFamily.h"
@@ -382,7 +383,7 @@ TEST_F(DeviceCommands, ContextMenu_AProcessorRenamesPasteInPlaceAndItStillPastes
             "Add Device|Delete Device");
   EXPECT_EQ(f.GetCommand(Cmd::kEditPaste)->text(), "&Paste All Device Settings");
 
-  source->GetCurrentSettings().inputs.muteMask = 0x5;
+  WritableSettings(*source).inputs.muteMask = 0x5;
   System().SetSelectedDevice(0);
   f.GetPropertiesPane().ShowDeviceProperties(true, source);
   f.RunCommand(Cmd::kEditCopy);

@@ -1,25 +1,34 @@
 // What a window may and may not do with a device, compiled one case at a time by
 // tests/CheckChangeGate.cmake: a person's change goes through the rights gate
 // (CDevice::ApplyUserChange, and CDevice::ApplyUserPropertyChange for a row of the properties
-// pane), and every way past it is refused by the compiler. Each case but TAKES_THE_GATE must
-// fail to compile for want of access. Not part of any program.
+// pane), and every way past it is refused by the compiler: the change path, the frames queued
+// for the unit and the family's writers for want of access, what the device stores through its
+// read-only views, and the processor family's own header (NerexChange.h) at its include. Each
+// case but TAKES_THE_GATE must fail to compile so. Not part of any program.
+#include <memory>
+
 #include "core/model/Device.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
+#include "core/protocol/ControlMessage.h"
 #if defined(TAKES_THE_GATE) || defined(SPREAD_OVER_LINKS) || defined(SOLO_TO_OTHER_DEVICES)
 #include "core/system/System.h"
 #endif
 #if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL) || defined(PROCESSOR_PROPERTY_ROW) || \
-    defined(PROCESSOR_PROPERTY_LIST)
+    defined(PROCESSOR_PROPERTY_LIST) || defined(PROCESSOR_QUEUE_FRAME) || defined(LOAD_PRESET_FILE) || \
+    defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_STATE)
 #include "devices/processor/NerexSeriesDevice.h"
 #endif
+#if defined(PROCESSOR_FAMILY_HEADER)
+#include "devices/processor/NerexChange.h"
+#endif
 #if defined(AMPLIFIER_CALL) || defined(AMPLIFIER_PROPERTY_ROW) || defined(AMPLIFIER_PROPERTY_LIST) || \
-    defined(AMPLIFIER_PASTE_RECORD) || defined(AMPLIFIER_SOLO)
+    defined(AMPLIFIER_PASTE_RECORD) || defined(AMPLIFIER_SOLO) || defined(AMPLIFIER_SEND_ALL)
 #include "devices/amplifier/ZelSeriesDevice.h"
 #endif
 #if defined(BREAKOUT_BOX_CALL) || defined(BREAKOUT_BOX_PROPERTY_ROW) || defined(BREAKOUT_BOX_PROPERTY_LIST) || \
-    defined(BREAKOUT_BOX_PASTE_RECORD) || defined(BREAKOUT_BOX_SOLO)
+    defined(BREAKOUT_BOX_PASTE_RECORD) || defined(BREAKOUT_BOX_SOLO) || defined(BREAKOUT_BOX_SEND_ALL)
 #include "devices/amplifier/ZelBreakDevice.h"
 #endif
 #if defined(SORNIC_PROPERTY_ROW) || defined(SORNIC_SOLO)
@@ -46,7 +55,15 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   device.CopyToClipboard(0);
   device.PasteFromClipboard(0);
   device.OnContextMenuCommand(0, 0);
-  if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) processor->ApplyUserChange(value);
+  if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) {
+    processor->ApplyUserChange(value);
+    // What a processor stores, read as its panels and dialogs read it.
+    const int gain = processor->GetCurrentSettings().inputs.gains[0] + processor->GetTimedPresets()[0].preset +
+                     processor->GetDeqBandMasks()[0] + processor->GetGeneralSettings().GetCurrentPreset();
+    const bool stored = processor->GetPresets()[0]->HoldsAnySection() && !processor->GetXoverPresets().empty();
+    (void)gain, (void)stored;
+    processor->SavePresetFile("Stage.fnp", nullptr);
+  }
   if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
     system->ApplyLinks();
     system->AddDeviceNamed(60, 0);
@@ -138,6 +155,47 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   device.ApplySystemSolo(true, {});
 #elif defined(SOLO_TO_OTHER_DEVICES)
   static_cast<CSystem&>(*device.GetHost()).NotifyOtherDevices(&device, true, {});
+// A frame queued for the unit, and the writers of a family's own code.
+#elif defined(QUEUE_FRAME)
+  device.QueueMessage(true, std::make_unique<CControlMessage>());
+#elif defined(QUEUE_WRITE_AGAIN)
+  CControlMessage write;
+  write.write = true;
+  device.QueueWriteAgain(write);
+#elif defined(PROCESSOR_QUEUE_FRAME)
+  static_cast<CNerexSeriesDevice&>(device).QueueMessage(false, std::make_unique<CControlMessage>());
+#elif defined(LOAD_PRESET_FILE)
+  static_cast<CNerexSeriesDevice&>(device).LoadPresetFile("Stage.fnp", nullptr);
+#elif defined(NOTIFY_ALL)
+  static_cast<CNerexSeriesDevice&>(device).NotifyAllParameters();
+#elif defined(NOTIFY_CHANNEL)
+  static_cast<CNerexSeriesDevice&>(device).NotifyInputChannelParameters(0);
+#elif defined(AMPLIFIER_SEND_ALL)
+  static_cast<CZelSeriesDevice&>(device).SendAllSettings();
+#elif defined(BREAKOUT_BOX_SEND_ALL)
+  static_cast<CZelBreakDevice&>(device).SendAllSettings();
+// What a processor stores, written through the views it shows.
+#elif defined(CURRENT_SETTINGS)
+  static_cast<CNerexSeriesDevice&>(device).GetCurrentSettings().inputs.gains[0] = 0;
+#elif defined(GENERAL_SETTINGS)
+  static_cast<CNerexSeriesDevice&>(device).GetGeneralSettings() = NerexGeneralSettings{};
+#elif defined(TIMED_PRESETS)
+  static_cast<CNerexSeriesDevice&>(device).GetTimedPresets()[0] = TimedPresetEntry{};
+#elif defined(PRESET_MEMORY)
+  static_cast<CNerexSeriesDevice&>(device).GetPresets()[0]->sectionFlags = 0;
+#elif defined(PRESET_LIST)
+  ResizePresetList(static_cast<CNerexSeriesDevice&>(device).GetPresets(), 2);
+#elif defined(CROSSOVER_PRESET)
+  static_cast<CNerexSeriesDevice&>(device).GetXoverPresets()[0]->name.clear();
+#elif defined(DEQ_BAND_MASKS)
+  static_cast<CNerexSeriesDevice&>(device).GetDeqBandMasks()[0] = 1;
+// The processor family's own pieces of the change path and writers.
+#elif defined(CHANNEL_CHANGE)
+  ApplyChannelSettingChange(static_cast<CNerexSeriesDevice&>(device), value);
+#elif defined(RENOTIFY)
+  Renotify(static_cast<CNerexSeriesDevice&>(device), 13);
+#elif defined(WRITABLE_SETTINGS)
+  WritableSettings(static_cast<CNerexSeriesDevice&>(device)).inputs.gains[0] = 0;
 #else
 #error "no case"
 #endif

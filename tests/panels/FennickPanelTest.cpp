@@ -167,7 +167,7 @@ class FennickPanelTest : public ProcessorDeviceTest {
     return d;
   }
   void Stored(int n, const std::string& name) {
-    CNerexSeriesMemory& m = *m_device->GetPresets()[std::size_t(n) - 1];
+    CNerexSeriesMemory& m = *WritablePresets(*m_device)[std::size_t(n) - 1];
     m.sectionFlags = kSectionInputs | kSectionOutputs;
     m.name = name;
   }
@@ -267,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(Models, FennickPanelModelTest,
 
 TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePageStaysCompact) {
   CNerexSeriesDevice& d = Ready(16, false);
-  d.GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 5;
+  WritableGeneralSettings(d).bytes[NerexGeneralSettings::kCurrentPreset] = 5;
   panel->RefillPresetList();
   EXPECT_EQ(panel->GetPresetList()->GetItems()[4]->text, "5. Five*");
   Click(*panel, *panel->GetMute(5));
@@ -530,7 +530,7 @@ TEST_F(FennickPanelTest, ASelectionBeyondTheListIsRefused) {
   CNerexSeriesDevice& d = Ready(16);
   ChoosePreset(*panel, 9);
   // The memories shrink under the panel's list: the store asks nothing and sends nothing.
-  ResizePresetList(d.GetPresets(), 5);
+  ResizePresetList(WritablePresets(d), 5);
   AnswerName(dialogs, QStringLiteral("Stage"));
   Click(*panel, *panel->GetActionButton(420));
   EXPECT_EQ(dialogs.answered, 0);
@@ -669,7 +669,7 @@ TEST_P(FennickTimedPresetsTest, UntouchedRowsKeepTheirBytesAndDatesTheirDay) {
   entries[4] = {9, 0, 4, 9, 6, 45};
   entries[6] = {25, 0x7F, 0, 0, 8, 0};
   entries[7] = {0, 0x7F, 0, 0, 9, 0};
-  d.GetTimedPresets() = entries;
+  WritableTimedPresets(d) = entries;
 
   dialogs.Next<CFennickTimedPresetDlg>([](CFennickTimedPresetDlg& dialog) {
     EXPECT_EQ(dialog.GetRow(1).preset->currentText(), "3. --");
@@ -703,7 +703,7 @@ TEST_P(FennickTimedPresetsTest, ATableReadWhileTheDialogIsOpenStaysInTheRowsLeft
   std::array<TimedPresetEntry, kNerexTimedPresets> entries{};
   entries[0] = {5, 0x80, 1, 5, 7, 30};
   entries[2] = {2, 0x20, 0, 0, 8, 0};
-  d.GetTimedPresets() = entries;
+  WritableTimedPresets(d) = entries;
   std::array<TimedPresetEntry, kNerexTimedPresets> unit = entries;
   unit[0].minute = 45;
   unit[5] = {5, 0x7F, 0, 0, 22, 15};

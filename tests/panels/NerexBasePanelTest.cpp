@@ -283,7 +283,7 @@ class NerexBasePanelTest : public ProcessorDeviceTest {
     m_system.SetCurrentUser(int(m_system.GetUsers().size()) - 1);
   }
   void SetName(bool input, int channel, const std::string& name) {
-    CNerexSeriesMemory& settings = m_device->GetCurrentSettings();
+    CNerexSeriesMemory& settings = WritableSettings(*m_device);
     (input ? settings.inputs.names[std::size_t(channel)] : settings.outputs.names[std::size_t(channel)]) =
         MakeChannelName(name);
   }
@@ -373,7 +373,7 @@ TEST_F(NerexBasePanelTest, SideTabsShowOneViewAndNoneWithoutTheMixer) {
 
 TEST_F(NerexBasePanelTest, ChannelButtonsLightTheSelectedChannelsLinkGroup) {
   CTestProcessorPanel& p = Open(120);
-  m_device->GetCurrentSettings().inputs.linkMasks[2] = 0b1101;
+  WritableSettings(*m_device).inputs.linkMasks[2] = 0b1101;
   m_device->SetSelectedInput(2);
   ShowPage(kNerexPageInputPeq);
   std::string lit;
@@ -397,7 +397,7 @@ TEST_F(NerexBasePanelTest, UpdateAllControlsEndsOnTheDevicesPageAndStartsTheMete
   EXPECT_EQ(p.GetBackBuffer()->Width(), 850);
   // The output curve holds the nine bands, then the high-pass and the low-pass filter.
   ASSERT_EQ(p.m_outputEqCurve->m_sections.size(), 11u);
-  NerexOutputSection& out = m_device->GetCurrentSettings().outputs;
+  NerexOutputSection& out = WritableSettings(*m_device).outputs;
   EXPECT_EQ(p.m_outputEqCurve->m_sections[9]->pBand, &out.highPass[0]);
   EXPECT_EQ(p.m_outputEqCurve->m_sections[10]->pBand, &out.lowPass[0]);
 }
@@ -435,7 +435,7 @@ TEST_F(NerexBasePanelTest, RightsMakeNamesEditableAndShowThePresetButtons) {
 TEST_F(NerexBasePanelTest, CaptionsNameTheGangedChannelsInOrder) {
   CTestProcessorPanel& p = Open(120);
   for (int i = 0; i < 4; ++i) SetName(true, i, std::string("In ") + char('A' + i));
-  m_device->GetCurrentSettings().inputs.linkMasks[2] = 0b1101;
+  WritableSettings(*m_device).inputs.linkMasks[2] = 0b1101;
   m_device->SetSelectedInput(2);
   p.UpdateInputLinkCaption(true);
   EXPECT_EQ(p.m_inputCaption->GetText(), "In A / In C / In D");
@@ -450,21 +450,21 @@ TEST_F(NerexBasePanelTest, TwoInputCaptionIgnoresMissingInputs) {
   CTestProcessorPanel& p = Open(114);
   SetName(true, 0, "Left");
   SetName(true, 1, "Right");
-  m_device->GetCurrentSettings().inputs.linkMasks[0] = 0b1111;
+  WritableSettings(*m_device).inputs.linkMasks[0] = 0b1111;
   p.UpdateInputLinkCaption(false);
   EXPECT_EQ(p.m_inputCaption->GetText(), "Left / Right");
 }
 
 TEST_F(NerexBasePanelTest, PresetListMarksEmptyAndActiveMemories) {
   CTestProcessorPanel& p = Open(120);
-  CNerexMemoryList& presets = m_device->GetPresets();
+  CNerexMemoryList& presets = WritablePresets(*m_device);
   ASSERT_GE(presets.size(), 3u);
   presets[0]->sectionFlags = kSectionInputs;
   presets[0]->name = "Live";
   presets[1]->sectionFlags = kSectionDeq;
   presets[1]->name = "Band";
   presets[2]->sectionFlags = kSectionStoredMark;
-  m_device->GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 2;
+  WritableGeneralSettings(*m_device).bytes[NerexGeneralSettings::kCurrentPreset] = 2;
   p.RefillPresetList();
   const auto& items = p.m_presetList->GetItems();
   ASSERT_EQ(items.size(), presets.size());
@@ -477,15 +477,15 @@ TEST_F(NerexBasePanelTest, PresetListMarksEmptyAndActiveMemories) {
   p.m_presetList->SetCurSel(2);
   EXPECT_EQ(p.GetPresetSelection(), 2);
 
-  m_device->GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 0;
+  WritableGeneralSettings(*m_device).bytes[NerexGeneralSettings::kCurrentPreset] = 0;
   p.RefillPresetList();
   EXPECT_EQ(p.m_presetList->GetItems()[1]->text, "2. Band");
 }
 
 TEST_F(NerexBasePanelTest, LcdShowsTheSelectedPresetOnTheCompactView) {
   CTestProcessorPanel& p = Open(120);
-  m_device->GetPresets()[3]->sectionFlags = kSectionOutputs;
-  m_device->GetPresets()[3]->name = "Show";
+  WritablePresets(*m_device)[3]->sectionFlags = kSectionOutputs;
+  WritablePresets(*m_device)[3]->name = "Show";
   m_device->SetSelectedPreset(4);
   ShowPage(kNerexPageCompact);
   EXPECT_EQ(p.m_lcdText->GetText(), "4. Show");
@@ -538,7 +538,7 @@ TEST_F(NerexBasePanelTest, PageRefreshesBindTheSelectedChannelsIds) {
 
 TEST_F(NerexBasePanelTest, DeqRatioStepsByTheBandsMode) {
   CTestProcessorPanel& p = Open(121);
-  m_device->GetCurrentSettings().DeqBand(0, 1).mode = 2;
+  WritableSettings(*m_device).DeqBand(0, 1).mode = 2;
   ShowPage(kNerexPageInputDeq);
   EXPECT_EQ(p.m_deqRatio[0]->GetNudgeStep(), 2);
   EXPECT_EQ(p.m_deqRatio[1]->GetNudgeStep(), 1);

@@ -19,6 +19,7 @@
 #include "core/draw/BitmapImage.h"
 #include "core/model/User.h"
 #include "core/protocol/SevenBit.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "panels/framework/BitmapFader.h"
@@ -494,8 +495,8 @@ TEST_F(NerexPanelTest, RightClickRecordsTheChannelUnderThePointer) {
   EXPECT_EQ(device.GetSelectedChannel(), 0u);
 
   // Input 1 ganged with input 0: anywhere on the Input PEQ page gives the group's master.
-  device.GetCurrentSettings().inputs.linkMasks[0] = 0x3;
-  device.GetCurrentSettings().inputs.linkMasks[1] = 0x3;
+  WritableSettings(device).inputs.linkMasks[0] = 0x3;
+  WritableSettings(device).inputs.linkMasks[1] = 0x3;
   device.SetSelectedInput(1);
   device.SetPanelPage(61);
   panel.ShowPage(61);
@@ -514,8 +515,8 @@ TEST_F(NerexPanelTest, OnlyTheGraphicEqPageHasTooltipsWithTheBandGains) {
   CNerexSeriesDevice& device = Make(kModelNerex48);
   CNerexSeriesControlPanel& panel = Open(device);
   EXPECT_EQ(panel.GetToolTipCount(), 0);
-  device.GetCurrentSettings().geq.bands[2][5] = -125;
-  device.GetCurrentSettings().geq.bands[2][27] = 30;
+  WritableSettings(device).geq.bands[2][5] = -125;
+  WritableSettings(device).geq.bands[2][27] = 30;
   device.SetSelectedInput(2);
   device.SetPanelPage(60);
   panel.ShowPage(60);
@@ -664,8 +665,8 @@ TEST_F(NerexPanelTest, RenderedPanelsPutTheirStripsWhereTheModelHasThem) {
 // device leaves the selected preset's name on it, drawn in its glass.
 TEST_F(NerexPanelTest, CompactViewKeepsThePresetNameThroughAReloadOfEveryWidget) {
   CNerexSeriesDevice& device = Make(kModelNerex48);
-  device.GetPresets()[3]->sectionFlags = kSectionOutputs;
-  device.GetPresets()[3]->name = "Show";
+  WritablePresets(device)[3]->sectionFlags = kSectionOutputs;
+  WritablePresets(device)[3]->name = "Show";
   device.SetSelectedPreset(4);
   CNerexSeriesControlPanel& panel = Open(device);
   device.SetPanelPage(kNerexPageCompact);

@@ -18,6 +18,7 @@
 #include "devices/amplifier/AmplifierFamilies.h"
 #include "devices/amplifier/ZelBreakDevice.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "panels/framework/BitmapFader.h"
@@ -222,7 +223,7 @@ std::function<void(CDevice&, CControlPanelWnd&)> Page(std::uint32_t page, std::u
     auto& processor = static_cast<CNerexSeriesDevice&>(device);
     {
       CSingleLock lock(processor.SettingsLock());
-      processor.GetCurrentSettings().outputs.mixerFlag = matrix ? 1 : 0;
+      WritableSettings(processor).outputs.mixerFlag = matrix ? 1 : 0;
     }
     processor.SetSideTab(tab);
     processor.SetPanelPage(page);

@@ -17,6 +17,7 @@
 #include "core/model/Confirm.h"
 #include "core/system/System.h"
 #include "core/model/Device.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
@@ -221,7 +222,7 @@ TEST(NerexSeriesPresetDlg, StoreNeedsASectionTicked) {
   CSystem system;
   std::unique_ptr<CNerexSeriesDevice> device(
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
-  device->GetPresets()[0]->sectionFlags = kSectionInputs;
+  WritablePresets(*device)[0]->sectionFlags = kSectionInputs;
   CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
   dialog.show();
   dialog.List()->setCurrentRow(0);
@@ -258,8 +259,8 @@ TEST(NerexSeriesPresetDlg, WithTheUnitAwayEachActionSaysWhyAndAsksNothing) {
   ASSERT_TRUE(system.GetComms().SetOnline(true));
   std::unique_ptr<CNerexSeriesDevice> device(
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
-  device->GetPresets()[1]->sectionFlags = kSectionInputs;
-  device->GetPresets()[1]->name = "Two";
+  WritablePresets(*device)[1]->sectionFlags = kSectionInputs;
+  WritablePresets(*device)[1]->name = "Two";
   ASSERT_TRUE(device->IsAwayOnline());
   CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
   std::vector<QString> messages;
@@ -299,9 +300,9 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
   CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
   {
     CSingleLock lock(d->SettingsLock());
-    ResizePresetList(d->GetPresets(), 40);
-    d->GetPresets()[29]->sectionFlags = kSectionInputs;
-    d->GetPresets()[29]->name = "File only";
+    ResizePresetList(WritablePresets(*d), 40);
+    WritablePresets(*d)[29]->sectionFlags = kSectionInputs;
+    WritablePresets(*d)[29]->name = "File only";
   }
   ASSERT_TRUE(bus.RunUntil([&] { return d->IsConnected() && d->AllBlocksReceived(); }));
   ASSERT_EQ(d->GetUnitPresetCount(), 20u);
@@ -379,8 +380,8 @@ TEST_P(PresetNameTest, TheManagerListTakesOnlyWhatTheUnitKeeps) {
   CSystem system;
   std::unique_ptr<CNerexSeriesDevice> device(
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
-  device->GetPresets()[1]->sectionFlags = kSectionInputs;
-  device->GetPresets()[1]->name = "Two";
+  WritablePresets(*device)[1]->sectionFlags = kSectionInputs;
+  WritablePresets(*device)[1]->name = "Two";
   CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
   std::vector<QString> messages;
   dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });

@@ -18,6 +18,7 @@
 
 #include "core/model/Link.h"
 #include "core/values/ValueCodes.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
@@ -232,7 +233,7 @@ TEST_F(ProcessorDeqGraphTest, FrequencyStripDragPastTheLeftEdgeStopsAtTheLowestF
   CNerexSeriesDevice& d = Make(kModelTorvex48);
   for (int kind : {0, 2, 3}) {  // parametric 48, low shelf 48, high shelf 78
     SCOPED_TRACE(kind);
-    NerexDeqBand& band = d.GetCurrentSettings().DeqBand(0, 0);
+    NerexDeqBand& band = WritableSettings(d).DeqBand(0, 0);
     band.filterKind = std::uint8_t(kind);
     band.frequency = 252;
     CTorvexSeriesDEQControl& graph = OpenDeq(d);
@@ -255,14 +256,14 @@ TEST_F(ProcessorDeqGraphTest, FrequencyStripDragPastTheLeftEdgeStopsAtTheLowestF
 // to the graph, which then neither draws nor picks a masked band's handle.
 TEST_F(ProcessorDeqGraphTest, AMaskedBandHasNoHandleToPick) {
   CNerexSeriesDevice& d = Make(kModelTorvex48);
-  d.GetDeqBandMasks()[1] = 0x01;  // input A's second band
+  WritableDeqBandMasks(d)[1] = 0x01;  // input A's second band
   CTorvexSeriesDEQControl& graph = OpenDeq(d);
   ASSERT_EQ(graph.GetBands().size(), 3u);
   EXPECT_FALSE(graph.IsBandMasked(*graph.GetBands()[0]));
   EXPECT_TRUE(graph.IsBandMasked(*graph.GetBands()[1]));
   // Bands 1 and 2 lie apart; band 2 alone answers its handle.
-  d.GetCurrentSettings().DeqBand(0, 1).frequency = 100;
-  d.GetCurrentSettings().DeqBand(0, 2).frequency = 350;
+  WritableSettings(d).DeqBand(0, 1).frequency = 100;
+  WritableSettings(d).DeqBand(0, 2).frequency = 350;
   m_panel->RefreshDeqSection(true);
   const CPoint masked = HandleOf(graph, 1);
   Press(masked.x, masked.y);
@@ -291,8 +292,8 @@ TEST_F(ProcessorGraphsTest, ALockedGainKeepsThePanelsValueAndTheLinkedProcessorF
   link->AddRef(new CLinkRef(linked.GetUuid(), kParamOutputGain + 1));
   m_system.AppendLink(link);
   m_system.SetLinksActive(true);
-  locked.GetCurrentSettings().outputs.gains[1] = 35;
-  std::uint8_t* locks = locked.GetCurrentSettings().outputs.channelGroups.data();
+  WritableSettings(locked).outputs.gains[1] = 35;
+  std::uint8_t* locks = WritableSettings(locked).outputs.channelGroups.data();
   locks[kGroupGainLockA] = locks[kGroupGainLockB] = 0x02;
   Open(locked, kNerexPageMixer);
   CTextControl* readout = nullptr;

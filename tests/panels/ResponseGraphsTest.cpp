@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/values/ValueCodes.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -621,7 +622,7 @@ CNerexSeriesMemory& ShowProcessorDeq(CSystem& system, CGraphTestPanel& panel, CN
                                      int input, int boosted) {
   system.AppendDevice(processor);
   panel.SetDevice(processor);
-  CNerexSeriesMemory& settings = processor->GetCurrentSettings();
+  CNerexSeriesMemory& settings = WritableSettings(*processor);
   NerexDeqBand& band = settings.DeqBand(input, boosted);
   band.mode = 1;
   band.effect = 6;

@@ -107,7 +107,7 @@ class TorvexPanelTest : public ::testing::Test {
   }
   void SetMatrixView(bool on) {
     CSingleLock lock(device->SettingsLock());
-    device->GetCurrentSettings().outputs.mixerFlag = on ? 1 : 0;
+    WritableSettings(*device).outputs.mixerFlag = on ? 1 : 0;
   }
 
   CRecordingFrame frame;
@@ -209,8 +209,8 @@ TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   // New settings from the unit (status event 105) reload the whole panel.
   {
     CSingleLock lock(device->SettingsLock());
-    device->GetCurrentSettings().inputs.names[1] = MakeChannelName("Vocal");
-    device->GetCurrentSettings().outputs.routingMasks[0] = 0x04;
+    WritableSettings(*device).inputs.names[1] = MakeChannelName("Vocal");
+    WritableSettings(*device).outputs.routingMasks[0] = 0x04;
   }
   device->OnStatusEvent(kNerexStatusSettings);
   EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
@@ -369,8 +369,8 @@ TEST_F(TorvexPanelTest, ThePresetManagerAndItsConfirmationsLetRepliesBeTaken) {
   system.SetUiServices(&ui);
   {
     CSingleLock lock(device->SettingsLock());
-    device->GetPresets()[1]->sectionFlags = kSectionInputs;
-    device->GetPresets()[1]->name = "Two";
+    WritablePresets(*device)[1]->sectionFlags = kSectionInputs;
+    WritablePresets(*device)[1]->name = "Two";
   }
   Open();
   CBmpButton* presets = panel->GetPresetManagerButton();
@@ -411,7 +411,7 @@ TEST_F(TorvexPanelTest, RoutingMaskLightsTheRoutedInputsOnly) {
   Open();
   {
     CSingleLock lock(device->SettingsLock());
-    device->GetCurrentSettings().outputs.routingMasks[3] = 0x1A;
+    WritableSettings(*device).outputs.routingMasks[3] = 0x1A;
   }
   panel->UpdateBitMaskButtons(true);
   for (int j = 0; j < 4; ++j) EXPECT_EQ(panel->GetRoutingButton(3, j)->IsLit(), j == 1 || j == 3) << j;
@@ -434,9 +434,9 @@ TEST_P(TorvexRightClick, RecordsTheChannelOfThePage) {
   {
     // Inputs A and C ganged, outputs 2 and 6 ganged: the pages name the group's master.
     CSingleLock lock(device->SettingsLock());
-    NerexInputSection& in = device->GetCurrentSettings().inputs;
+    NerexInputSection& in = WritableSettings(*device).inputs;
     in.linkMasks[0] = in.linkMasks[2] = 0x05;
-    NerexOutputSection& out = device->GetCurrentSettings().outputs;
+    NerexOutputSection& out = WritableSettings(*device).outputs;
     out.linkMasks[1] = out.linkMasks[5] = 0x22;
   }
   Open();
@@ -497,8 +497,8 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
   EXPECT_EQ(panel->GetToolTipCount(), 0);
   {
     CSingleLock lock(device->SettingsLock());
-    device->GetCurrentSettings().geq.bands[2][4] = -45;
-    device->GetCurrentSettings().geq.bands[2][27] = 120;
+    WritableSettings(*device).geq.bands[2][4] = -45;
+    WritableSettings(*device).geq.bands[2][27] = 120;
   }
   device->SetSelectedInput(2);
   Apply(60);
@@ -516,7 +516,7 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
 
 // The preset actions ask whichever processor panel the device has for a name.
 TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
-  INerexSeriesPanel& asked = Open();
+  INerexPresetQuestions& asked = Open();
   AnswerPresetNameDialog("Old", "Evening");
   std::string name = "Old";
   EXPECT_TRUE(asked.AskPresetName("Rename Preset", name));

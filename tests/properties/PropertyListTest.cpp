@@ -28,6 +28,7 @@
 #include "custom/PropertyPickers.h"
 #include "custom/TextControl.h"
 #include "devices/amplifier/AmplifierFamilies.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -781,7 +782,7 @@ TEST(PropertyListForms, ProcessorListsOnDelayUpwardAndChecksAsTheGridDoes) {
   CWorld w;
   CNerexSeriesDevice& fennick = *w.processor;
   for (const auto& [code, shown] : {std::pair{1, "60s"}, std::pair{7, "0s"}}) {
-    fennick.GetGeneralSettings().bytes[NerexGeneralSettings::kOnDelay] = std::uint8_t(code);
+    WritableGeneralSettings(fennick).bytes[NerexGeneralSettings::kOnDelay] = std::uint8_t(code);
     const std::vector<CPropertyItem> items = Items(fennick);
     const CPropertyOptions* onDelay = Item(items, "On Delay")->value.GetOptions();
     EXPECT_EQ(onDelay->options.at(onDelay->selected), shown);
@@ -818,7 +819,7 @@ TEST(PropertyListForms, ProcessorListsOnDelayUpwardAndChecksAsTheGridDoes) {
 TEST(PropertyListForms, StoredValuesOutsideTheChoicesAreListedAsTheIndexTheyHold) {
   CWorld w;
   CNerexSeriesDevice& fennick = *w.processor;
-  auto& g = fennick.GetGeneralSettings().bytes;
+  auto& g = WritableGeneralSettings(fennick).bytes;
   g[NerexGeneralSettings::kGpiMode] = 7;
   g[NerexGeneralSettings::kOnDelay] = 0;
   g[NerexGeneralSettings::kSystemLock] = 9;

@@ -1,17 +1,21 @@
 // The tests' way in to a device's change path, as the model's own code goes in: the family's
 // ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, the snapshot
-// recall, and the family's handling of a properties row and of the property list. A person's
-// change goes through CDevice::ApplyUserChange or ApplyUserPropertyChange, which tests call as
-// the windows do. No program code names CDeviceTestAccess (tests/CheckUserChanges.cmake).
+// recall, the family's handling of a properties row and of the property list, and the frames a
+// family queues for its unit. A person's change goes through CDevice::ApplyUserChange or
+// ApplyUserPropertyChange, which tests call as the windows do. No program code names
+// CDeviceTestAccess (tests/CheckUserChanges.cmake).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "core/model/Device.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/ObjectProperties.h"
 #include "core/model/Snapshot.h"
+#include "core/protocol/ControlMessage.h"
 #include "core/values/ParamRecords.h"
 
 class CDeviceTestAccess {
@@ -36,6 +40,16 @@ class CDeviceTestAccess {
   template <class Family, class Record>
   static void PasteRecord(Family& device, const Record& record, std::uint32_t command) {
     device.PasteRecord(record, command);
+  }
+  // A frame queued for the unit, as a family's own code queues one.
+  static void QueueMessage(CDevice& device, bool force, std::unique_ptr<CControlMessage> message) {
+    device.QueueMessage(force, std::move(message));
+  }
+  // Every setting of a Zel unit queued, as its records and re-initialisation queue them, on the
+  // family class that declares it (CZelBaseDevice).
+  template <class Family>
+  static void SendAllSettings(Family& device) {
+    device.SendAllSettings();
   }
 };
 

@@ -32,6 +32,8 @@ class CTestDevice : public CDevice {
   // Stores the value, queues a write when queueing is on, then runs the base behaviour.
   void ApplyControlChange(const CParamValue& value) override;
   std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
+  // The test family queues whatever frame a test gives it.
+  using CDevice::QueueMessage;
 
   // Builds a write message: command, then the frame bytes given.
   static std::unique_ptr<CControlMessage> MakeMessage(std::uint32_t command,

@@ -190,7 +190,7 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
   amp.SetNeedsInitialisation(false);
   auto queued = std::make_unique<CControlMessage>();
   queued->command = 0x77;
-  amp.QueueMessage(true, std::move(queued));
+  CDeviceTestAccess::QueueMessage(amp, true, std::move(queued));
   amp.GetPollGate()->Set();
   EXPECT_FALSE(amp.GetNextPollMessage(record));
   amp.GetPollGate()->Reset();
@@ -219,7 +219,7 @@ TEST_F(AmplifierFamiliesTest, ZelUnits_RecallOfflineQueuesNothingAndGoingOnlineE
     std::unique_ptr<CSnapshotData> image(device->CreateSnapshotData());
     RecallImage(device, *image);
     EXPECT_EQ(device->GetQueueSize(), 0u);
-    device->QueueMessage(true, std::make_unique<CControlMessage>());
+    CDeviceTestAccess::QueueMessage(*device, true, std::make_unique<CControlMessage>());
     device->Reinitialise(0);
     EXPECT_EQ(device->GetQueueSize(), 0u);
   }
@@ -238,7 +238,7 @@ TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitia
   EXPECT_EQ(processor.GetModelName(), "Torvex48");
 
   processor.SetNeedsInitialisation(false);
-  processor.QueueMessage(true, std::make_unique<CControlMessage>());
+  CDeviceTestAccess::QueueMessage(processor, true, std::make_unique<CControlMessage>());
   processor.GetPasteEvent()->Set();
   EXPECT_FALSE(processor.GetNextPollMessage(record));
   processor.GetPasteEvent()->Reset();

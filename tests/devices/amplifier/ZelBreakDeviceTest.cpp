@@ -245,7 +245,7 @@ TEST_F(ZelBreakModelTest, OfflineWritesKeepTheModelAndSendAllSettingsIsForced) {
   ModelChange(d, MakeIntParamValue(59, 0x0A));
   EXPECT_TRUE(Queued(*d).empty());
   EXPECT_EQ(d->GetGain(1), 6);
-  d->SendAllSettings();
+  CDeviceTestAccess::SendAllSettings(static_cast<CZelBaseDevice&>(*d));
   const auto queued = Queued(*d);
   ASSERT_EQ(queued.size(), 10u);
   for (std::size_t c = 0; c < 8; ++c) {

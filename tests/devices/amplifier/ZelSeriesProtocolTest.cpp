@@ -688,7 +688,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ZelProtocolTest, SendAllSettingsQueuesEverySettingForcedInOrder) {
   CZelSeriesDevice* d = Add(51, 5);  // not connected: only forced writes are kept
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {4, 5, 0, 0, 10, 20, 0, 0, 7, 85, 0x09, 0x01, 0x19}, true));
-  d->SendAllSettings();
+  CDeviceTestAccess::SendAllSettings(static_cast<CZelBaseDevice&>(*d));
   std::vector<std::pair<int, Bytes>> got;
   for (const Bytes& f : Queued(*d)) got.emplace_back(f[9], Bytes(f.begin() + 10, f.end() - 1));
   const std::vector<std::pair<int, Bytes>> want{{0x08, {0, 4}},  {0x08, {1, 5}},   {0x09, {0x01}},   {0x12, {0x01}},

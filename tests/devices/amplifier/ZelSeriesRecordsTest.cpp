@@ -562,7 +562,7 @@ TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
 
   // Send gives each unit the mutes its panel shows.
   for (CZelSeriesDevice* d : {a, b}) {
-    d->SendAllSettings();
+    CDeviceTestAccess::SendAllSettings(static_cast<CZelBaseDevice&>(*d));
     const auto frames = Queued(*d);
     const auto mute = std::find_if(frames.begin(), frames.end(), [](const Bytes& f) { return f[9] == 0x09; });
     ASSERT_NE(mute, frames.end());

@@ -165,14 +165,14 @@ TEST(NerexBus, SendingTheFileGivesTheUnitEverySettingByteForByte) {
     unit->SetPresetCount(3);
     CNerexSeriesDevice* d = bus.AddDevice(model, 2);
     ASSERT_NE(d, nullptr);
-    Vary(d->GetCurrentSettings(), 7);
+    Vary(WritableSettings(*d), 7);
     NameDevice(d, "Delay Tower \xC3\xA9st");
-    ResizePresetList(d->GetPresets(), 3);
-    Vary(*d->GetPresets()[0], 9);
-    d->GetPresets()[0]->sectionFlags = kSectionInputs | kSectionOutputs;
-    d->GetPresets()[0]->name = "Caf\xC3\xA9 Day";
-    d->GetPresets()[2]->sectionFlags = 0;
-    d->GetGeneralSettings().SetSecurityCode(1234);
+    ResizePresetList(WritablePresets(*d), 3);
+    Vary(*WritablePresets(*d)[0], 9);
+    WritablePresets(*d)[0]->sectionFlags = kSectionInputs | kSectionOutputs;
+    WritablePresets(*d)[0]->name = "Caf\xC3\xA9 Day";
+    WritablePresets(*d)[2]->sectionFlags = 0;
+    WritableGeneralSettings(*d).SetSecurityCode(1234);
     unit->SetPreset(3, *d->GetPresets()[0]);  // the unit's memory 3 holds something the file clears
 
     ASSERT_TRUE(bus.StartWorker(1));
@@ -244,7 +244,7 @@ TEST(NerexBus, ChangeMadeInTheModelReachesTheUnitByteForByte) {
   NerexEqBand band;
   {
     CSingleLock lock(d->SettingsLock());
-    NerexEqBand& stored = d->GetCurrentSettings().outputs.PeqBand(6, 4);
+    NerexEqBand& stored = WritableSettings(*d).outputs.PeqBand(6, 4);
     stored.type = 2;
     stored.q = 77;
     stored.frequency = 301;
@@ -374,7 +374,7 @@ TEST(NerexBus, RepliesWithFaultsAreRefusedAndCountedAndTheReadBackStillCompletes
   unit->InjectReplyFault(53, SimProcessorFault::WrongMemory(1));
   unit->InjectReplyFault(49, SimProcessorFault::WrongMemory(40));
   CNerexSeriesDevice* d = bus.AddDevice(121, 4);
-  ResizePresetList(d->GetPresets(), 3);
+  ResizePresetList(WritablePresets(*d), 3);
   ASSERT_TRUE(bus.Open());
   // Past the security step; then wire faults, which the transport refuses: an identification
   // reply cut short, then three replies with a bad checksum (the request and its two retries).
@@ -437,9 +437,9 @@ TEST(NerexBus, AMemoryTheUnitDoesNotAnswerEndsTheReadOfMemoriesThere) {
   CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
   {
     CSingleLock lock(d->SettingsLock());
-    ResizePresetList(d->GetPresets(), 40);
-    d->GetPresets()[24]->sectionFlags = kSectionAll;
-    d->GetPresets()[24]->name = "File only";
+    ResizePresetList(WritablePresets(*d), 40);
+    WritablePresets(*d)[24]->sectionFlags = kSectionAll;
+    WritablePresets(*d)[24]->name = "File only";
   }
   ASSERT_TRUE(bus.StartWorker());
   ASSERT_TRUE(bus.WaitFor([&] { return d->IsConnected() && d->AllBlocksReceived(); }));

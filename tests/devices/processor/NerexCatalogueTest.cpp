@@ -30,8 +30,8 @@ struct Row {
 TEST_F(NerexCatalogueTest, OneIdOfEveryRangeOnTheTorvexHasItsNameKindRangeAndWords) {
   CNerexSeriesDevice& d = Make(121);
   // Automatic limiter and compressor times would disable their rows.
-  d.GetCurrentSettings().outputs.autoLimiters = 0;
-  d.GetCurrentSettings().outputs.compressorLimiters = 0;
+  WritableSettings(d).outputs.autoLimiters = 0;
+  WritableSettings(d).outputs.compressorLimiters = 0;
   const Row rows[] = {
       {14, "Input Channel B Gain", 1, 6, -40, 0, 0},
       {24, "Output Channel 8 Gain", 1, 15, -40, 0, 0},
@@ -123,7 +123,7 @@ TEST_F(NerexCatalogueTest, SmallModelsLackTheirMissingChannelsButStillAnswerValu
   EXPECT_EQ(d.GetParameterAt(249).name, "Input Channel A Delay");
   EXPECT_EQ(d.GetParameterAt(357).name, "Output Link : Channel 1+3");
   EXPECT_EQ(d.GetParameterAt(418).name, "Output Link : Channel 8+8");
-  d.GetCurrentSettings().inputs.gains[2] = -75;
+  WritableSettings(d).inputs.gains[2] = -75;
   const CParamValue v = d.GetCurrentValue(15);
   EXPECT_EQ(v.id, 15);
   EXPECT_EQ(v.kind, ParamKind::kLevel);
@@ -138,19 +138,19 @@ TEST_F(NerexCatalogueTest, FennickRangesDelaysAndMatrixGains) {
   EXPECT_EQ(f.GetParameterAt(263).name, "Matrix Gain : Output Channel 1 : Input Channel A");
   EXPECT_EQ(f.GetParameterAt(263).options, 2u);
   EXPECT_EQ(f.GetParameterAt(294).name, "Matrix Gain : Output Channel 8 : Input Channel D");
-  f.GetCurrentSettings().inputs.matrixGains[7][3] = -401;
+  WritableSettings(f).inputs.matrixGains[7][3] = -401;
   EXPECT_FLOAT_EQ(f.GetCurrentValue(294).value, -40.1f);
   CNerexSeriesDevice& n = Make(120);
   EXPECT_FLOAT_EQ(n.GetParameterAt(13).maximum, 6.0f);
   EXPECT_TRUE(IsNull(n.GetParameterAt(263)));
   CNerexSeriesDevice& t = Make(121);
-  t.GetCurrentSettings().outputs.matrixLevels[0][1] = 551;
+  WritableSettings(t).outputs.matrixLevels[0][1] = 551;
   EXPECT_FLOAT_EQ(t.GetCurrentValue(264).value, -40.1f);
 }
 
 TEST_F(NerexCatalogueTest, OutputGainFollowsTheTwoGainLocks) {
   CNerexSeriesDevice& d = Make(120);
-  NerexOutputSection& out = d.GetCurrentSettings().outputs;
+  NerexOutputSection& out = WritableSettings(d).outputs;
   out.gains[2] = -60;
   out.trims[2] = 35;
   EXPECT_FLOAT_EQ(d.GetCurrentValue(19).value, -6.0f);
@@ -170,7 +170,7 @@ TEST_F(NerexCatalogueTest, OutputGainFollowsTheTwoGainLocks) {
 
 TEST_F(NerexCatalogueTest, LocksAndFilterTypesDisableTheirParameters) {
   CNerexSeriesDevice& d = Make(121);
-  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  CNerexSeriesMemory& image = WritableSettings(d);
   // A 48 dB high-pass takes output bands 6 and 7 (counted from 1); a 48 dB low-pass 8 and 9.
   // Their type code is kept in the Q byte of the crossover record.
   image.outputs.highPass[1].q = 10;
@@ -232,7 +232,7 @@ TEST_F(NerexCatalogueTest, LocksAndFilterTypesDisableTheirParameters) {
 
 TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
   CNerexSeriesDevice& d = Make(121);
-  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  CNerexSeriesMemory& image = WritableSettings(d);
   image.inputs.PeqBand(1, 2).frequency = 252;
   EXPECT_NEAR(d.GetCurrentValue(508 + 10).value, 1000.0f, 0.01f);
   image.outputs.PeqBand(0, 0).type = 1;  // a low shelf's Q codes reach 108
@@ -280,7 +280,7 @@ TEST_F(NerexCatalogueTest, ValuesConvertTheStoredCodes) {
 // 51 read as 311744 ms).
 TEST_F(NerexCatalogueTest, CodesOutsideTheirRangesAreShownAtTheEndOfTheWrittenRange) {
   CNerexSeriesDevice& d = Make(121);
-  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  CNerexSeriesMemory& image = WritableSettings(d);
   image.outputs.compressorLimiters = 0;
   struct Case {
     std::function<void()> store;
@@ -311,7 +311,7 @@ TEST_F(NerexCatalogueTest, CodesOutsideTheirRangesAreShownAtTheEndOfTheWrittenRa
 
 TEST_F(NerexCatalogueTest, LimiterAndCompressorValuesComeFromTheLinkMaster) {
   CNerexSeriesDevice& d = Make(121);
-  NerexOutputSection& out = d.GetCurrentSettings().outputs;
+  NerexOutputSection& out = WritableSettings(d).outputs;
   out.linkMasks[1] = 0x6;
   out.linkMasks[2] = 0x6;
   out.limiters[1].attack = 9;

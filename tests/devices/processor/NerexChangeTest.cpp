@@ -75,7 +75,7 @@ class NerexChangeTest : public ProcessorDeviceTest {
   bool Called(const std::string& call) const {
     return std::find(panel.calls.begin(), panel.calls.end(), call) != panel.calls.end();
   }
-  CNerexSeriesMemory& Image() { return m_device->GetCurrentSettings(); }
+  CNerexSeriesMemory& Image() { return WritableSettings(*m_device); }
   std::uint8_t& Lock(int byte) { return Image().outputs.channelGroups[std::size_t(byte)]; }
 
   CRecordingNerexPanel panel;

@@ -108,12 +108,12 @@ TEST_F(NerexDeviceTest, ReinitialiseWithoutSendingQueuesNothingAndRearmsTheReadB
 
 TEST_F(NerexDeviceTest, ReinitialiseToSendQueuesEveryMemoryThenTheCurrentSettingsForced) {
   CNerexSeriesDevice& d = Make(120);
-  d.GetPresets().resize(3);
-  d.GetPresets()[0]->sectionFlags = kSectionInputs | kSectionOutputs;
-  d.GetPresets()[0]->inputs.gains[0] = -77;
-  d.GetPresets()[1]->sectionFlags = kSectionGeq;
-  d.GetPresets()[1]->name = "Geq Only";
-  d.GetPresets()[2]->sectionFlags = 0;
+  WritablePresets(d).resize(3);
+  WritablePresets(d)[0]->sectionFlags = kSectionInputs | kSectionOutputs;
+  WritablePresets(d)[0]->inputs.gains[0] = -77;
+  WritablePresets(d)[1]->sectionFlags = kSectionGeq;
+  WritablePresets(d)[1]->name = "Geq Only";
+  WritablePresets(d)[2]->sectionFlags = 0;
   d.Reinitialise(1);  // not connected: every message is forced
   const auto q = Queued();
   std::vector<std::uint32_t> commands;
@@ -140,21 +140,21 @@ TEST_F(NerexDeviceTest, ReinitialiseToSendQueuesEveryMemoryThenTheCurrentSetting
 
 TEST_F(NerexDeviceTest, ReinitialiseSendsTheDynamicEqOnTorvexAndGeneralSettingsOnFennick) {
   CNerexSeriesDevice& t = Make(121);
-  t.GetPresets().clear();
+  WritablePresets(t).clear();
   t.Reinitialise(1);
   std::vector<std::uint32_t> commands;
   for (const auto& m : Queued()) commands.push_back(m.command);
   EXPECT_EQ(commands, (std::vector<std::uint32_t>{26, 31, 42, 43, 35}));
 
   CNerexSeriesDevice& f = Make(16);
-  f.GetPresets().clear();
+  WritablePresets(f).clear();
   f.Reinitialise(1);
   commands.clear();
   for (const auto& m : Queued()) commands.push_back(m.command);
   EXPECT_EQ(commands, (std::vector<std::uint32_t>{26, 31, 35, 80}));
 
   CNerexSeriesDevice& c = Make(110);
-  c.GetPresets().clear();
+  WritablePresets(c).clear();
   c.Reinitialise(1);
   commands.clear();
   for (const auto& m : Queued()) commands.push_back(m.command);
@@ -275,13 +275,13 @@ TEST_F(NerexDeviceTest, IgnoringOrDisconnectingDropsTheMetersToTheFloor) {
 TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {
   std::unique_ptr<CNerexSeriesDevice> source(
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&m_system, &m_sink, 120, 2, 0)));
-  source->GetCurrentSettings().outputs.gains[3] = -99;
-  ResizePresetList(source->GetPresets(), 5);
-  source->GetPresets()[4]->name = "Late";
-  source->GetPresets()[4]->sectionFlags = kSectionOutputs;
-  source->GetGeneralSettings().SetSecurityCode(4321);
-  source->GetGeneralSettings().bytes[NerexGeneralSettings::kCurrentPreset] = 5;
-  source->GetTimedPresets()[2].hour = 13;
+  WritableSettings(*source).outputs.gains[3] = -99;
+  ResizePresetList(WritablePresets(*source), 5);
+  WritablePresets(*source)[4]->name = "Late";
+  WritablePresets(*source)[4]->sectionFlags = kSectionOutputs;
+  WritableGeneralSettings(*source).SetSecurityCode(4321);
+  WritableGeneralSettings(*source).bytes[NerexGeneralSettings::kCurrentPreset] = 5;
+  WritableTimedPresets(*source)[2].hour = 13;
   source->SetDelayUnits(2);
   source->SetAutoRtcUpdate(false);
   CNerexSeriesDevice& d = Make(120, 1);

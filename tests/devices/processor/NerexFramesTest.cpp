@@ -120,7 +120,7 @@ TEST_F(NerexFramesTest, LimiterWriteKeepsEveryByteWithinSevenBits) {
 
 TEST_F(NerexFramesTest, MatrixRowPacksFourTenBitCodesBigEndian) {
   CNerexSeriesDevice& d = Make(121, 4);
-  d.GetCurrentSettings().outputs.matrixLevels[2] = {0x3FF, 0x001, 0x155, 0x2AA};
+  WritableSettings(d).outputs.matrixLevels[2] = {0x3FF, 0x001, 0x155, 0x2AA};
   CControlMessage m;
   ASSERT_TRUE(BuildCommand21Message(d, m, 2));
   EXPECT_EQ(m.command, 21u);
@@ -133,7 +133,7 @@ TEST_F(NerexFramesTest, MatrixRowPacksFourTenBitCodesBigEndian) {
 
 TEST_F(NerexFramesTest, DynamicEqWriteCarriesFlagsAndThreeBandsIn35Bytes) {
   CNerexSeriesDevice& d = Make(121, 1);
-  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  CNerexSeriesMemory& image = WritableSettings(d);
   image.deqMode = 1;
   image.deqLinking = 1;
   image.DeqBand(1, 2).ratio = 9;
@@ -182,7 +182,7 @@ TEST_F(NerexFramesTest, BlockWritesHaveTheModelsFrameLengthsAndTheirCommands) {
 
 TEST_F(NerexFramesTest, BlockWritePayloadStartsWithMemoryAndModeAndCarriesTheBlock) {
   CNerexSeriesDevice& d = Make(114, 2);
-  d.GetCurrentSettings().inputs.gains[1] = -55;
+  WritableSettings(d).inputs.gains[1] = -55;
   CControlMessage m;
   ASSERT_TRUE(BuildBlock26Message(d, m, 7, 0x80));
   const Bytes raw = Unpacked(m, 127);
@@ -200,7 +200,7 @@ TEST_F(NerexFramesTest, BlockWritePayloadStartsWithMemoryAndModeAndCarriesTheBlo
 TEST_F(NerexFramesTest, NamesWriteCutsAt40PadsWithBlanksAndKeepsSevenBits) {
   CNerexSeriesDevice& d = Make(120, 1);
   NameDevice(d, std::string(41, 'x'));
-  d.GetCurrentSettings().inputs.names[0] = MakeChannelName("K\xC3\xBC" "che");
+  WritableSettings(d).inputs.names[0] = MakeChannelName("K\xC3\xBC" "che");
   CControlMessage m;
   ASSERT_TRUE(BuildBlock35Message(d, m));
   EXPECT_EQ(m.command, 35u);
@@ -241,7 +241,7 @@ TEST(NerexMemoryBlockMode, FollowsTheOrderOfTheStoredSections) {
 
 TEST_F(NerexFramesTest, DelayMessagesReLimitRoutedInputDelaysAcrossTheLinkGroup) {
   CNerexSeriesDevice& d = Make(120, 1);
-  CNerexSeriesMemory& image = d.GetCurrentSettings();
+  CNerexSeriesMemory& image = WritableSettings(d);
   // Inputs A and B linked; input A feeds output 1, whose delay leaves 1000 units of budget.
   image.inputs.linkMasks[0] = 0x3;
   image.inputs.linkMasks[1] = 0x3;

@@ -12,7 +12,7 @@ class NerexNotifyTest : public ProcessorDeviceTest {
     CNerexSeriesDevice& d = Make(model);
     panel = CRecordingNerexPanel{};
     d.SetControlPanel(&panel);
-    d.NotifyAllParameters();
+    NotifyAllParameters(d);
     d.SetControlPanel(nullptr);
     return panel.ids;
   }
@@ -58,11 +58,11 @@ TEST_F(NerexNotifyTest, SweepEndsWithThePresetListAndThePanelsPage) {
   CNerexSeriesDevice& d = Make(121);
   d.SetControlPanel(&panel);
   d.SetSideTab(297);
-  d.NotifyAllParameters();
+  NotifyAllParameters(d);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "SelectSideTab 297"}));
   panel.calls.clear();
   d.SetPanelPage(64);
-  d.NotifyAllParameters();
+  NotifyAllParameters(d);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "RefreshDeqSection"}));
   d.SetControlPanel(nullptr);
   EXPECT_EQ(d.GetQueueSize(), 0u);
@@ -71,15 +71,15 @@ TEST_F(NerexNotifyTest, SweepEndsWithThePresetListAndThePanelsPage) {
 TEST_F(NerexNotifyTest, ChannelSweepsPushTheLinkGroupOnly) {
   CNerexSeriesDevice& d = Make(120);
   d.SetControlPanel(&panel);
-  d.GetCurrentSettings().outputs.linkMasks[2] = 0x0C;
-  d.NotifyOutputChannelParameters(2);
+  WritableSettings(d).outputs.linkMasks[2] = 0x0C;
+  NotifyOutputChannelParameters(d, 2);
   EXPECT_TRUE(Has(panel.ids, 19));
   EXPECT_TRUE(Has(panel.ids, 20));
   EXPECT_FALSE(Has(panel.ids, 18));
   EXPECT_TRUE(panel.calls.empty());
   panel.ids.clear();
-  d.GetCurrentSettings().inputs.linkMasks[1] = 0;
-  d.NotifyInputChannelParameters(1);
+  WritableSettings(d).inputs.linkMasks[1] = 0;
+  NotifyInputChannelParameters(d, 1);
   EXPECT_TRUE(panel.ids.empty());
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"DrawInputsSection"}));
   d.SetControlPanel(nullptr);

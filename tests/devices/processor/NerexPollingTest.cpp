@@ -100,8 +100,8 @@ TEST_F(NerexPollingTest, TorvexReadBackAsksEveryBlockThenPresetsThenCrossoversTh
 
   CNerexSeriesDevice& d = Make(121, 3);
   d.SetNeedsInitialisation(false);
-  ResizePresetList(d.GetPresets(), 4);
-  ResizeXoverPresetList(d.GetXoverPresets(), 2);
+  ResizePresetList(WritablePresets(d), 4);
+  ResizeXoverPresetList(WritableXoverPresets(d), 2);
   CLoopback loop(m_system, d, unit);
   ASSERT_TRUE(loop.ReadInFull());
   EXPECT_EQ(loop.Trace(),
@@ -166,7 +166,7 @@ TEST_F(NerexPollingTest, ShortenedPresetListEndsThePassesSafely) {
   // Half-way through the section flags the list shrinks to 3 memories.
   for (int i = 0; i < 8; ++i) loop.Step();
   ASSERT_GT(d.GetMemoryFlagsIndex(), 3u);
-  ResizePresetList(d.GetPresets(), 3);
+  ResizePresetList(WritablePresets(d), 3);
   ASSERT_TRUE(loop.ReadInFull(100));
 }
 

@@ -15,6 +15,7 @@
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexParamIds.h"
+#include "panels/processor/NerexPresetUi.h"
 #include "platform/Sync.h"
 #include "tests/support/ProcessorBus.h"
 #include "tests/support/ReadWhileAsked.h"
@@ -23,7 +24,7 @@
 namespace {
 
 // A Fennick panel with a preset list and the questions the actions ask.
-class CPresetPanel : public CRecordingNerexPanel {
+class CPresetPanel : public CRecordingNerexPanel, public INerexPresetQuestions {
  public:
   int GetPresetSelection() const override { return selection; }
   bool AskPresetName(const std::string& caption, std::string& name) override {
@@ -119,7 +120,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
     for (const Bytes& f : Queued()) out.push_back(f[6]);
     return out;
   }
-  CNerexSeriesMemory& Preset(int n) { return *m_device->GetPresets()[std::size_t(n) - 1]; }
+  CNerexSeriesMemory& Preset(int n) { return *WritablePresets(*m_device)[std::size_t(n) - 1]; }
   void Fill(int n, const std::string& name, std::uint32_t flags = kSectionInputs | kSectionOutputs) {
     Preset(n).sectionFlags = flags;
     Preset(n).name = name;
@@ -133,7 +134,7 @@ class NerexPresetActionsTest : public ProcessorDeviceTest {
 
 TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOverAStoredMemory) {
   CNerexSeriesDevice& d = Ready(16, true);
-  d.GetCurrentSettings().inputs.gains[0] = 33;
+  WritableSettings(d).inputs.gains[0] = 33;
   panel.selection = 1;
   Act(420);
   EXPECT_EQ(answer.asked, 0);
@@ -150,7 +151,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
 
   // Over a stored memory the overwrite is asked; declining keeps the memory.
   d.ClearQueue();
-  d.GetCurrentSettings().inputs.gains[0] = 44;
+  WritableSettings(d).inputs.gains[0] = 44;
   answer.ok = false;
   panel.enteredName = "Other";
   Act(420);
@@ -246,8 +247,8 @@ TEST_F(NerexPresetActionsTest, FennickRecallOnlineAsksTheUnitAndOfflineCopiesAtO
 TEST_F(NerexPresetActionsTest, DeleteTurnsOffTheTimedEntriesThatRecallIt) {
   CNerexSeriesDevice& d = Ready(16, true);
   Fill(2, "Two");
-  d.GetTimedPresets()[0] = {2, 0x60, 0, 0, 7, 30};
-  d.GetTimedPresets()[3] = {2, 0, 5, 5, 8, 0};
+  WritableTimedPresets(d)[0] = {2, 0x60, 0, 0, 7, 30};
+  WritableTimedPresets(d)[3] = {2, 0, 5, 5, 8, 0};
   panel.selection = 1;
   Act(427);
   EXPECT_EQ(answer.asked, 1);
@@ -399,10 +400,10 @@ INSTANTIATE_TEST_SUITE_P(Memories, LcdRecallOnTheBusTest,
 
 TEST_F(NerexPresetActionsTest, DialogRecallOfACrossoverRowSendsItsWireNumber) {
   CNerexSeriesDevice& d = Ready(120, true);
-  ResizeXoverPresetList(d.GetXoverPresets(), 2);
-  d.GetXoverPresets()[0]->sectionFlags = kSectionOutputs;
-  d.GetXoverPresets()[0]->name = "Xover";
-  d.GetXoverPresets()[0]->outputs.highPass[0].frequency = 77;
+  ResizeXoverPresetList(WritableXoverPresets(d), 2);
+  WritableXoverPresets(d)[0]->sectionFlags = kSectionOutputs;
+  WritableXoverPresets(d)[0]->name = "Xover";
+  WritableXoverPresets(d)[0]->outputs.highPass[0].frequency = 77;
   dialog.row = int(d.GetPresets().size());
   DialogAct(498);
   ASSERT_EQ(Commands(), (std::vector<std::uint32_t>{27}));
@@ -555,10 +556,10 @@ TEST_F(NerexPresetActionsTest, AConfirmedChangeIsMadeOnlyWhenConfirmed) {
 TEST_F(NerexPresetActionsTest, PresetFileActionsSaveLoadAndRefuseADamagedFile) {
   QTemporaryDir dir;
   CNerexSeriesDevice& d = Ready(16, false);
-  d.GetCurrentSettings().inputs.gains[2] = 12;
+  WritableSettings(d).inputs.gains[2] = 12;
   panel.filePath = dir.filePath("a.fnp").toStdString();
   Act(424);
-  d.GetCurrentSettings().inputs.gains[2] = 0;
+  WritableSettings(d).inputs.gains[2] = 0;
   Act(425);
   EXPECT_EQ(d.GetCurrentSettings().inputs.gains[2], 12);
   EXPECT_TRUE(Queued().empty());  // offline: nothing is sent

@@ -84,7 +84,7 @@ TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
   CNerexSeriesDevice& d = Make(121, 1);
   ReadInFull(d);
   Deliver(176, IdentReply(121, "1.10"));
-  d.GetCurrentSettings().outputs.limiters[2].level = 5;
+  WritableSettings(d).outputs.limiters[2].level = 5;
   auto pollPage = [&](std::uint32_t counter) {
     d.SetPollCounter(counter);
     CControlMessage m;
@@ -176,7 +176,7 @@ TEST_F(NerexRepliesTest, BlockRepliesDecodeIntoTheMemoryTheyName) {
   EXPECT_EQ(d.GetPresets()[2]->outputs.gains[6], -123);
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[6], 0);
 
-  ResizeXoverPresetList(d.GetXoverPresets(), 2);
+  ResizeXoverPresetList(WritableXoverPresets(d), 2);
   source.outputs.gains[6] = -7;
   Deliver(50, BlockReply(50, 258, source, 120));
   EXPECT_EQ(d.GetXoverPresets()[1]->outputs.gains[6], -7);
@@ -229,7 +229,7 @@ TEST_F(NerexRepliesTest, RepliesShorterThanTheirLayoutAreRefusedWithoutReadingPa
 
 TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissingSlots) {
   CNerexSeriesDevice& d = Make(114);  // two inputs, four outputs: asked for 96 bytes
-  d.GetCurrentSettings().inputs.names[0][7] = '#';
+  WritableSettings(d).inputs.names[0][7] = '#';
   Bytes text;
   for (char c : std::string("Stage Left") + std::string(30, ' ')) text.push_back(std::uint8_t(c));
   for (char c : std::string("VoxMic1XGuitar2Y")) text.push_back(std::uint8_t(c));
@@ -250,7 +250,7 @@ TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPos
   const auto inputNames = d.GetCurrentSettings().inputs.names;
   auto write = std::make_unique<CControlMessage>();
   ASSERT_TRUE(BuildBlock35Message(d, *write));
-  d.QueueMessage(true, std::move(write));
+  QueueFrame(d, true, std::move(write));
   Bytes text;
   for (char c : std::string("Unit Name") + std::string(31, ' ')) text.push_back(std::uint8_t(c));
   text.resize(96, 'u');
@@ -344,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
   CNerexSeriesDevice& d = Make(120);
-  ResizePresetList(d.GetPresets(), 2);
+  ResizePresetList(WritablePresets(d), 2);
   Deliver(53, MakeReply(53, {0, 2, 0, 0x3}));  // memory 2, but memory 1 is asked for
   EXPECT_EQ(d.GetMemoryFlagsIndex(), 0u);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
@@ -358,7 +358,7 @@ TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
 
 TEST_F(NerexRepliesTest, LastMemoryNameWithoutCrossoversEndsBothPassesAtOnce) {
   CNerexSeriesDevice& d = Make(120);
-  ResizePresetList(d.GetPresets(), 1);
+  ResizePresetList(WritablePresets(d), 1);
   Bytes raw{1, 0};
   for (char c : std::string("  Concert Hall  ")) raw.push_back(std::uint8_t(c));
   Deliver(49, MakePackedReply(49, raw));
@@ -381,8 +381,8 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   CNerexSeriesDevice::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
   ReadInFull(d);
-  d.GetPresets()[1]->outputs.gains[0] = -150;
-  d.GetPresets()[1]->name = "Two";
+  WritablePresets(d)[1]->outputs.gains[0] = -150;
+  WritablePresets(d)[1]->name = "Two";
   auto g = DefaultGeneral();
   g[7] = 2;
   m_sink.Take();
@@ -390,7 +390,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], -150);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 105), 1u);
   // The same number without the recall flag copies nothing.
-  d.GetCurrentSettings().outputs.gains[0] = 0;
+  WritableSettings(d).outputs.gains[0] = 0;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
   // With the recall flag it copies again.
@@ -402,7 +402,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   g[6] = 0;
   g[7] = 30;
   g[15] = 12;
-  d.GetCurrentSettings().outputs.gains[0] = 0;
+  WritableSettings(d).outputs.gains[0] = 0;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
@@ -414,7 +414,7 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
 TEST_F(NerexRepliesTest, GeneralSettingsBeforeTheReadBackEndsCopyNothing) {
   CNerexSeriesDevice::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
-  d.GetPresets()[0]->outputs.gains[0] = -150;
+  WritablePresets(d)[0]->outputs.gains[0] = -150;
   auto g = DefaultGeneral();
   g[7] = 1;
   Deliver(79, GeneralReply(g));
@@ -654,7 +654,7 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
   CLoopback loop(opened, *d, rig.unit);
   ASSERT_TRUE(loop.ReadInFull());
   EXPECT_FALSE(opened.HasChangesSinceStored());
-  EXPECT_EQ(d->GetPresets().at(2)->name, "Matinee");
+  EXPECT_EQ(d->GetPresets()[2]->name, "Matinee");
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ReopenedFileTest, ::testing::Values(120, 121, 112, 16, 17),

@@ -4,6 +4,7 @@
 #include "core/model/ControlPanel.h"
 #include "core/model/DeviceMenu.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexClipboard.h"
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexRecordBytes.h"
@@ -49,8 +50,8 @@ CMenu CommonMenu() {
 
 TEST_F(ProcessorClipboard, CopyCarriesTheImagePropertiesAndTheChosenChannel) {
   CNerexSeriesDevice& d = Make(121);
-  d.GetCurrentSettings().inputs.gains[2] = -77;
-  d.GetGeneralSettings().SetSecurityCode(1234);
+  WritableSettings(d).inputs.gains[2] = -77;
+  WritableGeneralSettings(d).SetSecurityCode(1234);
   d.SetDelayMultiplier(1000);
   d.CopyToClipboard(0);
   NerexClipboardRecord r = OnClipboard(d);
@@ -87,7 +88,7 @@ TEST_F(ProcessorClipboard, CanPasteNeedsABlockAndTheRightToUseControls) {
 TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   OpenPort();
   CNerexSeriesDevice& source = Make(121, 1);
-  source.GetCurrentSettings().CopyFrom(MakeRandomImage(3));
+  WritableSettings(source).CopyFrom(MakeRandomImage(3));
   CNerexSeriesDevice& target = Make(121, 2);
   Connect(target);
   source.CopyToClipboard(0);
@@ -116,7 +117,7 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
 TEST_F(ProcessorClipboard, PasteWhileTheUnitIsAwayChangesNothingAndQueuesNothing) {
   OpenPort();
   CNerexSeriesDevice& source = Make(120, 1);
-  source.GetCurrentSettings().outputs.gains[4] = -33;
+  WritableSettings(source).outputs.gains[4] = -33;
   CNerexSeriesDevice& target = Make(120, 2);
   const CNerexSeriesMemory before = target.GetCurrentSettings();
   source.CopyToClipboard(0);
@@ -205,7 +206,7 @@ TEST_F(ProcessorClipboard, CloneSubmenuListsCompatibleProcessorsOffline) {
   EXPECT_EQ(sub->GetItem(0)->text, "Side fill");
 
   // Cloning copies the source's settings.
-  c.GetCurrentSettings().outputs.gains[0] = -99;
+  WritableSettings(c).outputs.gains[0] = -99;
   a.OnContextMenuCommand(33920, 0);
   EXPECT_EQ(a.GetCurrentSettings().outputs.gains[0], -99);
 
@@ -254,16 +255,16 @@ TEST_F(ProcessorClipboard, IgnoreToggleSilencesMetersAndTicksTheItem) {
 TEST_F(ProcessorClipboard, PresetLabelFollowsTheSectionMask) {
   CNerexSeriesDevice& d = Make(120);
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionInputs), "No Presets");
-  d.GetPresets()[4]->sectionFlags = kSectionOutputs;
-  d.GetPresets()[6]->sectionFlags = kSectionInputs | kSectionOutputs;
+  WritablePresets(d)[4]->sectionFlags = kSectionOutputs;
+  WritablePresets(d)[6]->sectionFlags = kSectionInputs | kSectionOutputs;
   d.SetSelectedPreset(5);
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionOutputs), "5. Preset 5");
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionInputs), "7. Preset 7");
   EXPECT_EQ(d.GetSelectedPreset(), 7u);
 
   CNerexSeriesDevice& f = Make(16);
-  f.GetPresets()[1]->sectionFlags = kSectionAll;
-  f.GetGeneralSettings().bytes[7] = 2;
+  WritablePresets(f)[1]->sectionFlags = kSectionAll;
+  WritableGeneralSettings(f).bytes[7] = 2;
   EXPECT_EQ(f.GetSelectedPresetLabel(kSectionInputs), "2. Preset 2*");
 }
 

@@ -7,6 +7,7 @@
 #include "core/model/DeviceProperty.h"
 #include "core/values/ParamRecords.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ModelChanges.h"
 
@@ -186,8 +187,8 @@ TEST_F(Properties, OptionsGoThroughTheChangePathOnlyWhenTheyChange) {
 
 TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   CNerexSeriesDevice& d = Make(16);
-  d.GetGeneralSettings().bytes[14] = 7;
-  d.GetGeneralSettings().bytes[16] = 17;
+  WritableGeneralSettings(d).bytes[14] = 7;
+  WritableGeneralSettings(d).bytes[16] = 17;
   d.SetDelayMultiplier(1000000);
   CGrid grid;
   d.FillPropertiesPane(grid);
@@ -206,7 +207,7 @@ TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   EXPECT_EQ(grid.Row("Gain Nudge")->GetText(), "0.1dB");
   EXPECT_EQ(grid.Row("ID")->GetData(), 57u);
 
-  d.GetGeneralSettings().bytes[16] = 0;
+  WritableGeneralSettings(d).bytes[16] = 0;
   d.SetDelayMultiplier(5);
   CGrid again;
   d.FillPropertiesPane(again);

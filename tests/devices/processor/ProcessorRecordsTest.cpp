@@ -13,6 +13,7 @@
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
 #include "devices/processor/NerexBlocks.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesFile.h"
 #include "devices/processor/NerexSnapshot.h"
@@ -31,18 +32,18 @@ void Fill(CNerexSeriesDevice& d, unsigned seed) {
   NameDevice(d, "Proc " + std::to_string(seed));
   CNerexSeriesMemory image = MakeRandomStoredImage(seed, d.GetModel());
   image.name = "Live";
-  d.GetCurrentSettings().CopyFrom(image);
-  ResizePresetList(d.GetPresets(), 24);
-  d.GetPresets()[23]->CopyFrom(MakeRandomStoredImage(seed + 1, d.GetModel()));
-  d.GetPresets()[23]->sectionFlags = 0x3;
-  ResizeXoverPresetList(d.GetXoverPresets(), 2);
-  d.GetXoverPresets()[1]->outputs.delays[3] = 777;
+  WritableSettings(d).CopyFrom(image);
+  ResizePresetList(WritablePresets(d), 24);
+  WritablePresets(d)[23]->CopyFrom(MakeRandomStoredImage(seed + 1, d.GetModel()));
+  WritablePresets(d)[23]->sectionFlags = 0x3;
+  ResizeXoverPresetList(WritableXoverPresets(d), 2);
+  WritableXoverPresets(d)[1]->outputs.delays[3] = 777;
   d.SetAutoRtcUpdate(false);
   d.SetDelayUnits(1);
   d.SetDelayMultiplier(100);
   d.SetGainNudge(2);
-  for (std::size_t i = 7; i < 20; ++i) d.GetGeneralSettings().bytes[i] = std::uint8_t(seed + i);
-  d.GetTimedPresets()[9] = TimedPresetEntry{3, 0x80, 12, 31, 23, 59};
+  for (std::size_t i = 7; i < 20; ++i) WritableGeneralSettings(d).bytes[i] = std::uint8_t(seed + i);
+  WritableTimedPresets(d)[9] = TimedPresetEntry{3, 0x80, 12, 31, 23, 59};
 }
 
 void ExpectSameRecord(CNerexSeriesDevice& a, CNerexSeriesDevice& b) {
@@ -103,9 +104,9 @@ TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParam
     auto* device = static_cast<CNerexSeriesDevice*>(saved.CreateDevice(7, 121, 0));
     saved.AppendDevice(device);
     saved.GetZones()[0]->AppendDevice(device);
-    ResizePresetList(device->GetPresets(), count);
+    ResizePresetList(WritablePresets(*device), count);
     for (std::size_t i = 0; i < count; ++i) {
-      CNerexSeriesMemory& preset = *device->GetPresets()[i];
+      CNerexSeriesMemory& preset = *WritablePresets(*device)[i];
       preset.CopyFrom(MakeRandomStoredImage(unsigned(40 + i), device->GetModel()));
       preset.name = "Show " + std::to_string(i);
       preset.sectionFlags = std::uint32_t(i % 16);
@@ -154,13 +155,13 @@ TEST_F(ProcessorRecords, PresetFileLoadAnnouncesAndSendsBlocksZeroAndFive) {
   OpenPort();
   CNerexSeriesDevice& target = Make(16, 2);
   Connect(target);
-  ASSERT_TRUE(target.LoadPresetFile(path, &error)) << error;
+  ASSERT_TRUE(LoadPresetFile(target, path, &error)) << error;
   EXPECT_EQ(target.GetCurrentSettings().inputs.gains, source.GetCurrentSettings().inputs.gains);
   EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{26, 31}));
   // Packed payload: the top-bits byte, then memory byte 0 and mode byte 0xC0 without its top bit.
   EXPECT_EQ(QueuedMessage(target, 0).frame[8], 0);
   EXPECT_EQ(QueuedMessage(target, 0).frame[9], 0x40);
-  EXPECT_FALSE(target.LoadPresetFile(dir.filePath("none.fnp").toStdString(), &error));
+  EXPECT_FALSE(LoadPresetFile(target, dir.filePath("none.fnp").toStdString(), &error));
 }
 
 // --- Values outside their ranges ---
@@ -179,7 +180,7 @@ TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithARea
   Connect(d);
   const CNerexSeriesMemory before = d.GetCurrentSettings();
   std::string error;
-  EXPECT_FALSE(d.LoadPresetFile(TestData("out-of-range.fnp"), &error));
+  EXPECT_FALSE(LoadPresetFile(d, TestData("out-of-range.fnp"), &error));
   EXPECT_NE(error.find("outside"), std::string::npos) << error;
   EXPECT_NE(error.find("nothing was loaded"), std::string::npos) << error;
   EXPECT_TRUE(d.GetCurrentSettings() == before);
@@ -191,7 +192,7 @@ TEST_F(ProcessorRecords, PresetFileWithValuesOutsideTheirRangesIsRefusedWithARea
   CNerexSeriesMemory image = before;
   image.outputs.delays[2] = 16773120;  // 1365 ms
   ASSERT_TRUE(SaveNerexPresetFile(path, image, &error)) << error;
-  EXPECT_FALSE(d.LoadPresetFile(path, &error));
+  EXPECT_FALSE(LoadPresetFile(d, path, &error));
   EXPECT_NE(error.find("1 value outside its range (output 3 delay 1365.00 ms, outside 0.00 to 650.00 ms)"),
             std::string::npos)
       << error;
@@ -224,7 +225,7 @@ TEST_F(ProcessorRecords, PresetFileInputGainIsCheckedAgainstTheModelsOwnLimit) {
     Connect(d);
     const CNerexSeriesMemory before = d.GetCurrentSettings();
     error.clear();
-    EXPECT_EQ(d.LoadPresetFile(path, &error), limit.refusal == nullptr) << error;
+    EXPECT_EQ(LoadPresetFile(d, path, &error), limit.refusal == nullptr) << error;
     if (!limit.refusal) {
       EXPECT_EQ(d.GetCurrentSettings().inputs.gains[0], 120);
       EXPECT_FLOAT_EQ(d.GetCurrentValue(kParamInputGain).value, 12.0f);
@@ -243,12 +244,12 @@ TEST_F(ProcessorRecords, StoredValuesOutsideTheirRangesAreLimitedOnLoadAndLogged
   m_system.SetUiServices(&m_sink);
   CNerexSeriesDevice& source = Make(120, 5);
   NameDevice(source, "Stage");
-  CNerexSeriesMemory& live = source.GetCurrentSettings();
+  CNerexSeriesMemory& live = WritableSettings(source);
   live.inputs.gains[0] = 32767;
   live.inputs.delays[1] = 16773120;
   live.outputs.PeqBand(0, 2).frequency = 65535;
   live.outputs.compressors[4].release = 63;
-  source.GetPresets()[2]->outputs.gains[1] = -32768;
+  WritablePresets(source)[2]->outputs.gains[1] = -32768;
   CArchive out;
   source.Serialize(out);
   CNerexSeriesDevice& loaded = Make(120, 6);
@@ -336,7 +337,7 @@ TEST_F(ProcessorRecords, SnapshotLengthsFollowTheModelsBlocks) {
 
 TEST_F(ProcessorRecords, SnapshotSlotsHoldTheBlocksWithTwoZeroBytesAtTheirEnds) {
   CNerexSeriesDevice& d = Make(121);
-  d.GetCurrentSettings().CopyFrom(MakeRandomImage(9));
+  WritableSettings(d).CopyFrom(MakeRandomImage(9));
   std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
   const auto& b = data->m_data;
   std::vector<std::uint8_t> inputs;
@@ -357,10 +358,10 @@ TEST_F(ProcessorRecords, CaptureAndRecallRestoresTheLiveSettings) {
   for (const ModelCase& m : AllModels()) {
     SCOPED_TRACE(m.model);
     CNerexSeriesDevice& d = Make(m.model);
-    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(unsigned(m.model), m.model));
+    WritableSettings(d).CopyFrom(MakeRandomStoredImage(unsigned(m.model), m.model));
     std::unique_ptr<CSnapshotData> data(d.CreateSnapshotData());
     const CNerexSeriesMemory captured = d.GetCurrentSettings();
-    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(unsigned(m.model) + 1, m.model));
+    WritableSettings(d).CopyFrom(MakeRandomStoredImage(unsigned(m.model) + 1, m.model));
     RecallImage(d, *data);
     std::unique_ptr<CSnapshotData> again(d.CreateSnapshotData());
     EXPECT_EQ(again->m_data, data->m_data);
@@ -385,7 +386,7 @@ TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
   hot.outputs.PeqBand(0, 1).frequency = 600;
   hot.outputs.limiters[1].level = 40;
   hot.outputs.delays[2] = 16773120;  // 1365 ms
-  source.GetCurrentSettings().CopyFrom(hot);
+  WritableSettings(source).CopyFrom(hot);
   std::unique_ptr<CSnapshotData> data(source.CreateSnapshotData());
 
   CNerexSeriesDevice& d = Make(120, 6);
@@ -463,7 +464,7 @@ TEST_F(ProcessorRecords, RecallQueuesForcedBlocksOnlyWhileConnected) {
 TEST_F(ProcessorRecords, FormatOneOnATorvexKeepsDynamicsAndMixer) {
   CNerexSeriesDevice& d = Make(121);
   const CNerexSeriesMemory before = [&] {
-    d.GetCurrentSettings().CopyFrom(MakeRandomStoredImage(4, 121));
+    WritableSettings(d).CopyFrom(MakeRandomStoredImage(4, 121));
     return d.GetCurrentSettings();
   }();
   std::vector<std::uint8_t> bytes(GetNerexSnapshotLength(121, 1), 0);
@@ -484,7 +485,7 @@ TEST_F(ProcessorRecords, ImageOfTheWrongLengthIsRefusedAndUnknownFormatResends) 
   CNerexSeriesDevice& nerex = Make(120);
   CNerexSeriesDevice& small = Make(114);
   Connect(small);
-  small.GetCurrentSettings().CopyFrom(MakeRandomImage(6));
+  WritableSettings(small).CopyFrom(MakeRandomImage(6));
   const CNerexSeriesMemory before = small.GetCurrentSettings();
   std::unique_ptr<CSnapshotData> big(nerex.CreateSnapshotData());
   RecallImage(small, *big);  // a Nerex48 image on a Nerex24

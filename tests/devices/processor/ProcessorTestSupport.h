@@ -18,6 +18,7 @@
 #include "core/protocol/SevenBit.h"
 #include "core/system/System.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -239,7 +240,7 @@ inline void CheckFennickStoreAndRecallOnTheBus(const std::function<void(CNerexSe
   if (::testing::Test::HasFatalFailure()) return;
   {
     CSingleLock lock(bus.System().GetLock());
-    d->GetCurrentSettings().inputs.gains[0] = 42;
+    WritableSettings(*d).inputs.gains[0] = 42;
   }
   choose(4);
   raise(420);
