@@ -161,7 +161,7 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(QUEUE_WRITE_AGAIN)
   CControlMessage write;
   write.write = true;
-  device.QueueWriteAgain(write);
+  device.QueueWriteAgain(write, true);
 #elif defined(PROCESSOR_QUEUE_FRAME)
   static_cast<CNerexSeriesDevice&>(device).QueueMessage(false, std::make_unique<CControlMessage>());
 #elif defined(LOAD_PRESET_FILE)
