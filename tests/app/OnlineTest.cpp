@@ -226,7 +226,7 @@ TEST_F(ZelOnlineTest, TheSystemMonitorThermometerFollowsTheTemperatureTheUnitRep
 TEST_F(ZelOnlineTest, AWindowTypedUnderAStandingLoadFaultRaisesItsAlarmAndClearsIt) {
   ampUnit->Update([](SimZelAmpState& s) { s.meters[8] = 0x01; });
   ASSERT_TRUE(WaitFor([&] { return amp->GetMeters().loadFaultBits == 0x01; }, 20000));
-  EXPECT_FALSE(amp->IsChannelCheck(0));
+  EXPECT_FALSE(CZelLoadAlarms::IsCheck(amp->GetChannelLoad(0)));
   Show(amp);
   Type("Ch 1 Window", "20");
   ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Amplifier ID 2 Load Error on Channel 1"); }));

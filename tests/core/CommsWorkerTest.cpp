@@ -1420,7 +1420,7 @@ TEST_P(SendWhileAcksAreLost, EveryUnitEndsHoldingTheFile) {
   if (a.muteMask != amp->GetMuteMask()) differences.push_back("ID 10 mutes");
   if (a.mode != amp->GetMode()) differences.push_back("ID 10 mode");
   if (a.powerOnDelay != amp->GetPowerOnDelay()) differences.push_back("ID 10 power-on delay");
-  if (a.gpio != amp->GetGpioByte() || (a.statusFlags >> 3 & 0x0F) != (amp->GetStatusFlags() >> 3 & 0x0F))
+  if (a.gpio != amp->GetGpio().Byte() || (a.statusFlags >> 3 & 0x0F) != (amp->GetStatusFlags() >> 3 & 0x0F))
     differences.push_back("ID 10 GPIO");
   // A threshold the units do not take is never sent: the unit keeps its own.
   if (IsZelAlarmTemperatureTaken(amp->GetAlarmTemperature()) && a.alarmTemperature != amp->GetAlarmTemperature())

@@ -183,10 +183,10 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
   EXPECT_EQ(d->GetImpedanceWindow(3), 40);
   EXPECT_EQ(d->GetPowerOnDelay(), 5);
   EXPECT_EQ(d->GetAlarmTemperature(), 90);
-  EXPECT_EQ(d->GetGpioInput(), 2u);
-  EXPECT_EQ(d->GetGpioOutput(), 3u);
-  EXPECT_EQ(d->GetGpioAuxRelay(), 1u);
-  EXPECT_EQ(d->GetAuxRelayText(), "Follows GP Out");
+  EXPECT_EQ(d->GetGpio().Input(), 2u);
+  EXPECT_EQ(d->GetGpio().Output(), 3u);
+  EXPECT_EQ(d->GetGpio().AuxRelay(), 1u);
+  EXPECT_EQ(d->GetGpio().AuxRelayText(), "Follows GP Out");
   EXPECT_EQ(d->GetMuteMask(), 0x05);
   EXPECT_EQ(d->GetStatusFlags(), 0x13);
   EXPECT_TRUE(d->GetHaveRead() & kZelReadSettings);
@@ -413,9 +413,9 @@ TEST_F(ZelProtocolTest, MetersDecodeAndLoadAlarmEdges) {
   EXPECT_EQ(d->GetMeters().loadMonitorState[3], 1);
   EXPECT_EQ(LogCount(error), 1u);
   EXPECT_TRUE(d->GetWarningBits() & kZelWarnLoad);
-  EXPECT_TRUE(d->IsChannelCheck(1));
-  EXPECT_TRUE(d->IsChannelOk(2));
-  EXPECT_FALSE(d->IsChannelOk(3));  // its window is 0: load monitoring is off
+  EXPECT_TRUE(CZelLoadAlarms::IsCheck(d->GetChannelLoad(1)));
+  EXPECT_TRUE(CZelLoadAlarms::IsOk(d->GetChannelLoad(2)));
+  EXPECT_FALSE(CZelLoadAlarms::IsOk(d->GetChannelLoad(3)));  // its window is 0: load monitoring is off
 
   // Clearing: one line, and the bit goes once no channel is in alarm.
   const Bytes clear{60, 120, 0, 0, 124, 62, 0, 0, 0x00, 0x00, 0x00};

@@ -83,7 +83,7 @@ TEST_F(ZelModelTest, CurrentValuesFollowTheModel) {
   EXPECT_TRUE(d->GetCurrentValue(kZelParamCheck).flag);
   EXPECT_FALSE(d->GetCurrentValue(kZelParamCheck + 1).flag);
   EXPECT_FALSE(d->GetCurrentValue(kZelParamOk + 1).flag);
-  EXPECT_FALSE(d->IsLoadFaultReported(4));
+  EXPECT_FALSE(d->GetChannelLoad(4).faultReported);
 }
 
 TEST_F(ZelModelTest, ListsAndLinkMatching) {
@@ -157,7 +157,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetAlarmTemperature(), 95);
   EXPECT_EQ(copy.GetGainIndex(3), 32);
   EXPECT_EQ(copy.GetStatusFlags(), 0x2A);
-  EXPECT_EQ(copy.GetGpioByte(), 0x1A);
+  EXPECT_EQ(copy.GetGpio().Byte(), 0x1A);
   EXPECT_EQ(copy.GetMode(), 3u);
   EXPECT_EQ(copy.GetImpedanceWindow(0), 0);
   EXPECT_EQ(copy.GetReferenceImpedance(0), 0.0f);
@@ -296,7 +296,7 @@ TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
   EXPECT_EQ(copy.GetName(), "Amp");
   EXPECT_EQ(copy.GetGainIndex(1), 8);
   EXPECT_EQ(copy.GetAlarmTemperature(), 77);
-  EXPECT_EQ(copy.GetGpioByte(), 0x0B);
+  EXPECT_EQ(copy.GetGpio().Byte(), 0x0B);
   EXPECT_EQ(copy.GetMuteMask(), 0x02);
 
   CZelSeriesDevice cut(&system, nullptr, 51, 7);
@@ -369,7 +369,7 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
   EXPECT_TRUE(controls->IsInStandby());
   EXPECT_EQ(controls->GetPowerOnDelay(), 0);
-  EXPECT_EQ(controls->GetGpioByte(), 0);
+  EXPECT_EQ(controls->GetGpio().Byte(), 0);
   EXPECT_EQ(controls->GetStatusFlags(), 0x01);  // no VCA bits
   EXPECT_EQ(controls->GetImpedanceWindow(0), 0);
   EXPECT_TRUE(system.IsModified());
@@ -381,7 +381,7 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_FALSE(properties->IsInStandby());
   EXPECT_EQ(properties->GetPowerOnDelay(), 30);
   EXPECT_EQ(properties->GetAlarmTemperature(), 100);
-  EXPECT_EQ(properties->GetGpioByte(), 0x13);
+  EXPECT_EQ(properties->GetGpio().Byte(), 0x13);
   EXPECT_EQ(properties->GetStatusFlags(), 0x38);
   EXPECT_EQ(properties->GetImpedanceWindow(1), 22);
   EXPECT_FALSE(properties->GetPollGate()->IsSet());
