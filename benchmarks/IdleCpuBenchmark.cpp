@@ -194,7 +194,7 @@ void BM_IdleOnlineWith16Processors(benchmark::State& state) {
   frame->RestoreDocking();
   frame->show();
   CSystem& system = frame->GetSystem();
-  if (!frame->OpenFilePath(file)) {
+  if (!frame->Files().OpenFilePath(file)) {
     state.SkipWithError("cannot open the system file");
     return;
   }
@@ -267,7 +267,7 @@ void BM_IdleOfflineWithManyProcessors(benchmark::State& state) {
   }
   frame->RestoreDocking();
   frame->show();
-  if (!frame->OpenFilePath(file)) {
+  if (!frame->Files().OpenFilePath(file)) {
     state.SkipWithError("cannot open the system file");
     return;
   }

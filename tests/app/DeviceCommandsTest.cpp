@@ -150,7 +150,7 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
 
   const std::string path = PathOf("linked.ovd");
   ASSERT_TRUE(System().SaveFile(path));
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   ASSERT_EQ(System().GetLinks().size(), 1u);
   const CLinkRef* master = System().GetLinks()[0]->GetMasterRef();
   ASSERT_NE(master, nullptr);
@@ -505,7 +505,7 @@ TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAn
 
   const std::string path = PathOf("unpolled.ovd");
   ASSERT_TRUE(System().SaveFile(path));
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   std::vector<std::pair<std::uint32_t, std::uint32_t>> reopened;
   for (CDevice* d : System().GetDevices()) reopened.emplace_back(d->GetTypeCode(), d->GetDeviceId());
   EXPECT_EQ(reopened, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{60, 12}, {49, 6}, {50, 0x01020304}}));

@@ -266,7 +266,7 @@ class SaveDialogStartTest : public FileCommandsTest, public ::testing::WithParam
     SaveSystemWith(PathOf("older/recent.ovd"), "Recent");
     recent.Add(PathOf("older/recent.ovd"));
     MakeFrame();
-    ASSERT_TRUE(frame->OpenFilePath(show));
+    ASSERT_TRUE(frame->Files().OpenFilePath(show));
     AddDevice(frame->GetSystem(), "Changed");
   }
   // Takes the road; the dialog is answered by the prompts.
@@ -367,7 +367,7 @@ TEST_F(FileCommandsTest, AnUntitledSystemsSaveDialogStartsInTheLastFolderUsed) {
   // An open file: Open starts in its folder.
   SaveSystemWith(PathOf("shown.ovd"), "Shown");
   prompts.answers = {Answer::No};  // the untitled system is dropped
-  ASSERT_TRUE(frame->OpenFilePath(PathOf("shown.ovd")));
+  ASSERT_TRUE(frame->Files().OpenFilePath(PathOf("shown.ovd")));
   frame->RunCommand(Cmd::kFileOpen);
   ASSERT_EQ(prompts.openSpecs.size(), 2u);
   EXPECT_EQ(prompts.openSpecs[1].initialName, PathOf("*.ovd"));
@@ -491,13 +491,13 @@ TEST_F(FileCommandsTest, YesWithAFailedSave_NewAndOpenKeepTheModifiedFile) {
   EXPECT_EQ(prompts.questions[0].caption, "New File");
 
   prompts.answers = {Answer::Yes};
-  EXPECT_FALSE(f.OpenFilePath(good));
+  EXPECT_FALSE(f.Files().OpenFilePath(good));
   EXPECT_EQ(prompts.questions.back().caption, "Open File");
   EXPECT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Unsaved");
 
   prompts.answers = {Answer::No};
-  EXPECT_TRUE(f.OpenFilePath(good));
+  EXPECT_TRUE(f.Files().OpenFilePath(good));
   EXPECT_EQ(system.GetDeviceCount(), 0);
 }
 
@@ -516,7 +516,7 @@ TEST_F(FileCommandsTest, SaveAs_AppendsOvdOnlyToANameWithoutExtension) {
 TEST_F(FileCommandsTest, Title_PathWithoutSeparatorIsShownWhole) {
   CFrameUnderTest& f = MakeFrame();
   f.GetSystem().SetFilePath("name.ovd");
-  f.UpdateTitle();
+  f.Files().UpdateTitle();
   EXPECT_EQ(f.windowTitle(), "Orvak - name.ovd");
 }
 
@@ -593,7 +593,7 @@ TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
   }
   AddDevice(system, "Old");
   system.SetModified(false);
-  EXPECT_FALSE(f.OpenFilePath(damaged));
+  EXPECT_FALSE(f.Files().OpenFilePath(damaged));
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   EXPECT_EQ(system.GetDeviceCount(), 0);
@@ -619,7 +619,7 @@ TEST_F(FileCommandsTest, RelativeName_IsKnownByItsFullPathInTheListAndTheSaves) 
   }
   {
     CWorkingFolder inA(PathOf("a"));
-    ASSERT_TRUE(f.OpenFilePath("show.ovd"));
+    ASSERT_TRUE(f.Files().OpenFilePath("show.ovd"));
   }
   EXPECT_EQ(recent.Get(0), PathOf("a/show.ovd"));
   EXPECT_EQ(system.GetFilePath(), PathOf("a/show.ovd"));
@@ -627,7 +627,7 @@ TEST_F(FileCommandsTest, RelativeName_IsKnownByItsFullPathInTheListAndTheSaves) 
 
   CWorkingFolder inB(PathOf("b"));
   AddDevice(system, "A2");
-  ASSERT_TRUE(f.OnFileSave());
+  ASSERT_TRUE(f.Files().OnFileSave());
   CSystem reread;
   ASSERT_TRUE(reread.OpenFile(PathOf("a/show.ovd")));
   EXPECT_EQ(reread.GetDeviceCount(), 2);
@@ -656,7 +656,7 @@ TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlie
     CutASaveInPlaceShort(path);
     prompts.choices.clear();
     prompts.choiceAnswers = {answer};
-    EXPECT_EQ(f.OpenFilePath(path), answer == "Put Back");
+    EXPECT_EQ(f.Files().OpenFilePath(path), answer == "Put Back");
     ASSERT_EQ(prompts.choices.size(), 1u);
     EXPECT_NE(prompts.choices[0].text.find("A save of " + path +
                                            " did not finish: the program stopped while it wrote the file, which "
@@ -673,7 +673,7 @@ TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlie
       EXPECT_EQ(system.GetDevice(0)->GetName(), "Earlier");
       EXPECT_EQ(recent.Get(0), path);
       system.SetModified(true);
-      ASSERT_TRUE(f.OnFileSave());
+      ASSERT_TRUE(f.Files().OnFileSave());
       EXPECT_TRUE(FindKeptCopies(path).empty());
     } else {
       EXPECT_EQ(system.GetDeviceCount(), 0);
@@ -698,7 +698,7 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   f.RunCommand(Cmd::kFileNew);
   ASSERT_TRUE(system.GetCustomPanels().empty());
 
-  EXPECT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(f.Files().OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text,
             "Error loading image\n\nThe picture \"broken\" of this file could not be read.\n"
@@ -731,7 +731,7 @@ TEST_F(FileCommandsTest, FileWithAThousandPicturesThatDoNotRead_OpensAfterOneNot
   ASSERT_TRUE(system.SaveFile(path));
   f.RunCommand(Cmd::kFileNew);
 
-  EXPECT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(f.Files().OpenFilePath(path));
   ProcessEvents();
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
@@ -790,7 +790,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
     file.write(bytes);
   }
 
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   EXPECT_TRUE(prompts.messages.empty());
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   auto* view = dynamic_cast<QWidget*>(system.GetCustomPanels()[0]->m_pView);
@@ -819,7 +819,7 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
   }
   const QByteArray before = FileBytes(path);
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);  // the users left out
   f.Tick(FrameTimer::kAutosave);
   f.Tick(FrameTimer::kAutosave);
@@ -908,7 +908,7 @@ TEST_P(AutosaveKindTest, Autosave_KeepsEveryKindOfChangeAndWritesNothingElse) {
     ASSERT_TRUE(file.SaveFile(path));
   }
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   const auto opened = WriteMark(path);
   f.Tick(FrameTimer::kAutosave);
   EXPECT_EQ(WriteMark(path), opened) << "a file nobody changed is written";
@@ -976,7 +976,7 @@ TEST_P(AutosaveNoticeTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone
   } else {
     // The other program's system is read, the person's changes dropped ("No" to saving them).
     prompts.answers.push_back(IUserPrompts::Answer::No);
-    ASSERT_TRUE(f.OpenFilePath(path));
+    ASSERT_TRUE(f.Files().OpenFilePath(path));
     EXPECT_FALSE(system.IsModified());
     ASSERT_EQ(system.GetDeviceCount(), 1);
     EXPECT_EQ(system.GetDevice(0)->GetName(), "Theirs");
@@ -1095,14 +1095,14 @@ TEST_F(FileCommandsTest, PathThroughALinkAndDotDotOpensTheFileTheSystemOpens) {
   SaveSystemWith(PathOf("lx/real/show.ovd"), "Real");
   SaveSystemWith(PathOf("lx/a/show.ovd"), "Other");
 
-  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Real");
   EXPECT_EQ(system.GetFilePath(), PathOf("lx/real/show.ovd"));
   EXPECT_EQ(recent.Get(0), PathOf("lx/real/show.ovd"));
 
   ASSERT_EQ(::symlink("real/show.ovd", PathOf("lx/alias.ovd").c_str()), 0);
-  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/alias.ovd")));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("lx/alias.ovd")));
   EXPECT_EQ(system.GetFilePath(), PathOf("lx/alias.ovd"));
   EXPECT_EQ(f.windowTitle(), "Orvak - alias.ovd");
 }
@@ -1137,7 +1137,7 @@ TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
   SaveSystemWith(path, "Latin-1");
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   EXPECT_TRUE(prompts.messages.empty());
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Latin-1");

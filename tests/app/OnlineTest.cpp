@@ -518,7 +518,7 @@ TEST_F(OnlineTest, GlobalMute_OnlyOnlineAndOnlyAfterTheConfirmation) {
   system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
   f.UpdateCommandUI();
   EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
-  f.OnGlobalMute();  // offline: nothing
+  f.CommsCommands().OnGlobalMute();  // offline: nothing
   EXPECT_TRUE(prompts.confirms.empty());
 
   prompts.goOnlineChoice = 0;

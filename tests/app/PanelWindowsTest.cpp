@@ -302,10 +302,10 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   ASSERT_TRUE(system.SaveFile(path));
   system.SetModified(false);
 
-  frame->OnFileNew();
+  frame->Files().OnFileNew();
   DeleteClosedWindows();
   EXPECT_TRUE(Windows().isEmpty());
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   ASSERT_EQ(system.GetDeviceCount(), 2);
   CDevice* reopened = system.GetDevice(0);
   ASSERT_NE(PanelOf(reopened), nullptr);
@@ -317,8 +317,8 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   // Saved again, the file still says the panel is open.
   const std::string again = PathOf("again.ovd");
   ASSERT_TRUE(system.SaveFile(again));
-  frame->OnFileNew();
-  ASSERT_TRUE(frame->OpenFilePath(again));
+  frame->Files().OnFileNew();
+  ASSERT_TRUE(frame->Files().OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
 
@@ -355,9 +355,9 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   frame->OpenDevicePanel(AddDevice(11), true);
   const std::string path = PathOf("failing.ovd");
   ASSERT_TRUE(system.SaveFile(path));
-  frame->OnFileNew();
+  frame->Files().OnFileNew();
   RegisterControlPanelClass("CTestControlPanel", &CFailingPanel::CreateObject);
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   DeleteClosedWindows();
   EXPECT_TRUE(Windows().isEmpty());
   CDevice* device = system.GetDevice(0);
@@ -366,9 +366,9 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   // Saved now and opened with a panel that works, the panel comes back.
   const std::string again = PathOf("again.ovd");
   ASSERT_TRUE(system.SaveFile(again));
-  frame->OnFileNew();
+  frame->Files().OnFileNew();
   RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
-  ASSERT_TRUE(frame->OpenFilePath(again));
+  ASSERT_TRUE(frame->Files().OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
 

@@ -46,7 +46,7 @@ TEST_P(SampleSystemOnlineTest, EveryUnitOfTheSampleSystemConnects) {
     ASSERT_TRUE(sample.SaveFile(path));
   }
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   CSystem& system = f.GetSystem();
   ASSERT_EQ(system.GetDeviceCount(), kSampleSystemUnitCount);
 

@@ -205,7 +205,7 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].save, EKeptCopySave::Replaced);
   app.GetMainFrame()->GetSystem().SetModified(true);
-  ASSERT_TRUE(app.GetMainFrame()->OnFileSave());
+  ASSERT_TRUE(app.GetMainFrame()->Files().OnFileSave());
   EXPECT_TRUE(FindKeptCopies().empty());
 }
 

@@ -485,13 +485,13 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   EXPECT_TRUE(WaitFor([&] { return LogHas(missed); }));
   ASSERT_NE(view->GetRefusalTip(), nullptr) << "the button said nothing";
   EXPECT_EQ(view->GetRefusalTip()->Message().toStdString(), missed);
-  EXPECT_EQ(frame->GetSnapshotTip(), nullptr);
+  EXPECT_EQ(frame->Snapshots().GetSnapshotTip(), nullptr);
   // Recalled from the combo, the combo says it.
   frame->GetSnapshotCombo().setCurrentIndex(0);
   frame->RunCommand(Cmd::kSnapshotCombo);
-  ASSERT_NE(frame->GetSnapshotTip(), nullptr) << "the combo said nothing";
-  EXPECT_TRUE(frame->GetSnapshotTip()->isVisible());
-  EXPECT_EQ(frame->GetSnapshotTip()->Message().toStdString(), missed);
+  ASSERT_NE(frame->Snapshots().GetSnapshotTip(), nullptr) << "the combo said nothing";
+  EXPECT_TRUE(frame->Snapshots().GetSnapshotTip()->isVisible());
+  EXPECT_EQ(frame->Snapshots().GetSnapshotTip()->Message().toStdString(), missed);
 
   p4Switch->SetSilent(false);
   ASSERT_TRUE(WaitFor([&] { return d4->IsConnected(); }, 60000));
@@ -952,7 +952,7 @@ TEST_P(LinkedMemberAwayTest, StaysOutOfLineThroughAnAutosaveAndANewRunAndIsNever
   // A new run of the program on the file.
   frame.reset();
   MakeFrame();
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   ProcessEvents();
   CSystem& system = frame->GetSystem();
   FindDevicesAgain();

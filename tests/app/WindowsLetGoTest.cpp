@@ -88,7 +88,7 @@ class CShownSample : public SimBusFrameTest {
       ASSERT_TRUE(sample.SaveFile(path));
     }
     MakeFrame();
-    ASSERT_TRUE(frame->OpenFilePath(path));
+    ASSERT_TRUE(frame->Files().OpenFilePath(path));
     frame->RunCommand(Cmd::kDesignMode);
     DeleteClosedWindows();
     ASSERT_NE(View(), nullptr);
@@ -651,7 +651,7 @@ TEST_F(PaneAcrossSwitchUsersTest, AWidgetsRowsNeedTheRightToEditPropertiesAndARe
 
   // What the file keeps is the range as it was.
   frame->RunCommand(Cmd::kFileSave);
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   DeleteClosedWindows();
   auto* reopened = Find<CCCFader>();
   ASSERT_NE(reopened, nullptr);
