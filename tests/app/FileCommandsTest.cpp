@@ -1151,3 +1151,19 @@ TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
   EXPECT_EQ(system.GetFilePath(), path);
   EXPECT_TRUE(prompts.messages.empty());
 }
+
+// The file name that titles, questions and autosave's notices show: after the last separator
+// of either kind, the whole path without one, nothing after a trailing separator.
+class FileNameOfTest : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(FileNameOfTest, IsWhatFollowsTheLastSeparator) {
+  EXPECT_EQ(CFileCommands::FileNameOf(GetParam().first), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FileNameOfTest,
+                         ::testing::Values(std::pair<std::string, std::string>{"/home/a/show.ovd", "show.ovd"},
+                                           std::pair<std::string, std::string>{"show.ovd", "show.ovd"},
+                                           std::pair<std::string, std::string>{"C:\\Shows\\tour.ovd", "tour.ovd"},
+                                           std::pair<std::string, std::string>{"/a\\b/c.ovd", "c.ovd"},
+                                           std::pair<std::string, std::string>{"/home/a/", ""},
+                                           std::pair<std::string, std::string>{"", ""}));
