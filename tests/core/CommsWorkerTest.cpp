@@ -1413,6 +1413,8 @@ TEST_P(SendWhileAcksAreLost, EveryUnitEndsHoldingTheFile) {
       120000));
   EXPECT_GT(h.bus.LostAckCount(), 0u);
 
+  // The worker goes on polling meanwhile: what the devices hold is read under the system's lock.
+  CSingleLock lock(h.system.GetLock());
   std::vector<std::string> differences;
   for (const ProcessorFile& f : processors)
     for (const std::string& d : Differences(f)) differences.push_back(d);
