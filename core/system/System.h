@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/support/AppSettings.h"
+#include "core/support/ScopeGuard.h"
 #include "core/comms/CommsWorker.h"
 #include "custom/CustomPanelHost.h"
 #include "core/model/DeviceHost.h"
@@ -158,13 +159,7 @@ class CSystem final : public IDeviceHost,
   // the changes made inside reach their own devices and no linked one. UI thread.
   template <class Apply>
   void WithoutSpreading(Apply&& apply) {
-    const bool was = m_linksBusy;
-    m_linksBusy = true;
-    struct Restore {
-      bool& busy;
-      bool was;
-      ~Restore() { busy = was; }
-    } restore{m_linksBusy, was};
+    CScopedValue busy(m_linksBusy, true);
     apply();
   }
 

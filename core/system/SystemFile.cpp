@@ -18,6 +18,7 @@
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
+#include "core/support/ScopeGuard.h"
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
@@ -350,10 +351,7 @@ bool CSystem::Serialize(CArchive& ar) {
   }
 
   CFileContents contents;
-  struct CReadingFile {
-    std::atomic<bool>& flag;
-    ~CReadingFile() { flag = false; }
-  } reading{m_readingFile};
+  CScopeGuard reading([this] { m_readingFile = false; });
   m_readingFile = true;
   try {
     LoadContents(*this, ar, contents);
@@ -409,10 +407,7 @@ bool CSystem::OpenFile(const std::string& path) {
 }
 
 bool CSystem::SaveFile(const std::string& path, std::string* failure) {
-  struct CCapture {
-    std::string*& capture;
-    ~CCapture() { capture = nullptr; }
-  } capture{m_fileErrorCapture};
+  CScopeGuard capture([this] { m_fileErrorCapture = nullptr; });
   m_fileErrorCapture = failure;
   CAtomicFileWriter file(path);
   std::string error;

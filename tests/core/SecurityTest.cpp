@@ -988,6 +988,57 @@ TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
 }
 
+// The worker's loop turns while the question waits (the other unit is polled turn after turn):
+// a state set meanwhile neither ends the pass nor starts another, and the answer, given later,
+// settles the unit.
+TEST_F(SecurityTest, AQuestionWaitsThroughTheWorkersTurnsAndAStateSetMeanwhile_ThenItsAnswerSettlesTheUnit) {
+  AddSecureUnit(51, 2, "Open", {});
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+
+  system.GetComms().SetWorkerState(kWorkerOnline);
+  auto requestsTo = [&](std::uint8_t id) {
+    std::size_t n = 0;
+    for (const SimBytes& r : bus.Requests())
+      if (r.size() > 7 && r[3] == 51 && r[7] == id) ++n;
+    return n;
+  };
+  const std::size_t toOpen = requestsTo(2), toSecured = requestsTo(5);
+  EXPECT_TRUE(WaitFor([&] { return requestsTo(2) >= toOpen + 20; }));
+  EXPECT_FALSE(dialog.PassFinished(1));
+  EXPECT_EQ(dialog.PassCount(), 1u);
+  EXPECT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(requestsTo(5), toSecured);
+
+  dialog.AnswerNow(1, kSecurityAnswerOk, "a");
+  EXPECT_TRUE(WaitFor([&] { return Device(1)->IsConnected(); }));
+  EXPECT_TRUE(dialog.PassFinished(1));
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerOnline);
+}
+
+// Ending the worker while the question waits ends the pass as a stop does: the dialog closes,
+// the unit stays unsettled and the thread ends within its bounds.
+TEST_F(SecurityTest, StoppingTheWorkerWhileAQuestionWaitsEndsThePassAndClosesItsDialog) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+
+  auto stop = std::async(std::launch::async, [&] { system.GetComms().StopCommsThread(); });
+  ASSERT_EQ(stop.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_FALSE(system.GetComms().IsWorkerRunning());
+  EXPECT_TRUE(dialog.PassFinished(1));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_EQ(dialog.Questions().size(), 1u);
+}
+
 TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) {
   AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
   line->SetHangup(true);
