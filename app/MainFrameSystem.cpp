@@ -19,6 +19,7 @@
 #include "app/MdiClient.h"
 #include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/comms/Discovery.h"
 #include "core/model/Confirm.h"
@@ -66,7 +67,7 @@ bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
   return (m_system.GetCurrentUserRestrictions() & bits) != 0;
 }
 
-bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const { return m_system.CurrentUserMayOpen(uuid); }
+bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const { return m_system.Users().CurrentUserMayOpen(uuid); }
 
 // --- Command states ---
 
@@ -123,9 +124,9 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
     // A link is made and filled in the Link Manager: Add Link is offered to whom the manager is.
     case kAddLink:
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !CurrentUserHasRestriction(~std::uint64_t(0));
-    case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
+    case kSwitchUsers: return m_system.Users().GetUseSystemSecurity() && m_system.Users().GetUsers().size() > 1;
     case kChangePassword:
-      return m_system.GetUseSystemSecurity() && !CurrentUserHasRestriction(kRestrictChangePassword);
+      return m_system.Users().GetUseSystemSecurity() && !CurrentUserHasRestriction(kRestrictChangePassword);
     default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
@@ -133,7 +134,7 @@ bool CMainFrame::IsCommandEnabled(std::uint32_t id) const {
 void CMainFrame::UpdateSystemCommandUI() {
   if (QAction* mute = GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
   if (m_snapshotCombo) m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
-  if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
+  if (QAction* linking = GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.Links().AreLinksActive());
   if (QAction* design = GetCommand(Cmd::kDesignMode)) design->setChecked(m_system.GetDesignMode() == 1);
   if (QAction* operate = GetCommand(Cmd::kOperateMode)) operate->setChecked(m_system.GetDesignMode() == 0);
   UpdateDesignToolBars();
@@ -144,14 +145,14 @@ bool CMainFrame::GetLoadLastFileOnStartup() const { return m_system.GetSettings(
 // --- File commands ---
 
 void CMainFrame::UpdateTitle() {
-  const std::string& path = m_system.GetFilePath();
+  const std::string& path = m_system.File().GetFilePath();
   const QString name = path.empty() ? QStringLiteral("Untitled") : QString::fromStdString(FileNameOf(path));
   setWindowTitle(ProductName() + QStringLiteral(" - ") + name);
 }
 
 bool CMainFrame::StoreFile(const std::string& path, std::string* failure) {
   const std::string full = FullFilePath(path);
-  if (!m_system.SaveFile(full, failure)) return false;
+  if (!m_system.File().SaveFile(full, failure)) return false;
   m_recentFiles.Add(full);
   ForgetAutosaveNotices();
   return true;
@@ -163,7 +164,7 @@ void CMainFrame::ForgetAutosaveNotices() {
 }
 
 bool CMainFrame::OnFileSave() {
-  const std::string path = m_system.GetFilePath();
+  const std::string path = m_system.File().GetFilePath();
   if (path.empty()) {
     bool stored = false;
     SaveAsDialog(&stored);
@@ -192,7 +193,7 @@ bool CMainFrame::ChooseSystemFileToSave(const std::string& initialName, std::str
 }
 
 std::string CMainFrame::FileDialogStart(bool withName) const {
-  const std::string& open = m_system.GetFilePath();
+  const std::string& open = m_system.File().GetFilePath();
   if (!open.empty() && withName) return open;
   // Paths as bytes: a folder whose name is no UTF-8 is kept as it is.
   auto folderOf = [](const std::string& file) {
@@ -310,7 +311,7 @@ std::string LocalTimeText(std::int64_t ns) {
 // Whether the system file at path opens, read into a system of its own that tells nobody.
 bool SystemFileOpens(const std::string& path) {
   CSystem probe;
-  return probe.OpenFile(path);
+  return probe.File().OpenFile(path);
 }
 
 // Whether a file is judged as a system file, by its name: the other files that saves keep
@@ -328,7 +329,7 @@ bool KeptCopyOpens(const CKeptCopy& kept) {
   if (!ReadKeptCopyBytes(kept, bytes)) return false;
   CSystem probe;
   CArchive ar(std::move(bytes));
-  return probe.Serialize(ar);
+  return probe.File().Serialize(ar);
 }
 
 // The question about a kept copy: its words, its buttons, and which of them Enter presses.
@@ -670,11 +671,11 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
   m_system.Clear();
   // While a save of the file cut short has left a copy of its earlier bytes, opening it says
   // so; one that does not open may be put back from that copy.
-  bool opened = m_system.OpenFile(path);
+  bool opened = m_system.File().OpenFile(path);
   std::vector<CKeptCopy> told;
   if (TellOfKeptCopies(path, opened, told)) {
     m_system.Clear();
-    opened = m_system.OpenFile(path);
+    opened = m_system.File().OpenFile(path);
   }
   if (!opened) {
     // The system is empty now: the panes must not keep showing the old file.
@@ -685,7 +686,7 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
   for (const CKeptCopy& kept : told) ReleaseKeptCopy(kept);
   m_recentFiles.Add(path);
   // A link's value that a member's unit has still to take is named again.
-  m_system.TellOwedLinkValues();
+  m_system.Links().TellOwedLinkValues();
   ForgetAutosaveNotices();
 
   UpdateTitle();
@@ -698,7 +699,7 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
   // Reopen the panel windows that were open when the file was stored, for a user who may use
   // them; the stored order is restored afterwards. The marks stay until a panel really opens,
   // so a save before then keeps the stored layout.
-  m_system.SetLoading(true);
+  m_system.File().SetLoading(true);
   for (CDevice* device : m_system.GetDevices()) {
     if (!device->WasPanelOpenWhenStored()) continue;
     if (CurrentUserMayUse(device->GetUuid())) OpenDevicePanel(device, true);
@@ -708,24 +709,24 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
   m_system.RestorePanelOrder();
-  m_system.SetLoading(false);
+  m_system.File().SetLoading(false);
 
-  if (m_system.GetFullScreenOnOpen() && !m_fullScreen) OnFullScreen();
-  if (m_system.GetGoOnlineOnOpen()) OnOnline();
+  if (m_system.File().GetFullScreenOnOpen() && !m_fullScreen) OnFullScreen();
+  if (m_system.File().GetGoOnlineOnOpen()) OnOnline();
   m_system.SetModified(false);
   UpdateCommandUI();
   return true;
 }
 
 void CMainFrame::OnAutosave() {
-  const std::string path = m_system.GetFilePath();
+  const std::string path = m_system.File().GetFilePath();
   if (path.empty()) return;
   // A question is open (whether to save or drop this system, among others): its answer
   // decides, the tick passes.
   if (QApplication::activeModalWidget()) return;
   // Nothing to keep: the file holds the system as it is.
-  if (!m_system.HasChangesSinceStored()) return;
-  if (m_system.IsFileChangedOnDisk()) {
+  if (!m_system.File().HasChangesSinceStored()) return;
+  if (m_system.File().IsFileChangedOnDisk()) {
     // Another program's save is not written over: the changes stay here until the user saves.
     // The status bar says so while it lasts, the log once for each change of the file.
     SetAutosaveNotice("Autosave left " + FileNameOf(path) +
@@ -756,7 +757,7 @@ void CMainFrame::OnAutosave() {
 
 void CMainFrame::SetAutosaveNotice(const std::string& text) {
   m_autosaveNotice = text;
-  m_autosaveNoticePath = m_system.GetFilePath();
+  m_autosaveNoticePath = m_system.File().GetFilePath();
   SetStatusText(QString::fromStdString(text));
 }
 
@@ -884,7 +885,7 @@ void CMainFrame::OnOnline() {
         m_system.GetComms().SetNeedSecurityGet(false);
         return;
       }
-      if (always) m_system.SetOnGoOnline(choice);
+      if (always) m_system.Settings().SetOnGoOnline(choice);
     }
   }
   bool connected = false;
@@ -994,7 +995,7 @@ void CMainFrame::TellPanelsOnlineState() {
 void CMainFrame::SetDesignMode(std::int32_t mode) {
   if (m_system.GetDesignMode() == mode) return;
   m_system.SetDesignMode(mode);
-  m_system.SetLoading(true);
+  m_system.File().SetLoading(true);
   for (CCPData* panel : m_system.GetCustomPanels()) {
     if (!panel->m_pView) continue;
     panel->m_pView->DestroyPanelWindow();
@@ -1002,7 +1003,7 @@ void CMainFrame::SetDesignMode(std::int32_t mode) {
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
   m_system.RestorePanelOrder();
-  m_system.SetLoading(false);
+  m_system.File().SetLoading(false);
   m_propertiesPane->RefreshProperties();
 }
 
@@ -1040,7 +1041,7 @@ void CMainFrame::OnOptions() {
 
 void CMainFrame::StopSystem() { m_system.GetComms().StopCommsThread(); }
 
-void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
+void CMainFrame::SetFullScreenFlag(bool on) { m_system.File().SetFullScreenNow(on); }
 
 // --- Messages ---
 
@@ -1209,7 +1210,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        }},
       {kImageNotDecoded,
        [](CMainFrame& f, M) {
-         for (const CSystem::CPictureNotice& notice : f.m_system.TakePictureNotices())
+         for (const CSystemImages::CPictureNotice& notice : f.m_system.Images().TakePictureNotices())
            f.ShowFileError(notice.text, notice.caption);
        }},
       {kSetMessageString, [](CMainFrame& f, M m) { f.OnSetMessageString(std::uint32_t(m.wParam)); }},
@@ -1220,10 +1221,10 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
 void CMainFrame::OnSetMessageString(std::uint32_t id) {
   if (id != Cmd::kIdleMessage) return;
   // What autosave could not do stays in view while it is so for the open file.
-  if (!m_autosaveNotice.empty() && m_autosaveNoticePath == m_system.GetFilePath()) {
+  if (!m_autosaveNotice.empty() && m_autosaveNoticePath == m_system.File().GetFilePath()) {
     SetStatusText(QString::fromStdString(m_autosaveNotice));
-  } else if (m_system.GetUseSystemSecurity()) {
-    SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.GetCurrentUserName()));
+  } else if (m_system.Users().GetUseSystemSecurity()) {
+    SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.Users().GetCurrentUserName()));
   } else {
     SetStatusText(QStringLiteral("Ready (File Security Disabled)"));
   }
@@ -1293,7 +1294,7 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId, std::uint64_t b
       return;
     }
     std::string notRecalled;
-    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(int(i), &notRecalled));
+    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.Snapshots().RecallSnapshot(int(i), &notRecalled));
     if (!notRecalled.empty()) say(notRecalled);
     return;
   }
@@ -1306,8 +1307,8 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   m_system.RedrawCustomPanels(device);
   // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
   // its links gave while it was away.
-  m_system.MarkLinkWritesOwed(device);
-  m_system.BringLinkMembersIntoLine(device);
+  m_system.Links().MarkLinkWritesOwed(device);
+  m_system.Links().BringLinkMembersIntoLine(device);
   ShowLinkMarksInOpenManager();
 }
 

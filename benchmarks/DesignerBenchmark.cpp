@@ -144,7 +144,7 @@ double TiledRedraw(int side) {
   picture.Fill(CColour::FromRgb(90, 120, 150));
   auto* image = new CCCImage;
   image->SetBitmap(picture);
-  panel.system.GetFileImages().AddChild(image);
+  panel.system.Images().GetFileImages().AddChild(image);
   panel.data->m_pBackgroundImage = image;
   panel.data->m_imageUsage = kImageUsageTile;
   panel.view->RebuildDisplay();

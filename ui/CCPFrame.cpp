@@ -139,7 +139,7 @@ void CCCPFrame::RestorePlacement(const CWindowPlacement& stored) {
 bool CCCPFrame::IsCloseRefused() const {
   const CCPData* data = GetPanelData();
   if (!data || !data->m_disableClosePanel) return false;
-  return m_system->IsCurrentUserRestricted();
+  return m_system->Users().IsCurrentUserRestricted();
 }
 
 void CCCPFrame::CloseFromProgram() {

@@ -1,6 +1,6 @@
 // Device, zone and panel management of the system object: the factory, adding devices, zones
-// and custom panels, deleting zones, panels and images with what refers to them, and the
-// stacking order of the open panels.
+// and custom panels, deleting zones and panels with what refers to them, and the stacking order
+// of the open panels.
 #include <algorithm>
 #include <cstdio>
 
@@ -8,7 +8,6 @@
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceFactory.h"
-#include "core/file/ImageTree.h"
 #include "core/system/System.h"
 #include "core/support/SystemMessages.h"
 #include "core/model/UiServices.h"
@@ -25,16 +24,6 @@ void GrantToUsers(CUserList& users, const CUuid& uuid, bool panelList) {
     auto& list = panelList ? users[u]->m_panelPermissions : users[u]->m_devicePermissions;
     list.push_back(new CPanelPermissions(uuid, 1));
   }
-}
-
-// The folder under root that holds node as a direct child, or null.
-CCCImageDirectory* FindParentFolder(CCCImageDirectory& root, const CCCImageBase* node) {
-  for (CCCImageBase* child : root.GetChildren()) {
-    if (child == node) return &root;
-    if (child->IsDirectory())
-      if (CCCImageDirectory* found = FindParentFolder(*static_cast<CCCImageDirectory*>(child), node)) return found;
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -61,7 +50,7 @@ bool CSystem::AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex) {
   CZone* zone = GetSelectedDeviceZone();
   if (!zone && !m_zones.empty()) zone = m_zones.front();
   if (zone) zone->AppendDevice(device);
-  GrantToUsers(m_users, device->GetUuid(), false);
+  GrantToUsers(m_users.GetUsers(), device->GetUuid(), false);
   m_modified = true;
   return true;
 }
@@ -123,7 +112,7 @@ CCPData* CSystem::AddCustomPanel() {
   auto* panel = new CCPData(this);
   panel->m_name = name;
   m_customPanels.push_back(panel);
-  GrantToUsers(m_users, panel->GetUuid(), true);
+  GrantToUsers(m_users.GetUsers(), panel->GetUuid(), true);
   return panel;
 }
 
@@ -131,7 +120,8 @@ void CSystem::DeleteCustomPanel(int index) {
   if (index < 0 || index >= int(m_customPanels.size())) return;
   CCPData* panel = m_customPanels[std::size_t(index)];
   const CUuid uuid = panel->GetUuid();
-  for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u) m_users[u]->RemovePermission(uuid);
+  CUserList& users = m_users.GetUsers();
+  for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) users[u]->RemovePermission(uuid);
   for (CCPData* other : m_customPanels) other->ClearPanelReference(uuid);
   for (CCustomControlObject* widget : m_copiedWidgets) widget->ClearPanelReference(uuid);
   // An open view must not outlive its data.
@@ -142,22 +132,6 @@ void CSystem::DeleteCustomPanel(int index) {
   m_customPanels.erase(m_customPanels.begin() + index);
   delete panel;
   m_modified = true;
-}
-
-// --- Images ---
-
-void CSystem::DeleteImage(CCCImageBase* node, bool deleteContents) {
-  if (!node) return;
-  CCCImageDirectory* parent = FindParentFolder(m_fileImages, node);
-  if (!parent) return;  // not a node of the file's tree
-  if (node->IsDirectory()) {
-    auto* folder = static_cast<CCCImageDirectory*>(node);
-    while (!folder->GetChildren().empty()) DeleteImage(folder->GetChildren().front(), deleteContents);
-  } else {
-    for (CCPData* panel : m_customPanels) panel->ReleaseImage(node);
-    for (CCustomControlObject* widget : m_copiedWidgets) widget->ReleaseImage(node);
-  }
-  parent->RemoveChild(node, deleteContents);
 }
 
 // --- Open panel order ---
@@ -209,7 +183,7 @@ void CSystem::GetOpenPanelViews(std::vector<CPanelView>& views) const {
 }
 
 void CSystem::OnPanelActivated(const CPanelView& view) {
-  if (m_loading) return;
+  if (m_file.IsLoading()) return;
   std::vector<CPanelView> views;
   GetOpenPanelViews(views);
   auto it = std::find(views.begin(), views.end(), view);
@@ -222,7 +196,7 @@ void CSystem::OnPanelActivated(const CPanelView& view) {
 }
 
 void CSystem::OnPanelClosed(const CPanelView& view) {
-  if (m_loading) return;
+  if (m_file.IsLoading()) return;
   std::vector<CPanelView> views;
   GetOpenPanelViews(views);
   auto it = std::find(views.begin(), views.end(), view);

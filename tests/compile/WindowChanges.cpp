@@ -65,7 +65,7 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
     processor->SavePresetFile("Stage.fnp", nullptr);
   }
   if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
-    system->ApplyLinks();
+    system->Links().ApplyLinks();
     system->AddDeviceNamed(60, 0);
   }
 #elif defined(PLAIN_CALL)

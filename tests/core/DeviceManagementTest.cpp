@@ -3,6 +3,7 @@
 // of the open panels.
 #include <gtest/gtest.h>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/model/DeviceFactory.h"
 #include "core/file/ImageTree.h"
@@ -54,7 +55,7 @@ class DeviceManagementTest : public ::testing::Test {
   void SetUp() override {
     RegisterDeviceCreator(CTestDevice::kTypeCode, CreateTestDevice);
     system.Start(&frame);
-    system.GetUsers().push_back(new CUser("Operator", "x"));
+    system.Users().GetUsers().push_back(new CUser("Operator", "x"));
   }
   void TearDown() override {
     system.GetComms().StopCommsThread();
@@ -96,11 +97,11 @@ TEST_F(DeviceManagementTest, AddDevice_GoesToTheSelectedDevicesZone_ElseTheFirst
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
   EXPECT_EQ(second->GetDevices().size(), 2u);
 
-  const CUser* op = system.GetUsers()[1];
+  const CUser* op = system.Users().GetUsers()[1];
   ASSERT_EQ(op->m_devicePermissions.size(), 2u);
   EXPECT_EQ(op->m_devicePermissions[0]->m_uuid, first->GetUuid());
   EXPECT_EQ(op->m_devicePermissions[0]->m_flags, 1u);
-  EXPECT_TRUE(system.GetUsers()[0]->m_devicePermissions.empty());
+  EXPECT_TRUE(system.Users().GetUsers()[0]->m_devicePermissions.empty());
   EXPECT_EQ(system.FindDeviceByUuid(first->GetUuid()), first);
 }
 
@@ -155,7 +156,7 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   link->AddRef(new CLinkRef(goneUuid, 13));
   link->AddRef(new CLinkRef(keep->GetUuid(), 13));
   link->AddRef(new CLinkRef(goneUuid, 14));
-  system.AppendLink(link);
+  system.Links().AppendLink(link);
   CCPData* panel = system.AddCustomPanel();
   auto* widget = new CLinkedWidget;
   widget->m_pDevice = gone;
@@ -168,8 +169,8 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   ASSERT_EQ(link->GetMembers().size(), 1u);
   EXPECT_EQ(link->GetMembers()[0]->m_uuid, keep->GetUuid());
   EXPECT_EQ(widget->m_pDevice, nullptr);
-  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(goneUuid));
-  EXPECT_TRUE(system.GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));
+  EXPECT_FALSE(system.Users().GetUsers()[1]->HasPermissionRecord(goneUuid));
+  EXPECT_TRUE(system.Users().GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));
   EXPECT_EQ(system.GetZones().size(), 1u);
 }
 
@@ -180,8 +181,8 @@ TEST_F(DeviceManagementTest, AddCustomPanel_TakesTheSmallestFreeNumber_AndGivesU
   EXPECT_EQ(two->m_name, "Panel 2");
   one->m_name = "Stage";
   EXPECT_EQ(system.AddCustomPanel()->m_name, "Panel 1");
-  EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions.size(), 3u);
-  EXPECT_TRUE(system.GetUsers()[0]->m_panelPermissions.empty());
+  EXPECT_EQ(system.Users().GetUsers()[1]->m_panelPermissions.size(), 3u);
+  EXPECT_TRUE(system.Users().GetUsers()[0]->m_panelPermissions.empty());
 }
 
 TEST_F(DeviceManagementTest, DeleteCustomPanel_ClearsEveryReference_ClosesItsView_IgnoresBadIndex) {
@@ -206,7 +207,7 @@ TEST_F(DeviceManagementTest, DeleteCustomPanel_ClearsEveryReference_ClosesItsVie
   EXPECT_EQ(system.GetCustomPanels()[0], other);
   EXPECT_TRUE(opener->panel.IsNil());
   EXPECT_TRUE(copied->panel.IsNil());
-  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(uuid));
+  EXPECT_FALSE(system.Users().GetUsers()[1]->HasPermissionRecord(uuid));
   EXPECT_EQ(view.destroyCount, 1);
 }
 
@@ -221,8 +222,8 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   inner->AddChild(b);
   folder->AddChild(a);
   folder->AddChild(inner);
-  system.GetFileImages().AddChild(folder);
-  system.GetFileImages().AddChild(keep);
+  system.Images().GetFileImages().AddChild(folder);
+  system.Images().GetFileImages().AddChild(keep);
   CCPData* panel = system.AddCustomPanel();
   panel->m_pBackgroundImage = b;
   auto* widget = new CLinkedWidget;
@@ -232,17 +233,17 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   copied->image = b;
   system.GetCopiedWidgets().push_back(copied);
 
-  system.DeleteImage(folder, true);
+  system.Images().DeleteImage(folder, true);
   EXPECT_EQ(deleted, 2);
-  EXPECT_EQ(system.GetFileImages().GetChildren(), std::vector<CCCImageBase*>{keep});
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren(), std::vector<CCCImageBase*>{keep});
   EXPECT_EQ(widget->image, nullptr);
   EXPECT_EQ(copied->image, nullptr);
   EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
 
   // A node that is not in the file's tree is left alone.
   CCountedImage stray;
-  system.DeleteImage(&stray, true);
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+  system.Images().DeleteImage(&stray, true);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 1u);
 }
 
 TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
@@ -284,10 +285,10 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   EXPECT_TRUE(system.IsModified());
 
   // While a file's panels are reopened nothing is recorded.
-  system.SetLoading(true);
+  system.File().SetLoading(true);
   system.OnPanelActivated(v3);
   EXPECT_EQ(custom->m_panelOrder, 1);
-  system.SetLoading(false);
+  system.File().SetLoading(false);
   d1->SetControlPanel(nullptr);
   custom->m_pView = nullptr;
 }

@@ -413,7 +413,7 @@ TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
   CRecordingFrame frame;
   m_system.Start(&frame);
   CCPData* target = m_system.AddCustomPanel();
-  CSnapshot* snapshot = m_system.AddSnapshot("Show");
+  CSnapshot* snapshot = m_system.Snapshots().AddSnapshot("Show");
   CCCButton launch(&m_view, CRect{0, 0, 50, 20});
   launch.m_flags = (launch.m_flags & ~kButtonActions) | kButtonLaunchPanel;
   launch.m_panelId = target->GetUuid();

@@ -443,8 +443,8 @@ TEST_F(WidgetEdits, ButtonActionPanelAndSnapshotChoicesIndexTheSystemsLists) {
   EXPECT_TRUE(Choose(*button, 26, 3)) << "past the end: accepted, nothing changes";
   EXPECT_EQ(button->m_panelId, system.GetCustomPanels()[2]->GetUuid());
 
-  system.AddSnapshot("Show");
-  system.AddSnapshot("Show");
+  system.Snapshots().AddSnapshot("Show");
+  system.Snapshots().AddSnapshot("Show");
   ASSERT_TRUE(Choose(*button, 25, 2));
   system.SetModified(false);
   ASSERT_TRUE(Choose(*button, 27, 1));

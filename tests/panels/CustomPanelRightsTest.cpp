@@ -277,7 +277,7 @@ TEST_P(SnapshotButtonRightsTest, APressAsksForTheRecallOnlyWithTheRight) {
   auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
   button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot | kButtonFill;
   button->m_text = "Show";
-  button->m_snapshotId = system.AddSnapshot("Show")->GetUuid();
+  button->m_snapshotId = system.Snapshots().AddSnapshot("Show")->GetUuid();
   data->m_widgets.push_back(button);
   Open();
   const double lit = Ink(button);

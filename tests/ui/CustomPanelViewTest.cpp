@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
@@ -137,8 +138,8 @@ class CustomPanelViewTest : public ::testing::Test {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("panel.ovd")).toStdString();
     auto back = std::make_unique<CSystem>();
-    EXPECT_TRUE(system.SaveFile(path));
-    EXPECT_TRUE(back->OpenFile(path));
+    EXPECT_TRUE(system.File().SaveFile(path));
+    EXPECT_TRUE(back->File().OpenFile(path));
     return back;
   }
   void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
@@ -183,7 +184,7 @@ TEST_F(CustomPanelViewTest, TiledBackgroundCoversThePanelFromItsCornerPixelForPi
   for (int i = 0; i < 6; ++i) pixels.SetPixel(i % 3, i / 3, cells[std::size_t(i)]);
   auto* picture = new CCCImage;
   picture->SetBitmap(pixels);
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   data->m_pBackgroundImage = picture;
   data->m_imageUsage = kImageUsageTile;
   data->m_showGrid = false;
@@ -243,13 +244,13 @@ TEST_F(CustomPanelViewTest, DeletingTheBackgroundImageRepaintsTheOpenPanel) {
   CImage pixels(4, 4);
   pixels.Fill(CColour::FromRgb(200, 120, 0));
   picture->SetBitmap(pixels);
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   data->m_pBackgroundImage = picture;
   Open();
   system.SetDesignMode(0);
   view->RebuildDisplay();
   ASSERT_EQ(Pixel(150, 101), CColour::FromRgb(200, 120, 0));
-  system.DeleteImage(picture, true);
+  system.Images().DeleteImage(picture, true);
   EXPECT_EQ(data->m_pBackgroundImage, nullptr);
   EXPECT_EQ(Pixel(150, 101), kBackground);
   EXPECT_EQ(Pixel(0, 0), kBackground);
@@ -266,7 +267,7 @@ TEST_F(CustomPanelViewTest, AnOpenPanelKeepsItsBackgroundDecodedUntilItCloses) {
     EXPECT_TRUE(pixels.save(path, "PNG"));
     auto* image = new CCCImage;
     EXPECT_TRUE(image->LoadFromFile(path.toStdString(), kImageFormatPng));
-    system.GetFileImages().AddChild(image);
+    system.Images().GetFileImages().AddChild(image);
     return image;
   };
   CCCImage* back = pictureFile("back.png", QColor(200, 120, 0));
@@ -567,7 +568,7 @@ TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
   auto* picture = new CCCImage;
   picture->m_name = "banner";
   picture->SetBitmap(CImage(8000, 1));
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   auto* bitmap = new CCCBitmap;
   bitmap->m_rect = CRect{10, 10, 70, 70};
   bitmap->m_pImage = picture;

@@ -232,8 +232,8 @@ TEST_P(CloseRefusalTest, CloseBoxFollowsTheLockAndTheUsersRights) {
   const CloseCase& c = GetParam();
   CCCPFrame* frame = OpenCustomFrame(0);
   data->m_disableClosePanel = c.disableClose;
-  system.GetUsers()[0]->SetRestrictionMask(c.restriction);
-  system.SetCurrentUser(0);
+  system.Users().GetUsers()[0]->SetRestrictionMask(c.restriction);
+  system.Users().SetCurrentUser(0);
   EXPECT_EQ(frame->IsCloseRefused(), c.refused);
   const bool closed = frame->close();
   EXPECT_EQ(closed, !c.refused);

@@ -128,7 +128,7 @@ class PropertyRows : public ::testing::Test {
     system.AppendCustomPanel(panel);
     image = new CCCImage;
     image->m_name = "Backdrop";
-    system.GetFileImages().AddChild(image);
+    system.Images().GetFileImages().AddChild(image);
     pane.resize(320, 500);
     pane.show();
   }
@@ -266,11 +266,11 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
 TEST_F(PropertyRows, AnImageRowSaysWhenItsPictureDidNotDecode) {
   auto* damaged = new CCCImage;
   LoadDamagedPicture(*damaged, "good");
-  system.GetFileImages().AddChild(damaged);
+  system.Images().GetFileImages().AddChild(damaged);
   auto* sound = new CCCImage;
   sound->m_name = "Stage photo";
   sound->SetBitmap(CImage(4, 4));
-  system.GetFileImages().AddChild(sound);
+  system.Images().GetFileImages().AddChild(sound);
   auto* bitmap = new CCCBitmap;
   bitmap->m_pView = &view;
   panel->m_widgets = {bitmap};
@@ -373,14 +373,14 @@ TEST_P(FontSizeAtDensity, APickedFontComesBackAtItsSize) {
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("fonts.ovd")).toStdString();
   // Saved and opened twice over (without the fixture's picture, which holds no pixels).
-  system.DeleteImage(image, true);
+  system.Images().DeleteImage(image, true);
   RegisterCustomControls();
   std::unique_ptr<CSystem> back;
   CSystem* source = &system;
   for (int round = 0; round < 2; ++round) {
     auto next = std::make_unique<CSystem>();
-    ASSERT_TRUE(source->SaveFile(path));
-    ASSERT_TRUE(next->OpenFile(path));
+    ASSERT_TRUE(source->File().SaveFile(path));
+    ASSERT_TRUE(next->File().OpenFile(path));
     auto* loaded = dynamic_cast<CCCTextControl*>(next->GetCustomPanels().at(0)->m_widgets.at(0));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->m_textStyle.size, 1000) << "round " << round;
