@@ -708,7 +708,7 @@ bool CMainFrame::OpenFilePath(const std::string& given) {
     if (!panel->m_panelWasOpen) continue;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
-  m_system.RestorePanelOrder();
+  m_system.Panels().RestorePanelOrder();
   m_system.File().SetLoading(false);
 
   if (m_system.File().GetFullScreenOnOpen() && !m_fullScreen) OnFullScreen();
@@ -846,7 +846,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     panel = view;
   }
   m_system.SetModified(true);
-  m_system.OnPanelActivated(CSystem::CPanelView{panel, nullptr});
+  m_system.Panels().OnPanelActivated(CSystemPanels::CPanelView{panel, nullptr});
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
 
@@ -893,7 +893,7 @@ void CMainFrame::OnOnline() {
   if (connected) {
     m_online = true;
     // Until their units connect, the widgets and the panels take no changes.
-    m_system.RedrawCustomPanels(nullptr);
+    m_system.Panels().RedrawCustomPanels(nullptr);
     TellPanelsOnlineState();
     TellUnaddressedUnits();
   } else {
@@ -994,7 +994,7 @@ void CMainFrame::TellPanelsOnlineState() {
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {
   if (m_system.GetDesignMode() == mode) return;
-  m_system.SetDesignMode(mode);
+  m_system.Panels().SetDesignMode(mode);
   m_system.File().SetLoading(true);
   for (CCPData* panel : m_system.GetCustomPanels()) {
     if (!panel->m_pView) continue;
@@ -1002,7 +1002,7 @@ void CMainFrame::SetDesignMode(std::int32_t mode) {
     panel->m_pView = nullptr;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
-  m_system.RestorePanelOrder();
+  m_system.Panels().RestorePanelOrder();
   m_system.File().SetLoading(false);
   m_propertiesPane->RefreshProperties();
 }
@@ -1248,7 +1248,7 @@ void CMainFrame::ShowOffline() {
   TellPanelsOnlineState();
   m_outputPane->GetLiveMeterView().Redraw();
   m_deviceView->GetRack().Refresh();
-  m_system.RedrawCustomPanels(nullptr);
+  m_system.Panels().RedrawCustomPanels(nullptr);
   ShowSelectedDeviceProperties();
   UpdateCommandUI();
 }
@@ -1304,7 +1304,7 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   // Panels and linked widgets follow; nothing goes to the unit.
   device->AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
-  m_system.RedrawCustomPanels(device);
+  m_system.Panels().RedrawCustomPanels(device);
   // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
   // its links gave while it was away.
   m_system.Links().MarkLinkWritesOwed(device);

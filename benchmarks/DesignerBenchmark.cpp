@@ -47,8 +47,8 @@ struct Panel {
 
   explicit Panel(int count, int width = 800, int height = 600) {
     data = new CCPData(&system);
-    system.AppendCustomPanel(data);
-    system.SetDesignMode(1);
+    system.Panels().AppendCustomPanel(data);
+    system.Panels().SetDesignMode(1);
     view = std::make_unique<CBenchView>(system);
     view->resize(width, height);
     for (int i = 0; i < count; ++i) {

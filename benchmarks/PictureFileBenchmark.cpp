@@ -77,7 +77,7 @@ void Populate(CSystem& s) {
     }
   }
   for (int p = 0; p < 10; ++p) {
-    CCPData* panel = s.AddCustomPanel();
+    CCPData* panel = s.Panels().AddCustomPanel();
     panel->m_name = "Panel " + std::to_string(p);
     panel->m_pBackgroundImage = images[std::size_t(p) % images.size()];
     for (int i = 0; i < 30; ++i) {

@@ -163,7 +163,7 @@ void CCCPFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (m_system && GetPanelData()) m_system->OnPanelClosed(CSystem::CPanelView{nullptr, m_panel});
+  if (m_system && GetPanelData()) m_system->Panels().OnPanelClosed(CSystemPanels::CPanelView{nullptr, m_panel});
   CPanelFrame::closeEvent(event);
 }
 
@@ -178,5 +178,5 @@ void CCCPFrame::resizeEvent(QResizeEvent* event) {
 }
 
 void CCCPFrame::OnSetFocus() {
-  if (m_system && GetPanelData()) m_system->OnPanelActivated(CSystem::CPanelView{nullptr, m_panel});
+  if (m_system && GetPanelData()) m_system->Panels().OnPanelActivated(CSystemPanels::CPanelView{nullptr, m_panel});
 }

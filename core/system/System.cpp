@@ -55,6 +55,7 @@ CSystem::CSystem()
     : m_users(*this),
       m_links(*this),
       m_images(*this),
+      m_panels(*this),
       m_snapshots(*this),
       m_settings(*this),
       m_log(std::make_unique<CLogFile>(m_lock, m_settings.Values())),
@@ -83,10 +84,8 @@ void CSystem::DestroyContents() {
   m_users.DeleteAllUsers();
   m_links.DeleteAllLinks();
   DeleteAllZones();
-  for (CCPData* p : m_customPanels) delete p;
-  m_customPanels.clear();
+  m_panels.DeleteContents();
   m_snapshots.DeleteAllSnapshots();
-  ClearCopiedWidgets();
   m_images.GetFileImages().RemoveAll();
   m_images.GetLibraryImages().RemoveAll();
 }
@@ -162,9 +161,9 @@ bool CSystem::Clear() {
   m_users.DeleteAllUsers();
   DeleteAllZones();
   m_links.DeleteAllLinks();
-  DeleteAllCustomPanels();
+  m_panels.DeleteAllCustomPanels();
   m_snapshots.DeleteAllSnapshots();
-  ClearCopiedWidgets();
+  m_panels.ClearCopiedWidgets();
   m_images.GetFileImages().RemoveAll();
   // Only our own data goes: what other programs put on the clipboard stays.
   if (ClipboardHoldsRegisteredFormat()) EmptyClipboard();
@@ -247,9 +246,9 @@ bool CSystem::DeleteDevice(int index) {
     if (zone->RemoveDevice(device)) break;
   const CUuid uuid = device->GetUuid();
   m_links.RemoveDeviceFromLinks(*device);
-  for (CCPData* panel : m_customPanels) panel->DetachDevice(device);
+  for (CCPData* panel : m_panels.GetCustomPanels()) panel->DetachDevice(device);
   // Copied widgets may be pasted later: they must not keep the deleted device either.
-  for (CCustomControlObject* w : m_copiedWidgets)
+  for (CCustomControlObject* w : m_panels.GetCopiedWidgets())
     if (w->m_pDevice == device) w->m_pDevice = nullptr;
   CUserList& users = m_users.GetUsers();
   for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) users[u]->RemovePermission(uuid);
@@ -288,40 +287,13 @@ bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(th
 void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
                                  CParameterChangeNotice notice) {
   (void)notice;
-  UpdateCustomPanelControls(device, std::uint32_t(stored.id));
+  m_panels.UpdateCustomPanelControls(device, std::uint32_t(stored.id));
   m_links.SpreadChange(device, requested);
-}
-
-void CSystem::DeleteAllCustomPanels() {
-  for (CCPData* panel : m_customPanels) {
-    if (CCustomControlPanel* view = panel->m_pView) {
-      panel->m_pView = nullptr;
-      view->DestroyPanelWindow();
-    }
-    delete panel;
-  }
-  m_customPanels.clear();
 }
 
 bool CSystem::PickImage(CCCImageBase*& image) { return m_ui && m_ui->PickImage(&m_images, image); }
 
 bool CSystem::PickParameter(CCustomControlObject* widget) { return m_ui && m_ui->PickParameter(this, widget); }
-
-void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId) {
-  for (CCPData* panel : m_customPanels)
-    if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
-}
-
-void CSystem::RedrawCustomPanels(const CDevice* device) {
-  for (CCPData* panel : m_customPanels) {
-    if (!panel->m_pView) continue;
-    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
-                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
-    if (bound) panel->m_pView->RebuildDisplay();
-  }
-}
-
-void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }
 
 // --- Devices from the worker ---
 
@@ -348,8 +320,8 @@ void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
 
 std::vector<CUuid> CSystem::GetCustomPanelIds() const {
   std::vector<CUuid> ids;
-  ids.reserve(m_customPanels.size());
-  for (const CCPData* panel : m_customPanels) ids.push_back(panel->GetUuid());
+  ids.reserve(m_panels.GetCustomPanels().size());
+  for (const CCPData* panel : m_panels.GetCustomPanels()) ids.push_back(panel->GetUuid());
   return ids;
 }
 

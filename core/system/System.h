@@ -1,7 +1,8 @@
 // The system object: root of the open system file (devices, zones, users, links, snapshots,
 // custom panels, the file's images, settings) and owner of the comms worker, which runs the
 // online connection. The rule sets of its parts live in classes of their own that it holds:
-// the links, the snapshots, the users and their rights, the settings, the pictures and the file.
+// the links, the snapshots, the users and their rights, the settings, the pictures, the custom
+// panels with the order of the open panel windows, and the file.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "core/system/SystemFile.h"
 #include "core/system/SystemImages.h"
 #include "core/system/SystemLinks.h"
+#include "core/system/SystemPanels.h"
 #include "core/system/SystemSettings.h"
 #include "core/system/SystemSnapshots.h"
 #include "core/system/SystemUsers.h"
@@ -27,8 +29,6 @@
 class CCCImageBase;
 class CCommsWorker;
 class CCPData;
-class CControlPanel;
-class CCustomControlPanel;
 class CCustomControlObject;
 class CDevice;
 class CLogFile;
@@ -78,6 +78,8 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   CSystemSettings& Settings() { return m_settings; }
   // The file's image tree and the image library; what the image dialogs are given.
   CSystemImages& Images() { return m_images; }
+  CSystemPanels& Panels() { return m_panels; }
+  const CSystemPanels& Panels() const { return m_panels; }
   CSystemFile& File() { return m_file; }
   const CSystemFile& File() const { return m_file; }
 
@@ -146,23 +148,11 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   void OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
                           CParameterChangeNotice notice) override;
 
-  // --- Custom panels ---
-  const std::vector<CCPData*>& GetCustomPanels() const override { return m_customPanels; }
+  // --- Custom panels (CSystemPanels) ---
+  const std::vector<CCPData*>& GetCustomPanels() const override { return m_panels.GetCustomPanels(); }
   std::vector<CUuid> GetCustomPanelIds() const override;
-  // Appends a panel the system then owns.
-  void AppendCustomPanel(CCPData* panel) { m_customPanels.push_back(panel); }
-  // Closes the open panel windows and deletes every panel.
-  void DeleteAllCustomPanels();
-  // Every open custom panel refreshes the widgets bound to this device parameter.
-  void UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId);
-  // Every open custom panel with a widget bound to the device (null: every open panel) draws
-  // itself again, so that its widgets show whether their parameters can be changed now.
-  void RedrawCustomPanels(const CDevice* device);
-  std::vector<CCustomControlObject*>& GetCopiedWidgets() { return m_copiedWidgets; }
-  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const override { return m_copiedWidgets; }
-  void ClearCopiedWidgets();
-  std::int32_t GetDesignMode() const override { return m_designMode; }
-  void SetDesignMode(std::int32_t mode) { m_designMode = mode; }
+  const std::vector<CCustomControlObject*>& GetCopiedWidgets() const override { return m_panels.GetCopiedWidgets(); }
+  std::int32_t GetDesignMode() const override { return m_panels.GetDesignMode(); }
   // The pickers of the UI services, run over this system (false without a user interface).
   bool PickImage(CCCImageBase*& image) override;
   bool PickParameter(CCustomControlObject* widget) override;
@@ -241,7 +231,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   // modified. The frame calls it when it handles FrameMsg::kRefreshRack.
   void PlaceFoundDevices(const CZone* selectedZone);
 
-  // --- Device, zone and panel management (DeviceManagement.cpp), UI thread unless said ---
+  // --- Device and zone management (DeviceManagement.cpp), UI thread unless said ---
   // A new device of the type (with its family's Initialise run), or null when no family
   // takes the type code. Any thread.
   CDevice* CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t modelIndex);
@@ -258,24 +248,6 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   // Deletes a zone other than the first; its devices move to the zone before it, or are
   // deleted with it. Posts the rack and live-meter redraws.
   void DeleteZone(CZone* zone, bool deleteDevices);
-  // A new custom panel "Panel <n>" (smallest free n); users 1 and up get access to it.
-  CCPData* AddCustomPanel();
-  // Deletes the panel at index with every reference to it; nothing for a bad index.
-  void DeleteCustomPanel(int index);
-  // An open panel window: a device control panel or a custom panel view.
-  struct CPanelView {
-    CControlPanel* devicePanel = nullptr;
-    CCustomControlPanel* customPanel = nullptr;
-    friend bool operator==(const CPanelView&, const CPanelView&) = default;
-  };
-  // The open panels ordered by their order numbers, lowest first.
-  void GetOpenPanelViews(std::vector<CPanelView>& views) const;
-  // The view becomes the top panel (highest order number). Nothing while loading.
-  void OnPanelActivated(const CPanelView& view);
-  // The view's order number becomes 0 and those above it move down. Nothing while loading.
-  void OnPanelClosed(const CPanelView& view);
-  // Brings the open panels' windows to the top in order, the highest last.
-  void RestorePanelOrder();
 
  private:
   // The parts reach the system's own state: the file its flags, the pictures the frame.
@@ -288,10 +260,6 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   // A message about the whole system (no device) to the main frame.
   void PostToFrame(std::uint32_t message);
 
-  // Panel order helpers (DeviceManagement.cpp).
-  void SetPanelOrder(const CPanelView& view, std::int32_t order);
-  std::int32_t GetPanelOrder(const CPanelView& view) const;
-
   mutable CCriticalSection m_lock;  // first, so that it outlives every member it guards
   // Devices, guarded by m_lock.
   std::vector<CDevice*> m_devices;
@@ -303,7 +271,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   CSystemUsers m_users;
   CSystemLinks m_links;
   CSystemImages m_images;
-  std::vector<CCPData*> m_customPanels;
+  CSystemPanels m_panels;
   CSystemSnapshots m_snapshots;
   CSystemSettings m_settings;
   std::unique_ptr<CLogFile> m_log;
@@ -315,8 +283,6 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   int m_parameterDeviceIndex = 0;
   std::atomic<bool> m_readingFile{false};
   bool m_linksBusy = false;
-  std::int32_t m_designMode = 0;
-  std::vector<CCustomControlObject*> m_copiedWidgets;
   bool m_globalMute = false;
   IUiServices* m_ui = nullptr;
   std::atomic<bool> m_systemMonitorVisible{false};

@@ -332,7 +332,7 @@ void TakeContents(CSystem& system, CFileContents& c) {
   for (CSnapshot* snapshot : c.snapshots) system.Snapshots().AppendSnapshot(snapshot);
   c.snapshots.clear();
   system.Images().GetFileImages().TakeFrom(c.images);
-  for (CCPData* panel : c.panels) system.AppendCustomPanel(panel);
+  for (CCPData* panel : c.panels) system.Panels().AppendCustomPanel(panel);
   c.panels.clear();
 }
 
@@ -381,7 +381,7 @@ bool CSystemFile::Serialize(CArchive& ar) {
     for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;
     Report(m_system, notice);
   }
-  m_system.SetDesignMode(0);
+  m_system.Panels().SetDesignMode(0);
   m_system.Users().EnsureUserPermissions();
   m_system.SetModified(false);
   return true;
@@ -396,7 +396,7 @@ bool CSystemFile::OpenFile(const std::string& path) {
   // it is read makes it another file than the one this system holds.
   const std::optional<CFileStamp> stamp = ReadFileStamp(path);
   CArchive& ar = *file;
-  m_system.SetDesignMode(0);
+  m_system.Panels().SetDesignMode(0);
   if (!Serialize(ar)) {
     m_system.Clear();
     return false;

@@ -63,7 +63,7 @@ void CSystemImages::DeleteImage(CCCImageBase* node, bool deleteContents) {
     while (!folder->GetChildren().empty()) DeleteImage(folder->GetChildren().front(), deleteContents);
   } else {
     for (CCPData* panel : m_system.GetCustomPanels()) panel->ReleaseImage(node);
-    for (CCustomControlObject* widget : m_system.GetCopiedWidgets()) widget->ReleaseImage(node);
+    for (CCustomControlObject* widget : m_system.Panels().GetCopiedWidgets()) widget->ReleaseImage(node);
   }
   parent->RemoveChild(node, deleteContents);
 }

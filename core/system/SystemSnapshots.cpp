@@ -101,7 +101,7 @@ void CSystemSnapshots::DeleteSnapshot(int index) {
   CSnapshot* snapshot = m_snapshots[std::size_t(index)];
   const CUuid uuid = snapshot->GetUuid();
   for (CCPData* panel : m_system.GetCustomPanels()) panel->ClearSnapshotReference(uuid);
-  for (CCustomControlObject* widget : m_system.GetCopiedWidgets()) widget->ClearSnapshotReference(uuid);
+  for (CCustomControlObject* widget : m_system.Panels().GetCopiedWidgets()) widget->ClearSnapshotReference(uuid);
   m_snapshots.erase(m_snapshots.begin() + index);
   delete snapshot;
 }

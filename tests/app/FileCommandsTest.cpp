@@ -690,7 +690,7 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   auto* broken = new CCCImage;  // no picture: stored with no bytes
   broken->m_name = "broken";
   system.Images().GetFileImages().AddChild(broken);
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   panel->m_pBackgroundImage = broken;
   panel->m_panelWasOpen = true;
   panel->m_widgets.push_back(new CCCKnob);
@@ -751,7 +751,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
   RegisterCustomControls();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   for (const char* name : {"back", "left", "right"}) {
     auto* picture = new CCCImage;
     picture->m_name = name;

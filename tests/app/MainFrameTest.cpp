@@ -406,7 +406,7 @@ TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChang
 
 TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
   CMainFrame& f = MakeFrame();
-  CCPData* panel = f.GetSystem().AddCustomPanel();
+  CCPData* panel = f.GetSystem().Panels().AddCustomPanel();
   auto* widget = new CTestWidget;
   panel->m_widgets.push_back(widget);
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
@@ -427,8 +427,8 @@ TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
 TEST_F(FrameTest, PanelDesignMenuProperties_ShowsThePaneAlsoWithNoDeviceSelected) {
   CMainFrame& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  system.SetDesignMode(1);
-  CCPData* panel = system.AddCustomPanel();
+  system.Panels().SetDesignMode(1);
+  CCPData* panel = system.Panels().AddCustomPanel();
   f.OpenCustomPanel(panel);
   auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
   ASSERT_NE(view, nullptr);

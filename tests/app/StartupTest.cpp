@@ -351,7 +351,7 @@ TEST_F(StartupTest, AQuestionRaisedDuringTheStartFindsNoSplashOverIt) {
   const std::string path = (temp.path() + "/pictures.ovd").toStdString();
   {
     CSystem system;
-    CCPData* panel = system.AddCustomPanel();
+    CCPData* panel = system.Panels().AddCustomPanel();
     auto* picture = new CCCImage;
     picture->m_name = "back";
     picture->m_format = kImageFormatPng;

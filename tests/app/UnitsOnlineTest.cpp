@@ -377,7 +377,7 @@ TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHo
   fader->m_rangeMax = 6.0f;
   knob->m_rangeMin = -60.0f;
   knob->m_rangeMax = 0.0f;
-  system.AppendCustomPanel(panel);
+  system.Panels().AppendCustomPanel(panel);
   GoOnlineAndReadOut();
   frame->OpenCustomPanel(panel);
   auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
@@ -462,7 +462,7 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
   button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
   panel->m_widgets.push_back(button);
-  system.AppendCustomPanel(panel);
+  system.Panels().AppendCustomPanel(panel);
   GoOnlineAndReadOut();
   for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
   CSnapshot* snapshot = system.Snapshots().AddSnapshot("S-10");

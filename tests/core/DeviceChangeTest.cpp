@@ -53,8 +53,8 @@ TEST_F(DeviceChangeTest, OnlyOpenCustomPanelsAreAskedToRefresh) {
   CTestCustomPanelView view;
   auto* open = new CCPData;
   open->m_pView = &view;
-  system.AppendCustomPanel(open);
-  system.AppendCustomPanel(new CCPData);  // closed: has no view to ask
+  system.Panels().AppendCustomPanel(open);
+  system.Panels().AppendCustomPanel(new CCPData);  // closed: has no view to ask
   ModelChange(devices[1], MakeBoolParamValue(kTestMute, true));
   ASSERT_EQ(view.updates.size(), 1u);
   EXPECT_EQ(view.updates[0].device, devices[1]);

@@ -157,7 +157,7 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   link->AddRef(new CLinkRef(keep->GetUuid(), 13));
   link->AddRef(new CLinkRef(goneUuid, 14));
   system.Links().AppendLink(link);
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   auto* widget = new CLinkedWidget;
   widget->m_pDevice = gone;
   panel->m_widgets.push_back(widget);
@@ -175,34 +175,34 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
 }
 
 TEST_F(DeviceManagementTest, AddCustomPanel_TakesTheSmallestFreeNumber_AndGivesUsersAccess) {
-  CCPData* one = system.AddCustomPanel();
-  CCPData* two = system.AddCustomPanel();
+  CCPData* one = system.Panels().AddCustomPanel();
+  CCPData* two = system.Panels().AddCustomPanel();
   EXPECT_EQ(one->m_name, "Panel 1");
   EXPECT_EQ(two->m_name, "Panel 2");
   one->m_name = "Stage";
-  EXPECT_EQ(system.AddCustomPanel()->m_name, "Panel 1");
+  EXPECT_EQ(system.Panels().AddCustomPanel()->m_name, "Panel 1");
   EXPECT_EQ(system.Users().GetUsers()[1]->m_panelPermissions.size(), 3u);
   EXPECT_TRUE(system.Users().GetUsers()[0]->m_panelPermissions.empty());
 }
 
 TEST_F(DeviceManagementTest, DeleteCustomPanel_ClearsEveryReference_ClosesItsView_IgnoresBadIndex) {
-  CCPData* target = system.AddCustomPanel();
-  CCPData* other = system.AddCustomPanel();
+  CCPData* target = system.Panels().AddCustomPanel();
+  CCPData* other = system.Panels().AddCustomPanel();
   auto* opener = new CLinkedWidget;
   opener->panel = target->GetUuid();
   other->m_widgets.push_back(opener);
   auto* copied = new CLinkedWidget;
   copied->panel = target->GetUuid();
-  system.GetCopiedWidgets().push_back(copied);
+  system.Panels().GetCopiedWidgets().push_back(copied);
   CTestCustomPanelView view;
   target->m_pView = &view;
   const CUuid uuid = target->GetUuid();
 
-  system.DeleteCustomPanel(5);
-  system.DeleteCustomPanel(-1);
+  system.Panels().DeleteCustomPanel(5);
+  system.Panels().DeleteCustomPanel(-1);
   EXPECT_EQ(system.GetCustomPanels().size(), 2u);
 
-  system.DeleteCustomPanel(0);
+  system.Panels().DeleteCustomPanel(0);
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   EXPECT_EQ(system.GetCustomPanels()[0], other);
   EXPECT_TRUE(opener->panel.IsNil());
@@ -224,14 +224,14 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   folder->AddChild(inner);
   system.Images().GetFileImages().AddChild(folder);
   system.Images().GetFileImages().AddChild(keep);
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   panel->m_pBackgroundImage = b;
   auto* widget = new CLinkedWidget;
   widget->image = a;
   panel->m_widgets.push_back(widget);
   auto* copied = new CLinkedWidget;
   copied->image = b;
-  system.GetCopiedWidgets().push_back(copied);
+  system.Panels().GetCopiedWidgets().push_back(copied);
 
   system.Images().DeleteImage(folder, true);
   EXPECT_EQ(deleted, 2);
@@ -251,33 +251,33 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
   CDevice* d1 = system.GetDevice(0);
   CDevice* d2 = system.GetDevice(1);
-  CCPData* custom = system.AddCustomPanel();
+  CCPData* custom = system.Panels().AddCustomPanel();
   CTestControlPanel p1, p2;
   CTestCustomPanelView p3;
   p1.SetDevice(d1);
   p2.SetDevice(d2);
-  const CSystem::CPanelView v1{&p1, nullptr}, v2{&p2, nullptr}, v3{nullptr, &p3};
+  const CSystemPanels::CPanelView v1{&p1, nullptr}, v2{&p2, nullptr}, v3{nullptr, &p3};
 
   d1->SetControlPanel(&p1);
-  system.OnPanelActivated(v1);
+  system.Panels().OnPanelActivated(v1);
   d2->SetControlPanel(&p2);
-  system.OnPanelActivated(v2);
+  system.Panels().OnPanelActivated(v2);
   custom->m_pView = &p3;
-  system.OnPanelActivated(v3);
+  system.Panels().OnPanelActivated(v3);
   EXPECT_EQ(d1->GetPanelOrder(), 1);
   EXPECT_EQ(d2->GetPanelOrder(), 2);
   EXPECT_EQ(custom->m_panelOrder, 3);
 
-  system.OnPanelActivated(v1);
+  system.Panels().OnPanelActivated(v1);
   EXPECT_EQ(d1->GetPanelOrder(), 3);
   EXPECT_EQ(d2->GetPanelOrder(), 1);
   EXPECT_EQ(custom->m_panelOrder, 2);
-  std::vector<CSystem::CPanelView> views;
-  system.GetOpenPanelViews(views);
-  EXPECT_EQ(views, (std::vector<CSystem::CPanelView>{v2, v3, v1}));
+  std::vector<CSystemPanels::CPanelView> views;
+  system.Panels().GetOpenPanelViews(views);
+  EXPECT_EQ(views, (std::vector<CSystemPanels::CPanelView>{v2, v3, v1}));
 
   system.SetModified(false);
-  system.OnPanelClosed(v2);
+  system.Panels().OnPanelClosed(v2);
   d2->SetControlPanel(nullptr);
   EXPECT_EQ(d2->GetPanelOrder(), 0);
   EXPECT_EQ(custom->m_panelOrder, 1);
@@ -286,7 +286,7 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
 
   // While a file's panels are reopened nothing is recorded.
   system.File().SetLoading(true);
-  system.OnPanelActivated(v3);
+  system.Panels().OnPanelActivated(v3);
   EXPECT_EQ(custom->m_panelOrder, 1);
   system.File().SetLoading(false);
   d1->SetControlPanel(nullptr);

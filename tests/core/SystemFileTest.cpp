@@ -233,7 +233,7 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   const Bytes file = Store(s);
 
   CSystem back;
-  back.SetDesignMode(1);
+  back.Panels().SetDesignMode(1);
   ASSERT_TRUE(Read(back, file));
   EXPECT_EQ(back.GetDesignMode(), 0);
   EXPECT_TRUE(back.Users().GetUseSystemSecurity());

@@ -36,7 +36,7 @@ class SystemModelTest : public ::testing::Test {
     auto* view = new CTestCustomPanelView;
     m_views.emplace_back(view);
     panel->m_pView = view;
-    s.AppendCustomPanel(panel);
+    s.Panels().AppendCustomPanel(panel);
     return view;
   }
 
@@ -248,9 +248,9 @@ TEST_F(SystemModelTest, DeleteSnapshot_ClearsWidgetReferences) {
   auto* onPanel = new CRecallWidget;
   auto* panel = new CCPData;
   panel->m_widgets.push_back(onPanel);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* copied = new CRecallWidget;
-  s.GetCopiedWidgets().push_back(copied);
+  s.Panels().GetCopiedWidgets().push_back(copied);
   const CUuid uuid = s.Snapshots().AddSnapshot("A")->GetUuid();
   s.Snapshots().DeleteSnapshot(0);
   EXPECT_EQ(onPanel->cleared, std::vector<CUuid>{uuid});
@@ -263,7 +263,7 @@ TEST_F(SystemModelTest, EnsureUserPermissions_GivesUsersFromTheSecondOnARecordPe
   CFileTestDevice* a = Add();
   CFileTestDevice* b = Add();
   auto* panel = new CCPData;
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   s.Users().EnsureUserPermissions();
   EXPECT_TRUE(s.Users().GetUsers()[0]->m_devicePermissions.empty());  // only the administrator
 

@@ -61,10 +61,10 @@ void Populate(CSystem& s, CTestDevice*& device, int* widgetsDeleted) {
   s.Links().AppendLink(link);
   auto* panel = new CCPData;
   panel->m_widgets.push_back(new CTestWidget(widgetsDeleted));
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   s.Snapshots().AppendSnapshot(new CSnapshot("Show"));
   s.Snapshots().SetCurrentSnapshot(0);
-  s.GetCopiedWidgets().push_back(new CTestWidget(widgetsDeleted));
+  s.Panels().GetCopiedWidgets().push_back(new CTestWidget(widgetsDeleted));
   s.Images().GetFileImages().AddChild(new CCCImageDirectory("Logos"));
   s.Images().GetLibraryImages().AddChild(new CCCImageDirectory("Shared"));
   s.SetSelectedDevice(0);
@@ -107,7 +107,7 @@ TEST(SystemTest, Clear_ClosesOpenPanelWindowsBeforeDeleting) {
   CTestCustomPanelView view;
   auto* panel = new CCPData;
   panel->m_pView = &view;
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   s.Clear();
   EXPECT_EQ(devicePanel.destroyCount, 1);
   EXPECT_EQ(view.destroyCount, 1);
@@ -161,10 +161,10 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   auto* bound = new CTestWidget;
   bound->m_pDevice = gone;
   panel->m_widgets.push_back(bound);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* copied = new CTestWidget;
   copied->m_pDevice = gone;
-  s.GetCopiedWidgets().push_back(copied);
+  s.Panels().GetCopiedWidgets().push_back(copied);
   auto* user = new CUser("Operator", "");
   user->m_devicePermissions.push_back(new CPanelPermissions(gone->GetUuid(), 1));
   user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));

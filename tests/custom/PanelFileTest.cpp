@@ -112,7 +112,7 @@ class PanelFileTest : public ::testing::Test {
     s.Images().GetFileImages().AddChild(skins);
     s.Images().GetFileImages().m_name = "root";
 
-    main = s.AddCustomPanel();
+    main = s.Panels().AddCustomPanel();
     main->m_name = "Main Ω";
     main->m_pBackgroundImage = logo;
     main->m_gridPitch = 12;
@@ -121,7 +121,7 @@ class PanelFileTest : public ::testing::Test {
     main->m_placement = {2, 1, 5, 6, 7, 8, 10, 20, 300, 400};
     main->m_imageUsage = kImageUsageStretch;
     main->m_panelOrder = 2;
-    other = s.AddCustomPanel();
+    other = s.Panels().AddCustomPanel();
     s.Snapshots().AddSnapshot("Show");
 
     auto* bitmap = new CCCBitmap(nullptr, CRect{0, 0, 60, 60});
@@ -434,7 +434,7 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   CSystem s;
   Populate(s);
   auto* copiedButton = new CCCButton(*static_cast<CCCButton*>(main->m_widgets[5]));
-  s.GetCopiedWidgets().push_back(copiedButton);
+  s.Panels().GetCopiedWidgets().push_back(copiedButton);
   const auto& w = main->m_widgets;
 
   s.DeleteDevice(0);
@@ -452,7 +452,7 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   EXPECT_EQ(static_cast<CCCBitmap*>(w[0])->m_pImage, nullptr);
   EXPECT_EQ(static_cast<CCCKnob*>(w[3])->m_pImage, nullptr);
 
-  s.DeleteCustomPanel(1);
+  s.Panels().DeleteCustomPanel(1);
   EXPECT_TRUE(static_cast<CCCButton*>(w[5])->m_panelId.IsNil());
   EXPECT_TRUE(copiedButton->m_panelId.IsNil());
   s.Snapshots().DeleteSnapshot(0);
@@ -478,7 +478,7 @@ class FarWidget : public PanelFileTest, public ::testing::WithParamInterface<Far
 TEST_P(FarWidget, IsReadMovedWithItsSize) {
   CSystem s;
   auto* panel = new CCPData(&s);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* knob = new CCCKnob(nullptr, GetParam().stored);
   panel->m_widgets.push_back(knob);
   CSystem back;
@@ -569,7 +569,7 @@ TEST_F(PanelFileTest, DamagedSizes_AWidgetTooLargeToKeepIsDrawnInPlace) {
 // the open system stays as it was.
 TEST_F(PanelFileTest, DamagedRanges_AWidgetRangeThatIsNotANumberRefusesTheFile) {
   CSystem system;
-  system.AddCustomPanel();
+  system.Panels().AddCustomPanel();
   CRecordingErrors errors;
   EXPECT_FALSE(Read(system, ReadDataFile("fuzz/panel_file/ub-fader-nan.ovd"), &errors));
   ASSERT_EQ(errors.texts.size(), 1u);

@@ -43,7 +43,7 @@ TEST_P(RecordVersionsTest, LaterVersion_RefusesTheFileAsFromALaterVersion) {
   image->SetBitmap(CImage(2, 2));
   folder->AddChild(image);
   s.Images().GetFileImages().AddChild(folder);
-  CCPData* panel = s.AddCustomPanel();
+  CCPData* panel = s.Panels().AddCustomPanel();
   auto* bitmap = new CCCBitmap(nullptr, CRect{0, 0, 10, 10});
   bitmap->m_pImage = image;
   auto* led = new CCCLED(nullptr, CRect{0, 20, 10, 30});

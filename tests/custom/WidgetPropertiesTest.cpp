@@ -46,9 +46,9 @@ class CRangeDevice : public CDevice {
 class WidgetPropertiesFixture {
  public:
   WidgetPropertiesFixture() {
-    system.SetDesignMode(1);
+    system.Panels().SetDesignMode(1);
     for (const char* name : {"Stage", "Desk", "Foyer"}) {
-      CCPData* panel = system.AddCustomPanel();
+      CCPData* panel = system.Panels().AddCustomPanel();
       panel->m_name = name;
     }
     panel = system.GetCustomPanels()[0];

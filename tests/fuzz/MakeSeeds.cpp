@@ -402,9 +402,9 @@ void PanelFiles(CSeedWriter& out) {
   system.Images().GetFileImages().AddChild(folder);
   CSnapshot* snapshot = system.Snapshots().AddSnapshot("Show");
 
-  CCPData* main = system.AddCustomPanel();
-  CCPData* second = system.AddCustomPanel();
-  CCPData* third = system.AddCustomPanel();
+  CCPData* main = system.Panels().AddCustomPanel();
+  CCPData* second = system.Panels().AddCustomPanel();
+  CCPData* third = system.Panels().AddCustomPanel();
   main->m_pBackgroundImage = png;
   main->m_placement = {0, 1, -1, -1, -1, -1, 10, 20, 610, 470};
   main->m_panelWasOpen = true;
@@ -486,7 +486,7 @@ void PanelFiles(CSeedWriter& out) {
     CSystem one;
     CDevice* device = one.CreateDevice(1, 114, 0);
     one.AppendDevice(device);
-    CCPData* panel = one.AddCustomPanel();
+    CCPData* panel = one.Panels().AddCustomPanel();
     CCustomControlObject* widget = CreateCustomControl(kind);
     widget->SetRect(10, 10, 70, 70);
     if (kind != kControlBitmap) {

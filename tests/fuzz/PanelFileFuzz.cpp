@@ -79,7 +79,7 @@ const char* EditText(unsigned salt) {
 }
 
 void Operate(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsigned salt) {
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view.RebuildDisplay();
   const int dx = int(salt % 23) - 11, dy = int(salt % 31) - 15;
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
@@ -99,7 +99,7 @@ void Operate(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsi
 }
 
 void Design(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsigned salt) {
-  system.SetDesignMode(1);
+  system.Panels().SetDesignMode(1);
   Properties(panel);
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
     CCustomControlObject* widget = panel.m_widgets[i];

@@ -35,7 +35,7 @@ class CustomPanelRig : public RightsFixture {
     amp = AddUnit(51, 5);
     box = AddUnit(40, 7);
     data = new CCPData(&system);
-    system.AppendCustomPanel(data);
+    system.Panels().AppendCustomPanel(data);
   }
   void TearDown() override {
     view.reset();
@@ -53,7 +53,7 @@ class CustomPanelRig : public RightsFixture {
   }
   // The panel's window in operate mode, shown offscreen.
   void Open() {
-    system.SetDesignMode(0);
+    system.Panels().SetDesignMode(0);
     view = std::make_unique<CCustomControlPanelWnd>(system);
     view->resize(320, 240);
     view->SetPanelData(data);

@@ -45,8 +45,8 @@ struct CWorld {
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
     system.SetUiServices(&frame);
-    system.SetDesignMode(1);
-    panel = system.AddCustomPanel();
+    system.Panels().SetDesignMode(1);
+    panel = system.Panels().AddCustomPanel();
     panel->m_pView = &view;
     view.panel = panel;
     processor = static_cast<CNerexSeriesDevice*>(Append(kModelFennick, 1));

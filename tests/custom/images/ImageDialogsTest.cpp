@@ -83,7 +83,7 @@ class ImageDialogs : public ::testing::Test {
     widget = new CCCBitmap;
     widget->m_pImage = logo;
     panel->m_widgets.push_back(widget);
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
     system.SetModified(false);
   }
   std::string WritePicture(const char* name, int width, int height) {

@@ -120,12 +120,12 @@ class PropertyRows : public ::testing::Test {
  protected:
   void SetUp() override {
     system.SetUiServices(&pickers);
-    system.SetDesignMode(1);
+    system.Panels().SetDesignMode(1);
     panel = new CCPData(&system);
     panel->m_name = "Stage";
     panel->m_pView = &view;
     view.panel = panel;
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
     image = new CCCImage;
     image->m_name = "Backdrop";
     system.Images().GetFileImages().AddChild(image);
@@ -163,7 +163,7 @@ TEST_F(PropertyRows, APanelShowsItsRowsOnlyInDesignMode) {
   EXPECT_EQ(Shown("Background Image"), "No Image");
   EXPECT_EQ(Shown("Image Usage"), "Tile");
   EXPECT_EQ(Shown("Disable Close Panel"), "No");
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   pane.ShowPanelProperties(true, &view);
   EXPECT_TRUE(Grid().GetGroups().empty());
 }

@@ -40,7 +40,7 @@ class UserLevelsTest : public ::testing::Test {
     }
     auto* panel = new CCPData;
     panel->m_name = "Stage";
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
   }
   void AddSystemUser(const std::string& name, std::uint64_t mask) {
     auto* user = new CUser(name, name + "pw");
@@ -459,7 +459,7 @@ class UserRightsFileTest : public ::testing::Test {
     for (const char* name : {"Stage", "Front"}) {
       auto* panel = new CCPData;
       panel->m_name = name;
-      system.AppendCustomPanel(panel);
+      system.Panels().AppendCustomPanel(panel);
     }
     auto* op = new CUser("Op", "Oppw");
     op->SetRestrictionMask(kRestrictUseDeviceControls);
