@@ -227,6 +227,39 @@ TEST_F(SystemFileTest, NewSystem_SavedAndOpened_KeepsDefaultsAndFlags) {
   EXPECT_EQ(back.File().GetFilePath(), path);
 }
 
+// The file the system read or saved last is another once a program writes over it, replaces it
+// or removes it; a save or an open of it makes it the system's file again.
+TEST_F(SystemFileTest, FileChangedOnDisk_IsTheFileReadOrSavedLastNoLonger) {
+  CSystem s;
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());  // no file
+  const std::string path = PathOf("disk.ovd");
+  ASSERT_TRUE(s.File().SaveFile(path));
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());
+
+  {
+    QFile other(QString::fromStdString(path));
+    ASSERT_TRUE(other.open(QIODevice::Append));
+    ASSERT_EQ(other.write("more", 4), 4);
+  }
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "written over";
+  ASSERT_TRUE(s.File().SaveFile(path));
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());
+
+  const std::string elsewhere = PathOf("elsewhere.ovd");
+  CSystem writer;
+  ASSERT_TRUE(writer.File().SaveFile(elsewhere));
+  ASSERT_TRUE(QFile::remove(QString::fromStdString(path)));
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "removed";
+  ASSERT_TRUE(QFile::rename(QString::fromStdString(elsewhere), QString::fromStdString(path)));
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "replaced";
+
+  CSystem reader;
+  ASSERT_TRUE(reader.File().OpenFile(path));
+  EXPECT_FALSE(reader.File().IsFileChangedOnDisk());
+  s.Clear();
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk()) << "a cleared system has no file";
+}
+
 TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   CSystem s;
   Populate(s);
