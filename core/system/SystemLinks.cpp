@@ -79,8 +79,9 @@ void CSystemLinks::EndOwedLinkValue(const CLink& link, CLinkRef& member, const s
   // The file keeps what a link owes: it changed.
   m_system.SetModified(true);
   CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
-  m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
-           " when it is back: " + why + "\n");
+  m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " +
+                    (device ? device->GetUnitText() : std::string("a device")) +
+                    " when it is back: " + why + "\n");
 }
 
 void CSystemLinks::TellOwedLinkValues() {
@@ -89,7 +90,7 @@ void CSystemLinks::TellOwedLinkValues() {
       if (!member->IsOutOfLine()) continue;
       if (CDevice* device = m_system.FindDeviceByUuid(member->GetUuid()))
         m_system.WriteLog("Link \"" + link->GetName() + "\" not applied to " + device->GetUnitText() +
-                 " when the file was saved - it takes the link's value when it is back\n");
+                          " when the file was saved - it takes the link's value when it is back\n");
     }
   }
 }
@@ -192,7 +193,7 @@ void CSystemLinks::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& t
   if (target.IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
     if (!member.IsOutOfLine())
       m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
-               " (not connected) - it takes the link's value when it is back\n");
+                        " (not connected) - it takes the link's value when it is back\n");
     // The file keeps what the link owes the member.
     if (!member.IsOutOfLine() || !SameValue(*member.GetMissedValue(), value)) m_system.SetModified(true);
     member.SetMissedValue(value);
@@ -224,7 +225,8 @@ void CSystemLinks::BringLinkMembersIntoLine(CDevice* device) {
         const CParamValue value = *member->GetMissedValue();
         member->ClearMissedValue();
         device->ApplyLinkedChange(value, CDevice::CSystemPass{});
-        m_system.WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() + " now that it is back\n");
+        m_system.WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() +
+                          " now that it is back\n");
       }
     }
   });

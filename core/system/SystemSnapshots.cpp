@@ -82,7 +82,8 @@ void CSystemSnapshots::ApplyImages(const CSnapshot& snapshot, std::vector<std::s
     // windows showed it: the device keeps what its unit holds, and the log names it.
     if (device->IsAwayOnline()) {
       passedBy.push_back(device->GetUnitText());
-      m_system.WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() + " (not connected)\n");
+      m_system.WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() +
+                        " (not connected)\n");
       continue;
     }
     device->RecallSnapshotImage(*image, CDevice::CSystemPass{});

@@ -13,7 +13,8 @@ template <class Read, class Answer>
 Answer CSystemUsers::AskCurrentUser(Read read, Answer none) const {
   CSingleLock lock(m_system.GetLock());
   const int index = GetCurrentUser();
-  if (index < 0 || std::size_t(index) >= std::min(m_users.size(), kMaxUsers) || !m_users[std::size_t(index)]) return none;
+  if (index < 0 || std::size_t(index) >= std::min(m_users.size(), kMaxUsers) || !m_users[std::size_t(index)])
+    return none;
   return read(*m_users[std::size_t(index)]);
 }
 
