@@ -29,7 +29,8 @@ void CMainFrame::OnSnapshotCombo() {
   const int index = m_snapshotCombo->currentIndex();
   std::string notRecalled;
   ShowSnapshotRecall(index >= 0 && index < int(m_system.GetSnapshots().size()) &&
-                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.Snapshots().RecallSnapshot(index, &notRecalled));
+                     m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+                     m_system.Snapshots().RecallSnapshot(index, &notRecalled));
   // The units the recall passed by are named where it was made, not only in the log.
   if (!notRecalled.empty()) SayAtSnapshotCombo(notRecalled);
 }

@@ -1294,7 +1294,8 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId, std::uint64_t b
       return;
     }
     std::string notRecalled;
-    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.Snapshots().RecallSnapshot(int(i), &notRecalled));
+    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) &&
+                       m_system.Snapshots().RecallSnapshot(int(i), &notRecalled));
     if (!notRecalled.empty()) say(notRecalled);
     return;
   }

@@ -111,7 +111,8 @@ void CGeneralAppSettingsDialog::OnLibraryChosen(const QString& path) {
   CCCImageDirectory library;
   CImageLoadReport report;
   std::string refusal;
-  if (chosen != m_system->Settings().GetImageLibraryFilename() && !ReadImageLibraryFile(chosen, library, report, &refusal)) {
+  if (chosen != m_system->Settings().GetImageLibraryFilename() &&
+      !ReadImageLibraryFile(chosen, library, report, &refusal)) {
     RefuseLibrary(chosen, refusal);
     return;
   }

@@ -85,8 +85,9 @@ void CSystemPanels::UpdateCustomPanelControls(CDevice* device, std::uint32_t par
 void CSystemPanels::RedrawCustomPanels(const CDevice* device) {
   for (CCPData* panel : m_customPanels) {
     if (!panel->m_pView) continue;
-    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
-                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
+    const bool bound =
+        !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
+                               [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
     if (bound) panel->m_pView->RebuildDisplay();
   }
 }
