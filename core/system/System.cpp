@@ -1,19 +1,16 @@
-// The system object's life cycle, containers, removal of devices and its view for the worker.
+// The system object's life cycle, its devices and zones, going online, and its view for the worker.
 #include "core/system/System.h"
 
 #include <algorithm>
 
 #include "custom/CPData.h"
-#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
-#include "core/model/Link.h"
 #include "core/support/LogFile.h"
 #include "core/support/SystemMessages.h"
 #include "core/comms/CommsWorker.h"
 #include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
