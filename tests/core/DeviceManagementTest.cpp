@@ -246,6 +246,41 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 1u);
 }
 
+// A device's redraw reaches the open custom panels with a widget bound to it, and a redraw of
+// every device all the open ones; a closed panel has nothing to draw.
+TEST_F(DeviceManagementTest, RedrawCustomPanels_ReachesTheOpenPanelsBoundToTheDevice) {
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* a = system.GetDevice(0);
+  CDevice* b = system.GetDevice(1);
+  CTestCustomPanelView boundToA, boundToB, unbound;
+  auto open = [&](CTestCustomPanelView* view, CDevice* device) {
+    CCPData* panel = system.Panels().AddCustomPanel();
+    panel->m_pView = view;
+    if (device) {
+      auto* widget = new CTestWidget;
+      widget->m_pDevice = device;
+      panel->m_widgets.push_back(widget);
+    }
+    return panel;
+  };
+  open(&boundToA, a);
+  open(&boundToB, b);
+  open(&unbound, nullptr);
+  open(nullptr, a);  // closed
+
+  system.Panels().RedrawCustomPanels(a);
+  EXPECT_EQ(boundToA.rebuildCount, 1);
+  EXPECT_EQ(boundToB.rebuildCount, 0);
+  EXPECT_EQ(unbound.rebuildCount, 0);
+
+  system.Panels().RedrawCustomPanels(nullptr);
+  EXPECT_EQ(boundToA.rebuildCount, 2);
+  EXPECT_EQ(boundToB.rebuildCount, 1);
+  EXPECT_EQ(unbound.rebuildCount, 1);
+  for (CCPData* panel : system.GetCustomPanels()) panel->m_pView = nullptr;
+}
+
 TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
