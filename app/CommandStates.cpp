@@ -147,9 +147,9 @@ bool CCommandStates::IsCommandEnabled(std::uint32_t id) const {
     // A link is made and filled in the Link Manager: Add Link is offered to whom the manager is.
     case kAddLink:
     case kLinkManager: return m_system.GetDeviceCount() > 0 && !m_frame.CurrentUserHasRestriction(~std::uint64_t(0));
-    case kSwitchUsers: return m_system.GetUseSystemSecurity() && m_system.GetUsers().size() > 1;
+    case kSwitchUsers: return m_system.Users().GetUseSystemSecurity() && m_system.Users().GetUsers().size() > 1;
     case kChangePassword:
-      return m_system.GetUseSystemSecurity() && !m_frame.CurrentUserHasRestriction(kRestrictChangePassword);
+      return m_system.Users().GetUseSystemSecurity() && !m_frame.CurrentUserHasRestriction(kRestrictChangePassword);
     default: return IsDeviceCommandEnabled(id).value_or(false);
   }
 }
@@ -157,7 +157,7 @@ bool CCommandStates::IsCommandEnabled(std::uint32_t id) const {
 void CCommandStates::UpdateSystemCommandUI() {
   if (QAction* mute = m_frame.GetCommand(Cmd::kGlobalMute)) mute->setChecked(m_system.IsGlobalMute());
   if (m_frame.m_snapshotCombo) m_frame.m_snapshotCombo->setEnabled(IsCommandEnabled(Cmd::kSnapshotCombo));
-  if (QAction* linking = m_frame.GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.AreLinksActive());
+  if (QAction* linking = m_frame.GetCommand(Cmd::kLinkingStatus)) linking->setChecked(m_system.Links().AreLinksActive());
   if (QAction* design = m_frame.GetCommand(Cmd::kDesignMode)) design->setChecked(m_system.GetDesignMode() == 1);
   if (QAction* operate = m_frame.GetCommand(Cmd::kOperateMode)) operate->setChecked(m_system.GetDesignMode() == 0);
   UpdateDesignToolBars();

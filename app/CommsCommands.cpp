@@ -1,4 +1,5 @@
 // The main frame's online commands and what the frame shows as units come and go.
+#include "core/comms/CommsWorker.h"
 #include "app/CommsCommands.h"
 
 #include <string>
@@ -68,7 +69,7 @@ void CCommsCommands::OnOnline() {
         m_system.GetComms().SetNeedSecurityGet(false);
         return;
       }
-      if (always) m_system.SetOnGoOnline(choice);
+      if (always) m_system.Settings().SetOnGoOnline(choice);
     }
   }
   bool connected = false;
@@ -76,7 +77,7 @@ void CCommsCommands::OnOnline() {
   if (connected) {
     m_frame.m_online = true;
     // Until their units connect, the widgets and the panels take no changes.
-    m_system.RedrawCustomPanels(nullptr);
+    m_system.Panels().RedrawCustomPanels(nullptr);
     TellPanelsOnlineState();
     TellUnaddressedUnits();
   } else {
@@ -194,7 +195,7 @@ void CCommsCommands::ShowOffline() {
   TellPanelsOnlineState();
   m_frame.m_outputPane->GetLiveMeterView().Redraw();
   m_frame.m_deviceView->GetRack().Refresh();
-  m_system.RedrawCustomPanels(nullptr);
+  m_system.Panels().RedrawCustomPanels(nullptr);
   m_frame.ShowSelectedDeviceProperties();
   m_frame.UpdateCommandUI();
 }
@@ -216,11 +217,11 @@ void CCommsCommands::PropagateOnlineStatus(CDevice* device) {
   // Panels and linked widgets follow; nothing goes to the unit.
   device->AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
-  m_system.RedrawCustomPanels(device);
+  m_system.Panels().RedrawCustomPanels(device);
   // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
   // its links gave while it was away.
-  m_system.MarkLinkWritesOwed(device);
-  m_system.BringLinkMembersIntoLine(device);
+  m_system.Links().MarkLinkWritesOwed(device);
+  m_system.Links().BringLinkMembersIntoLine(device);
   m_frame.ShowLinkMarksInOpenManager();
 }
 

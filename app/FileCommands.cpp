@@ -63,19 +63,19 @@ std::string CFileCommands::FileNameOf(const std::string& path) {
 }
 
 const std::string* CFileCommands::AutosaveNotice() const {
-  if (m_autosaveNotice.empty() || m_autosaveNoticePath != m_system.GetFilePath()) return nullptr;
+  if (m_autosaveNotice.empty() || m_autosaveNoticePath != m_system.File().GetFilePath()) return nullptr;
   return &m_autosaveNotice;
 }
 
 void CFileCommands::UpdateTitle() {
-  const std::string& path = m_system.GetFilePath();
+  const std::string& path = m_system.File().GetFilePath();
   const QString name = path.empty() ? QStringLiteral("Untitled") : QString::fromStdString(FileNameOf(path));
   m_frame.setWindowTitle(CMainFrame::ProductName() + QStringLiteral(" - ") + name);
 }
 
 bool CFileCommands::StoreFile(const std::string& path, std::string* failure) {
   const std::string full = FullFilePath(path);
-  if (!m_system.SaveFile(full, failure)) return false;
+  if (!m_system.File().SaveFile(full, failure)) return false;
   m_frame.m_recentFiles.Add(full);
   ForgetAutosaveNotices();
   return true;
@@ -87,7 +87,7 @@ void CFileCommands::ForgetAutosaveNotices() {
 }
 
 bool CFileCommands::OnFileSave() {
-  const std::string path = m_system.GetFilePath();
+  const std::string path = m_system.File().GetFilePath();
   if (path.empty()) {
     bool stored = false;
     SaveAsDialog(&stored);
@@ -116,7 +116,7 @@ bool CFileCommands::ChooseSystemFileToSave(const std::string& initialName, std::
 }
 
 std::string CFileCommands::FileDialogStart(bool withName) const {
-  const std::string& open = m_system.GetFilePath();
+  const std::string& open = m_system.File().GetFilePath();
   if (!open.empty() && withName) return open;
   // Paths as bytes: a folder whose name is no UTF-8 is kept as it is.
   auto folderOf = [](const std::string& file) {
@@ -242,11 +242,11 @@ bool CFileCommands::OpenFilePath(const std::string& given) {
   m_system.Clear();
   // While a save of the file cut short has left a copy of its earlier bytes, opening it says
   // so; one that does not open may be put back from that copy.
-  bool opened = m_system.OpenFile(path);
+  bool opened = m_system.File().OpenFile(path);
   std::vector<CKeptCopy> told;
   if (m_frame.m_keptCopies->TellOfKeptCopies(path, opened, told)) {
     m_system.Clear();
-    opened = m_system.OpenFile(path);
+    opened = m_system.File().OpenFile(path);
   }
   if (!opened) {
     // The system is empty now: the panes must not keep showing the old file.
@@ -257,7 +257,7 @@ bool CFileCommands::OpenFilePath(const std::string& given) {
   for (const CKeptCopy& kept : told) ReleaseKeptCopy(kept);
   m_frame.m_recentFiles.Add(path);
   // A link's value that a member's unit has still to take is named again.
-  m_system.TellOwedLinkValues();
+  m_system.Links().TellOwedLinkValues();
   ForgetAutosaveNotices();
 
   UpdateTitle();
@@ -270,7 +270,7 @@ bool CFileCommands::OpenFilePath(const std::string& given) {
   // Reopen the panel windows that were open when the file was stored, for a user who may use
   // them; the stored order is restored afterwards. The marks stay until a panel really opens,
   // so a save before then keeps the stored layout.
-  m_system.SetLoading(true);
+  m_system.File().SetLoading(true);
   for (CDevice* device : m_system.GetDevices()) {
     if (!device->WasPanelOpenWhenStored()) continue;
     if (m_frame.CurrentUserMayUse(device->GetUuid())) m_frame.OpenDevicePanel(device, true);
@@ -279,25 +279,25 @@ bool CFileCommands::OpenFilePath(const std::string& given) {
     if (!panel->m_panelWasOpen) continue;
     if (m_frame.CurrentUserMayUse(panel->GetUuid())) m_frame.OpenCustomPanel(panel);
   }
-  m_system.RestorePanelOrder();
-  m_system.SetLoading(false);
+  m_system.Panels().RestorePanelOrder();
+  m_system.File().SetLoading(false);
 
-  if (m_system.GetFullScreenOnOpen() && !m_frame.m_fullScreen) m_frame.OnFullScreen();
-  if (m_system.GetGoOnlineOnOpen()) m_frame.m_commsCommands->OnOnline();
+  if (m_system.File().GetFullScreenOnOpen() && !m_frame.m_fullScreen) m_frame.OnFullScreen();
+  if (m_system.File().GetGoOnlineOnOpen()) m_frame.m_commsCommands->OnOnline();
   m_system.SetModified(false);
   m_frame.UpdateCommandUI();
   return true;
 }
 
 void CFileCommands::OnAutosave() {
-  const std::string path = m_system.GetFilePath();
+  const std::string path = m_system.File().GetFilePath();
   if (path.empty()) return;
   // A question is open (whether to save or drop this system, among others): its answer
   // decides, the tick passes.
   if (QApplication::activeModalWidget()) return;
   // Nothing to keep: the file holds the system as it is.
-  if (!m_system.HasChangesSinceStored()) return;
-  if (m_system.IsFileChangedOnDisk()) {
+  if (!m_system.File().HasChangesSinceStored()) return;
+  if (m_system.File().IsFileChangedOnDisk()) {
     // Another program's save is not written over: the changes stay here until the user saves.
     // The status bar says so while it lasts, the log once for each change of the file.
     SetAutosaveNotice("Autosave left " + FileNameOf(path) +
@@ -328,6 +328,6 @@ void CFileCommands::OnAutosave() {
 
 void CFileCommands::SetAutosaveNotice(const std::string& text) {
   m_autosaveNotice = text;
-  m_autosaveNoticePath = m_system.GetFilePath();
+  m_autosaveNoticePath = m_system.File().GetFilePath();
   m_frame.SetStatusText(QString::fromStdString(text));
 }

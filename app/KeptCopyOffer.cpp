@@ -32,7 +32,7 @@ std::string LocalTimeText(std::int64_t ns) {
 // Whether the system file at path opens, read into a system of its own that tells nobody.
 bool SystemFileOpens(const std::string& path) {
   CSystem probe;
-  return probe.OpenFile(path);
+  return probe.File().OpenFile(path);
 }
 
 // Whether a file is judged as a system file, by its name: the other files that saves keep
@@ -51,7 +51,7 @@ bool KeptCopyOpens(const CKeptCopy& kept) {
   if (!ReadKeptCopyBytes(kept, bytes)) return false;
   CSystem probe;
   CArchive ar(std::move(bytes));
-  return probe.Serialize(ar);
+  return probe.File().Serialize(ar);
 }
 
 // The question about a kept copy: its words, its buttons, and which of them Enter presses.

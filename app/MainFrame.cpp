@@ -27,6 +27,7 @@
 #include "app/SnapshotCommands.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "ui/images/PropertyPickerDialogs.h"
 #include "platform/SettingsStore.h"
 #include "ui/DevicePropertiesPane.h"

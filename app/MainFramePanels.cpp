@@ -26,7 +26,7 @@ CCCPFrame* FrameOfCustomPanel(CCustomControlPanel* view) {
 
 void CMainFrame::OpenCustomPanel(CCPData* panel) {
   if (!panel) {
-    panel = m_system.AddCustomPanel();
+    panel = m_system.Panels().AddCustomPanel();
     if (!panel) return;
     const auto& panels = m_system.GetCustomPanels();
     m_panelCombo->addItem(QString::fromStdString(panel->m_name), QVariant::fromValue(int(panels.size()) - 1));
@@ -86,7 +86,7 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   m_mdiClient->setActiveSubWindow(frame);
   m_commandStates->UpdateDesignToolBars();
 
-  m_system.OnPanelActivated(CSystem::CPanelView{nullptr, view});
+  m_system.Panels().OnPanelActivated(CSystemPanels::CPanelView{nullptr, view});
   m_system.SetModified(true);
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
@@ -142,6 +142,6 @@ void CMainFrame::OnDeletePanel() {
     panel->m_pView->DestroyPanelWindow();
     panel->m_pView = nullptr;
   }
-  m_system.DeleteCustomPanel(panelIndex);
+  m_system.Panels().DeleteCustomPanel(panelIndex);
   FillCustomPanelCombo();
 }

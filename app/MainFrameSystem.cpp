@@ -25,6 +25,7 @@
 #include "app/RecentFileList.h"
 #include "app/SnapshotCommands.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/comms/Discovery.h"
 #include "core/model/Confirm.h"
@@ -58,7 +59,7 @@ bool CMainFrame::CurrentUserHasRestriction(std::uint64_t bits) const {
   return (m_system.GetCurrentUserRestrictions() & bits) != 0;
 }
 
-bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const { return m_system.CurrentUserMayOpen(uuid); }
+bool CMainFrame::CurrentUserMayUse(const CUuid& uuid) const { return m_system.Users().CurrentUserMayOpen(uuid); }
 
 // --- Command states ---
 
@@ -140,7 +141,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     panel = view;
   }
   m_system.SetModified(true);
-  m_system.OnPanelActivated(CSystem::CPanelView{panel, nullptr});
+  m_system.Panels().OnPanelActivated(CSystemPanels::CPanelView{panel, nullptr});
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
 
@@ -148,20 +149,20 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
 
 void CMainFrame::SetDesignMode(std::int32_t mode) {
   if (m_system.GetDesignMode() == mode) return;
-  m_system.SetDesignMode(mode);
-  m_system.SetLoading(true);
+  m_system.Panels().SetDesignMode(mode);
+  m_system.File().SetLoading(true);
   for (CCPData* panel : m_system.GetCustomPanels()) {
     if (!panel->m_pView) continue;
     panel->m_pView->DestroyPanelWindow();
     panel->m_pView = nullptr;
     if (CurrentUserMayUse(panel->GetUuid())) OpenCustomPanel(panel);
   }
-  m_system.RestorePanelOrder();
-  m_system.SetLoading(false);
+  m_system.Panels().RestorePanelOrder();
+  m_system.File().SetLoading(false);
   m_propertiesPane->RefreshProperties();
 }
 
-void CMainFrame::SetFullScreenFlag(bool on) { m_system.SetFullScreenNow(on); }
+void CMainFrame::SetFullScreenFlag(bool on) { m_system.File().SetFullScreenNow(on); }
 
 // --- Messages ---
 
@@ -330,7 +331,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
        }},
       {kImageNotDecoded,
        [](CMainFrame& f, M) {
-         for (const CSystem::CPictureNotice& notice : f.m_system.TakePictureNotices())
+         for (const CSystemImages::CPictureNotice& notice : f.m_system.Images().TakePictureNotices())
            f.ShowFileError(notice.text, notice.caption);
        }},
       {kSetMessageString, [](CMainFrame& f, M m) { f.OnSetMessageString(std::uint32_t(m.wParam)); }},
@@ -343,8 +344,8 @@ void CMainFrame::OnSetMessageString(std::uint32_t id) {
   // What autosave could not do stays in view while it is so for the open file.
   if (const std::string* notice = m_files->AutosaveNotice()) {
     SetStatusText(QString::fromStdString(*notice));
-  } else if (m_system.GetUseSystemSecurity()) {
-    SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.GetCurrentUserName()));
+  } else if (m_system.Users().GetUseSystemSecurity()) {
+    SetStatusText(QStringLiteral("Current User - ") + QString::fromStdString(m_system.Users().GetCurrentUserName()));
   } else {
     SetStatusText(QStringLiteral("Ready (File Security Disabled)"));
   }

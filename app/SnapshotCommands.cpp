@@ -24,7 +24,7 @@ void CSnapshotCommands::OnSnapshotCombo() {
   const int index = m_frame.m_snapshotCombo->currentIndex();
   std::string notRecalled;
   ShowSnapshotRecall(index >= 0 && index < int(m_system.GetSnapshots().size()) &&
-                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(index, &notRecalled));
+                     m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.Snapshots().RecallSnapshot(index, &notRecalled));
   // The units the recall passed by are named where it was made, not only in the log.
   if (!notRecalled.empty()) SayAtSnapshotCombo(notRecalled);
 }
@@ -45,7 +45,7 @@ void CSnapshotCommands::ShowSnapshotRecall(bool recalled) {
     // The recall ended what the links were to give the members it passed by.
     m_frame.ShowLinkMarksInOpenManager();
   } else {
-    m_system.UpdateSnapshotControls(m_system.GetCurrentSnapshot());
+    m_system.Snapshots().UpdateSnapshotControls(m_system.GetCurrentSnapshot());
     // A snapshot chosen in the combo and not recalled (the question declined) is not shown as
     // if it were: the combo goes back to the one recalled last, when there is one.
     const int current = m_system.GetCurrentSnapshot();
@@ -59,9 +59,9 @@ void CSnapshotCommands::OnNewSnapshot() {
   bool isNew = true;
   if (!m_frame.Prompts().RunSnapshotCreate(m_system, index, name, isNew)) return;
   if (isNew) {
-    m_system.AddSnapshot(name);
+    m_system.Snapshots().AddSnapshot(name);
   } else {
-    m_system.CaptureSnapshot(index);
+    m_system.Snapshots().CaptureSnapshot(index);
   }
   AfterSnapshotsChanged();
 }
@@ -76,7 +76,7 @@ void CSnapshotCommands::OnDeleteSnapshot() {
     if (m_system.ConfirmActionOn(kConfirmSnapshotDelete, snapshots[std::size_t(index)]->m_name)) {
       for (std::size_t i = 0; i < snapshots.size(); ++i) {
         if (snapshots[i]->GetUuid() != named) continue;
-        m_system.DeleteSnapshot(int(i));
+        m_system.Snapshots().DeleteSnapshot(int(i));
         break;
       }
     }
@@ -139,7 +139,7 @@ void CSnapshotCommands::OnRecallSnapshot(const std::string& snapshotId, std::uin
       return;
     }
     std::string notRecalled;
-    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.RecallSnapshot(int(i), &notRecalled));
+    ShowSnapshotRecall(m_system.ConfirmAction(kConfirmSnapshotRecall) && m_system.Snapshots().RecallSnapshot(int(i), &notRecalled));
     if (!notRecalled.empty()) say(notRecalled);
     return;
   }

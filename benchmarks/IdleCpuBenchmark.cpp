@@ -151,7 +151,7 @@ std::string WriteSystemFile() {
     system.AppendDevice(device);
   }
   const std::string path = GetUserDataRoot() + "/idle.ovd";
-  return system.SaveFile(path) ? path : std::string();
+  return system.File().SaveFile(path) ? path : std::string();
 }
 
 // Runs the event loop as the application does, for ms.
@@ -251,7 +251,7 @@ void BM_IdleOfflineWithManyProcessors(benchmark::State& state) {
   {
     CSystem system;
     processor_rack::Populate(system, units, 0);
-    if (!system.SaveFile(file)) {
+    if (!system.File().SaveFile(file)) {
       state.SkipWithError("cannot make the system file");
       return;
     }

@@ -150,10 +150,13 @@ class CDevice : protected CObjectProperties {
   std::string RightsRefusalFor(int parameterId) const;
 
   // --- Changes the system makes itself ---
-  // Made only by the system (CSystem): the entries that take one are the way in of changes
-  // that no person makes at this device, and a window, holding none, cannot reach them.
+  // Made only by the system (CSystem, and its links and snapshots, which act for it): the
+  // entries that take one are the way in of changes that no person makes at this device, and a
+  // window, holding none, cannot reach them.
   class CSystemPass {
     friend class CSystem;
+    friend class CSystemLinks;
+    friend class CSystemSnapshots;
     friend class CDeviceTestAccess;
     CSystemPass() = default;
   };

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](CMainFrame& f) {
                     AddStateDevice(f);
                     f.GetSystem().SetModified(true);
-                    f.GetSystem().SetDesignMode(1);
+                    f.GetSystem().Panels().SetDesignMode(1);
                   },
                   {{Cmd::kFileSave, true},
                    {Cmd::kOnline, true},
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"AUserWithoutApplicationSettings",
                   [](CMainFrame& f) {
                     AddStateDevice(f);
-                    f.GetSystem().GetUsers()[0]->m_restrictLow = kRestrictApplicationSettings;
+                    f.GetSystem().Users().GetUsers()[0]->m_restrictLow = kRestrictApplicationSettings;
                   },
                   {{Cmd::kOnline, true},
                    {Cmd::kOptions, false},
@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"AUserWhoMayNotRecallSnapshots",
                   [](CMainFrame& f) {
                     AddStateDevice(f);
-                    f.GetSystem().GetUsers()[0]->m_restrictLow = kRestrictRecallSnapshots;
+                    f.GetSystem().Users().GetUsers()[0]->m_restrictLow = kRestrictRecallSnapshots;
                   },
                   {{Cmd::kSnapshotCombo, false}, {Cmd::kOptions, true}}}),
     [](const ::testing::TestParamInfo<StateCase>& info) { return info.param.name; });

@@ -67,7 +67,7 @@ Bytes BytesOf(const std::string& path) {
 
 bool Opens(const std::string& path) {
   CSystem probe;
-  return probe.OpenFile(path);
+  return probe.File().OpenFile(path);
 }
 
 // The file's bytes written over it by another program (a copy program, a sync tool), in place.
@@ -105,7 +105,7 @@ class KeptCopyOfferTest : public FrameTest {
       system.AppendDevice(device);
       system.GetZones()[0]->AppendDevice(device);
     }
-    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(system.File().SaveFile(path));
     return BytesOf(path);
   }
 

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceProperty.h"
 #include "core/system/System.h"

@@ -797,7 +797,7 @@ TEST_P(LateUnitsInASession, AreNeverSetAside_AndGetTheirFileOrAreReadOnce) {
   MakeLate(7, 3);
   AddBusTimeOfTheUnits();
   h.system.SetSystemMonitorVisible(true);
-  h.system.SetLogCommsErrors(true);
+  h.system.Settings().SetLogCommsErrors(true);
   // While every unit waits for a late answer, time goes on as on a real line: by the worker's
   // waits with nothing to send.
   m_clock.MoveWithIdleWaits();
@@ -923,7 +923,7 @@ TEST_P(LateUnitsBesideSwitchedOffOnes, AreNotTakenForAbsentOrForgetful_AndTheOth
   AddProcessor(121, 7);
   AddBusTimeOfReadTimeouts();
   h.system.SetSystemMonitorVisible(true);
-  h.system.SetLogCommsErrors(true);
+  h.system.Settings().SetLogCommsErrors(true);
   m_clock.MoveWithIdleWaits();
   MakeLateBy(1, 150);
   MakeLateBy(6, 150);
@@ -1499,8 +1499,8 @@ TEST(GlobalMuteOnAPseudoTerminal, EveryFrameOfEveryPressReachesTheBus) {
   system.AppendDevice(new CPollingTestDevice(&system, 3, &frame));
   bus.Start();
   system.Start(&frame);
-  system.SetComPort(kPort);
-  system.SetBaudRate(57600);
+  system.Settings().SetComPort(kPort);
+  system.Settings().SetBaudRate(57600);
   ASSERT_TRUE(system.GoOnline(0));
   // Whole mute frames the bus has heard: F0, the length, ..., command 0x20, the argument, the sum.
   auto heard = [&] {
@@ -1537,8 +1537,8 @@ TEST(GoOnlineOnAPseudoTerminal, ALineThatTakesNoBytesEndsOnlineSayingTheWritesNe
   device->SetNeedsInitialisation(false);
   system.AppendDevice(device);
   system.Start(&frame);
-  system.SetComPort(kPort);
-  system.SetBaudRate(57600);
+  system.Settings().SetComPort(kPort);
+  system.Settings().SetBaudRate(57600);
   ASSERT_TRUE(system.GoOnline(0));
   ASSERT_TRUE(WaitFor([&] { return frame.Count(FrameMsg::kFatalCommsError) == 1; }));
   EXPECT_EQ(frame.CountLogLinesStartingWith("Fatal Comms Error on COM14 (" + deaf.SlavePath() +

@@ -207,9 +207,9 @@ class SecurityTest : public ::testing::Test {
     return pannex;
   }
   void SetSystemUsers(const Users& users, bool useSystemSecurity) {
-    system.DeleteAllUsers();
-    for (const auto& [name, password] : users) system.GetUsers().push_back(new CUser(name, password));
-    system.SetUseSystemSecurity(useSystemSecurity);
+    system.Users().DeleteAllUsers();
+    for (const auto& [name, password] : users) system.Users().GetUsers().push_back(new CUser(name, password));
+    system.Users().SetUseSystemSecurity(useSystemSecurity);
   }
   // Goes online as the Online command does (security first) and waits for the first pass.
   void GoOnlineAndRunPass() {
@@ -304,7 +304,7 @@ TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyT
   EXPECT_EQ(b->SecurityChecks(), 1);
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
 }
 
 TEST_F(SecurityTest, DifferentUserListsAreAskedOneGroupAtATimeAndSkipIgnoresTheGroup) {
@@ -690,7 +690,7 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
 
 TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAValidCurrentUser) {
   SetSystemUsers({{"Admin", "Marigold"}, {"A", "1"}, {"B", "2"}, {"C", "3"}}, false);
-  system.SetCurrentUser(3);
+  system.Users().SetCurrentUser(3);
   // The units keep "pw1longe" of the Admin password "pw1longer", which is right typed in full.
   CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
   AddSecureUnit(60, 6, "Sornic", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
@@ -702,12 +702,12 @@ TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAVal
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskImportPassword);
   EXPECT_EQ(questions[2].kind, kSecurityAskImportPassword);
-  ASSERT_EQ(system.GetUsers().size(), 2u);
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
-  EXPECT_EQ(system.GetUsers()[0]->GetPassword(), "pw1longe");
-  EXPECT_EQ(system.GetUsers()[1]->GetPassword(), "pw2");
-  EXPECT_TRUE(system.GetUseSystemSecurity());
-  EXPECT_EQ(system.GetCurrentUser(), 0);
+  ASSERT_EQ(system.Users().GetUsers().size(), 2u);
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Boss");
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetPassword(), "pw1longe");
+  EXPECT_EQ(system.Users().GetUsers()[1]->GetPassword(), "pw2");
+  EXPECT_TRUE(system.Users().GetUseSystemSecurity());
+  EXPECT_EQ(system.Users().GetCurrentUser(), 0);
   // The units hold the file's users now: connected as they are, nothing written.
   EXPECT_EQ(dialog.ProgressLines().back(),
             "Connecting to devices with security data : \n\nAmpA (Zel-2, ID 5)\nSornic (Sornic, ID 6)\n");
@@ -725,8 +725,8 @@ TEST_F(SecurityTest, DeclinedImportFallsBackToTheGroupPassword) {
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Admin");
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
 }
 
@@ -780,9 +780,9 @@ TEST_P(FennickOnlineAgain, AdminPasswordIsAskedOnlyWhileTheUnitsHoldAnotherAdmin
   SetSystemUsers(fileUsers, true);
   const std::vector<CSimProcessorUnit*> units{AddFennick(16, 8, GetParam().unitUsers),
                                                AddFennick(17, 9, GetParam().unitUsers)};
-  CUser& op = *system.GetUsers()[1];
+  CUser& op = *system.Users().GetUsers()[1];
   op.SetRestrictionMask(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
-  system.EnsureUserPermissions();
+  system.Users().EnsureUserPermissions();
   ASSERT_EQ(op.m_devicePermissions.size(), 2u);
   op.m_devicePermissions[1]->m_flags = 0;  // may not open the second unit's panel
   // The expected questions get the other Admin's password; any further one ends its pass.
@@ -876,7 +876,7 @@ TEST_F(SecurityTest, UnitExaminedAgainIsNotAskedWhatTheUserAnsweredForItAlready)
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
 }
 
 TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
@@ -914,7 +914,7 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   const auto lines = dialog.ProgressLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Updating security data for device Sornic"), lines.end());
 
-  system.SetUseSystemSecurity(false);
+  system.Users().SetUseSystemSecurity(false);
   system.GetComms().SetNeedSecuritySet(true);
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(3); }));
   EXPECT_TRUE(a->GetUsers().empty());
@@ -934,7 +934,7 @@ TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
     for (int n = 0; editing; ++n) {
       {
         CSingleLock lock(system.GetLock());
-        for (CUser* user : system.GetUsers()) user->m_password = n % 2 ? "b" : "a";
+        for (CUser* user : system.Users().GetUsers()) user->m_password = n % 2 ? "b" : "a";
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }

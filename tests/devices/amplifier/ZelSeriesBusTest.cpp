@@ -22,7 +22,7 @@ namespace {
 bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
   harness.DecideOnEvents();
   harness.SkipSecurityDialog();
-  harness.system.SetLogCommsErrors(true);
+  harness.system.Settings().SetLogCommsErrors(true);
   return harness.StartOnline(choice);
 }
 
