@@ -950,7 +950,10 @@ TEST_P(LateUnitsBesideSwitchedOffOnes, AreNotTakenForAbsentOrForgetful_AndTheOth
   }
   // Each of the late Nerex48's memories is passed by only after three reads missed it, the unit
   // probed between them at its own pace: its read-out takes about a minute on the clock.
-  auto readOut = [&] { return static_cast<CNerexSeriesDevice*>(Device(1))->AllBlocksReceived(); };
+  auto readOut = [&] {
+    CSingleLock lock(h.system.GetLock());
+    return static_cast<CNerexSeriesDevice*>(Device(1))->AllBlocksReceived();
+  };
   RunOnTheClockFor(40000000);
   for (int more = 0; session == 0 && more < 16 && !readOut(); ++more) RunOnTheClockFor(5000000);
 
