@@ -335,10 +335,10 @@ void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source) {
       WritablePresets(device)[n]->CopyFrom(*source.GetPresets()[n]);
     WritableTimedPresets(device) = source.GetTimedPresets();
   }
-  device.SetAutoRtcUpdate(source.GetAutoRtcUpdate());
-  device.SetDelayUnits(source.GetDelayUnits());
-  device.SetDelayMultiplier(source.GetDelayMultiplier());
-  device.SetGainNudge(source.GetGainNudge());
+  device.HostOptions().SetAutoRtcUpdate(source.HostOptions().GetAutoRtcUpdate());
+  device.HostOptions().SetDelayUnits(source.HostOptions().GetDelayUnits());
+  device.HostOptions().SetDelayMultiplier(source.HostOptions().GetDelayMultiplier());
+  device.HostOptions().SetGainNudge(source.HostOptions().GetGainNudge());
   NotifyAllParameters(device);
 }
 

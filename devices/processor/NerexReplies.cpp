@@ -361,7 +361,7 @@ class CNerexReplyHandler {
         break;
       }
     }
-    if (d.GetAutoRtcUpdate()) {
+    if (d.HostOptions().GetAutoRtcUpdate()) {
       const NerexClockReading pc = CNerexSeriesDevice::ReadLocalClock();
       const int unit[] = {now.bytes[0], now.bytes[1], now.bytes[2], now.bytes[3], now.bytes[4], now.bytes[5]};
       const int local[] = {pc.yearOfCentury, pc.month, pc.day, pc.weekday, pc.hour, pc.minute};
@@ -390,7 +390,7 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
     after = AllBlocksReceived();
   }
   if (after && !before) {
-    RunInitialisedEdge();
+    m_poller.RunInitialisedEdge();
   } else if (!after) {
     m_warningBits |= kNerexWarningNotInitialised;
     Post(FrameMsg::kPropagateWarning);

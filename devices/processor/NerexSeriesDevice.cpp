@@ -91,7 +91,7 @@ CDevice* CreateNerexSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::ui
 CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId,
                                        IMessageSink* frame, std::uint32_t modelIndex)
     : CDevice(host, typeCode, deviceId, frame, modelIndex) {
-  m_clockStamp = std::int64_t(std::time(nullptr));
+  m_hostOptions.SetClockStamp(std::int64_t(std::time(nullptr)));
   // A device built while a file is read gets its presets from its record, which sizes the list.
   if (!m_host || !m_host->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
   InitMemoryDefaults(m_current);
@@ -123,10 +123,7 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_receivedMask = 0;
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
-    m_memoryAsked = m_memoryUnanswered = m_memoryMisses = 0;
-    m_memoriesHeldLate.clear();
-    m_memoriesPassedBy.clear();
-    m_unitPresets = m_unitXovers = kAnyMemoryCount;
+    m_readout.Reset();
   }
   ClearQueue();
   if (mode != 1) return;
@@ -213,7 +210,7 @@ std::string CNerexSeriesDevice::GetMemoryName(int index) const {
 }
 
 CSize CNerexSeriesDevice::GetPanelSize() {
-  const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelPage);
+  const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelView.GetPanelPage());
   return CSize{size.width, size.height};
 }
 
@@ -238,7 +235,7 @@ void CNerexSeriesDevice::OnStatusEvent(int statusCode) {
       break;
     case kNerexStatusSettings:
       if (CControlPanel* panel = GetControlPanel()) panel->UpdateAllControls();
-      NotifyAllParameters();
+      NotifyAllParameters(*this);
       break;
     case kNerexStatusPresets:
       if (INerexSeriesPanel* panel = GetNerexPanel()) panel->RefillPresetList();
@@ -265,7 +262,7 @@ std::string CNerexSeriesDevice::GetStatusText() {
 // --- Security ---
 
 bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
-  FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
+  m_poller.FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
   record.frame[kNerexPayload] = 0;
   record.frameLength = 9;
   FinaliseFrame(record, *this);
@@ -273,13 +270,13 @@ bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
 }
 
 bool CNerexSeriesDevice::BuildPresenceProbe(CControlMessage& record) {
-  FillIdentificationRequest(record);
+  m_poller.FillIdentificationRequest(record);
   return true;
 }
 
 bool CNerexSeriesDevice::BuildReadSecurityMessage(CControlMessage& record) {
   if (!IsFennickModel(GetModel())) return false;
-  FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);
+  m_poller.FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);
   FinaliseFrame(record, *this);
   return true;
 }

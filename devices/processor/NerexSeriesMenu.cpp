@@ -53,7 +53,7 @@ std::vector<std::pair<int, CNerexSeriesDevice*>> CNerexSeriesDevice::FindCloneSo
 void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
   CDevice::BuildContextMenu(menu, argument);
 
-  const std::uint32_t channel = GetSelectedChannel();
+  const std::uint32_t channel = PanelView().GetSelectedChannel();
   if (channel >= 1 && channel <= 12) {
     const int copy = menu.FindItem(kCmdEditCopy);
     menu.InsertItem(copy >= 0 ? copy + 1 : 1, kCmdCopyChannel, CopyItemText(channel));
@@ -120,7 +120,7 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
 void CNerexSeriesDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
   const std::uint32_t id = cmdUI.GetId();
   if (id == kCmdCopyChannel) {
-    const std::uint32_t channel = GetSelectedChannel();
+    const std::uint32_t channel = PanelView().GetSelectedChannel();
     cmdUI.Enable(channel >= 1 && channel <= 12);
   } else if (id == kCmdPasteUnused) {
     cmdUI.Enable(CanPaste(0));
@@ -142,13 +142,13 @@ std::string CNerexSeriesDevice::GetSelectedPresetLabel(std::uint32_t sectionMask
     auto holds = [&](std::uint32_t n) {
       return n >= 1 && n <= presets.size() && presets[n - 1] && (presets[n - 1]->sectionFlags & sectionMask) != 0;
     };
-    number = GetSelectedPreset();
+    number = PanelView().GetSelectedPreset();
     if (!holds(number)) {
       number = 0;
       for (std::uint32_t n = 1; n <= presets.size() && number == 0; ++n)
         if (holds(n)) number = n;
       if (number == 0) return "No Presets";
-      SetSelectedPreset(number);
+      PanelView().SetSelectedPreset(number);
     }
     name = presets[number - 1]->name;
   }

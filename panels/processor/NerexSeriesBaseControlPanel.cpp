@@ -145,7 +145,7 @@ void CNerexSeriesBaseControlPanel::ApplyPermissions(bool redraw) {
     if (name) name->SetEditable(mayEdit);
 
   const CNerexSeriesDevice* device = GetNerexDevice();
-  if (m_presetManagerButton && device && device->GetPanelPage() == kNerexPageMixer)
+  if (m_presetManagerButton && device && device->PanelView().GetPanelPage() == kNerexPageMixer)
     m_presetManagerButton->SetVisible(UserMayRecallPresets());
   if (redraw) RedrawPanel();
 }
@@ -243,7 +243,7 @@ void CNerexSeriesBaseControlPanel::ShowLatestMeterReadings() {
 void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
-  const std::uint32_t page = device->GetPanelPage();
+  const std::uint32_t page = device->PanelView().GetPanelPage();
   const int inputs = device->GetInputCount();
   const int outputs = device->GetOutputCount();
   int shown = -1;  // -1: the buttons keep their visibility
@@ -259,12 +259,12 @@ void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
       case kNerexPageInputPeq:
       case kNerexPageInputDeq:
         shown = inputs;
-        lit = settings.inputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->GetSelectedInput(), 3))];
+        lit = settings.inputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), 3))];
         break;
       case kNerexPageOutputRow: shown = outputs; break;
       case kNerexPageOutputEq:
         shown = outputs;
-        lit = settings.outputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->GetSelectedOutput(), 7))];
+        lit = settings.outputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->PanelView().GetSelectedOutput(), 7))];
         break;
       default: break;
     }
@@ -311,7 +311,7 @@ void CNerexSeriesBaseControlPanel::SelectSideTab(std::uint32_t tab, bool redraw)
 void CNerexSeriesBaseControlPanel::EnableAllControls(bool enable) {
   SetGroupVisible(kPanelGroupMixer, enable);
   const CNerexSeriesDevice* device = GetNerexDevice();
-  SelectSideTab(enable && device ? device->GetSideTab() : 0, false);
+  SelectSideTab(enable && device ? device->PanelView().GetSideTab() : 0, false);
 }
 
 // --- LCD ---
@@ -510,7 +510,7 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
     invalidate(out);
   };
 
-  switch (device->GetPanelPage()) {
+  switch (device->PanelView().GetPanelPage()) {
     case kNerexPageMixer:
     case kNerexPageCompact:  // shows the same channel meters
       for (int i = 0; i < kNerexMaxInputs; ++i)
@@ -519,7 +519,7 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
         showLevel(m_outputMeters[std::size_t(k)], std::max(WholeDb(device->GetOutputMeter(k)), kMeterLowestDb));
       break;
     case kNerexPageInputDeq: {
-      const int s = int(std::min<std::uint32_t>(device->GetSelectedInput(), kNerexMaxInputs - 1));
+      const int s = int(std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), kNerexMaxInputs - 1));
       for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
         const int level = WholeDb(device->GetDeqMeter(s, b));
         if (CCompressorMeter* graph = m_deqBandGraphs[std::size_t(b)]) {

@@ -20,6 +20,9 @@
     defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_STATE)
 #include "devices/processor/NerexSeriesDevice.h"
 #endif
+#if defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL)
+#include "devices/processor/NerexNotifier.h"
+#endif
 #if defined(PROCESSOR_FAMILY_HEADER)
 #include "devices/processor/NerexChange.h"
 #endif
@@ -167,9 +170,9 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(LOAD_PRESET_FILE)
   static_cast<CNerexSeriesDevice&>(device).LoadPresetFile("Stage.fnp", nullptr);
 #elif defined(NOTIFY_ALL)
-  static_cast<CNerexSeriesDevice&>(device).NotifyAllParameters();
+  CNerexNotifier(static_cast<CNerexSeriesDevice&>(device)).NotifyAllParameters();
 #elif defined(NOTIFY_CHANNEL)
-  static_cast<CNerexSeriesDevice&>(device).NotifyInputChannelParameters(0);
+  CNerexNotifier(static_cast<CNerexSeriesDevice&>(device)).NotifyInputChannelParameters(0);
 #elif defined(AMPLIFIER_SEND_ALL)
   static_cast<CZelSeriesDevice&>(device).SendAllSettings();
 #elif defined(BREAKOUT_BOX_SEND_ALL)

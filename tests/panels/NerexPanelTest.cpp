@@ -94,13 +94,13 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
   ASSERT_TRUE(buffer);
   Save(*buffer, "nerex48-mixer.png");
   for (std::uint32_t page : {60u, 61u, 63u}) {
-    device.SetPanelPage(page);
+    device.PanelView().SetPanelPage(page);
     panel.ShowPage(page);
     Save(*buffer, "nerex48-page" + std::to_string(page) + ".png");
   }
   for (std::uint32_t tab : {296u, 297u}) {
-    device.SetPanelPage(59);
-    device.SetSideTab(tab);
+    device.PanelView().SetPanelPage(59);
+    device.PanelView().SetSideTab(tab);
     panel.ShowPage(59);
     Save(*buffer, "nerex48-tab" + std::to_string(tab) + ".png");
   }
@@ -111,7 +111,7 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
     CNerexSeriesControlPanel& skinned = Open(other);
     const std::string name = hardware ? "hollin2" : "calder26";
     Save(*skinned.GetBackBuffer(), name + "-mixer.png");
-    other.SetPanelPage(63);
+    other.PanelView().SetPanelPage(63);
     skinned.ShowPage(63);
     Save(*skinned.GetBackBuffer(), name + "-page63.png");
     EXPECT_FALSE(skinned.GetInputFader(0)->IsVisible());
@@ -375,13 +375,13 @@ TEST_F(NerexPanelTest, PagesShowTheirPictureAndPlaceTheChannelRow) {
     int rowTop;
   } pages[] = {{60, 1, 300, 60}, {61, 2, 300, 60}, {63, 3, 35, 155}};
   for (const auto& p : pages) {
-    device.SetPanelPage(p.page);
+    device.PanelView().SetPanelPage(p.page);
     panel.ShowPage(p.page);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(panel.GetPageImage(i)->IsVisible(), i == p.picture) << p.page;
     EXPECT_EQ(panel.GetChannelSelect(2)->GetRect(), (CRect{p.rowLeft + 56, p.rowTop, p.rowLeft + 74, p.rowTop + 18}));
     EXPECT_FALSE(panel.GetInputFader(0)->IsVisible());
   }
-  device.SetPanelPage(59);
+  device.PanelView().SetPanelPage(59);
   panel.ShowPage(59);
   EXPECT_TRUE(panel.GetPageImage(0)->IsVisible());
   EXPECT_FALSE(panel.GetPageImage(3)->IsVisible());
@@ -407,17 +407,17 @@ TEST_F(NerexPanelTest, TabButtonsChangePageAndSideTabThroughTheDevice) {
   };
   EXPECT_GT(inkBeside(), 0);
   click(panel.GetSideTab(1));  // Limiters
-  EXPECT_EQ(device.GetSideTab(), 296u);
+  EXPECT_EQ(device.PanelView().GetSideTab(), 296u);
   EXPECT_TRUE(panel.GetLimiterLevel(7)->IsVisible());
   EXPECT_FALSE(panel.GetRoutingButton(0, 0)->IsVisible());
   EXPECT_EQ(inkBeside(), 0);
   click(panel.GetPageTab(0));  // Input GEQ
-  EXPECT_EQ(device.GetPanelPage(), 60u);
+  EXPECT_EQ(device.PanelView().GetPanelPage(), 60u);
   EXPECT_TRUE(panel.GetPageImage(1)->IsVisible());
   EXPECT_TRUE(panel.GetGeqFader(27)->IsVisible());
   EXPECT_EQ(panel.GetToolTipCount(), 28);
   click(panel.GetPageTab(2));  // Mixer
-  EXPECT_EQ(device.GetPanelPage(), 59u);
+  EXPECT_EQ(device.PanelView().GetPanelPage(), 59u);
   EXPECT_TRUE(panel.GetLimiterLevel(0)->IsVisible());
   EXPECT_FALSE(panel.GetGeqFader(0)->IsVisible());
 }
@@ -440,14 +440,14 @@ TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
 
 TEST_F(NerexPanelTest, StoredPageThatTheNerexPanelLacksOpensWithoutHarm) {
   CNerexSeriesDevice& device = Make(kModelNerex44);
-  device.SetPanelPage(64);
+  device.PanelView().SetPanelPage(64);
   CNerexSeriesControlPanel& panel = Open(device);
   panel.ShowPage(65);
   panel.RefreshDeqSection(true);
   panel.RefreshOutputSection(true);
   panel.SelectDeqBand(1, true);
   panel.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
-  device.SetPanelPage(59);
+  device.PanelView().SetPanelPage(59);
   panel.ShowPage(59);
   EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
 }
@@ -486,27 +486,27 @@ TEST_F(NerexPanelTest, RightClickRecordsTheChannelUnderThePointer) {
   CNerexSeriesDevice& device = Make(kModelNerex24);  // inputs at 81, 147; outputs at 447..645
   CNerexSeriesControlPanel& panel = Open(device);
   panel.OnRightClick(150, 300);
-  EXPECT_EQ(device.GetSelectedChannel(), 2u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 2u);
   panel.OnRightClick(520, 400);
-  EXPECT_EQ(device.GetSelectedChannel(), 6u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 6u);
   panel.OnRightClick(30, 300);  // left of the first input strip
-  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 0u);
   panel.OnRightClick(380, 400);  // between the inputs and the first output strip
-  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 0u);
 
   // Input 1 ganged with input 0: anywhere on the Input PEQ page gives the group's master.
   WritableSettings(device).inputs.linkMasks[0] = 0x3;
   WritableSettings(device).inputs.linkMasks[1] = 0x3;
-  device.SetSelectedInput(1);
-  device.SetPanelPage(61);
+  device.PanelView().SetSelectedInput(1);
+  device.PanelView().SetPanelPage(61);
   panel.ShowPage(61);
   panel.OnRightClick(700, 500);
-  EXPECT_EQ(device.GetSelectedChannel(), 1u);
-  device.SetSelectedOutput(3);
-  device.SetPanelPage(63);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 1u);
+  device.PanelView().SetSelectedOutput(3);
+  device.PanelView().SetPanelPage(63);
   panel.ShowPage(63);
   panel.OnRightClick(5, 5);
-  EXPECT_EQ(device.GetSelectedChannel(), 8u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 8u);
 }
 
 // --- Tooltips ---
@@ -517,8 +517,8 @@ TEST_F(NerexPanelTest, OnlyTheGraphicEqPageHasTooltipsWithTheBandGains) {
   EXPECT_EQ(panel.GetToolTipCount(), 0);
   WritableSettings(device).geq.bands[2][5] = -125;
   WritableSettings(device).geq.bands[2][27] = 30;
-  device.SetSelectedInput(2);
-  device.SetPanelPage(60);
+  device.PanelView().SetSelectedInput(2);
+  device.PanelView().SetPanelPage(60);
   panel.ShowPage(60);
   ASSERT_EQ(panel.GetToolTipCount(), 28);
   const CRect fader6 = panel.GetGeqFader(5)->GetRect();
@@ -526,7 +526,7 @@ TEST_F(NerexPanelTest, OnlyTheGraphicEqPageHasTooltipsWithTheBandGains) {
   EXPECT_EQ(panel.GetToolTipText(6), "-12.5dB");
   EXPECT_EQ(panel.GetToolTipText(28), "3.0dB");
   EXPECT_EQ(panel.GetToolTipText(29), "");
-  device.SetPanelPage(61);
+  device.PanelView().SetPanelPage(61);
   panel.ShowPage(61);
   EXPECT_EQ(panel.GetToolTipCount(), 0);
   EXPECT_EQ(panel.GetToolTipText(6), "");
@@ -667,9 +667,9 @@ TEST_F(NerexPanelTest, CompactViewKeepsThePresetNameThroughAReloadOfEveryWidget)
   CNerexSeriesDevice& device = Make(kModelNerex48);
   WritablePresets(device)[3]->sectionFlags = kSectionOutputs;
   WritablePresets(device)[3]->name = "Show";
-  device.SetSelectedPreset(4);
+  device.PanelView().SetSelectedPreset(4);
   CNerexSeriesControlPanel& panel = Open(device);
-  device.SetPanelPage(kNerexPageCompact);
+  device.PanelView().SetPanelPage(kNerexPageCompact);
   panel.ShowPage(kNerexPageCompact);
   const CRect glass = ToRect(processor_layout::kLcdText);
   CTextControl* lcd = nullptr;
@@ -691,7 +691,7 @@ TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
     int left, top, channels, places;  // places: the selectors of the largest model
   } pages[] = {{60, 300, 60, 2, 4}, {61, 300, 60, 2, 4}, {63, 35, 155, 4, 8}};
   for (const auto& p : pages) {
-    d.SetPanelPage(p.page);
+    d.PanelView().SetPanelPage(p.page);
     panel.ShowPage(p.page);
     Save(*panel.GetBackBuffer(), "nerex24-page" + std::to_string(p.page) + ".png");
     for (int j = 0; j < 8; ++j) {
@@ -820,7 +820,7 @@ TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
   CNerexSeriesDevice* device = bus.AddDevice(c.model, 1);
   ASSERT_TRUE(device);
   ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived() && device->GetInputMeter(0) == 0.0f; }));
-  device->SetPanelPage(c.page);
+  device->PanelView().SetPanelPage(c.page);
   auto panel = OpenPanel<CNerexSeriesBaseControlPanel>(*device);
   ASSERT_TRUE(panel);
   struct Unbind {
@@ -843,7 +843,7 @@ TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
   const CRect t = tab->GetRect();
   panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
   panel->DispatchMouseMessage(WM_LBUTTONUP, 0, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
-  ASSERT_EQ(device->GetPanelPage(), std::uint32_t(kNerexPageMixer));
+  ASSERT_EQ(device->PanelView().GetPanelPage(), std::uint32_t(kNerexPageMixer));
   EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
   EXPECT_EQ(panel->GetInputMeter(1)->GetLevel(), -40);
   Save(*panel->GetBackBuffer(), c.png);

@@ -276,7 +276,7 @@ TEST_F(ProcessorDeqGraphTest, AMaskedBandHasNoHandleToPick) {
   Save(*m_panel, "torvex_deq_masked_band.png");
   // The other inputs' second bands are not masked.
   ModelChange(d, MakeBoolParamValue(120 + 1, true));  // input B
-  ASSERT_EQ(d.GetSelectedInput(), 1u);
+  ASSERT_EQ(d.PanelView().GetSelectedInput(), 1u);
   EXPECT_FALSE(graph.IsBandMasked(*graph.GetBands()[1]));
 }
 

@@ -232,7 +232,7 @@ TEST_F(TorvexPanelTest, PageTabsShowTheirPagesAndPlaceTheChannelRow) {
   for (const auto& page : pages) {
     SCOPED_TRACE(page.tab);
     Click(*panel, FindButton(*panel, page.tab));
-    EXPECT_EQ(device->GetPanelPage(), std::uint32_t(page.tab));
+    EXPECT_EQ(device->PanelView().GetPanelPage(), std::uint32_t(page.tab));
     for (int p = 0; p < 6; ++p) EXPECT_EQ(panel->GetPagePicture(p)->IsVisible(), p == page.picture) << p;
     if (page.shownLeds > 0) {
       const CRect led = panel->GetChannelSelect(1)->GetRect();
@@ -264,7 +264,7 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
       return panel->GetMatrixKnob(k, j)->IsVisible() && panel->GetMatrixText(k, j)->IsVisible();
     });
   };
-  ASSERT_EQ(device->GetSideTab(), 295u);
+  ASSERT_EQ(device->PanelView().GetSideTab(), 295u);
   EXPECT_EQ(routers(), 32);
   EXPECT_EQ(knobs(), 0);
   EXPECT_TRUE(panel->GetRouterTabPicture()->IsVisible());
@@ -440,13 +440,13 @@ TEST_P(TorvexRightClick, RecordsTheChannelOfThePage) {
     out.linkMasks[1] = out.linkMasks[5] = 0x22;
   }
   Open();
-  device->SetPanelPage(c.page);
-  device->SetSelectedInput(std::uint32_t(c.selected));
-  device->SetSelectedOutput(std::uint32_t(c.selected));
+  device->PanelView().SetPanelPage(c.page);
+  device->PanelView().SetSelectedInput(std::uint32_t(c.selected));
+  device->PanelView().SetSelectedOutput(std::uint32_t(c.selected));
   panel->ShowPage(c.page);
-  device->SetSelectedChannel(99);
+  device->PanelView().SetSelectedChannel(99);
   panel->OnRightClick(c.point.x, c.point.y);
-  EXPECT_EQ(device->GetSelectedChannel(), c.expected);
+  EXPECT_EQ(device->PanelView().GetSelectedChannel(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, TorvexRightClick,
@@ -484,7 +484,7 @@ TEST_F(TorvexPanelTest, ARightClickOnAStripPicturePassesThroughTheWidgetsToTheMe
   const CPoint strip = CPoint{315 + 66 * 6 + 30, 300};
   p->DispatchMouseMessage(WM_RBUTTONDOWN, MK_RBUTTON, strip.x, strip.y);
   p->DispatchMouseMessage(WM_RBUTTONUP, 0, strip.x, strip.y);
-  EXPECT_EQ(device->GetSelectedChannel(), 11u);
+  EXPECT_EQ(device->PanelView().GetSelectedChannel(), 11u);
   EXPECT_EQ(p->menus, 1);
   device->SetControlPanel(nullptr);
 }
@@ -500,7 +500,7 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
     WritableSettings(*device).geq.bands[2][4] = -45;
     WritableSettings(*device).geq.bands[2][27] = 120;
   }
-  device->SetSelectedInput(2);
+  device->PanelView().SetSelectedInput(2);
   Apply(60);
   EXPECT_EQ(panel->GetToolTipCount(), 28);
   const CPoint fader5 = Centre(panel->GetGeqFader(4));
@@ -814,7 +814,7 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
 
   // Input A's first DEQ band dragged up and to the right: effect and frequency reach the unit.
   Click(*panel, FindButton(*panel, 64));
-  ASSERT_EQ(d->GetPanelPage(), 64u);
+  ASSERT_EQ(d->PanelView().GetPanelPage(), 64u);
   CTorvexSeriesDEQControl* graph = panel->GetDeqGraph();
   ASSERT_EQ(graph->GetBands().size(), 3u);
   const CRect handle = graph->GetHandleRect(*graph->GetBands()[0]);
@@ -856,7 +856,7 @@ TEST(TorvexPanelBus, AnotherInputOnTheDeqPageShowsItsHeldLevelsAtOnce) {
   unit->SetMeterBytes(meters);
   ASSERT_TRUE(bus.Open());
   CNerexSeriesDevice* d = bus.AddDevice(121, 3);
-  d->SetPanelPage(kNerexPageInputDeq);
+  d->PanelView().SetPanelPage(kNerexPageInputDeq);
   auto panel = OpenPanel(*d);
   struct Unbind {
     CNerexSeriesDevice* device;
@@ -877,7 +877,7 @@ TEST(TorvexPanelBus, AnotherInputOnTheDeqPageShowsItsHeldLevelsAtOnce) {
   };
   const QImage inputA = drawn();
   Click(*panel, panel->GetChannelSelect(1));
-  ASSERT_EQ(d->GetSelectedInput(), 1u);
+  ASSERT_EQ(d->PanelView().GetSelectedInput(), 1u);
   const QImage shown = drawn();
   EXPECT_NE(shown, inputA);
   // Drawing the held readings again changes nothing: they were drawn when the input appeared.

@@ -53,10 +53,10 @@ TEST_F(NerexDeviceTest, NewDeviceHasItsDefaultNamesPresetsGeneralSettingsAndMete
   for (int o = 0; o < 8; ++o) EXPECT_FLOAT_EQ(d.GetOutputMeter(o), -112.0f);
   EXPECT_FLOAT_EQ(d.GetDeqMeter(3, 2), -112.0f);
   EXPECT_FLOAT_EQ(d.GetCompressorMeter(7), -112.0f);
-  EXPECT_TRUE(d.GetAutoRtcUpdate());
-  EXPECT_EQ(d.GetPanelPage(), 59u);
-  EXPECT_EQ(d.GetSideTab(), 295u);
-  EXPECT_EQ(d.GetDelayMultiplier(), 10u);
+  EXPECT_TRUE(d.HostOptions().GetAutoRtcUpdate());
+  EXPECT_EQ(d.PanelView().GetPanelPage(), 59u);
+  EXPECT_EQ(d.PanelView().GetSideTab(), 295u);
+  EXPECT_EQ(d.HostOptions().GetDelayMultiplier(), 10u);
   EXPECT_TRUE(d.NeedsInitialisation());
   EXPECT_EQ(d.GetModelName(), "Nerex48");
 }
@@ -250,7 +250,7 @@ TEST_F(NerexDeviceTest, StatusEventsReachTheOpenPanel) {
   d.OnStatusEvent(107);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RequestMeterUpdate", "RefillPresetList"}));
   panel.calls.clear();
-  d.SetPanelPage(63);
+  d.PanelView().SetPanelPage(63);
   d.OnStatusEvent(105);
   EXPECT_EQ(panel.calls,
             (std::vector<std::string>{"UpdateAllControls", "RefillPresetList", "RefreshOutputEqSection"}));
@@ -282,8 +282,8 @@ TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {
   WritableGeneralSettings(*source).SetSecurityCode(4321);
   WritableGeneralSettings(*source).bytes[NerexGeneralSettings::kCurrentPreset] = 5;
   WritableTimedPresets(*source)[2].hour = 13;
-  source->SetDelayUnits(2);
-  source->SetAutoRtcUpdate(false);
+  source->HostOptions().SetDelayUnits(2);
+  source->HostOptions().SetAutoRtcUpdate(false);
   CNerexSeriesDevice& d = Make(120, 1);
   CloneFrom(d, *source);
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[3], -99);
@@ -293,6 +293,6 @@ TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {
   EXPECT_EQ(d.GetGeneralSettings().GetSecurityCode(), 4321);
   EXPECT_EQ(d.GetGeneralSettings().GetCurrentPreset(), 0);  // not an option byte
   EXPECT_EQ(d.GetTimedPresets()[2].hour, 13);
-  EXPECT_EQ(d.GetDelayUnits(), 2u);
-  EXPECT_FALSE(d.GetAutoRtcUpdate());
+  EXPECT_EQ(d.HostOptions().GetDelayUnits(), 2u);
+  EXPECT_FALSE(d.HostOptions().GetAutoRtcUpdate());
 }

@@ -250,18 +250,18 @@ TEST_F(NerexPollingTest, TorvexMeterPagesFollowThePanelPage) {
   };
   // Monitor shown, panel on the input dynamic-EQ page: page 0 on odd turns, 12 on even ones.
   m_system.SetSystemMonitorVisible(true);
-  d.SetPanelPage(64);
+  d.PanelView().SetPanelPage(64);
   EXPECT_EQ(pages(4), (std::vector<int>{12, 0, 12, 0}));
-  d.SetPanelPage(65);
+  d.PanelView().SetPanelPage(65);
   d.SetPollCounter(0);
   EXPECT_EQ(pages(2), (std::vector<int>{20, 0}));
   // Monitor hidden: the panel's page decides every turn; other pages only every 20th turn.
   m_system.SetSystemMonitorVisible(false);
   d.SetPollCounter(1);
   EXPECT_EQ(pages(2), (std::vector<int>{20, 20}));
-  d.SetPanelPage(59);
+  d.PanelView().SetPanelPage(59);
   EXPECT_EQ(pages(2), (std::vector<int>{0, 0}));
-  d.SetPanelPage(61);
+  d.PanelView().SetPanelPage(61);
   d.SetPollCounter(19);
   EXPECT_EQ(pages(2), (std::vector<int>{-1, 0}));
   d.SetControlPanel(nullptr);

@@ -454,7 +454,7 @@ TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatche
   EXPECT_EQ(d.GetQueueSize(), 2u);
   // With the automatic update off no clock command is queued.
   d.ClearQueue();
-  d.SetAutoRtcUpdate(false);
+  d.HostOptions().SetAutoRtcUpdate(false);
   g[5] = 0;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetQueueSize(), 0u);
@@ -611,7 +611,7 @@ TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsS
   for (const int model : {16, 17}) {
     SCOPED_TRACE(model);
     CReadOutRig rig(model);
-    rig.d->SetAutoRtcUpdate(false);
+    rig.d->HostOptions().SetAutoRtcUpdate(false);
     rig.ReadOut();
     ASSERT_TRUE(rig.system.SaveFile(path));
     std::array<std::uint8_t, 20> general = rig.unit.GeneralSettings();
@@ -640,7 +640,7 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
   CReadOutRig rig(GetParam());
   for (const UnitChange& change : kUnitChanges)
     if (std::string(change.name).rfind("Preset", 0) == 0) change.change(rig.unit);
-  rig.d->SetAutoRtcUpdate(false);
+  rig.d->HostOptions().SetAutoRtcUpdate(false);
   rig.ReadOut();
   ASSERT_TRUE(rig.system.SaveFile(path));
 
@@ -649,7 +649,7 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
   ASSERT_TRUE(opened.OpenFile(path));
   ASSERT_EQ(opened.GetDeviceCount(), 1);
   auto* d = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
-  d->SetAutoRtcUpdate(false);
+  d->HostOptions().SetAutoRtcUpdate(false);
   d->Reinitialise(0);
   CLoopback loop(opened, *d, rig.unit);
   ASSERT_TRUE(loop.ReadInFull());
