@@ -345,7 +345,7 @@ void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source) {
 float CalcCompressorCurveLevel(const CNerexSeriesDevice& device, int output) {
   if (output < 0 || output >= kNerexMaxOutputs) return 0.0f;
   const NerexCompressor c = device.GetCurrentSettings().outputs.compressors[std::size_t(output)];
-  const float level = device.GetCompressorMeter(output);
+  const float level = device.Meters().GetCompressorMeter(output);
   if (c.ratio == 0) return -6.0f;
   const float threshold = 22.0f - float(c.threshold);
   const float knee = float(c.softKnee);

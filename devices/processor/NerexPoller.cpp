@@ -73,7 +73,7 @@ void CNerexPoller::QueueMemoryRead(std::uint32_t command, std::uint32_t memoryNu
 bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) { return m_poller.NextTurn(record); }
 
 bool CNerexPoller::NextTurn(CControlMessage& record) {
-  if (m_d.IsPasteInProgress() || m_d.IsIgnored()) return false;
+  if (m_d.PasteGate().IsPasteInProgress() || m_d.IsIgnored()) return false;
   NoteMemoryAnswer();
   // A device set aside for a unit of another model asks only, now and then, which unit answers.
   if (m_d.NeedsInitialisation() || m_d.IsSetAside()) {

@@ -2,7 +2,8 @@
 // settled and while the unit is silent (on fewer and fewer of its turns), then queued changes
 // first, then every missing block of the read-back (the memories as far as the unit holds them,
 // CNerexMemoryReadout), then meters and status on the poll counter. The device holds one and
-// hands it its turns. Comms worker thread.
+// hands it its turns; none other can be made, for a turn writes the device's read-back state
+// and queues reads for its unit. Comms worker thread.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,6 @@ class CNerexSeriesDevice;
 
 class CNerexPoller {
  public:
-  explicit CNerexPoller(CNerexSeriesDevice& device) : m_d(device) {}
   CNerexPoller(const CNerexPoller&) = delete;
   CNerexPoller& operator=(const CNerexPoller&) = delete;
 
@@ -46,6 +46,9 @@ class CNerexPoller {
   // crossover presets apart). Under the settings lock.
   void TellMemoriesPassedBy();
   bool PollInitialised(CControlMessage& record);
+
+  friend class CNerexSeriesDevice;
+  explicit CNerexPoller(CNerexSeriesDevice& device) : m_d(device) {}
 
   CNerexSeriesDevice& m_d;
   // While the unit is silent: turns still to pass over before the next probe, and the turns

@@ -122,7 +122,7 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   // system lock, so no reply is parsed into a half-pasted image; a read on its way meanwhile
   // does not take the paste back.
   const CSettingsChange change(*this);
-  BeginPaste();
+  m_pasteGate.BeginPaste();
   NerexPasteResult result;
   {
     CSingleLock lock(SettingsLock());
@@ -170,5 +170,5 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
     }
   }
   if (result.propertiesChanged) Post(FrameMsg::kShowDeviceProps);
-  EndPaste();
+  m_pasteGate.EndPaste();
 }

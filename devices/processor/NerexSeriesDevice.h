@@ -17,9 +17,12 @@
 #include "core/support/SystemMessages.h"
 #include "devices/processor/NerexHostOptions.h"
 #include "devices/processor/NerexMemoryReadout.h"
+#include "devices/processor/NerexMeters.h"
 #include "devices/processor/NerexPanelView.h"
+#include "devices/processor/NerexPasteGate.h"
 #include "devices/processor/NerexPoller.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSources.h"
 #include "devices/processor/NerexSeriesMemory.h"
 
 class CArchive;
@@ -111,16 +114,6 @@ class CNerexPresetAnswer : public CChangeAnswer {
 // The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
 std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);
 
-// The PC's local clock as the unit's general settings hold it.
-struct NerexClockReading {
-  int yearOfCentury = 0;  // year modulo 100
-  int month = 1;          // 1..12
-  int day = 1;
-  int weekday = 1;        // 1..7, 1 = Sunday
-  int hour = 0;
-  int minute = 0;
-};
-
 // Warning bits of the family.
 enum : std::uint32_t {
   kNerexWarningNotInitialised = 0x1,
@@ -151,8 +144,6 @@ bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output);
 // 13 for a full-bandwidth dynamic-EQ band (it has no frequency and no Q), else its filter kind.
 int GetDeqBandTypeCode(const NerexDeqBand& band);
 
-// Meter readings start (and fall back) at this level, dB.
-inline constexpr float kNerexMeterFloor = -112.0f;
 // The highest device ID the ID row takes; the frames carry the ID's low byte.
 inline constexpr std::uint32_t kNerexMaxDeviceId = 63;
 
@@ -275,10 +266,7 @@ class CNerexSeriesDevice : public CDevice {
   const std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() const { return m_deqBandMasks; }
 
   // --- Meters (dB; written by the worker, read anywhere) ---
-  float GetInputMeter(int input) const;
-  float GetOutputMeter(int output) const;
-  float GetDeqMeter(int input, int band) const;
-  float GetCompressorMeter(int output) const;
+  const CNerexMeters& Meters() const { return m_meters; }
   // Every meter back to the floor; the open panel is asked to redraw its meters.
   void ResetMeters();
 
@@ -296,12 +284,9 @@ class CNerexSeriesDevice : public CDevice {
   std::uint32_t GetRefusedReplyCount() const { return m_refusedReplies; }
   std::uint32_t GetWarningBits() const { return m_warningBits; }
 
-  // --- Paste event: while it is set the poll sends nothing ---
-  void BeginPaste();
-  void EndPaste();
-  bool IsPasteInProgress() const;
-  // The event itself (manual reset), made by Initialise; null before.
-  CManualResetEvent* GetPasteEvent() const { return m_pasteEvent.get(); }
+  // --- The paste gate: while a paste is in progress the poll sends nothing ---
+  CNerexPasteGate& PasteGate() { return m_pasteGate; }
+  const CNerexPasteGate& PasteGate() const { return m_pasteGate; }
 
   // --- Host-side options and what the panel shows (UI thread) ---
   CNerexHostOptions& HostOptions() { return m_hostOptions; }
@@ -314,17 +299,6 @@ class CNerexSeriesDevice : public CDevice {
 
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
-
-  // --- Replaceable sources (tests) ---
-  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
-  // the executable). Null restores the default.
-  using FirmwareTableReader = std::string (*)(const std::string& key);
-  static void SetFirmwareTableReader(FirmwareTableReader reader);
-  static std::string ReadFirmwareTable(const std::string& key);
-  // The PC's local time; null restores the machine clock.
-  using LocalClock = NerexClockReading (*)();
-  static void SetLocalClock(LocalClock clock);
-  static NerexClockReading ReadLocalClock();
 
   // ====== Records, snapshots, properties, tiles, clipboard, paste and context menu ======
   // (UI thread. Writes to the settings take SettingsLock.)
@@ -352,8 +326,6 @@ class CNerexSeriesDevice : public CDevice {
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
   int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) override;
   CRect GetExtraRect(Graphics* dc, const CRect& meterRect) override;
-  // Width of the live-meter column: 10 x trunc(1.5 x (inputs + outputs) + 6) pixels.
-  int GetMonitorTileWidth();
 
   // Clipboard and paste by section.
   void CopyToClipboard(std::uint32_t command) override;
@@ -368,12 +340,8 @@ class CNerexSeriesDevice : public CDevice {
   bool OnContextMenuCommand(std::uint32_t command, int argument) override;
   void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
   std::string GetSelectedPresetLabel(std::uint32_t sectionMask);
-  // Whether this device may copy all settings from other (never itself).
-  bool IsCloneCompatible(const CNerexSeriesDevice& other) const;
 
  private:
-  // Devices whose settings the clone submenu offers, with their index in the system's list.
-  std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources() const;
   // The clone submenu, made on first use and kept with the device.
   std::shared_ptr<CMenu> m_cloneMenu;
 
@@ -417,10 +385,6 @@ class CNerexSeriesDevice : public CDevice {
   // Replies (worker, under the lock).
   void RefuseReply(const CControlMessage& record, const char* why);
 
-  // Catalogue helpers.
-  bool IsOutputGainFree(int output) const;
-  bool IsOutputGainTrim(int output) const;
-  bool OutputBandDisabled(int output, int band) const;
 
   CNerexMemoryList m_presets;
   CNerexMemoryList m_xoverPresets;
@@ -435,12 +399,9 @@ class CNerexSeriesDevice : public CDevice {
   std::array<TimedPresetEntry, kNerexTimedPresets> m_timedPresets{};
   std::array<std::uint8_t, kNerexDeqBandsPerInput> m_deqBandMasks{};
   NerexGeneralSettings m_general;
-  std::array<std::atomic<float>, kNerexMaxInputs> m_inputMeters;
-  std::array<std::atomic<float>, kNerexMaxOutputs> m_outputMeters;
-  std::array<std::atomic<float>, kNerexDeqBands> m_deqMeters;
-  std::array<std::atomic<float>, kNerexMaxOutputs> m_compressorMeters;
+  CNerexMeters m_meters;
   std::uint8_t m_meterPageSent = 0;
-  std::unique_ptr<CManualResetEvent> m_pasteEvent;
+  CNerexPasteGate m_pasteGate;
   std::uint32_t m_receivedMask = 0;
   bool m_extendedMeters = false;
   bool m_initialised = false;  // counted in the instance counter

@@ -28,27 +28,29 @@ std::string CopyItemText(std::uint32_t channel) {
 
 bool IsCloneId(std::uint32_t id) { return id >= kCmdCloneFirst && id <= kCmdCloneLast; }
 
-}  // namespace
-
-bool CNerexSeriesDevice::IsCloneCompatible(const CNerexSeriesDevice& other) const {
-  if (&other == this) return false;
-  const int a = GetModel(), b = other.GetModel();
+// Whether device may copy all settings from other (never from itself).
+bool IsCloneCompatible(const CNerexSeriesDevice& device, const CNerexSeriesDevice& other) {
+  if (&other == &device) return false;
+  const int a = device.GetModel(), b = other.GetModel();
   if (IsFennickModel(a)) return IsFennickModel(b);
   if (IsNerexSmallModel(a)) return IsNerexSmallModel(b);
   if (a == kModelTorvex48) return b == kModelTorvex48;
   return false;
 }
 
-std::vector<std::pair<int, CNerexSeriesDevice*>> CNerexSeriesDevice::FindCloneSources() const {
+// The devices whose settings the clone submenu offers, with their index in the system's list.
+std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources(const CNerexSeriesDevice& device) {
   std::vector<std::pair<int, CNerexSeriesDevice*>> sources;
-  if (!GetHost()) return sources;
-  const std::vector<CDevice*> devices = GetHost()->GetDevices();
+  if (!device.GetHost()) return sources;
+  const std::vector<CDevice*> devices = device.GetHost()->GetDevices();
   for (std::size_t i = 0; i < devices.size() && kCmdCloneFirst + i <= kCmdCloneLast; ++i) {
     auto* other = dynamic_cast<CNerexSeriesDevice*>(devices[i]);
-    if (other && IsCloneCompatible(*other)) sources.emplace_back(int(i), other);
+    if (other && IsCloneCompatible(device, *other)) sources.emplace_back(int(i), other);
   }
   return sources;
 }
+
+}  // namespace
 
 void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
   CDevice::BuildContextMenu(menu, argument);
@@ -82,7 +84,7 @@ void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
 
   if (!m_cloneMenu) m_cloneMenu = std::make_shared<CMenu>();
   m_cloneMenu->RemoveAll();
-  for (const auto& [index, source] : FindCloneSources())
+  for (const auto& [index, source] : FindCloneSources(*this))
     m_cloneMenu->AppendItem(kCmdCloneFirst + std::uint32_t(index), source->GetName());
   const bool portOpen = GetHost() && GetHost()->IsPortOpen();
   if (m_cloneMenu->GetItemCount() > 0 && !IsConnected() && !portOpen) {
@@ -112,7 +114,7 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
     // The list may have changed since the menu was built: the source must still qualify.
     const int index = int(command - kCmdCloneFirst);
     auto* source = dynamic_cast<CNerexSeriesDevice*>(GetHost()->GetDevice(index));
-    if (source && IsCloneCompatible(*source)) CloneFrom(*this, *source);
+    if (source && IsCloneCompatible(*this, *source)) CloneFrom(*this, *source);
   }
   return false;
 }
@@ -129,7 +131,7 @@ void CNerexSeriesDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
   } else if (id == kCmdIgnoreDevice) {
     cmdUI.SetCheck(IsIgnored() ? 1 : 0);
   } else if (IsCloneId(id)) {
-    cmdUI.Enable(!FindCloneSources().empty());
+    cmdUI.Enable(!FindCloneSources(*this).empty());
   }
 }
 

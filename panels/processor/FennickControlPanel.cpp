@@ -199,7 +199,7 @@ void CFennickControlPanel::OnTimer(std::uint32_t id) {
     return;
   }
   for (int c = 0; c < fl::kInputs + fl::kOutputs; ++c) {
-    const float reading = c < fl::kInputs ? device->GetInputMeter(c) : device->GetOutputMeter(c - fl::kInputs);
+    const float reading = c < fl::kInputs ? device->Meters().GetInputMeter(c) : device->Meters().GetOutputMeter(c - fl::kInputs);
     CBitmapMeter* meter = GetMeter(c);
     const int level = std::max(int(reading), kMeterLowestDb);
     if (level == meter->GetLevel()) continue;

@@ -427,10 +427,6 @@ void CNerexSeriesBaseControlPanel::AddItems(CCustomComboBox* combo, std::span<co
   for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
 }
 
-CBmpButton* CNerexSeriesBaseControlPanel::GetInputGeqShortcut(int i) const {
-  return static_cast<CBmpButton*>(m_inputRows[0][std::size_t(i)]);
-}
-
 // --- Mouse ---
 
 CControlObject* CNerexSeriesBaseControlPanel::SetActiveObject(CControlObject* control) {
@@ -514,14 +510,14 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
     case kNerexPageMixer:
     case kNerexPageCompact:  // shows the same channel meters
       for (int i = 0; i < kNerexMaxInputs; ++i)
-        showLevel(m_inputMeters[std::size_t(i)], std::max(WholeDb(device->GetInputMeter(i)), kMeterLowestDb));
+        showLevel(m_inputMeters[std::size_t(i)], std::max(WholeDb(device->Meters().GetInputMeter(i)), kMeterLowestDb));
       for (int k = 0; k < kNerexMaxOutputs; ++k)
-        showLevel(m_outputMeters[std::size_t(k)], std::max(WholeDb(device->GetOutputMeter(k)), kMeterLowestDb));
+        showLevel(m_outputMeters[std::size_t(k)], std::max(WholeDb(device->Meters().GetOutputMeter(k)), kMeterLowestDb));
       break;
     case kNerexPageInputDeq: {
       const int s = int(std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), kNerexMaxInputs - 1));
       for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
-        const int level = WholeDb(device->GetDeqMeter(s, b));
+        const int level = WholeDb(device->Meters().GetDeqMeter(s, b));
         if (CCompressorMeter* graph = m_deqBandGraphs[std::size_t(b)]) {
           graph->m_level = std::clamp(level, graph->m_minimum, graph->m_maximum);
           CRect out{};
@@ -539,7 +535,7 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
     }
     case kNerexPageOutputComp:
       for (int k = 0; k < kNerexMaxOutputs; ++k) {
-        const int level = std::max(WholeDb(device->GetCompressorMeter(k)), kMeterLowestDb);
+        const int level = std::max(WholeDb(device->Meters().GetCompressorMeter(k)), kMeterLowestDb);
         CCompressorMeter* graph = m_compressorGraphs[std::size_t(k)];
         if (graph && level == graph->m_level) continue;
         if (CBitmapMeter* meter = m_gainReductionMeters[std::size_t(k)]) {

@@ -628,12 +628,12 @@ void PrintTo(const TimedDay& c, std::ostream* os) { *os << c.name; }
 
 class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithParamInterface<TimedDay> {
  protected:
-  ~FennickTimedPresetsTest() override { CNerexSeriesDevice::SetLocalClock(nullptr); }
+  ~FennickTimedPresetsTest() override { CNerexSources::SetLocalClock(nullptr); }
   // The processor ready, with the local clock at noon of the case's day.
   CNerexSeriesDevice& ReadyOnTheDay() {
     const TimedDay& c = GetParam();
     g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
-    CNerexSeriesDevice::SetLocalClock(&Today);
+    CNerexSources::SetLocalClock(&Today);
     return Ready(16);
   }
   // The ten entries of the last timed-preset frame queued.

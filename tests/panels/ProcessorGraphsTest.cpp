@@ -32,6 +32,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ModelChanges.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -218,7 +219,7 @@ class ProcessorDeqGraphTest : public ProcessorGraphsTest {
  protected:
   CTorvexSeriesDEQControl& OpenDeq(CNerexSeriesDevice& d) {
     Open(d, kNerexPageInputDeq);
-    return *m_panel->GetDeqGraph();
+    return *CNerexPanelWidgets(*m_panel).GetDeqGraph();
   }
   // A panel point over band b's handle.
   CPoint HandleOf(CTorvexSeriesDEQControl& graph, int b) {

@@ -49,10 +49,10 @@ TEST_F(NerexDeviceTest, NewDeviceHasItsDefaultNamesPresetsGeneralSettingsAndMete
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kOnDelay], 6);
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kLcdContrast], 10);
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kMemoryOffset], 0);
-  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(d.GetInputMeter(i), -112.0f);
-  for (int o = 0; o < 8; ++o) EXPECT_FLOAT_EQ(d.GetOutputMeter(o), -112.0f);
-  EXPECT_FLOAT_EQ(d.GetDeqMeter(3, 2), -112.0f);
-  EXPECT_FLOAT_EQ(d.GetCompressorMeter(7), -112.0f);
+  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(i), -112.0f);
+  for (int o = 0; o < 8; ++o) EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(o), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetDeqMeter(3, 2), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetCompressorMeter(7), -112.0f);
   EXPECT_TRUE(d.HostOptions().GetAutoRtcUpdate());
   EXPECT_EQ(d.PanelView().GetPanelPage(), 59u);
   EXPECT_EQ(d.PanelView().GetSideTab(), 295u);
@@ -178,7 +178,7 @@ TEST_F(NerexDeviceTest, GeneralSettingsCopyAndCompare) {
 }
 
 TEST_F(NerexDeviceTest, StatusTextNamesIgnoredNotInitialisedFirmwareAndOffline) {
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string& key) {
+  CNerexSources::SetFirmwareTableReader([](const std::string& key) {
     return key == "Fennick" ? std::string("2.10") : std::string();
   });
   CNerexSeriesDevice& d = Make(16);
@@ -196,7 +196,7 @@ TEST_F(NerexDeviceTest, StatusTextNamesIgnoredNotInitialisedFirmwareAndOffline) 
   EXPECT_EQ(d.GetStatusText(), "\nNot Initialised\nFirmware Version Warning - currently v2.05 should be v2.10");
   d.SetIgnored(true);
   EXPECT_EQ(d.GetStatusText(), "\nDevice Ignored");
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexDeviceTest, SecurityRequestsOnlyFennickReadsAndWritesTheUserTable) {
@@ -262,13 +262,13 @@ TEST_F(NerexDeviceTest, IgnoringOrDisconnectingDropsTheMetersToTheFloor) {
   CNerexSeriesDevice& d = Make(120);
   d.SetNeedsInitialisation(false);
   Deliver(62, MakeReply(62, Bytes(12, 3)));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), 6.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), 6.0f);
   d.SetIgnored(true);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
   d.SetIgnored(false);
   Deliver(62, MakeReply(62, Bytes(12, 3)));
   d.OnDisconnected(false);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(7), -112.0f);
   EXPECT_GE(Posted(FrameMsg::kStatusEvent, 104), 2u);
 }
 

@@ -75,11 +75,11 @@ TEST_F(NerexPollingTest, PasteInProgressSendsNothingNotEvenQueuedChangesAndKeeps
   d.Reinitialise(1);  // queues forced writes
   d.SetNeedsInitialisation(false);
   d.SetPollCounter(5);
-  d.BeginPaste();
+  d.PasteGate().BeginPaste();
   CControlMessage m;
   EXPECT_FALSE(d.GetNextPollMessage(m));
   EXPECT_EQ(d.GetPollCounter(), 5u);
-  d.EndPaste();
+  d.PasteGate().EndPaste();
   ASSERT_TRUE(d.GetNextPollMessage(m));
   EXPECT_EQ(m.command, 30u);  // the queued writes go first: memory 1 is empty
   d.SetIgnored(true);

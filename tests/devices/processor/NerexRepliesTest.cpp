@@ -63,9 +63,9 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMo
   levels[0] = 0;
   levels[4 + 7] = 127;
   Deliver(62, MakeReply(62, levels));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), 9.0f);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(1), -31.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), 9.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(1), -31.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(7), -118.0f);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 104), 1u);
   EXPECT_EQ(Posted(FrameMsg::kRedrawMeterEntry, 1), 1u);
   Deliver(62, MakeReply(62, levels));
@@ -77,7 +77,7 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMo
   // An ignored device keeps its floor.
   d.SetIgnored(true);
   Deliver(62, MakeReply(62, Bytes(12, 0)));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
 }
 
 TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
@@ -95,9 +95,9 @@ TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
   Bytes b(12, 10);
   b[4 + 2] = 5;  // output 3's byte equals its limiter level code: 0 dB
   Deliver(63, MakeReply(63, b));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -1.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(2), 0.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(0), -10.0f);  // (22 - 10) - (22 - 0)
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -1.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(2), 0.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(0), -10.0f);  // (22 - 10) - (22 - 0)
 
   // Page 64: inputs and outputs, then the dynamic-EQ levels, then the compressors.
   Deliver(176, IdentReply(121, "1.30"));
@@ -106,9 +106,9 @@ TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
   Bytes p(32, 0);
   for (int k = 0; k < 32; ++k) p[std::size_t(k)] = std::uint8_t(k);
   Deliver(63, MakeReply(63, p));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(3), 9.0f - 3);
-  EXPECT_FLOAT_EQ(d.GetDeqMeter(1, 2), 22.0f - float(12 + 2 * 4 + 1));
-  EXPECT_FLOAT_EQ(d.GetCompressorMeter(5), 22.0f - float(16 + 8 + 5));
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(3), 9.0f - 3);
+  EXPECT_FLOAT_EQ(d.Meters().GetDeqMeter(1, 2), 22.0f - float(12 + 2 * 4 + 1));
+  EXPECT_FLOAT_EQ(d.Meters().GetCompressorMeter(5), 22.0f - float(16 + 8 + 5));
 }
 
 TEST_F(NerexRepliesTest, IdentificationTakesTheTrimmedVersionAndSetsTheExtendedMeterFlag) {
@@ -123,19 +123,19 @@ TEST_F(NerexRepliesTest, IdentificationTakesTheTrimmedVersionAndSetsTheExtendedM
 }
 
 TEST_F(NerexRepliesTest, FennickFirmwareDifferingFromTheTableRaisesTheWarning) {
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string("3.01"); });
+  CNerexSources::SetFirmwareTableReader([](const std::string&) { return std::string("3.01"); });
   CNerexSeriesDevice& d = Make(16);
   Deliver(176, IdentReply(16, "3.01"));
   EXPECT_EQ(d.GetFirmwareVersion(), "3.01");
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningFirmware, 0u);
   Deliver(176, IdentReply(16, "2.99"));
   EXPECT_NE(d.GetWarningBits() & kNerexWarningFirmware, 0u);
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
   // No table file, and a table that names other families only: no version is expected.
-  CNerexSeriesDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  CNerexSources::SetFirmwareTableReader(&CFirmwareTableFile::Read);
   for (const char* lines : {static_cast<const char*>(nullptr), "ZEL_SERIES=1.00\nZEL_BREAK=2.00\n"}) {
     const CFirmwareTableFile table(lines);
     CNerexSeriesDevice& e = Make(17);
@@ -145,7 +145,7 @@ TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
     EXPECT_EQ(e.HasWarnings(), e.GetWarningBits() & kNerexWarningNotInitialised);
     EXPECT_EQ(e.GetStatusText().find("Firmware"), std::string::npos);
   }
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexRepliesTest, IdentificationWithAWrongHeaderIsRefusedAndAskedAgain) {
@@ -224,7 +224,7 @@ TEST_F(NerexRepliesTest, RepliesShorterThanTheirLayoutAreRefusedWithoutReadingPa
   EXPECT_EQ(d.GetRefusedReplyCount(), 8u);
   EXPECT_EQ(d.GetMemoryNameIndex(), 0u);
   EXPECT_EQ(d.GetReceivedMask(), 0u);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
 }
 
 TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissingSlots) {
@@ -378,7 +378,7 @@ TEST_F(NerexRepliesTest, TimedPresetsAreCopiedEntryByEntry) {
 }
 
 TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecalled) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
   ReadInFull(d);
   WritablePresets(d)[1]->outputs.gains[0] = -150;
@@ -408,11 +408,11 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   EXPECT_EQ(d.GetGeneralSettings().bytes[15], 12);
   EXPECT_EQ(Posted(FrameMsg::kShowDeviceProps, 1), 1u);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, GeneralSettingsBeforeTheReadBackEndsCopyNothing) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
   WritablePresets(d)[0]->outputs.gains[0] = -150;
   auto g = DefaultGeneral();
@@ -420,11 +420,11 @@ TEST_F(NerexRepliesTest, GeneralSettingsBeforeTheReadBackEndsCopyNothing) {
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
   EXPECT_TRUE(d.GetReceivedMask() & 0x100);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatches) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   OpenPort();
   CNerexSeriesDevice& d = Make(16, 4);
   Connect();
@@ -458,7 +458,7 @@ TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatche
   g[5] = 0;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetQueueSize(), 0u);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndTheEdgeClearsIt) {

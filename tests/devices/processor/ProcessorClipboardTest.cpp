@@ -97,7 +97,7 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   const CControlMessage m = QueuedMessage(target, 0);
   EXPECT_EQ(m.frame[8], 0);     // memory byte 0
   EXPECT_EQ(m.frame[9], 0x40);  // mode 0xC0 without its top bit
-  EXPECT_FALSE(target.IsPasteInProgress());
+  EXPECT_FALSE(target.PasteGate().IsPasteInProgress());
   EXPECT_EQ(target.GetCurrentSettings().deqBands[5].attack, source.GetCurrentSettings().deqBands[5].attack);
 
   target.ClearQueue();
@@ -278,7 +278,7 @@ class CRecordingPanel : public CControlPanel, public INerexSeriesPanel {
     auto* device = static_cast<CNerexSeriesDevice*>(GetDevice());
     CControlMessage record;
     pollDuringPaste = pollDuringPaste || device->GetNextPollMessage(record);
-    pasteSeen = pasteSeen || device->IsPasteInProgress();
+    pasteSeen = pasteSeen || device->PasteGate().IsPasteInProgress();
   }
   void DestroyPanelWindow() override {}
   void RequestMeterUpdate() override {}
@@ -315,7 +315,7 @@ TEST_F(ProcessorClipboard, PasteHoldsThePollAnnouncesAndRefreshesTheShownPage) {
   EXPECT_EQ(panel.ids.front(), 1590);
   EXPECT_TRUE(panel.pasteSeen);
   EXPECT_FALSE(panel.pollDuringPaste);
-  EXPECT_FALSE(d.IsPasteInProgress());
+  EXPECT_FALSE(d.PasteGate().IsPasteInProgress());
   CControlMessage request;
   EXPECT_TRUE(d.GetNextPollMessage(request));  // the poll goes on once the paste is done
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"mixer 295"}));
