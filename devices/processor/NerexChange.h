@@ -57,6 +57,7 @@ class CNerexChangeAccess {
   static void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int c) {
     CNerexNotifier(d).NotifyOutputChannelParameters(c);
   }
+  static void PostStatusEvent(CNerexSeriesDevice& d, int code) { d.Post(FrameMsg::kStatusEvent, code); }
   static bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error, std::string* note) {
     return d.LoadPresetFile(path, error, note);
   }
@@ -100,6 +101,8 @@ inline void NotifyInputChannelParameters(CNerexSeriesDevice& d, int channel) {
 inline void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int channel) {
   CNerexChangeAccess::NotifyOutputChannelParameters(d, channel);
 }
+// Posts a status event (kNerexStatus...) to the main frame for the device.
+inline void PostStatusEvent(CNerexSeriesDevice& d, int code) { CNerexChangeAccess::PostStatusEvent(d, code); }
 inline bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error,
                            std::string* note = nullptr) {
   return CNerexChangeAccess::LoadPresetFile(d, path, error, note);

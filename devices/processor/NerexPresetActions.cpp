@@ -131,7 +131,7 @@ void StoreWithName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   QueueBlock(d, kSectionInputs, n, 0x80);
   QueueBlock(d, kSectionOutputs, n, 0x43);
   QueueName(d, n, name);
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
 }
 
 void Recall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
@@ -158,7 +158,7 @@ void Rename(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
     if (CNerexSeriesMemory* m = Memory(d, n)) m->name = name;
   }
   QueueName(d, n, name);
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
 }
 
 void QueueTimedPresets(CNerexSeriesDevice& d) {
@@ -187,7 +187,7 @@ void Delete(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
       }
   }
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildClearMemoryMessage(d, m, std::uint8_t(n)); });
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
   if (timedChanged) QueueTimedPresets(d);
 }
 
@@ -362,8 +362,6 @@ void DialogClear(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 }
 
 }  // namespace
-
-void CNerexSeriesDevice::PostStatusEvent(int code) { Post(FrameMsg::kStatusEvent, code); }
 
 CNerexMemoryReadout CNerexSeriesDevice::GetMemoryReadout() const {
   CSingleLock lock(SettingsLock());

@@ -270,15 +270,10 @@ class CNerexSeriesDevice : public CDevice {
   // Every meter back to the floor; the open panel is asked to redraw its meters.
   void ResetMeters();
 
-  // --- Read-back state (worker; Reinitialise clears it) ---
-  std::uint32_t GetReceivedMask() const { return m_receivedMask; }
+  // --- Read-back state (worker; Reinitialise clears it; the rest of it: CNerexReadBack) ---
   bool AllBlocksReceived() const;
-  std::uint32_t GetMemoryFlagsIndex() const { return m_memoryFlagsIndex; }
-  std::uint32_t GetMemoryNameIndex() const { return m_memoryNameIndex; }
-  bool HasExtendedMeters() const { return m_extendedMeters; }
   std::uint32_t GetPollCounter() const { return m_pollCounter; }
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
-  std::uint8_t GetMeterPageSent() const { return m_meterPageSent; }
   // Replies that were answered but could not be used (a memory that does not exist, too few
   // bytes for their layout, a wrong header); each one is also written to the comms error log.
   std::uint32_t GetRefusedReplyCount() const { return m_refusedReplies; }
@@ -294,8 +289,6 @@ class CNerexSeriesDevice : public CDevice {
   CNerexPanelView& PanelView() { return m_panelView; }
   const CNerexPanelView& PanelView() const { return m_panelView; }
 
-  // Posts a status event (kNerexStatus...) to the main frame for this device.
-  void PostStatusEvent(int code);
 
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
@@ -367,6 +360,7 @@ class CNerexSeriesDevice : public CDevice {
   friend class CNerexReplyHandler;
   // The polling schedule reads and moves on the read-back state.
   friend class CNerexPoller;
+  friend class CNerexReadBack;
   // The family's own code outside the class (its change path, its frames and records) writes
   // what the device stores and queues the unit's frames through it (NerexChange.h).
   friend class CNerexChangeAccess;

@@ -9,6 +9,7 @@
 #include "core/model/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "devices/processor/NerexReadBack.h"
 
 namespace {
 
@@ -99,9 +100,9 @@ TEST_F(NerexDeviceTest, ReinitialiseWithoutSendingQueuesNothingAndRearmsTheReadB
   d.Reinitialise(0);
   EXPECT_EQ(d.GetQueueSize(), 0u);
   EXPECT_TRUE(d.NeedsInitialisation());
-  EXPECT_EQ(d.GetReceivedMask(), 0u);
-  EXPECT_EQ(d.GetMemoryFlagsIndex(), 0u);
-  EXPECT_EQ(d.GetMemoryNameIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryFlagsIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryNameIndex(), 0u);
   d.Reinitialise(2);
   EXPECT_EQ(d.GetQueueSize(), 0u);
 }
