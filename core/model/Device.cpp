@@ -12,6 +12,7 @@
 #include "core/model/Snapshot.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/DeviceProperty.h"
+#include "core/support/ScopeGuard.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"
@@ -208,12 +209,7 @@ bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value) {
 void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
   (void)pass;
   // The writes the change queues carry the link's value (see NoteLinkWritesOwed).
-  const LinkedChange outer = t_linkedChange;
-  t_linkedChange = LinkedChange{this, value.id};
-  struct Restore {
-    LinkedChange outer;
-    ~Restore() { t_linkedChange = outer; }
-  } restore{outer};
+  CScopedValue linked(t_linkedChange, LinkedChange{this, value.id});
   ApplyControlChange(value);
 }
 

@@ -14,6 +14,7 @@
 #include "core/model/ObjectProperties.h"
 #include "core/values/ParamRecords.h"
 #include "core/model/User.h"
+#include "core/support/ScopeGuard.h"
 #include "core/file/Uuid.h"
 #include "platform/ObjectHandle.h"
 #include "platform/Types.h"
@@ -149,10 +150,13 @@ class CDevice : protected CObjectProperties {
   std::string RightsRefusalFor(int parameterId) const;
 
   // --- Changes the system makes itself ---
-  // Made only by the system (CSystem): the entries that take one are the way in of changes
-  // that no person makes at this device, and a window, holding none, cannot reach them.
+  // Made only by the system (CSystem, and its links and snapshots, which act for it): the
+  // entries that take one are the way in of changes that no person makes at this device, and a
+  // window, holding none, cannot reach them.
   class CSystemPass {
     friend class CSystem;
+    friend class CSystemLinks;
+    friend class CSystemSnapshots;
     friend class CDeviceTestAccess;
     CSystemPass() = default;
   };
@@ -194,10 +198,7 @@ class CDevice : protected CObjectProperties {
   template <class Announce>
   void AnnounceUnitValues(Announce&& announce) {
     ++m_announcingUnitValues;
-    struct Done {
-      std::int32_t& depth;
-      ~Done() { --depth; }
-    } done{m_announcingUnitValues};
+    CScopeGuard done([this] { --m_announcingUnitValues; });
     announce();
   }
   bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }
