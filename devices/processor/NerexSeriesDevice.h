@@ -8,9 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/model/Device.h"
@@ -29,7 +27,6 @@ class CArchive;
 class CCmdUI;
 class CCriticalSection;
 class CDataStream;
-class CManualResetEvent;
 class CMenu;
 class CSnapshotData;
 class Graphics;
@@ -288,7 +285,6 @@ class CNerexSeriesDevice : public CDevice {
   const CNerexHostOptions& HostOptions() const { return m_hostOptions; }
   CNerexPanelView& PanelView() { return m_panelView; }
   const CNerexPanelView& PanelView() const { return m_panelView; }
-
 
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
