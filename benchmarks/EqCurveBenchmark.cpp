@@ -180,7 +180,7 @@ void BM_HandleDragStep(benchmark::State& state) {
   };
   // The graph drawn once with the band moved as far as a step moves it (to a place the drag
   // never takes, so that each draw changes what the one before drew), then put back.
-  NerexEqBand& band = WritableSettings(*bench.device).outputs.PeqBand(int(bench.device->GetSelectedOutput()), 2);
+  NerexEqBand& band = WritableSettings(*bench.device).outputs.PeqBand(int(bench.device->PanelView().GetSelectedOutput()), 2);
   auto draw = [&] {
     const NerexEqBand held = band;
     band.gain = std::int16_t(band.gain + 8);

@@ -543,11 +543,8 @@ bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output) {
 
 int GetDeqBandTypeCode(const NerexDeqBand& band) { return DeqBandTypeCode(band); }
 
-bool CNerexSeriesDevice::IsOutputGainFree(int output) const { return IsChannelFlagClear(m_current.outputs, output); }
 
-bool CNerexSeriesDevice::IsOutputGainTrim(int output) const { return IsChannelFlagSetOnly(m_current.outputs, output); }
 
-bool CNerexSeriesDevice::OutputBandDisabled(int o, int b) const { return IsOutputBandDisabled(m_current.outputs, o, b); }
 
 CParamInfo CNerexSeriesDevice::GetParameterAt(int id) {
   ERow row;

@@ -438,7 +438,7 @@ void MixingMode(CNerexSeriesDevice& d, bool on) {
 bool InRange(int id, int first, int count) { return id >= first && id < first + count; }
 
 void ShowPage(CNerexSeriesDevice& d, std::uint32_t page) {
-  d.SetPanelPage(page);
+  d.PanelView().SetPanelPage(page);
   if (INerexSeriesPanel* panel = d.GetNerexPanel()) panel->ShowPage(page);
 }
 
@@ -464,33 +464,33 @@ bool PanelOnly(CNerexSeriesDevice& d, const CParamValue& value) {
     // Channel select buttons: the equaliser page follows the channel's link master. A channel
     // the model does not have selects nothing.
     const int c = id - kNerexChannelSelect;
-    const std::uint32_t page = d.GetPanelPage();
+    const std::uint32_t page = d.PanelView().GetPanelPage();
     if ((page == kNerexPageInputGeq || page == kNerexPageInputPeq || page == kNerexPageInputDeq) &&
         c < d.GetInputCount())
-      d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, c)));
+      d.PanelView().SetSelectedInput(std::uint32_t(InputLinkMaster(d, c)));
     if ((page == kNerexPageOutputEq || page == kNerexPageOutputComp) && c < d.GetOutputCount())
-      d.SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, c)));
+      d.PanelView().SetSelectedOutput(std::uint32_t(OutputLinkMaster(d, c)));
     if (panel) panel->ShowPageControls(true);
   } else if (InRange(id, kNerexOutputCompShortcut, 8) || InRange(id, kNerexOutputEqShortcut, 8)) {
     const bool compressor = id < kNerexOutputEqShortcut;
-    d.SetSelectedOutput(
+    d.PanelView().SetSelectedOutput(
         std::uint32_t(OutputLinkMaster(d, id - (compressor ? kNerexOutputCompShortcut : kNerexOutputEqShortcut))));
     ShowPage(d, compressor ? kNerexPageOutputComp : kNerexPageOutputEq);
   } else if (InRange(id, kNerexInputShortcuts, 12)) {
     const int group = (id - kNerexInputShortcuts) / 4;
-    d.SetSelectedInput(std::uint32_t(InputLinkMaster(d, (id - kNerexInputShortcuts) % 4)));
+    d.PanelView().SetSelectedInput(std::uint32_t(InputLinkMaster(d, (id - kNerexInputShortcuts) % 4)));
     ShowPage(d, group == 0 ? kNerexPageInputDeq : group == 1 ? kNerexPageInputPeq : kNerexPageInputGeq);
   } else if (id == kParamDelayUnits) {
-    d.SetDelayUnits(std::uint32_t(value.integer));
+    d.HostOptions().SetDelayUnits(std::uint32_t(value.integer));
     if (panel) panel->ApplyDelayDisplay(true);
   } else if (id == kParamDelayMultiplier) {
-    d.SetDelayMultiplier(std::uint32_t(value.integer));
+    d.HostOptions().SetDelayMultiplier(std::uint32_t(value.integer));
     if (panel) panel->ApplyDelayDisplay(false);
   } else if (InRange(id, kNerexSideTabSource, 3)) {
-    d.SetSideTab(std::uint32_t(id));
+    d.PanelView().SetSideTab(std::uint32_t(id));
     if (panel) panel->SelectSideTab(std::uint32_t(id), true);
   } else if (id == kParamGainNudge) {
-    d.SetGainNudge(std::uint32_t(value.integer));
+    d.HostOptions().SetGainNudge(std::uint32_t(value.integer));
     if (panel) panel->ApplyGainNudge(false);
   } else {
     return false;

@@ -23,6 +23,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/values/ParamRecords.h"
 #include "devices/processor/NerexChannelRules.h"
+#include "devices/processor/NerexNotifier.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexSeriesDevice.h"
 
@@ -49,9 +50,14 @@ class CNerexChangeAccess {
   static void ApplyKeptChange(CNerexSeriesDevice& d, const CParamValue& stored, const CParamValue& requested) {
     d.ApplyKeptControlChange(stored, requested);
   }
-  static void NotifyAllParameters(CNerexSeriesDevice& d) { d.NotifyAllParameters(); }
-  static void NotifyInputChannelParameters(CNerexSeriesDevice& d, int c) { d.NotifyInputChannelParameters(c); }
-  static void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int c) { d.NotifyOutputChannelParameters(c); }
+  static void NotifyAllParameters(CNerexSeriesDevice& d) { CNerexNotifier(d).NotifyAllParameters(); }
+  static void NotifyInputChannelParameters(CNerexSeriesDevice& d, int c) {
+    CNerexNotifier(d).NotifyInputChannelParameters(c);
+  }
+  static void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int c) {
+    CNerexNotifier(d).NotifyOutputChannelParameters(c);
+  }
+  static void PostStatusEvent(CNerexSeriesDevice& d, int code) { d.Post(FrameMsg::kStatusEvent, code); }
   static bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error, std::string* note) {
     return d.LoadPresetFile(path, error, note);
   }
@@ -86,8 +92,8 @@ void QueueBuilt(CNerexSeriesDevice& device, bool force, Build build) {
   if (build(*message)) QueueFrame(device, force, std::move(message));
 }
 
-// The device's notification sweeps (CNerexSeriesDevice::NotifyAllParameters and the two of a
-// channel's link group), and the load of a preset file into its current settings.
+// The device's notification sweeps (CNerexNotifier: every parameter, and the two of a channel's
+// link group), and the load of a preset file into its current settings.
 inline void NotifyAllParameters(CNerexSeriesDevice& d) { CNerexChangeAccess::NotifyAllParameters(d); }
 inline void NotifyInputChannelParameters(CNerexSeriesDevice& d, int channel) {
   CNerexChangeAccess::NotifyInputChannelParameters(d, channel);
@@ -95,6 +101,8 @@ inline void NotifyInputChannelParameters(CNerexSeriesDevice& d, int channel) {
 inline void NotifyOutputChannelParameters(CNerexSeriesDevice& d, int channel) {
   CNerexChangeAccess::NotifyOutputChannelParameters(d, channel);
 }
+// Posts a status event (kNerexStatus...) to the main frame for the device.
+inline void PostStatusEvent(CNerexSeriesDevice& d, int code) { CNerexChangeAccess::PostStatusEvent(d, code); }
 inline bool LoadPresetFile(CNerexSeriesDevice& d, const std::string& path, std::string* error,
                            std::string* note = nullptr) {
   return CNerexChangeAccess::LoadPresetFile(d, path, error, note);

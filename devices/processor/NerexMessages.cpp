@@ -335,17 +335,17 @@ void CloneFrom(CNerexSeriesDevice& device, const CNerexSeriesDevice& source) {
       WritablePresets(device)[n]->CopyFrom(*source.GetPresets()[n]);
     WritableTimedPresets(device) = source.GetTimedPresets();
   }
-  device.SetAutoRtcUpdate(source.GetAutoRtcUpdate());
-  device.SetDelayUnits(source.GetDelayUnits());
-  device.SetDelayMultiplier(source.GetDelayMultiplier());
-  device.SetGainNudge(source.GetGainNudge());
+  device.HostOptions().SetAutoRtcUpdate(source.HostOptions().GetAutoRtcUpdate());
+  device.HostOptions().SetDelayUnits(source.HostOptions().GetDelayUnits());
+  device.HostOptions().SetDelayMultiplier(source.HostOptions().GetDelayMultiplier());
+  device.HostOptions().SetGainNudge(source.HostOptions().GetGainNudge());
   NotifyAllParameters(device);
 }
 
 float CalcCompressorCurveLevel(const CNerexSeriesDevice& device, int output) {
   if (output < 0 || output >= kNerexMaxOutputs) return 0.0f;
   const NerexCompressor c = device.GetCurrentSettings().outputs.compressors[std::size_t(output)];
-  const float level = device.GetCompressorMeter(output);
+  const float level = device.Meters().GetCompressorMeter(output);
   if (c.ratio == 0) return -6.0f;
   const float threshold = 22.0f - float(c.threshold);
   const float knee = float(c.softKnee);

@@ -131,7 +131,7 @@ void StoreWithName(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
   QueueBlock(d, kSectionInputs, n, 0x80);
   QueueBlock(d, kSectionOutputs, n, 0x43);
   QueueName(d, n, name);
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
 }
 
 void Recall(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
@@ -158,7 +158,7 @@ void Rename(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
     if (CNerexSeriesMemory* m = Memory(d, n)) m->name = name;
   }
   QueueName(d, n, name);
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
 }
 
 void QueueTimedPresets(CNerexSeriesDevice& d) {
@@ -187,7 +187,7 @@ void Delete(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
       }
   }
   QueueBuilt(d, false, [&](CControlMessage& m) { return BuildClearMemoryMessage(d, m, std::uint8_t(n)); });
-  d.PostStatusEvent(kNerexStatusPresets);
+  PostStatusEvent(d, kNerexStatusPresets);
   if (timedChanged) QueueTimedPresets(d);
 }
 
@@ -214,7 +214,7 @@ void TimedPresets(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 // --- Preset display ---
 
 void LcdRecall(CNerexSeriesDevice& d) {
-  const int n = int(d.GetSelectedPreset());
+  const int n = int(d.PanelView().GetSelectedPreset());
   if (!Stored(d, n) || BeyondUnit(d, n - 1)) return;
   constexpr std::uint32_t kRecalled = kSectionInputs | kSectionOutputs;
   QueueRecall(d, std::uint32_t(n), kRecalled);
@@ -231,9 +231,9 @@ void LcdRecall(CNerexSeriesDevice& d) {
 }
 
 void LcdStep(CNerexSeriesDevice& d, bool next) {
-  const int n = int(d.GetSelectedPreset());
+  const int n = int(d.PanelView().GetSelectedPreset());
   // The display steps through the memories the unit holds, as far as the read-out has found.
-  const int count = int(std::min(d.GetPresets().size(), d.GetUnitPresetCount()));
+  const int count = int(std::min(d.GetPresets().size(), d.GetMemoryReadout().UnitPresets()));
   int found = 0;
   if (next) {
     for (int k = n + 1; k <= count && !found; ++k) found = Stored(d, k) ? k : 0;
@@ -242,7 +242,7 @@ void LcdStep(CNerexSeriesDevice& d, bool next) {
     for (int k = std::min(n - 1, count); k >= 1 && !found; --k) found = Stored(d, k) ? k : 0;
     for (int k = count; k >= n + 1 && !found; --k) found = Stored(d, k) ? k : 0;
   }
-  if (found) d.SetSelectedPreset(std::uint32_t(found));
+  if (found) d.PanelView().SetSelectedPreset(std::uint32_t(found));
   RefreshLcd(d);
 }
 
@@ -363,31 +363,14 @@ void DialogClear(CNerexSeriesDevice& d, const CNerexPresetAnswer& a) {
 
 }  // namespace
 
-void CNerexSeriesDevice::PostStatusEvent(int code) { Post(FrameMsg::kStatusEvent, code); }
-
-std::size_t CNerexSeriesDevice::GetUnitPresetCount() const {
+CNerexMemoryReadout CNerexSeriesDevice::GetMemoryReadout() const {
   CSingleLock lock(SettingsLock());
-  return m_unitPresets;
-}
-
-std::size_t CNerexSeriesDevice::GetUnitXoverCount() const {
-  CSingleLock lock(SettingsLock());
-  return m_unitXovers;
+  return m_readout;
 }
 
 std::string CNerexSeriesDevice::RowBeyondUnitRefusal(int row) const {
-  if (row < 0) return std::string();
   CSingleLock lock(SettingsLock());
-  const std::size_t presets = m_presets.size();
-  if (std::size_t(row) < presets) {
-    if (std::size_t(row) < m_unitPresets) return std::string();
-    return FormatText("The unit holds %zu preset %s - it has no memory %d", m_unitPresets,
-                      m_unitPresets == 1 ? "memory" : "memories", row + 1);
-  }
-  const std::size_t xover = std::size_t(row) - presets;
-  if (xover >= m_xoverPresets.size() || xover < m_unitXovers) return std::string();
-  return FormatText("The unit holds %zu crossover preset%s - it has no crossover preset %zu", m_unitXovers,
-                    m_unitXovers == 1 ? "" : "s", xover + 1);
+  return m_readout.RowBeyondUnitRefusal(row, m_presets.size(), m_xoverPresets.size());
 }
 
 namespace {
@@ -464,7 +447,7 @@ std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& d, int id, cons
     case kPresetActionStore: return when(n != 0 && Stored(d, n), kConfirmPresetOverwrite);
     case kPresetActionRecall: return when(Stored(d, n), kConfirmPresetRecall);
     case kPresetActionDelete: return when(n != 0, kConfirmPresetDelete);
-    case kPresetActionLcdRecall: return when(Stored(d, int(d.GetSelectedPreset())), kConfirmPresetRecall);
+    case kPresetActionLcdRecall: return when(Stored(d, int(d.PanelView().GetSelectedPreset())), kConfirmPresetRecall);
     case kPresetActionDialogStore: return when((a.storeMask & kSectionAll) != 0 && Stored(d, n), kConfirmPresetOverwrite);
     case kPresetActionDialogRecall: return kConfirmPresetRecall;
     case kPresetActionDialogClear: return when(Stored(d, n), kConfirmPresetDelete);

@@ -94,9 +94,9 @@ class CNerexReplyHandler {
     const int n = d.GetInputCount(), m = d.GetOutputCount();
     if (DataBytes() < std::size_t(n + m)) return d.RefuseReply(r, "too short");
     bool changed = false;
-    for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
+    for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_meters.Input(std::size_t(i)), 9.0f - float(B(std::size_t(i))));
     for (int j = 0; j < m; ++j)
-      changed |= SetMeter(d.m_outputMeters[std::size_t(j)], 9.0f - float(B(std::size_t(n + j))));
+      changed |= SetMeter(d.m_meters.Output(std::size_t(j)), 9.0f - float(B(std::size_t(n + j))));
     if (changed) PostMeters();
   }
 
@@ -114,22 +114,22 @@ class CNerexReplyHandler {
     if (DataBytes() < needed) return d.RefuseReply(r, "too short");
     bool changed = false;
     auto inputsAndOutputs = [&] {
-      for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_inputMeters[std::size_t(i)], 9.0f - float(B(std::size_t(i))));
+      for (int i = 0; i < n; ++i) changed |= SetMeter(d.m_meters.Input(std::size_t(i)), 9.0f - float(B(std::size_t(i))));
       for (int j = 0; j < m; ++j) {
         const int limit = d.m_current.outputs.limiters[std::size_t(j)].level;
         const float level = (22.0f - float(B(std::size_t(n + j)))) - float(22 - limit);
-        changed |= SetMeter(d.m_outputMeters[std::size_t(j)], level);
+        changed |= SetMeter(d.m_meters.Output(std::size_t(j)), level);
       }
     };
     auto deq = [&](int base) {
       for (int k = 0; k < kNerexDeqBandsPerInput; ++k)
         for (int i = 0; i < n; ++i)
-          changed |= SetMeter(d.m_deqMeters[std::size_t(i * kNerexDeqBandsPerInput + k)],
+          changed |= SetMeter(d.m_meters.DeqBand(std::size_t(i), std::size_t(k)),
                               22.0f - float(B(std::size_t(base + k * n + i))));
     };
     auto compressors = [&](int base) {
       for (int j = 0; j < m; ++j)
-        changed |= SetMeter(d.m_compressorMeters[std::size_t(j)], 22.0f - float(B(std::size_t(base + j))));
+        changed |= SetMeter(d.m_meters.Compressor(std::size_t(j)), 22.0f - float(B(std::size_t(base + j))));
     };
     switch (page) {
       case 0: inputsAndOutputs(); break;
@@ -180,7 +180,7 @@ class CNerexReplyHandler {
     if (checked) return;
     if (IsFennickModel(model)) {
       // A table without the "Fennick" key expects no version: nothing to warn about.
-      const std::string expected = CNerexSeriesDevice::ReadFirmwareTable("Fennick");
+      const std::string expected = CNerexSources::ReadFirmwareTable("Fennick");
       if (!expected.empty() && expected != d.m_firmwareVersion) {
         d.m_warningBits |= kNerexWarningFirmware;
         if (d.m_host)
@@ -361,8 +361,8 @@ class CNerexReplyHandler {
         break;
       }
     }
-    if (d.GetAutoRtcUpdate()) {
-      const NerexClockReading pc = CNerexSeriesDevice::ReadLocalClock();
+    if (d.HostOptions().GetAutoRtcUpdate()) {
+      const NerexClockReading pc = CNerexSources::ReadLocalClock();
       const int unit[] = {now.bytes[0], now.bytes[1], now.bytes[2], now.bytes[3], now.bytes[4], now.bytes[5]};
       const int local[] = {pc.yearOfCentury, pc.month, pc.day, pc.weekday, pc.hour, pc.minute};
       if (!std::equal(std::begin(unit), std::end(unit), std::begin(local)))
@@ -390,7 +390,7 @@ void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
     after = AllBlocksReceived();
   }
   if (after && !before) {
-    RunInitialisedEdge();
+    m_poller.RunInitialisedEdge();
   } else if (!after) {
     m_warningBits |= kNerexWarningNotInitialised;
     Post(FrameMsg::kPropagateWarning);

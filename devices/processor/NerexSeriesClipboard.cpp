@@ -88,12 +88,12 @@ void CNerexSeriesDevice::CopyToClipboard(std::uint32_t command) {
     p.onDelay = g.bytes[NerexGeneralSettings::kOnDelay];
     p.lcdContrast = g.bytes[NerexGeneralSettings::kLcdContrast];
     p.ledTimeout = g.bytes[NerexGeneralSettings::kLedTimeout];
-    p.autoRtcUpdate = GetAutoRtcUpdate() ? 1 : 0;
-    p.delayUnits = GetDelayUnits();
-    p.delayMultiplier = GetDelayMultiplier();
-    p.gainNudge = GetGainNudge();
+    p.autoRtcUpdate = HostOptions().GetAutoRtcUpdate() ? 1 : 0;
+    p.delayUnits = HostOptions().GetDelayUnits();
+    p.delayMultiplier = HostOptions().GetDelayMultiplier();
+    p.gainNudge = HostOptions().GetGainNudge();
     bytes = StoreClipboardRecord(
-        MakeClipboardRecord(GetCurrentSettings(), GetModel(), p, command, GetSelectedChannel()));
+        MakeClipboardRecord(GetCurrentSettings(), GetModel(), p, command, PanelView().GetSelectedChannel()));
   }
   SetClipboardData(GetClipboardFormat(), bytes);
 }
@@ -107,7 +107,7 @@ bool CNerexSeriesDevice::CanPaste(std::uint32_t command) {
   NerexClipboardRecord record;
   if (!LoadClipboardRecord(bytes, record)) return false;
   CSingleLock lock(SettingsLock());
-  return CanPasteRecord(command, record, GetModel(), GetSelectedChannel(), GetCurrentSettings().outputs);
+  return CanPasteRecord(command, record, GetModel(), PanelView().GetSelectedChannel(), GetCurrentSettings().outputs);
 }
 
 void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
@@ -122,7 +122,7 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   // system lock, so no reply is parsed into a half-pasted image; a read on its way meanwhile
   // does not take the paste back.
   const CSettingsChange change(*this);
-  BeginPaste();
+  m_pasteGate.BeginPaste();
   NerexPasteResult result;
   {
     CSingleLock lock(SettingsLock());
@@ -130,20 +130,20 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
     target.image = &m_current;
     target.model = GetModel();
     target.hardwareCode = GetHardwareCode();
-    target.selectedChannel = GetSelectedChannel();
+    target.selectedChannel = PanelView().GetSelectedChannel();
     std::array<std::uint8_t, 20>& general = m_general.bytes;
-    bool autoRtc = GetAutoRtcUpdate();
-    std::uint32_t units = GetDelayUnits(), multiplier = GetDelayMultiplier(), nudge = GetGainNudge();
+    bool autoRtc = HostOptions().GetAutoRtcUpdate();
+    std::uint32_t units = HostOptions().GetDelayUnits(), multiplier = HostOptions().GetDelayMultiplier(), nudge = HostOptions().GetGainNudge();
     target.general = &general;
     target.autoRtcUpdate = &autoRtc;
     target.delayUnits = &units;
     target.delayMultiplier = &multiplier;
     target.gainNudge = &nudge;
     result = PasteRecord(command, record, target);
-    SetAutoRtcUpdate(autoRtc);
-    SetDelayUnits(units);
-    SetDelayMultiplier(multiplier);
-    SetGainNudge(nudge);
+    HostOptions().SetAutoRtcUpdate(autoRtc);
+    HostOptions().SetDelayUnits(units);
+    HostOptions().SetDelayMultiplier(multiplier);
+    HostOptions().SetGainNudge(nudge);
   }
 
   if (IsConnected()) QueuePasteWrites(*this, result.writes);
@@ -160,15 +160,15 @@ void CNerexSeriesDevice::PasteFromClipboard(std::uint32_t command) {
   }
 
   if (INerexSeriesPanel* panel = GetNerexPanel()) {
-    const std::uint32_t page = GetPanelPage();
+    const std::uint32_t page = PanelView().GetPanelPage();
     if (result.linkedNames) {
       // The panel's linked channel names follow the pasted names.
       if (page == kNerexPageInputGeq || page == kNerexPageInputPeq) panel->GetLinkedInputNames(true);
       if (page == kNerexPageOutputEq) panel->GetLinkedOutputNames(true);
     } else if (std::find(result.pages.begin(), result.pages.end(), page) != result.pages.end()) {
-      RefreshPage(*panel, page, GetSideTab());
+      RefreshPage(*panel, page, PanelView().GetSideTab());
     }
   }
   if (result.propertiesChanged) Post(FrameMsg::kShowDeviceProps);
-  EndPaste();
+  m_pasteGate.EndPaste();
 }

@@ -13,7 +13,6 @@
 #include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
-#include "core/file/VersionTable.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
@@ -27,8 +26,6 @@
 namespace {
 
 std::atomic<int> g_instances{0};
-std::atomic<CNerexSeriesDevice::FirmwareTableReader> g_firmwareReader{nullptr};
-std::atomic<CNerexSeriesDevice::LocalClock> g_localClock{nullptr};
 
 constexpr std::uint32_t kProcessorTypeCodes[] = {16, 17, 110, 112, 114, 115, 116, 118, 120, 121};
 constexpr std::uint32_t kSecurityBlockFrame = 288;
@@ -36,20 +33,6 @@ constexpr std::uint32_t kSecurityBlockFrame = 288;
 bool IsProcessorTypeCode(std::uint32_t code) {
   return std::find(std::begin(kProcessorTypeCodes), std::end(kProcessorTypeCodes), code) !=
          std::end(kProcessorTypeCodes);
-}
-
-NerexClockReading ReadMachineClock() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  NerexClockReading r;
-  r.yearOfCentury = local.tm_year % 100;
-  r.month = local.tm_mon + 1;
-  r.day = local.tm_mday;
-  r.weekday = local.tm_wday + 1;
-  r.hour = local.tm_hour;
-  r.minute = local.tm_min;
-  return r;
 }
 
 }  // namespace
@@ -91,14 +74,10 @@ CDevice* CreateNerexSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::ui
 CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId,
                                        IMessageSink* frame, std::uint32_t modelIndex)
     : CDevice(host, typeCode, deviceId, frame, modelIndex) {
-  m_clockStamp = std::int64_t(std::time(nullptr));
+  m_hostOptions.SetClockStamp(std::int64_t(std::time(nullptr)));
   // A device built while a file is read gets its presets from its record, which sizes the list.
   if (!m_host || !m_host->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
   InitMemoryDefaults(m_current);
-  for (auto& m : m_inputMeters) m = kNerexMeterFloor;
-  for (auto& m : m_outputMeters) m = kNerexMeterFloor;
-  for (auto& m : m_deqMeters) m = kNerexMeterFloor;
-  for (auto& m : m_compressorMeters) m = kNerexMeterFloor;
   ApplyCompressorLimiters(m_current.outputs, m_current.outputs.compressorLimiters == 1);
 }
 
@@ -109,7 +88,7 @@ CNerexSeriesDevice::~CNerexSeriesDevice() {
 
 void CNerexSeriesDevice::Initialise() {
   if (m_initialised) return;
-  m_pasteEvent = std::make_unique<CManualResetEvent>(false);
+  m_pasteGate.MakeEvent();
   m_initialised = true;
   ++g_instances;
 }
@@ -123,10 +102,7 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_receivedMask = 0;
     m_memoryFlagsIndex = 0;
     m_memoryNameIndex = 0;
-    m_memoryAsked = m_memoryUnanswered = m_memoryMisses = 0;
-    m_memoriesHeldLate.clear();
-    m_memoriesPassedBy.clear();
-    m_unitPresets = m_unitXovers = kAnyMemoryCount;
+    m_readout.Reset();
   }
   ClearQueue();
   if (mode != 1) return;
@@ -213,7 +189,7 @@ std::string CNerexSeriesDevice::GetMemoryName(int index) const {
 }
 
 CSize CNerexSeriesDevice::GetPanelSize() {
-  const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelPage);
+  const NerexPanelSize size = ::GetPanelSize(GetModel(), m_panelView.GetPanelPage());
   return CSize{size.width, size.height};
 }
 
@@ -238,7 +214,7 @@ void CNerexSeriesDevice::OnStatusEvent(int statusCode) {
       break;
     case kNerexStatusSettings:
       if (CControlPanel* panel = GetControlPanel()) panel->UpdateAllControls();
-      NotifyAllParameters();
+      NotifyAllParameters(*this);
       break;
     case kNerexStatusPresets:
       if (INerexSeriesPanel* panel = GetNerexPanel()) panel->RefillPresetList();
@@ -257,7 +233,7 @@ std::string CNerexSeriesDevice::GetStatusText() {
   if (warnings & kNerexWarningNotInitialised) text += "\nNot Initialised";
   if (warnings & kNerexWarningFirmware)
     text += "\nFirmware Version Warning - currently v" + GetFirmwareVersion() + " should be v" +
-            ReadFirmwareTable("Fennick");
+            CNerexSources::ReadFirmwareTable("Fennick");
   if (!IsConnected() && m_host && m_host->IsPortOpen()) text += "\nNot Connected";
   return text;
 }
@@ -265,7 +241,7 @@ std::string CNerexSeriesDevice::GetStatusText() {
 // --- Security ---
 
 bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
-  FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
+  m_poller.FillRead(record, kCmdReadNames, std::uint32_t(48 + 8 * (GetInputCount() + GetOutputCount())));
   record.frame[kNerexPayload] = 0;
   record.frameLength = 9;
   FinaliseFrame(record, *this);
@@ -273,13 +249,13 @@ bool CNerexSeriesDevice::BuildSecurityCheckMessage(CControlMessage& record) {
 }
 
 bool CNerexSeriesDevice::BuildPresenceProbe(CControlMessage& record) {
-  FillIdentificationRequest(record);
+  m_poller.FillIdentificationRequest(record);
   return true;
 }
 
 bool CNerexSeriesDevice::BuildReadSecurityMessage(CControlMessage& record) {
   if (!IsFennickModel(GetModel())) return false;
-  FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);
+  m_poller.FillRead(record, kCmdReadSecurity, kSecurityBlockFrame);
   FinaliseFrame(record, *this);
   return true;
 }
@@ -311,28 +287,8 @@ void CNerexSeriesDevice::DecodeSecurityBlock(const std::uint8_t* reply, CUserLis
 
 // --- Meters, ignoring, disconnection ---
 
-float CNerexSeriesDevice::GetInputMeter(int input) const {
-  return input >= 0 && input < kNerexMaxInputs ? m_inputMeters[std::size_t(input)].load() : kNerexMeterFloor;
-}
-
-float CNerexSeriesDevice::GetOutputMeter(int output) const {
-  return output >= 0 && output < kNerexMaxOutputs ? m_outputMeters[std::size_t(output)].load() : kNerexMeterFloor;
-}
-
-float CNerexSeriesDevice::GetDeqMeter(int input, int band) const {
-  if (input < 0 || input >= kNerexMaxInputs || band < 0 || band >= kNerexDeqBandsPerInput) return kNerexMeterFloor;
-  return m_deqMeters[std::size_t(input * kNerexDeqBandsPerInput + band)].load();
-}
-
-float CNerexSeriesDevice::GetCompressorMeter(int output) const {
-  return output >= 0 && output < kNerexMaxOutputs ? m_compressorMeters[std::size_t(output)].load() : kNerexMeterFloor;
-}
-
 void CNerexSeriesDevice::ResetMeters() {
-  for (auto& m : m_inputMeters) m = kNerexMeterFloor;
-  for (auto& m : m_outputMeters) m = kNerexMeterFloor;
-  for (auto& m : m_deqMeters) m = kNerexMeterFloor;
-  for (auto& m : m_compressorMeters) m = kNerexMeterFloor;
+  m_meters.Reset();
   // Also called on the worker: the panel hears of it through the frame, on the UI thread.
   Post(FrameMsg::kStatusEvent, kNerexStatusMeters);
 }
@@ -352,30 +308,3 @@ void CNerexSeriesDevice::OnDisconnected(bool clearWarnings) {
   Post(FrameMsg::kRedrawMeterEntry);
 }
 
-// --- Paste event ---
-
-void CNerexSeriesDevice::BeginPaste() {
-  if (m_pasteEvent) m_pasteEvent->Set();
-}
-
-void CNerexSeriesDevice::EndPaste() {
-  if (m_pasteEvent) m_pasteEvent->Reset();
-}
-
-bool CNerexSeriesDevice::IsPasteInProgress() const { return m_pasteEvent && m_pasteEvent->IsSet(); }
-
-// --- Replaceable sources ---
-
-void CNerexSeriesDevice::SetFirmwareTableReader(FirmwareTableReader reader) { g_firmwareReader = reader; }
-
-std::string CNerexSeriesDevice::ReadFirmwareTable(const std::string& key) {
-  const FirmwareTableReader reader = g_firmwareReader;
-  return reader ? reader(key) : ReadIniValue(key);
-}
-
-void CNerexSeriesDevice::SetLocalClock(LocalClock clock) { g_localClock = clock; }
-
-NerexClockReading CNerexSeriesDevice::ReadLocalClock() {
-  const LocalClock clock = g_localClock;
-  return clock ? clock() : ReadMachineClock();
-}

@@ -8,21 +8,25 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/model/Device.h"
 #include "core/support/SystemMessages.h"
+#include "devices/processor/NerexHostOptions.h"
+#include "devices/processor/NerexMemoryReadout.h"
+#include "devices/processor/NerexMeters.h"
+#include "devices/processor/NerexPanelView.h"
+#include "devices/processor/NerexPasteGate.h"
+#include "devices/processor/NerexPoller.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexSources.h"
 #include "devices/processor/NerexSeriesMemory.h"
 
 class CArchive;
 class CCmdUI;
 class CCriticalSection;
 class CDataStream;
-class CManualResetEvent;
 class CMenu;
 class CSnapshotData;
 class Graphics;
@@ -107,16 +111,6 @@ class CNerexPresetAnswer : public CChangeAnswer {
 // The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
 std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);
 
-// The PC's local clock as the unit's general settings hold it.
-struct NerexClockReading {
-  int yearOfCentury = 0;  // year modulo 100
-  int month = 1;          // 1..12
-  int day = 1;
-  int weekday = 1;        // 1..7, 1 = Sunday
-  int hour = 0;
-  int minute = 0;
-};
-
 // Warning bits of the family.
 enum : std::uint32_t {
   kNerexWarningNotInitialised = 0x1,
@@ -128,18 +122,6 @@ enum : int {
   kNerexStatusMeters = 104,
   kNerexStatusSettings = 105,
   kNerexStatusPresets = 107,
-};
-
-// Panel page ids (the ids of the tab buttons); side tab ids of the mixer page.
-enum : std::uint32_t {
-  kNerexPageMixer = 59,
-  kNerexPageInputGeq = 60,
-  kNerexPageInputPeq = 61,
-  kNerexPageOutputEq = 63,
-  kNerexPageInputDeq = 64,
-  kNerexPageOutputComp = 65,
-  kNerexPageCompact = 435,
-  kNerexSideTabSource = 295,
 };
 
 // Ids of the panel's buttons that show a channel: a channel select (+ channel 0 to 7) shows it
@@ -159,13 +141,6 @@ bool IsChannelFlagSetOnly(const NerexOutputSection& outputs, int output);
 // 13 for a full-bandwidth dynamic-EQ band (it has no frequency and no Q), else its filter kind.
 int GetDeqBandTypeCode(const NerexDeqBand& band);
 
-// Meter readings start (and fall back) at this level, dB.
-inline constexpr float kNerexMeterFloor = -112.0f;
-// Times in a row a unit leaves one memory of the read-out unanswered, answering its probes
-// between, before the read-out takes it that the unit does not hold that memory.
-inline constexpr std::uint32_t kMemoryMissesToEnd = 3;
-// No bound on the memories the read-out reads but the file's own count.
-inline constexpr std::size_t kAnyMemoryCount = ~std::size_t(0);
 // The highest device ID the ID row takes; the frames carry the ID's low byte.
 inline constexpr std::uint32_t kNerexMaxDeviceId = 63;
 
@@ -269,10 +244,10 @@ class CNerexSeriesDevice : public CDevice {
   const CNerexSeriesMemory& GetCurrentSettings() const { return m_current; }
   CNerexMemoryView GetPresets() const { return CNerexMemoryView(m_presets); }
   CNerexMemoryView GetXoverPresets() const { return CNerexMemoryView(m_xoverPresets); }
-  // The preset memories and crossover presets the unit holds, as the read-out found when the
-  // unit left one unanswered; kAnyMemoryCount until then (and after Reinitialise). Any thread.
-  std::size_t GetUnitPresetCount() const;
-  std::size_t GetUnitXoverCount() const;
+  // How many preset memories and crossover presets the unit holds, as the read-out found when
+  // the unit left one unanswered (kAnyMemoryCount until then, and after Reinitialise): a copy
+  // taken under SettingsLock. Any thread.
+  CNerexMemoryReadout GetMemoryReadout() const;
   // Why the preset manager's row (numbered as CNerexPresetAnswer::row) names a memory that the
   // unit does not hold, as the read-out found: "The unit holds 20 preset memories - it has no
   // memory 30"; empty when it may hold it. A store, recall or rename there is refused. Any
@@ -288,74 +263,31 @@ class CNerexSeriesDevice : public CDevice {
   const std::array<std::uint8_t, kNerexDeqBandsPerInput>& GetDeqBandMasks() const { return m_deqBandMasks; }
 
   // --- Meters (dB; written by the worker, read anywhere) ---
-  float GetInputMeter(int input) const;
-  float GetOutputMeter(int output) const;
-  float GetDeqMeter(int input, int band) const;
-  float GetCompressorMeter(int output) const;
+  const CNerexMeters& Meters() const { return m_meters; }
   // Every meter back to the floor; the open panel is asked to redraw its meters.
   void ResetMeters();
 
-  // --- Read-back state (worker; Reinitialise clears it) ---
-  std::uint32_t GetReceivedMask() const { return m_receivedMask; }
+  // --- Read-back state (worker; Reinitialise clears it; the rest of it: CNerexReadBack) ---
   bool AllBlocksReceived() const;
-  std::uint32_t GetMemoryFlagsIndex() const { return m_memoryFlagsIndex; }
-  std::uint32_t GetMemoryNameIndex() const { return m_memoryNameIndex; }
-  bool HasExtendedMeters() const { return m_extendedMeters; }
   std::uint32_t GetPollCounter() const { return m_pollCounter; }
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
-  std::uint8_t GetMeterPageSent() const { return m_meterPageSent; }
   // Replies that were answered but could not be used (a memory that does not exist, too few
   // bytes for their layout, a wrong header); each one is also written to the comms error log.
   std::uint32_t GetRefusedReplyCount() const { return m_refusedReplies; }
   std::uint32_t GetWarningBits() const { return m_warningBits; }
 
-  // --- Paste event: while it is set the poll sends nothing ---
-  void BeginPaste();
-  void EndPaste();
-  bool IsPasteInProgress() const;
-  // The event itself (manual reset), made by Initialise; null before.
-  CManualResetEvent* GetPasteEvent() const { return m_pasteEvent.get(); }
+  // --- The paste gate: while a paste is in progress the poll sends nothing ---
+  CNerexPasteGate& PasteGate() { return m_pasteGate; }
+  const CNerexPasteGate& PasteGate() const { return m_pasteGate; }
 
-  // --- Host-side options and panel state ---
-  bool GetAutoRtcUpdate() const { return m_autoRtcUpdate != 0; }
-  void SetAutoRtcUpdate(bool on) { m_autoRtcUpdate = on ? 1 : 0; }
-  std::int64_t GetClockStamp() const { return m_clockStamp; }
-  void SetClockStamp(std::int64_t stamp) { m_clockStamp = stamp; }
-  std::uint32_t GetPanelPage() const { return m_panelPage; }
-  void SetPanelPage(std::uint32_t page) { m_panelPage = page; }
-  std::uint32_t GetSideTab() const { return m_sideTab; }
-  void SetSideTab(std::uint32_t tab) { m_sideTab = tab; }
-  std::uint32_t GetSelectedInput() const { return m_selectedInput; }
-  void SetSelectedInput(std::uint32_t input) { m_selectedInput = input; }
-  std::uint32_t GetSelectedOutput() const { return m_selectedOutput; }
-  void SetSelectedOutput(std::uint32_t output) { m_selectedOutput = output; }
-  std::uint32_t GetSelectedChannel() const { return m_selectedChannel; }
-  void SetSelectedChannel(std::uint32_t channel) { m_selectedChannel = channel; }
-  std::uint32_t GetSelectedPreset() const { return m_selectedPreset; }
-  void SetSelectedPreset(std::uint32_t preset) { m_selectedPreset = preset; }
-  std::uint32_t GetDelayUnits() const { return m_delayUnits; }
-  void SetDelayUnits(std::uint32_t units) { m_delayUnits = units; }
-  std::uint32_t GetDelayMultiplier() const { return m_delayMultiplier; }
-  void SetDelayMultiplier(std::uint32_t multiplier) { m_delayMultiplier = multiplier; }
-  std::uint32_t GetGainNudge() const { return m_gainNudge; }
-  void SetGainNudge(std::uint32_t nudge) { m_gainNudge = nudge; }
-
-  // Posts a status event (kNerexStatus...) to the main frame for this device.
-  void PostStatusEvent(int code);
+  // --- Host-side options and what the panel shows (UI thread) ---
+  CNerexHostOptions& HostOptions() { return m_hostOptions; }
+  const CNerexHostOptions& HostOptions() const { return m_hostOptions; }
+  CNerexPanelView& PanelView() { return m_panelView; }
+  const CNerexPanelView& PanelView() const { return m_panelView; }
 
   // The open panel when it is a processor panel, else null.
   INerexSeriesPanel* GetNerexPanel() const;
-
-  // --- Replaceable sources (tests) ---
-  // Reads a key of the firmware version table; the default is ReadIniValue ("Orvak.ini" beside
-  // the executable). Null restores the default.
-  using FirmwareTableReader = std::string (*)(const std::string& key);
-  static void SetFirmwareTableReader(FirmwareTableReader reader);
-  static std::string ReadFirmwareTable(const std::string& key);
-  // The PC's local time; null restores the machine clock.
-  using LocalClock = NerexClockReading (*)();
-  static void SetLocalClock(LocalClock clock);
-  static NerexClockReading ReadLocalClock();
 
   // ====== Records, snapshots, properties, tiles, clipboard, paste and context menu ======
   // (UI thread. Writes to the settings take SettingsLock.)
@@ -383,8 +315,6 @@ class CNerexSeriesDevice : public CDevice {
   int DrawTile(Graphics* g, const CRect& rect, int blinkPhase) override;
   int DrawMonitorTile(Graphics* g, const CRect& rect, Graphics* dc, int mode) override;
   CRect GetExtraRect(Graphics* dc, const CRect& meterRect) override;
-  // Width of the live-meter column: 10 x trunc(1.5 x (inputs + outputs) + 6) pixels.
-  int GetMonitorTileWidth();
 
   // Clipboard and paste by section.
   void CopyToClipboard(std::uint32_t command) override;
@@ -399,12 +329,8 @@ class CNerexSeriesDevice : public CDevice {
   bool OnContextMenuCommand(std::uint32_t command, int argument) override;
   void OnUpdateContextMenuCommand(CCmdUI& cmdUI) override;
   std::string GetSelectedPresetLabel(std::uint32_t sectionMask);
-  // Whether this device may copy all settings from other (never itself).
-  bool IsCloneCompatible(const CNerexSeriesDevice& other) const;
 
  private:
-  // Devices whose settings the clone submenu offers, with their index in the system's list.
-  std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources() const;
   // The clone submenu, made on first use and kept with the device.
   std::shared_ptr<CMenu> m_cloneMenu;
 
@@ -428,18 +354,13 @@ class CNerexSeriesDevice : public CDevice {
 
  private:
   friend class CNerexReplyHandler;
+  // The polling schedule reads and moves on the read-back state.
+  friend class CNerexPoller;
+  friend class CNerexReadBack;
   // The family's own code outside the class (its change path, its frames and records) writes
   // what the device stores and queues the unit's frames through it (NerexChange.h).
   friend class CNerexChangeAccess;
 
-  // --- Notification sweeps (UI thread) ---
-  // Pushes every parameter's current value through the base change path (panels, custom panels,
-  // links), then refreshes the open panel's preset list and page. Sends nothing to the unit,
-  // but the links hand the values on to their other members.
-  void NotifyAllParameters();
-  // The same for the inputs (outputs) in channel c's link group.
-  void NotifyInputChannelParameters(int channel);
-  void NotifyOutputChannelParameters(int channel);
   // The Fennick preset file loaded into the current settings: every parameter announced, blocks
   // 0 and 5 of the current settings sent (memory 0, mode 0xC0); note says what became of a name
   // the memory could not keep. Only the preset action loads one, inside the change path's
@@ -451,94 +372,29 @@ class CNerexSeriesDevice : public CDevice {
   // unit would not keep as typed, refused with the name kept shown again.
   void ChangeDeviceName(const std::string& text);
 
-  // Polling (worker).
-  void FillIdentificationRequest(CControlMessage& record);
-  void FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength);
-  void FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,
-                      std::uint32_t replyLength);
-  void QueueMemoryRead(std::uint32_t command, std::uint32_t memoryNumber, std::uint32_t replyLength);
-  bool PollReadPhase(CControlMessage& record);
-  bool PresetPass(CControlMessage& record);
-  bool XoverPass(CControlMessage& record);
-  // The memory read-out asks for the flags or the name of memory number (1 to 255 the presets,
-  // from 257 the crossover presets) with this request.
-  void AskMemory(CControlMessage& record, std::uint32_t command, std::uint32_t number, std::uint32_t replyLength);
-  // At the device's next turn: whether the unit answered the memory the read-out asked for last.
-  // A memory it leaves unanswered kMemoryMissesToEnd times in a row (answering its probes
-  // between) is one it does not hold: the read of memories ends there, and the log says how
-  // many the unit holds. One it has answered late, though, it holds (OnLateAnswer): that one is
-  // passed by, the file keeping it, and the read goes on. Worker thread.
-  void NoteMemoryAnswer();
-  // The memories passed by so in a pass that has ended, named in one log line (presets and
-  // crossover presets apart). Under the settings lock.
-  void TellMemoriesPassedBy();
-  // The presets and crossover presets the read-out reads: the file's, as far as the unit holds.
-  std::size_t PresetsToRead() const;
-  std::size_t XoversToRead() const;
-  bool PollInitialised(CControlMessage& record);
-  void RunInitialisedEdge();
-
   // Replies (worker, under the lock).
   void RefuseReply(const CControlMessage& record, const char* why);
 
-  // Catalogue helpers.
-  bool IsOutputGainFree(int output) const;
-  bool IsOutputGainTrim(int output) const;
-  bool OutputBandDisabled(int output, int band) const;
-  void PushParameter(int id);
-  // Pieces of the notification sweeps, each for one channel.
-  void PushInputLinks(int input);
-  void PushInputDelay(int input);
-  void PushInputPeq(int input);
-  void PushInputGeq(int input);
-  void PushOutputLinks(int output);
-  void PushLimiter(int output);
-  void PushOutputEqAndFilters(int output);
 
   CNerexMemoryList m_presets;
   CNerexMemoryList m_xoverPresets;
   std::uint32_t m_memoryFlagsIndex = 0;
   std::uint32_t m_memoryNameIndex = 0;
-  // The memory read-out (under the settings lock): the memory the last request of it asked for
-  // (0: the last request was none of its), the memory left unanswered and how often in a row,
-  // and the presets and crossover presets the unit holds, as far as the read-out has found out.
-  std::uint32_t m_memoryAsked = 0;
-  std::uint32_t m_memoryUnanswered = 0;
-  std::uint32_t m_memoryMisses = 0;
-  // The command of the last memory request (flags or name), the memories a read of which the
-  // unit answered late (it holds them), and those passed by, each with the command of its pass.
-  std::uint32_t m_memoryAskedCommand = 0;
-  std::set<std::uint32_t> m_memoriesHeldLate;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> m_memoriesPassedBy;
-  std::size_t m_unitPresets = kAnyMemoryCount;
-  std::size_t m_unitXovers = kAnyMemoryCount;
-  // While the unit is silent: turns still to pass over before the next probe, and the turns
-  // to pass over after it (doubling up to a few). Worker thread.
-  std::uint32_t m_probeSkips = 0;
-  std::uint32_t m_probeBackOff = 0;
-  std::uint8_t m_autoRtcUpdate = 1;
-  std::int64_t m_clockStamp = 0;
-  std::uint32_t m_selectedChannel = 0;
-  std::uint32_t m_selectedPreset = 0;
+  // How many memories the unit holds, as the read of its memories finds out (under the
+  // settings lock).
+  CNerexMemoryReadout m_readout;
+  CNerexHostOptions m_hostOptions;
+  CNerexPanelView m_panelView;
   CNerexSeriesMemory m_current;
   std::array<TimedPresetEntry, kNerexTimedPresets> m_timedPresets{};
   std::array<std::uint8_t, kNerexDeqBandsPerInput> m_deqBandMasks{};
   NerexGeneralSettings m_general;
-  std::array<std::atomic<float>, kNerexMaxInputs> m_inputMeters;
-  std::array<std::atomic<float>, kNerexMaxOutputs> m_outputMeters;
-  std::array<std::atomic<float>, kNerexDeqBands> m_deqMeters;
-  std::array<std::atomic<float>, kNerexMaxOutputs> m_compressorMeters;
+  CNerexMeters m_meters;
   std::uint8_t m_meterPageSent = 0;
-  std::uint32_t m_panelPage = kNerexPageMixer;
-  std::uint32_t m_sideTab = kNerexSideTabSource;
-  std::uint32_t m_selectedInput = 0;
-  std::uint32_t m_selectedOutput = 0;
-  std::uint32_t m_delayUnits = 0;
-  std::uint32_t m_delayMultiplier = 10;
-  std::uint32_t m_gainNudge = 0;
-  std::unique_ptr<CManualResetEvent> m_pasteEvent;
+  CNerexPasteGate m_pasteGate;
   std::uint32_t m_receivedMask = 0;
   bool m_extendedMeters = false;
   bool m_initialised = false;  // counted in the instance counter
   std::atomic<std::uint32_t> m_refusedReplies{0};
+  CNerexPoller m_poller{*this};
 };

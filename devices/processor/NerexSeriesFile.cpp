@@ -997,10 +997,10 @@ struct CDeviceFieldsView {
 
   CDeviceFieldsView(CNerexSeriesDevice& d, std::string& name) {
     fields.name = &name;
-    fields.autoRtcUpdate = d.GetAutoRtcUpdate();
-    fields.delayUnits = d.GetDelayUnits();
-    fields.delayMultiplier = d.GetDelayMultiplier();
-    fields.gainNudge = d.GetGainNudge();
+    fields.autoRtcUpdate = d.HostOptions().GetAutoRtcUpdate();
+    fields.delayUnits = d.HostOptions().GetDelayUnits();
+    fields.delayMultiplier = d.HostOptions().GetDelayMultiplier();
+    fields.gainNudge = d.HostOptions().GetGainNudge();
     fields.current = &WritableSettings(d);
     fields.presets = &WritablePresets(d);
     fields.xoverPresets = &WritableXoverPresets(d);
@@ -1014,10 +1014,10 @@ struct CDeviceFieldsView {
   }
 
   void Commit(CNerexSeriesDevice& d) const {
-    d.SetAutoRtcUpdate(fields.autoRtcUpdate);
-    d.SetDelayUnits(fields.delayUnits);
-    d.SetDelayMultiplier(fields.delayMultiplier);
-    d.SetGainNudge(fields.gainNudge);
+    d.HostOptions().SetAutoRtcUpdate(fields.autoRtcUpdate);
+    d.HostOptions().SetDelayUnits(fields.delayUnits);
+    d.HostOptions().SetDelayMultiplier(fields.delayMultiplier);
+    d.HostOptions().SetGainNudge(fields.gainNudge);
     WritableGeneralSettings(d).bytes = fields.general;
     auto& timed = WritableTimedPresets(d);
     for (std::size_t e = 0; e < timed.size(); ++e) {
@@ -1070,7 +1070,7 @@ bool CNerexSeriesDevice::LoadPresetFile(const std::string& path, std::string* er
     CSingleLock lock(SettingsLock());
     m_current.CopyFrom(loaded);
   }
-  NotifyAllParameters();
+  NotifyAllParameters(*this);
   QueueBuilt(*this, false, [&](CControlMessage& m) { return BuildBlock26Message(*this, m, 0, 0xC0); });
   QueueBuilt(*this, false, [&](CControlMessage& m) { return BuildBlock31Message(*this, m, 0, 0xC0); });
   return true;

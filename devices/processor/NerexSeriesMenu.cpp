@@ -28,32 +28,34 @@ std::string CopyItemText(std::uint32_t channel) {
 
 bool IsCloneId(std::uint32_t id) { return id >= kCmdCloneFirst && id <= kCmdCloneLast; }
 
-}  // namespace
-
-bool CNerexSeriesDevice::IsCloneCompatible(const CNerexSeriesDevice& other) const {
-  if (&other == this) return false;
-  const int a = GetModel(), b = other.GetModel();
+// Whether device may copy all settings from other (never from itself).
+bool IsCloneCompatible(const CNerexSeriesDevice& device, const CNerexSeriesDevice& other) {
+  if (&other == &device) return false;
+  const int a = device.GetModel(), b = other.GetModel();
   if (IsFennickModel(a)) return IsFennickModel(b);
   if (IsNerexSmallModel(a)) return IsNerexSmallModel(b);
   if (a == kModelTorvex48) return b == kModelTorvex48;
   return false;
 }
 
-std::vector<std::pair<int, CNerexSeriesDevice*>> CNerexSeriesDevice::FindCloneSources() const {
+// The devices whose settings the clone submenu offers, with their index in the system's list.
+std::vector<std::pair<int, CNerexSeriesDevice*>> FindCloneSources(const CNerexSeriesDevice& device) {
   std::vector<std::pair<int, CNerexSeriesDevice*>> sources;
-  if (!GetHost()) return sources;
-  const std::vector<CDevice*> devices = GetHost()->GetDevices();
+  if (!device.GetHost()) return sources;
+  const std::vector<CDevice*> devices = device.GetHost()->GetDevices();
   for (std::size_t i = 0; i < devices.size() && kCmdCloneFirst + i <= kCmdCloneLast; ++i) {
     auto* other = dynamic_cast<CNerexSeriesDevice*>(devices[i]);
-    if (other && IsCloneCompatible(*other)) sources.emplace_back(int(i), other);
+    if (other && IsCloneCompatible(device, *other)) sources.emplace_back(int(i), other);
   }
   return sources;
 }
 
+}  // namespace
+
 void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
   CDevice::BuildContextMenu(menu, argument);
 
-  const std::uint32_t channel = GetSelectedChannel();
+  const std::uint32_t channel = PanelView().GetSelectedChannel();
   if (channel >= 1 && channel <= 12) {
     const int copy = menu.FindItem(kCmdEditCopy);
     menu.InsertItem(copy >= 0 ? copy + 1 : 1, kCmdCopyChannel, CopyItemText(channel));
@@ -82,7 +84,7 @@ void CNerexSeriesDevice::BuildContextMenu(CMenu& menu, int argument) {
 
   if (!m_cloneMenu) m_cloneMenu = std::make_shared<CMenu>();
   m_cloneMenu->RemoveAll();
-  for (const auto& [index, source] : FindCloneSources())
+  for (const auto& [index, source] : FindCloneSources(*this))
     m_cloneMenu->AppendItem(kCmdCloneFirst + std::uint32_t(index), source->GetName());
   const bool portOpen = GetHost() && GetHost()->IsPortOpen();
   if (m_cloneMenu->GetItemCount() > 0 && !IsConnected() && !portOpen) {
@@ -112,7 +114,7 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
     // The list may have changed since the menu was built: the source must still qualify.
     const int index = int(command - kCmdCloneFirst);
     auto* source = dynamic_cast<CNerexSeriesDevice*>(GetHost()->GetDevice(index));
-    if (source && IsCloneCompatible(*source)) CloneFrom(*this, *source);
+    if (source && IsCloneCompatible(*this, *source)) CloneFrom(*this, *source);
   }
   return false;
 }
@@ -120,7 +122,7 @@ bool CNerexSeriesDevice::OnContextMenuCommand(std::uint32_t command, int argumen
 void CNerexSeriesDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
   const std::uint32_t id = cmdUI.GetId();
   if (id == kCmdCopyChannel) {
-    const std::uint32_t channel = GetSelectedChannel();
+    const std::uint32_t channel = PanelView().GetSelectedChannel();
     cmdUI.Enable(channel >= 1 && channel <= 12);
   } else if (id == kCmdPasteUnused) {
     cmdUI.Enable(CanPaste(0));
@@ -129,7 +131,7 @@ void CNerexSeriesDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
   } else if (id == kCmdIgnoreDevice) {
     cmdUI.SetCheck(IsIgnored() ? 1 : 0);
   } else if (IsCloneId(id)) {
-    cmdUI.Enable(!FindCloneSources().empty());
+    cmdUI.Enable(!FindCloneSources(*this).empty());
   }
 }
 
@@ -142,13 +144,13 @@ std::string CNerexSeriesDevice::GetSelectedPresetLabel(std::uint32_t sectionMask
     auto holds = [&](std::uint32_t n) {
       return n >= 1 && n <= presets.size() && presets[n - 1] && (presets[n - 1]->sectionFlags & sectionMask) != 0;
     };
-    number = GetSelectedPreset();
+    number = PanelView().GetSelectedPreset();
     if (!holds(number)) {
       number = 0;
       for (std::uint32_t n = 1; n <= presets.size() && number == 0; ++n)
         if (holds(n)) number = n;
       if (number == 0) return "No Presets";
-      SetSelectedPreset(number);
+      PanelView().SetSelectedPreset(number);
     }
     name = presets[number - 1]->name;
   }

@@ -231,26 +231,26 @@ bool CPropertyEditor::ApplyName(const CEdit& e, std::string& refusal) {
 
 bool CPropertyEditor::ApplyDelayUnits(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
-  if (std::uint64_t(e.choice) != m_d.GetDelayUnits())
+  if (std::uint64_t(e.choice) != m_d.HostOptions().GetDelayUnits())
     m_change(MakeIntParamValue(kParamDelayUnits, std::int32_t(e.choice)));
-  return Took(std::uint64_t(e.choice) == m_d.GetDelayUnits(), refusal);
+  return Took(std::uint64_t(e.choice) == m_d.HostOptions().GetDelayUnits(), refusal);
 }
 
 bool CPropertyEditor::ApplyDelayMultiplier(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (e.choice > 6) return false;
   const std::uint32_t value = MultiplierOfIndex(std::uint32_t(e.choice));
-  if (value != m_d.GetDelayMultiplier())
+  if (value != m_d.HostOptions().GetDelayMultiplier())
     m_change(MakeIntParamValue(kParamDelayMultiplier, std::int32_t(value)));
-  return Took(value == m_d.GetDelayMultiplier(), refusal);
+  return Took(value == m_d.HostOptions().GetDelayMultiplier(), refusal);
 }
 
 bool CPropertyEditor::ApplyGainNudge(const CEdit& e, std::string& refusal) {
   if (e.choice < 0) return true;
   if (!ChoiceIn(e, kGainNudges.size())) return false;
-  if (std::uint64_t(e.choice) != m_d.GetGainNudge())
+  if (std::uint64_t(e.choice) != m_d.HostOptions().GetGainNudge())
     m_change(MakeIntParamValue(kParamGainNudge, std::int32_t(e.choice)));
-  return Took(std::uint64_t(e.choice) == m_d.GetGainNudge(), refusal);
+  return Took(std::uint64_t(e.choice) == m_d.HostOptions().GetGainNudge(), refusal);
 }
 
 // A list row that stores the picked index in a byte of the general settings.
@@ -320,7 +320,7 @@ bool CPropertyEditor::ApplySecurityCode(const CEdit& e, std::string& refusal) {
 }
 
 bool CPropertyEditor::ApplyAutoRtc(const CEdit& e, std::string&) {
-  m_d.SetAutoRtcUpdate(e.flag);
+  m_d.HostOptions().SetAutoRtcUpdate(e.flag);
   Modified();
   return true;
 }
@@ -403,8 +403,8 @@ CListForm CNerexSeriesDevice::ListForm() const {
       {.id = kPropOnDelay, .choices = onDelay, .selected = raw(7u - g[NerexGeneralSettings::kOnDelay])},
       {.id = kPropLedTimeout, .selected = raw(g[NerexGeneralSettings::kLedTimeout])},
       {.id = kPropSystemLock, .selected = raw(g[NerexGeneralSettings::kSystemLock])},
-      {.id = kPropDelayMultiplier, .indexOnly = true, .selected = raw(MultiplierIndex(GetDelayMultiplier()))},
-      {.id = kPropDelayUnits, .indexOnly = true, .selected = raw(GetDelayUnits())},
+      {.id = kPropDelayMultiplier, .indexOnly = true, .selected = raw(MultiplierIndex(HostOptions().GetDelayMultiplier()))},
+      {.id = kPropDelayUnits, .indexOnly = true, .selected = raw(HostOptions().GetDelayUnits())},
       {.id = kPropGainNudge, .absent = true},
       {.id = kPropSecurityCode, .type = kPropArray},
       {.id = kPropNumberPresets, .hidden = !presets, .flags = presetFlags},
@@ -467,7 +467,7 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
       .Enable(false);
   if (fennick) {
     group->Add(std::make_unique<CDeviceProperty>(
-                   "Auto Update RTC", CDeviceProperty::Value(GetAutoRtcUpdate()),
+                   "Auto Update RTC", CDeviceProperty::Value(HostOptions().GetAutoRtcUpdate()),
                    "Automatically updates the device clock when online if it differs from the PC clock", kPropAutoRtc))
         .Enable(mayEdit);
     if (mayEdit) AddUnitSettingRows(*group, general.bytes);
@@ -475,15 +475,15 @@ void CNerexSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
   grid.AddGroup(std::move(group));
 
   group = std::make_unique<CDevicePropertyGroup>("Options");
-  const std::uint32_t multiplierIndex = MultiplierIndex(GetDelayMultiplier());
-  const bool knownMultiplier = multiplierIndex <= 6 && MultiplierOfIndex(multiplierIndex) == GetDelayMultiplier();
+  const std::uint32_t multiplierIndex = MultiplierIndex(HostOptions().GetDelayMultiplier());
+  const bool knownMultiplier = multiplierIndex <= 6 && MultiplierOfIndex(multiplierIndex) == HostOptions().GetDelayMultiplier();
   group->Add(ListRow("Delay Multiplier", knownMultiplier ? TextOf(kMultiplierTexts, multiplierIndex) : std::string(),
                      "Set the multiplier for increments of the delay values", kPropDelayMultiplier, kMultiplierTexts))
       .Enable(mayEdit);
-  group->Add(ListRow("Delay Units", TextOf(kDelayUnits, GetDelayUnits()), "Set the units of the delay values",
+  group->Add(ListRow("Delay Units", TextOf(kDelayUnits, HostOptions().GetDelayUnits()), "Set the units of the delay values",
                      kPropDelayUnits, kDelayUnits))
       .Enable(mayEdit);
-  group->Add(ListRow("Gain Nudge", TextOf(kGainNudges, GetGainNudge()),
+  group->Add(ListRow("Gain Nudge", TextOf(kGainNudges, HostOptions().GetGainNudge()),
                      "Set the increment of the nudge on the gain faders", kPropGainNudge, kGainNudges))
       .Enable(mayEdit);
   grid.AddGroup(std::move(group));

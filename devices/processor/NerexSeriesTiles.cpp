@@ -141,8 +141,8 @@ CRect DrawMeterBar(Graphics& dc, const CRect& m, CRect& result, float level) {
 
 // --- The device's drawings ---
 
-int CNerexSeriesDevice::GetMonitorTileWidth() {
-  const int channels = GetInputCount() + GetOutputCount();
+int GetMonitorTileWidth(const CNerexSeriesDevice& device) {
+  const int channels = device.GetInputCount() + device.GetOutputCount();
   return 10 * int(std::trunc(1.5 * channels + 6.0));
 }
 
@@ -207,20 +207,20 @@ CRect CNerexSeriesDevice::GetExtraRect(Graphics* dc, const CRect& r) {
   for (int i = 0; i < GetInputCount(); ++i) {
     meter.left += 15;
     meter.right += 15;
-    draw(GetInputMeter(i));
+    draw(m_meters.GetInputMeter(i));
   }
   meter.left += 10;
   meter.right += 10;
   for (int o = 0; o < GetOutputCount(); ++o) {
     meter.left += 15;
     meter.right += 15;
-    draw(GetOutputMeter(o));
+    draw(m_meters.GetOutputMeter(o));
   }
   return all;
 }
 
 int CNerexSeriesDevice::DrawMonitorTile(Graphics* g, const CRect& r, Graphics* dc, int mode) {
-  const int width = GetMonitorTileWidth();
+  const int width = ::GetMonitorTileWidth(*this);
   if (!g) return width;
   CTextHintScope hint(*g);
   const int h = std::max(0, r.Height() - 80);

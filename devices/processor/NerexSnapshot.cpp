@@ -120,5 +120,5 @@ void CNerexSeriesDevice::ApplySnapshotData(const CSnapshotData& data) {
     if (GetModel() == kModelTorvex48) queue([&](CControlMessage& m) { return BuildBlock43Message(*this, m, 0, 0x40); });
   }
   if (CControlPanel* panel = GetControlPanel()) panel->UpdateAllControls();
-  NotifyAllParameters();
+  NotifyAllParameters(*this);
 }

@@ -4,7 +4,11 @@
 
 #include "platform/Types.h"
 
+class CNerexSeriesDevice;
 class Graphics;
+
+// Width of a processor's live-meter column: 10 x trunc(1.5 x (inputs + outputs) + 6) pixels.
+int GetMonitorTileWidth(const CNerexSeriesDevice& device);
 
 // Replaces the shared meter bitmap by a new one, 10 pixels wide and height high, filled with a
 // vertical gradient: red at the top, yellow at 60 %, green at the bottom.

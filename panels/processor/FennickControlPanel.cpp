@@ -78,7 +78,7 @@ bool CFennickControlPanel::Create() {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device || !IsFennickModel(device->GetModel())) return false;
   // The compact skin is the Fennick's page: the device sizes the panel's window by it.
-  device->SetPanelPage(kNerexPageCompact);
+  device->PanelView().SetPanelPage(kNerexPageCompact);
   Skins().Acquire(kSkins);
   m_counted = true;
   SetBackgroundImage(Skin(GetBackgroundSkin()));
@@ -177,7 +177,7 @@ void CFennickControlPanel::UpdateDeviceId() {
 
 void CFennickControlPanel::ShowPage(std::uint32_t page) {
   if (page != kNerexPageCompact)
-    if (CNerexSeriesDevice* device = GetNerexDevice()) device->SetPanelPage(kNerexPageCompact);
+    if (CNerexSeriesDevice* device = GetNerexDevice()) device->PanelView().SetPanelPage(kNerexPageCompact);
   CNerexSeriesBaseControlPanel::ShowPage(kNerexPageCompact);
 }
 
@@ -194,12 +194,12 @@ void CFennickControlPanel::RefillPresetList() {
 
 void CFennickControlPanel::OnTimer(std::uint32_t id) {
   CNerexSeriesDevice* device = GetNerexDevice();
-  if (id != kMeterTimerId || !IsMeterUpdateRequested() || !device || device->GetPanelPage() != kNerexPageCompact) {
+  if (id != kMeterTimerId || !IsMeterUpdateRequested() || !device || device->PanelView().GetPanelPage() != kNerexPageCompact) {
     CNerexSeriesBaseControlPanel::OnTimer(id);
     return;
   }
   for (int c = 0; c < fl::kInputs + fl::kOutputs; ++c) {
-    const float reading = c < fl::kInputs ? device->GetInputMeter(c) : device->GetOutputMeter(c - fl::kInputs);
+    const float reading = c < fl::kInputs ? device->Meters().GetInputMeter(c) : device->Meters().GetOutputMeter(c - fl::kInputs);
     CBitmapMeter* meter = GetMeter(c);
     const int level = std::max(int(reading), kMeterLowestDb);
     if (level == meter->GetLevel()) continue;

@@ -20,7 +20,7 @@ constexpr std::uint8_t kModeOnce = 0x80;
 
 // Today on the PC's clock, as the unit is set from it.
 QDate Today() {
-  const NerexClockReading now = CNerexSeriesDevice::ReadLocalClock();
+  const NerexClockReading now = CNerexSources::ReadLocalClock();
   const QDate date(2000 + now.yearOfCentury, now.month, now.day);
   return date.isValid() ? date : QDate::currentDate();
 }

@@ -2,7 +2,7 @@
 // recalls, weekly or once ("One Shot"), the seven day boxes M T W T F S S, a time and a date.
 // It edits the caller's ten entries in place when the user confirms; a row left as it was shown
 // keeps its entry as it was. Dates are taken in the year they next fall in, by the PC's clock
-// (CNerexSeriesDevice::ReadLocalClock).
+// (CNerexSources::ReadLocalClock).
 #pragma once
 
 #include <QDate>

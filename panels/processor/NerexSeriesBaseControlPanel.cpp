@@ -145,7 +145,7 @@ void CNerexSeriesBaseControlPanel::ApplyPermissions(bool redraw) {
     if (name) name->SetEditable(mayEdit);
 
   const CNerexSeriesDevice* device = GetNerexDevice();
-  if (m_presetManagerButton && device && device->GetPanelPage() == kNerexPageMixer)
+  if (m_presetManagerButton && device && device->PanelView().GetPanelPage() == kNerexPageMixer)
     m_presetManagerButton->SetVisible(UserMayRecallPresets());
   if (redraw) RedrawPanel();
 }
@@ -243,7 +243,7 @@ void CNerexSeriesBaseControlPanel::ShowLatestMeterReadings() {
 void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
   CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
-  const std::uint32_t page = device->GetPanelPage();
+  const std::uint32_t page = device->PanelView().GetPanelPage();
   const int inputs = device->GetInputCount();
   const int outputs = device->GetOutputCount();
   int shown = -1;  // -1: the buttons keep their visibility
@@ -259,12 +259,12 @@ void CNerexSeriesBaseControlPanel::ShowPageControls(bool redraw) {
       case kNerexPageInputPeq:
       case kNerexPageInputDeq:
         shown = inputs;
-        lit = settings.inputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->GetSelectedInput(), 3))];
+        lit = settings.inputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), 3))];
         break;
       case kNerexPageOutputRow: shown = outputs; break;
       case kNerexPageOutputEq:
         shown = outputs;
-        lit = settings.outputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->GetSelectedOutput(), 7))];
+        lit = settings.outputs.linkMasks[std::size_t(std::min<std::uint32_t>(device->PanelView().GetSelectedOutput(), 7))];
         break;
       default: break;
     }
@@ -311,7 +311,7 @@ void CNerexSeriesBaseControlPanel::SelectSideTab(std::uint32_t tab, bool redraw)
 void CNerexSeriesBaseControlPanel::EnableAllControls(bool enable) {
   SetGroupVisible(kPanelGroupMixer, enable);
   const CNerexSeriesDevice* device = GetNerexDevice();
-  SelectSideTab(enable && device ? device->GetSideTab() : 0, false);
+  SelectSideTab(enable && device ? device->PanelView().GetSideTab() : 0, false);
 }
 
 // --- LCD ---
@@ -427,10 +427,6 @@ void CNerexSeriesBaseControlPanel::AddItems(CCustomComboBox* combo, std::span<co
   for (const nerex_layout::ComboItem& item : items) combo->AddItem(item.text, item.value);
 }
 
-CBmpButton* CNerexSeriesBaseControlPanel::GetInputGeqShortcut(int i) const {
-  return static_cast<CBmpButton*>(m_inputRows[0][std::size_t(i)]);
-}
-
 // --- Mouse ---
 
 CControlObject* CNerexSeriesBaseControlPanel::SetActiveObject(CControlObject* control) {
@@ -510,18 +506,18 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
     invalidate(out);
   };
 
-  switch (device->GetPanelPage()) {
+  switch (device->PanelView().GetPanelPage()) {
     case kNerexPageMixer:
     case kNerexPageCompact:  // shows the same channel meters
       for (int i = 0; i < kNerexMaxInputs; ++i)
-        showLevel(m_inputMeters[std::size_t(i)], std::max(WholeDb(device->GetInputMeter(i)), kMeterLowestDb));
+        showLevel(m_inputMeters[std::size_t(i)], std::max(WholeDb(device->Meters().GetInputMeter(i)), kMeterLowestDb));
       for (int k = 0; k < kNerexMaxOutputs; ++k)
-        showLevel(m_outputMeters[std::size_t(k)], std::max(WholeDb(device->GetOutputMeter(k)), kMeterLowestDb));
+        showLevel(m_outputMeters[std::size_t(k)], std::max(WholeDb(device->Meters().GetOutputMeter(k)), kMeterLowestDb));
       break;
     case kNerexPageInputDeq: {
-      const int s = int(std::min<std::uint32_t>(device->GetSelectedInput(), kNerexMaxInputs - 1));
+      const int s = int(std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), kNerexMaxInputs - 1));
       for (int b = 0; b < kNerexDeqBandsPerInput; ++b) {
-        const int level = WholeDb(device->GetDeqMeter(s, b));
+        const int level = WholeDb(device->Meters().GetDeqMeter(s, b));
         if (CCompressorMeter* graph = m_deqBandGraphs[std::size_t(b)]) {
           graph->m_level = std::clamp(level, graph->m_minimum, graph->m_maximum);
           CRect out{};
@@ -539,7 +535,7 @@ void CNerexSeriesBaseControlPanel::OnTimer(std::uint32_t id) {
     }
     case kNerexPageOutputComp:
       for (int k = 0; k < kNerexMaxOutputs; ++k) {
-        const int level = std::max(WholeDb(device->GetCompressorMeter(k)), kMeterLowestDb);
+        const int level = std::max(WholeDb(device->Meters().GetCompressorMeter(k)), kMeterLowestDb);
         CCompressorMeter* graph = m_compressorGraphs[std::size_t(k)];
         if (graph && level == graph->m_level) continue;
         if (CBitmapMeter* meter = m_gainReductionMeters[std::size_t(k)]) {

@@ -186,42 +186,6 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   // The back buffer of the panel's size, made only when there is none.
   void CreateBackBufferIfNone(int width, int height) { CreateBackBuffer(width, height); }
 
-  // --- Widgets, for tests ---
-  CBmpButton* GetSideTab(int index) const { return m_sideTabs[std::size_t(index)]; }
-  CBmpButton* GetChannelSelect(int j) const { return m_channelSelect[std::size_t(j)]; }
-  CBmpButton* GetPresetManagerButton() const { return m_presetManagerButton; }
-  CBitmapFader* GetInputFader(int i) const { return m_inputFaders[std::size_t(i)]; }
-  CBitmapFader* GetOutputFader(int k) const { return m_outputFaders[std::size_t(k)]; }
-  CTextControl* GetHeaderText() const { return m_headerText; }
-  CTextControl* GetInputName(int i) const { return m_inputNames[std::size_t(i)]; }
-  CTextControl* GetLimiterLevel(int k) const { return m_limiterLevels[std::size_t(k)]; }
-  CCustomComboBox* GetAutoLimiters() const { return m_autoLimiters; }
-  CControlObject* GetGeqFader(int b) const { return m_geqFaders[std::size_t(b)]; }
-  CBmpButton* GetOutputLink(int k, int j) const { return m_outputLinks[std::size_t(k)][std::size_t(j)]; }
-  CBmpButton* GetInputLink(int i, int j) const { return m_inputLinks[std::size_t(i)][std::size_t(j)]; }
-  CBmpButton* GetRoutingButton(int k, int i) const { return m_routingButtons[std::size_t(k)][std::size_t(i)]; }
-  CBitmapMeter* GetInputMeter(int i) const { return m_inputMeters[std::size_t(i)]; }
-  CBitmapMeter* GetOutputMeter(int k) const { return m_outputMeters[std::size_t(k)]; }
-  CTextControl* GetInputGainText(int i) const { return m_inputGainTexts[std::size_t(i)]; }
-  CTextControl* GetOutputGainText(int k) const { return m_outputGainTexts[std::size_t(k)]; }
-  CTextControl* GetOutputName(int k) const { return m_outputNames[std::size_t(k)]; }
-  CTextControl* GetDeviceNameText() const { return m_deviceName; }
-  CBmpButton* GetInputMute(int i) const { return m_inputMutes[std::size_t(i)]; }
-  CBmpButton* GetOutputMute(int k) const { return m_outputMutes[std::size_t(k)]; }
-  CCustomComboBox* GetLimiterAttack(int k) const { return m_limiterAttacks[std::size_t(k)]; }
-  CCustomComboBox* GetInputPeqType(int b) const { return m_peqType[std::size_t(b)]; }
-  CCustomComboBox* GetOutputPeqType(int b) const { return m_outputPeqType[std::size_t(b)]; }
-  CCustomComboBox* GetHighPassType() const { return m_highPassType; }
-  CBmpButton* GetPageTab(int index) const { return m_pageTabs[std::size_t(index)]; }
-  CTextControl* GetInputCaption() const { return m_inputCaption; }
-  CTorvexSeriesDEQControl* GetDeqGraph() const { return m_deqGraph; }
-  CCompressorMeter* GetCompressorGraph(int k) const { return m_compressorGraphs[std::size_t(k)]; }
-  CControlObject* GetMatrixKnob(int k, int i) const { return m_matrixGains[std::size_t(k)][std::size_t(i)]; }
-  CControlObject* GetMatrixText(int k, int i) const { return m_matrixGainTexts[std::size_t(k)][std::size_t(i)]; }
-  // Input row r (0: the GEQ shortcut, 1: PEQ, 2: DEQ) of input i.
-  CControlObject* GetInputRowWidget(int r, int i) const { return m_inputRows[std::size_t(r)][std::size_t(i)]; }
-  CBmpButton* GetInputGeqShortcut(int i) const;
-
   // The processor the panel shows; null without one.
   CNerexSeriesDevice* GetNerexDevice() const;
   // The device's channel counts (0 without a device).
@@ -234,6 +198,9 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   bool IsMeterUpdateRequested() const { return m_meterUpdateRequested; }
 
  protected:
+  // What the panel's widgets are, read by tests.
+  friend class CNerexPanelWidgets;
+
   // Turns the tooltips on the first time (the panel's first reload) and sets up the page's tools.
   void EnableToolTips();
 

@@ -54,17 +54,17 @@ std::string JoinLinkedNames(const std::array<NerexChannelName, N>& names, std::u
 
 std::uint32_t CNerexSeriesBaseControlPanel::SelectedInput() const {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? std::min<std::uint32_t>(device->GetSelectedInput(), kNerexMaxInputs - 1) : 0;
+  return device ? std::min<std::uint32_t>(device->PanelView().GetSelectedInput(), kNerexMaxInputs - 1) : 0;
 }
 
 std::uint32_t CNerexSeriesBaseControlPanel::SelectedOutput() const {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  return device ? std::min<std::uint32_t>(device->GetSelectedOutput(), kNerexMaxOutputs - 1) : 0;
+  return device ? std::min<std::uint32_t>(device->PanelView().GetSelectedOutput(), kNerexMaxOutputs - 1) : 0;
 }
 
 bool CNerexSeriesBaseControlPanel::IsOnPage(std::uint32_t page) const {
   const CNerexSeriesDevice* device = GetNerexDevice();
-  return device && device->GetPanelPage() == page;
+  return device && device->PanelView().GetPanelPage() == page;
 }
 
 template <std::size_t N>
@@ -135,7 +135,7 @@ void CNerexSeriesBaseControlPanel::UpdateAllControls() {
   ShowPageControls(false);
   RefillPresetList();
   SetLcdText(device->GetSelectedPresetLabel(kSectionAll), false);
-  ShowPage(device->GetPanelPage());
+  ShowPage(device->PanelView().GetPanelPage());
 }
 
 // --- Page refreshes ---
@@ -377,7 +377,7 @@ void CNerexSeriesBaseControlPanel::ApplyGainNudge(bool redraw) {
   const CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
   float step = 0.1f;
-  switch (device->GetGainNudge()) {
+  switch (device->HostOptions().GetGainNudge()) {
     case 1: step = 0.5f; break;
     case 2: step = 1.0f; break;
     default: break;
@@ -391,8 +391,8 @@ void CNerexSeriesBaseControlPanel::ApplyGainNudge(bool redraw) {
 void CNerexSeriesBaseControlPanel::ApplyDelayDisplay(bool redraw) {
   const CNerexSeriesDevice* device = GetNerexDevice();
   if (!device) return;
-  const std::uint32_t units = device->GetDelayUnits();
-  const int multiplier = int(device->GetDelayMultiplier());
+  const std::uint32_t units = device->HostOptions().GetDelayUnits();
+  const int multiplier = int(device->HostOptions().GetDelayMultiplier());
   auto apply = [&](CTextControl* readout) {
     if (!readout) return;
     readout->SetNudgeStep(multiplier);

@@ -199,7 +199,7 @@ void CNerexSeriesControlPanel::EnableAllControls(bool enable) {
       Show(control, shown);
   }
   if (enable && device)
-    SelectSideTab(device->GetSideTab(), false);
+    SelectSideTab(device->PanelView().GetSideTab(), false);
   else
     SelectSideTab(0, false);
 }
@@ -308,7 +308,7 @@ void CNerexSeriesControlPanel::OnRightClick(int x, int y) {
     const int n = GetInputCount();
     const int m = GetOutputCount();
     std::uint32_t channel = 0;
-    switch (device->GetPanelPage()) {
+    switch (device->PanelView().GetPanelPage()) {
       case kNerexPageInputGeq:
       case kNerexPageInputPeq: {
         CSingleLock lock(device->SettingsLock());
@@ -338,7 +338,7 @@ void CNerexSeriesControlPanel::OnRightClick(int x, int y) {
       }
       default: break;
     }
-    device->SetSelectedChannel(channel);
+    device->PanelView().SetSelectedChannel(channel);
   }
   CNerexSeriesBaseControlPanel::OnRightClick(x, y);
 }
@@ -396,7 +396,7 @@ void CNerexSeriesControlPanel::DrawOutputsSection() {
     tab->SetRect(CRect{first + L::kSideTabLeft, r.top, first + L::kSideTabRight, r.bottom});
   }
   MoveCombo(m_autoLimiters, first + L::kAutoLimitersPlaced.dx, L::kAutoLimitersPlaced.top);
-  const std::uint32_t tab = device->GetSideTab();
+  const std::uint32_t tab = device->PanelView().GetSideTab();
   m_drawnSideTab = tab;
   DrawInto(kOutputsSection, [&](Graphics& g) {
     DrawHeading(g, float(first) - origin, m, "Outputs");

@@ -802,7 +802,7 @@ void CTorvexSeriesControlPanel::EnableAllControls(bool enable) {
       m_outputLinks[u][std::size_t(j)]->SetVisible(on);
     }
   }
-  SelectSideTab(enable && device ? device->GetSideTab() : 0, false);
+  SelectSideTab(enable && device ? device->PanelView().GetSideTab() : 0, false);
 }
 
 // ====== Right click ======
@@ -812,7 +812,7 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
   if (device) {
     std::uint32_t channel = 0;
     const int n = GetInputCount(), m = GetOutputCount();
-    switch (device->GetPanelPage()) {
+    switch (device->PanelView().GetPanelPage()) {
       case kNerexPageInputGeq:
       case kNerexPageInputPeq:
       case kNerexPageInputDeq:
@@ -839,7 +839,7 @@ void CTorvexSeriesControlPanel::OnRightClick(int x, int y) {
       default:
         break;
     }
-    device->SetSelectedChannel(channel);
+    device->PanelView().SetSelectedChannel(channel);
   }
   CNerexSeriesBaseControlPanel::OnRightClick(x, y);
 }
@@ -925,7 +925,7 @@ void CTorvexSeriesControlPanel::DrawSideTabSection() {
   const int n = GetInputCount(), m = GetOutputCount();
   const int x0 = GetOutputStripX(0, m);
   const int p = m_sectionPictures[kTorvexSectionSideTabs]->GetRect().left;
-  const std::uint32_t tab = device ? device->GetSideTab() : 0;
+  const std::uint32_t tab = device ? device->PanelView().GetSideTab() : 0;
   const bool matrix = IsMatrixView();
   auto image = [](Graphics& g, CBitmapImage* picture, int x, int y) {
     if (picture && picture->GetImage()) g.DrawImage(*picture->GetImage(), float(x), float(y));

@@ -19,6 +19,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimProcessor.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -62,21 +63,21 @@ TEST_F(NerexPanelOnlineTest, FoundUnitOpensItsPanelWithItsValuesAndMovingMeters)
   ProcessEvents();
   auto* panel = dynamic_cast<CNerexControlPanel*>(device->GetControlPanel());
   ASSERT_NE(panel, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return panel->GetDeviceNameText()->GetText() == "Main PA"; }));
-  EXPECT_NEAR(panel->GetInputFader(3)->GetValue(), -6.0f, 0.01f);
-  EXPECT_EQ(panel->GetOutputName(0)->GetText(), "Sub L");
+  ASSERT_TRUE(WaitFor([&] { return CNerexPanelWidgets(*panel).GetDeviceNameText()->GetText() == "Main PA"; }));
+  EXPECT_NEAR(CNerexPanelWidgets(*panel).GetInputFader(3)->GetValue(), -6.0f, 0.01f);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetOutputName(0)->GetText(), "Sub L");
 
   std::array<std::uint8_t, 32> meters{};
   meters.fill(49);      // -40 dB
   meters[1] = 12;       // input B at -3 dB
   meters[4 + 2] = 29;   // output 3 at -20 dB
   unit->SetMeterBytes(meters);
-  ASSERT_TRUE(WaitFor([&] { return panel->GetInputMeter(1)->GetLevel() == -3; }, 10000));
-  EXPECT_TRUE(WaitFor([&] { return panel->GetOutputMeter(2)->GetLevel() == -20; }));
+  ASSERT_TRUE(WaitFor([&] { return CNerexPanelWidgets(*panel).GetInputMeter(1)->GetLevel() == -3; }, 10000));
+  EXPECT_TRUE(WaitFor([&] { return CNerexPanelWidgets(*panel).GetOutputMeter(2)->GetLevel() == -20; }));
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     f.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-online-nerex48.png"));
 
   f.RunCommand(Cmd::kOnline);  // offline: the meters fall to the floor
   EXPECT_FALSE(f.IsOnline());
-  EXPECT_TRUE(WaitFor([&] { return panel->GetInputMeter(1)->GetLevel() == -40; }));
+  EXPECT_TRUE(WaitFor([&] { return CNerexPanelWidgets(*panel).GetInputMeter(1)->GetLevel() == -40; }));
 }

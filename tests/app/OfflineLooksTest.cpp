@@ -135,7 +135,7 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
   // A Fennick on other firmware than the table's, and a Nerex: both connected
   // and read out; then the bus goes quiet and they drop out while online, the
   // Fennick keeping its warning.
-  CNerexSeriesDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  CNerexSources::SetFirmwareTableReader(&CFirmwareTableFile::Read);
   const CFirmwareTableFile table("Fennick=9.99\n");
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
@@ -201,7 +201,7 @@ TEST_F(OfflineLooksTest, UnitsThatDroppedOutWithWarningsLookOfflineAfterGoingOff
   EXPECT_TRUE(panel->GetActiveLed()->IsLit());
   if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
     f.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-offline-after-drop.png"));
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 // A panel open before going online shows at once that its amplifier takes no change while the

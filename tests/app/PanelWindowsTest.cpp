@@ -47,6 +47,7 @@
 #include "custom/KnobControl.h"
 #include "ui/PanelFrame.h"
 #include "platform/MouseMessages.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -530,7 +531,7 @@ TEST_F(PanelWindowsTest, Processors_OpenTheirNerexSeriesPanelsFromTheRackAtTheir
     auto* panel = dynamic_cast<CNerexSeriesControlPanel*>(device->GetControlPanel());
     ASSERT_NE(panel, nullptr) << c.panelClass;
     EXPECT_EQ(panel->size(), QSize(850, 600));
-    EXPECT_EQ(panel->GetHeaderText()->GetText().empty(), false);
+    EXPECT_EQ(CNerexPanelWidgets(*panel).GetHeaderText()->GetText().empty(), false);
     EXPECT_TRUE(panel->HasTimer(CNerexSeriesBaseControlPanel::kMeterTimerId));
     if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
       frame->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/frame-%1.png").arg(c.panelClass));

@@ -114,7 +114,7 @@ class UnitsOnlineTest : public SimBusFrameTest {
   void MakeFile() {
     CSystem& system = MakeFrame().GetSystem();
     d3 = static_cast<CNerexSeriesDevice*>(Append(system, 3, 16));
-    d3->SetAutoRtcUpdate(false);  // the Fennick's clock is not set either: nothing is written
+    d3->HostOptions().SetAutoRtcUpdate(false);  // the Fennick's clock is not set either: nothing is written
     d4 = static_cast<CNerexSeriesDevice*>(Append(system, 4, 120));
     amp2 = static_cast<CZelSeriesDevice*>(Append(system, 2, 52));
     amp5 = static_cast<CZelSeriesDevice*>(Append(system, 5, 52));

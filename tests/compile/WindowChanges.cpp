@@ -17,8 +17,11 @@
 #endif
 #if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL) || defined(PROCESSOR_PROPERTY_ROW) || \
     defined(PROCESSOR_PROPERTY_LIST) || defined(PROCESSOR_QUEUE_FRAME) || defined(LOAD_PRESET_FILE) || \
-    defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_STATE)
+    defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_POLL_TURN) || defined(PROCESSOR_STATE)
 #include "devices/processor/NerexSeriesDevice.h"
+#endif
+#if defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL)
+#include "devices/processor/NerexNotifier.h"
 #endif
 #if defined(PROCESSOR_FAMILY_HEADER)
 #include "devices/processor/NerexChange.h"
@@ -61,7 +64,11 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
     const int gain = processor->GetCurrentSettings().inputs.gains[0] + processor->GetTimedPresets()[0].preset +
                      processor->GetDeqBandMasks()[0] + processor->GetGeneralSettings().GetCurrentPreset();
     const bool stored = processor->GetPresets()[0]->HoldsAnySection() && !processor->GetXoverPresets().empty();
-    (void)gain, (void)stored;
+    // What it reads of the unit's meters and memories, and what the panel shows.
+    const float level = processor->Meters().GetInputMeter(0) + processor->Meters().GetDeqMeter(0, 1);
+    const std::size_t held = processor->GetMemoryReadout().UnitPresets();
+    processor->PanelView().SetPanelPage(kNerexPageMixer);
+    (void)gain, (void)stored, (void)level, (void)held;
     processor->SavePresetFile("Stage.fnp", nullptr);
   }
   if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
@@ -169,9 +176,12 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(LOAD_PRESET_FILE)
   static_cast<CNerexSeriesDevice&>(device).LoadPresetFile("Stage.fnp", nullptr);
 #elif defined(NOTIFY_ALL)
-  static_cast<CNerexSeriesDevice&>(device).NotifyAllParameters();
+  CNerexNotifier(static_cast<CNerexSeriesDevice&>(device)).NotifyAllParameters();
 #elif defined(NOTIFY_CHANNEL)
-  static_cast<CNerexSeriesDevice&>(device).NotifyInputChannelParameters(0);
+  CNerexNotifier(static_cast<CNerexSeriesDevice&>(device)).NotifyInputChannelParameters(0);
+#elif defined(PROCESSOR_POLL_TURN)
+  CControlMessage read;
+  CNerexPoller(static_cast<CNerexSeriesDevice&>(device)).NextTurn(read);
 #elif defined(AMPLIFIER_SEND_ALL)
   static_cast<CZelSeriesDevice&>(device).SendAllSettings();
 #elif defined(BREAKOUT_BOX_SEND_ALL)
@@ -191,6 +201,8 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   static_cast<CNerexSeriesDevice&>(device).GetXoverPresets()[0]->name.clear();
 #elif defined(DEQ_BAND_MASKS)
   static_cast<CNerexSeriesDevice&>(device).GetDeqBandMasks()[0] = 1;
+#elif defined(METER_READING)
+  static_cast<CNerexSeriesDevice&>(device).Meters().Input(0) = 0.0f;
 // The processor family's own pieces of the change path and writers.
 #elif defined(CHANNEL_CHANGE)
   ApplyChannelSettingChange(static_cast<CNerexSeriesDevice&>(device), value);

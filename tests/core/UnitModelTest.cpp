@@ -94,7 +94,7 @@ class UnitModelTest : public ::testing::Test {
     device = h.system.CreateDevice(kId, type, 0);
     NameDevice(device, kFileName);
     // A Fennick sets its unit's clock even when reading it: not here, so that nothing is written.
-    if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(device)) processor->SetAutoRtcUpdate(false);
+    if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(device)) processor->HostOptions().SetAutoRtcUpdate(false);
     h.system.AppendDevice(device);
     neighbour = static_cast<CNerexSeriesDevice*>(h.system.CreateDevice(kNeighbourId, 120, 0));
     h.system.AppendDevice(neighbour);

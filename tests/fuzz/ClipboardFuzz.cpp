@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (pasteRecord) {
     auto* processor = dynamic_cast<CNerexSeriesDevice*>(device.get());
     if (!processor) return 0;
-    processor->SetSelectedChannel(channel);
+    processor->PanelView().SetSelectedChannel(channel);
     SetClipboardData(processor->GetClipboardFormat(), in.RestCopy());
     processor->CanPaste(command);
     processor->PasteFromClipboard(command);

@@ -309,7 +309,7 @@ void Clipboard(CSeedWriter& out, CSystem& system) {
     auto* processor = dynamic_cast<CNerexSeriesDevice*>(device.get());
     if (processor) {
       for (std::uint32_t channel : {0u, 5u}) {
-        processor->SetSelectedChannel(channel);
+        processor->PanelView().SetSelectedChannel(channel);
         processor->CopyToClipboard(kCmdCopyChannel);
         Bytes record;
         GetClipboardData(processor->GetClipboardFormat(), record);

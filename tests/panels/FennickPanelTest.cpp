@@ -212,7 +212,7 @@ TEST_P(FennickPanelModelTest, OpensOnTheCompactSkinWithTheDeviceThePresetsAndThe
   Keep(*panel, "fennick_panel_" + std::to_string(m.model) + ".png");
   EXPECT_EQ(dynamic_cast<CZelFennickControlPanel*>(panel.get()) != nullptr, m.zel);
   EXPECT_EQ(CFennickControlPanel::GetInstanceCount(), 1);
-  EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
+  EXPECT_EQ(d.PanelView().GetPanelPage(), std::uint32_t(kNerexPageCompact));
   EXPECT_EQ(d.GetPanelSize(), (CSize{fl::kWidth, fl::kHeight}));
   EXPECT_EQ(panel->GetBackBuffer()->Width(), fl::kWidth);
   EXPECT_EQ(panel->GetBackBuffer()->Height(), fl::kHeight);
@@ -275,7 +275,7 @@ TEST_F(FennickPanelTest, TheActivePresetIsStarredAMuteReachesTheDeviceAndThePage
   EXPECT_TRUE(panel->GetMute(5)->IsLit());
   // Another page given to the device (a tab id from elsewhere) leaves the compact view.
   ModelChange(d, MakeBoolParamValue(kNerexPageMixer, true));
-  EXPECT_EQ(d.GetPanelPage(), std::uint32_t(kNerexPageCompact));
+  EXPECT_EQ(d.PanelView().GetPanelPage(), std::uint32_t(kNerexPageCompact));
   EXPECT_TRUE(panel->GetPresetList()->IsVisible());
   EXPECT_TRUE(panel->GetActionButton(420)->IsVisible());
 }
@@ -628,12 +628,12 @@ void PrintTo(const TimedDay& c, std::ostream* os) { *os << c.name; }
 
 class FennickTimedPresetsTest : public FennickPanelTest, public ::testing::WithParamInterface<TimedDay> {
  protected:
-  ~FennickTimedPresetsTest() override { CNerexSeriesDevice::SetLocalClock(nullptr); }
+  ~FennickTimedPresetsTest() override { CNerexSources::SetLocalClock(nullptr); }
   // The processor ready, with the local clock at noon of the case's day.
   CNerexSeriesDevice& ReadyOnTheDay() {
     const TimedDay& c = GetParam();
     g_today = NerexClockReading{c.year % 100, c.month, c.day, 1, 12, 0};
-    CNerexSeriesDevice::SetLocalClock(&Today);
+    CNerexSources::SetLocalClock(&Today);
     return Ready(16);
   }
   // The ten entries of the last timed-preset frame queued.

@@ -263,7 +263,7 @@ class NerexBasePanelTest : public ProcessorDeviceTest {
   // A processor of the model with the test panel open on it, as the main frame opens it.
   CTestProcessorPanel& Open(int model, std::uint32_t page = kNerexPageMixer) {
     Make(model);
-    m_device->SetPanelPage(page);
+    m_device->PanelView().SetPanelPage(page);
     panel = std::make_unique<CTestProcessorPanel>();
     panel->SetDevice(m_device.get());
     m_device->SetControlPanel(panel.get());
@@ -272,7 +272,7 @@ class NerexBasePanelTest : public ProcessorDeviceTest {
     return *panel;
   }
   void ShowPage(std::uint32_t page) {
-    m_device->SetPanelPage(page);
+    m_device->PanelView().SetPanelPage(page);
     panel->ShowPage(page);
   }
   // A user with the restriction mask, made current.
@@ -363,7 +363,7 @@ TEST_F(NerexBasePanelTest, SideTabsShowOneViewAndNoneWithoutTheMixer) {
   EXPECT_EQ(views(), "--K");
   p.SelectSideTab(0, false);
   EXPECT_EQ(views(), "---");
-  m_device->SetSideTab(kNerexSideTabLinking);
+  m_device->PanelView().SetSideTab(kNerexSideTabLinking);
   p.EnableAllControls(true);
   EXPECT_EQ(views(), "--K");
   p.EnableAllControls(false);
@@ -374,7 +374,7 @@ TEST_F(NerexBasePanelTest, SideTabsShowOneViewAndNoneWithoutTheMixer) {
 TEST_F(NerexBasePanelTest, ChannelButtonsLightTheSelectedChannelsLinkGroup) {
   CTestProcessorPanel& p = Open(120);
   WritableSettings(*m_device).inputs.linkMasks[2] = 0b1101;
-  m_device->SetSelectedInput(2);
+  m_device->PanelView().SetSelectedInput(2);
   ShowPage(kNerexPageInputPeq);
   std::string lit;
   for (const CBmpButton* button : p.m_channelSelect) lit += button->IsLit() ? "1" : "0";
@@ -382,7 +382,7 @@ TEST_F(NerexBasePanelTest, ChannelButtonsLightTheSelectedChannelsLinkGroup) {
   ShowPage(kNerexPageMixer);
   for (const CBmpButton* button : p.m_channelSelect) EXPECT_FALSE(button->IsLit());
   // The output row: a button per output, none lit.
-  m_device->SetPanelPage(kNerexPageOutputRow);
+  m_device->PanelView().SetPanelPage(kNerexPageOutputRow);
   p.ShowPageControls(true);
   for (const CBmpButton* button : p.m_channelSelect) EXPECT_TRUE(button->IsVisible() && !button->IsLit());
 }
@@ -436,12 +436,12 @@ TEST_F(NerexBasePanelTest, CaptionsNameTheGangedChannelsInOrder) {
   CTestProcessorPanel& p = Open(120);
   for (int i = 0; i < 4; ++i) SetName(true, i, std::string("In ") + char('A' + i));
   WritableSettings(*m_device).inputs.linkMasks[2] = 0b1101;
-  m_device->SetSelectedInput(2);
+  m_device->PanelView().SetSelectedInput(2);
   p.UpdateInputLinkCaption(true);
   EXPECT_EQ(p.m_inputCaption->GetText(), "In A / In C / In D");
 
   SetName(false, 5, "Sub");
-  m_device->SetSelectedOutput(5);
+  m_device->PanelView().SetSelectedOutput(5);
   p.UpdateOutputLinkCaption(false);
   EXPECT_EQ(p.m_outputCaption->GetText(), "Sub");
 }
@@ -486,7 +486,7 @@ TEST_F(NerexBasePanelTest, LcdShowsTheSelectedPresetOnTheCompactView) {
   CTestProcessorPanel& p = Open(120);
   WritablePresets(*m_device)[3]->sectionFlags = kSectionOutputs;
   WritablePresets(*m_device)[3]->name = "Show";
-  m_device->SetSelectedPreset(4);
+  m_device->PanelView().SetSelectedPreset(4);
   ShowPage(kNerexPageCompact);
   EXPECT_EQ(p.m_lcdText->GetText(), "4. Show");
   p.SetLcdText("Hello", true);
@@ -496,21 +496,21 @@ TEST_F(NerexBasePanelTest, LcdShowsTheSelectedPresetOnTheCompactView) {
 TEST_F(NerexBasePanelTest, DisplaySettingsReachFadersAndDelayReadouts) {
   CTestProcessorPanel& p = Open(120);
   for (const auto& [nudge, step] : {std::pair{0u, 0.1f}, {1u, 0.5f}, {2u, 1.0f}, {7u, 0.1f}}) {
-    m_device->SetGainNudge(nudge);
+    m_device->HostOptions().SetGainNudge(nudge);
     p.ApplyGainNudge(false);
     EXPECT_FLOAT_EQ(p.m_inputFaders[3]->m_nudgeStep, step);
     EXPECT_FLOAT_EQ(p.m_outputFaders[7]->m_nudgeStep, step);
   }
-  m_device->SetDelayUnits(1);
-  m_device->SetDelayMultiplier(2);
+  m_device->HostOptions().SetDelayUnits(1);
+  m_device->HostOptions().SetDelayMultiplier(2);
   p.ApplyDelayDisplay(true);
   EXPECT_EQ(p.m_inputDelays[0]->GetFormatFlags() & 0xE000u, std::uint32_t(kTextDelayMetres));
   EXPECT_EQ(p.m_outputDelays[7]->GetFormatFlags() & 0xE000u, std::uint32_t(kTextDelayMetres));
   EXPECT_EQ(p.m_outputDelays[7]->GetNudgeStep(), 2);
-  m_device->SetDelayUnits(5);
+  m_device->HostOptions().SetDelayUnits(5);
   p.ApplyDelayDisplay(false);
   EXPECT_EQ(p.m_outputDelays[7]->GetFormatFlags() & 0xE000u, std::uint32_t(kTextDelayMetres));
-  m_device->SetDelayUnits(2);
+  m_device->HostOptions().SetDelayUnits(2);
   p.ApplyDelayDisplay(false);
   EXPECT_EQ(p.m_outputDelays[0]->GetDelayUnit(), std::uint32_t(kTextDelayFeet));
 }
@@ -519,8 +519,8 @@ TEST_F(NerexBasePanelTest, DisplaySettingsReachFadersAndDelayReadouts) {
 
 TEST_F(NerexBasePanelTest, PageRefreshesBindTheSelectedChannelsIds) {
   CTestProcessorPanel& p = Open(121);
-  m_device->SetSelectedInput(2);
-  m_device->SetSelectedOutput(6);
+  m_device->PanelView().SetSelectedInput(2);
+  m_device->PanelView().SetSelectedOutput(6);
   ShowPage(kNerexPageInputGeq);
   EXPECT_EQ(p.m_geqFaders[27]->GetId(), kParamGeqBand + 28 * 2 + 27);
   EXPECT_TRUE(p.m_geqCurve->m_graphicEqMode);
@@ -640,7 +640,7 @@ class NerexBareBaseTest : public NerexBasePanelTest, public ::testing::WithParam
 
 TEST_P(NerexBareBaseTest, OperationsWithoutTheirWidgetsDoNothing) {
   Make(120);
-  m_device->SetPanelPage(GetParam());
+  m_device->PanelView().SetPanelPage(GetParam());
   CNerexSeriesBaseControlPanel bare;
   bare.SetDevice(m_device.get());
   m_device->SetControlPanel(&bare);

@@ -42,6 +42,7 @@
 #include "tests/support/TextInk.h"
 #include "tests/panels/PresetNameAnswer.h"
 #include "tests/support/ModelChanges.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -94,13 +95,13 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
   ASSERT_TRUE(buffer);
   Save(*buffer, "nerex48-mixer.png");
   for (std::uint32_t page : {60u, 61u, 63u}) {
-    device.SetPanelPage(page);
+    device.PanelView().SetPanelPage(page);
     panel.ShowPage(page);
     Save(*buffer, "nerex48-page" + std::to_string(page) + ".png");
   }
   for (std::uint32_t tab : {296u, 297u}) {
-    device.SetPanelPage(59);
-    device.SetSideTab(tab);
+    device.PanelView().SetPanelPage(59);
+    device.PanelView().SetSideTab(tab);
     panel.ShowPage(59);
     Save(*buffer, "nerex48-tab" + std::to_string(tab) + ".png");
   }
@@ -111,10 +112,10 @@ TEST_F(NerexPanelTest, RenderedMixerPageShowsStripsHeadingsAndMeters) {
     CNerexSeriesControlPanel& skinned = Open(other);
     const std::string name = hardware ? "hollin2" : "calder26";
     Save(*skinned.GetBackBuffer(), name + "-mixer.png");
-    other.SetPanelPage(63);
+    other.PanelView().SetPanelPage(63);
     skinned.ShowPage(63);
     Save(*skinned.GetBackBuffer(), name + "-page63.png");
-    EXPECT_FALSE(skinned.GetInputFader(0)->IsVisible());
+    EXPECT_FALSE(CNerexPanelWidgets(skinned).GetInputFader(0)->IsVisible());
   }
 }
 
@@ -161,18 +162,18 @@ TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
     if (exists) {
       const int x = c.inputEdges[std::size_t(i)];
       EXPECT_EQ(panel.GetInputStripX(i), x);
-      for (const CControlObject* w : {static_cast<const CControlObject*>(panel.GetInputFader(i)),
-                                      static_cast<const CControlObject*>(panel.GetInputMeter(i)),
-                                      static_cast<const CControlObject*>(panel.GetInputGainText(i)),
-                                      static_cast<const CControlObject*>(panel.GetInputName(i)),
-                                      static_cast<const CControlObject*>(panel.GetInputMute(i))})
+      for (const CControlObject* w : {static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetInputFader(i)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetInputMeter(i)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetInputGainText(i)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetInputName(i)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetInputMute(i))})
         EXPECT_TRUE(onStrip(w, x)) << i;
-      for (int j = 0; j < 4; ++j) EXPECT_TRUE(onStrip(panel.GetInputLink(i, j), x)) << i << j;
+      for (int j = 0; j < 4; ++j) EXPECT_TRUE(onStrip(CNerexPanelWidgets(panel).GetInputLink(i, j), x)) << i << j;
     }
-    EXPECT_EQ(panel.GetInputFader(i)->IsVisible(), exists) << i;
-    EXPECT_EQ(panel.GetInputName(i)->IsVisible(), exists) << i;
-    EXPECT_EQ(panel.GetInputGeqShortcut(i)->IsVisible(), exists && c.geqShortcut) << i;
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(panel.GetInputLink(i, j)->IsVisible(), exists && j < c.inputs) << i << j;
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetInputFader(i)->IsVisible(), exists) << i;
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetInputName(i)->IsVisible(), exists) << i;
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetInputGeqShortcut(i)->IsVisible(), exists && c.geqShortcut) << i;
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(CNerexPanelWidgets(panel).GetInputLink(i, j)->IsVisible(), exists && j < c.inputs) << i << j;
   }
   for (int k = 0; k < 8; ++k) {
     const bool exists = k < c.outputs;
@@ -180,31 +181,31 @@ TEST_P(NerexPanelModelTest, StripsAreCentredAndOnlyTheModelsChannelsShow) {
       const int x = c.outputEdges[std::size_t(k)];
       EXPECT_EQ(panel.GetOutputStripX(k), x);
       EXPECT_EQ(panel.GetOutputStripBackground(k)->GetRect().left, x);
-      for (const CControlObject* w : {static_cast<const CControlObject*>(panel.GetOutputFader(k)),
-                                      static_cast<const CControlObject*>(panel.GetOutputMeter(k)),
-                                      static_cast<const CControlObject*>(panel.GetOutputGainText(k)),
-                                      static_cast<const CControlObject*>(panel.GetOutputName(k)),
-                                      static_cast<const CControlObject*>(panel.GetOutputMute(k)),
-                                      static_cast<const CControlObject*>(panel.GetLimiterLevel(k)),
-                                      static_cast<const CControlObject*>(panel.GetLimiterAttack(k))})
+      for (const CControlObject* w : {static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetOutputFader(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetOutputMeter(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetOutputGainText(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetOutputName(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetOutputMute(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetLimiterLevel(k)),
+                                      static_cast<const CControlObject*>(CNerexPanelWidgets(panel).GetLimiterAttack(k))})
         EXPECT_TRUE(onStrip(w, x)) << k;
-      for (int i = 0; i < 4; ++i) EXPECT_TRUE(onStrip(panel.GetRoutingButton(k, i), x)) << k << i;
+      for (int i = 0; i < 4; ++i) EXPECT_TRUE(onStrip(CNerexPanelWidgets(panel).GetRoutingButton(k, i), x)) << k << i;
       // A list opens under itself wherever its strip stands.
-      EXPECT_EQ(panel.GetLimiterAttack(k)->m_dropAnchor, panel.GetLimiterAttack(k)->GetRect());
+      EXPECT_EQ(CNerexPanelWidgets(panel).GetLimiterAttack(k)->m_dropAnchor, CNerexPanelWidgets(panel).GetLimiterAttack(k)->GetRect());
     }
     EXPECT_EQ(panel.GetOutputStripBackground(k)->IsVisible(), exists) << k;
-    EXPECT_EQ(panel.GetOutputFader(k)->IsVisible(), exists) << k;
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetOutputFader(k)->IsVisible(), exists) << k;
     // The Source tab is the device's default: routing rows of existing inputs on existing outputs.
     for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(panel.GetRoutingButton(k, i)->IsVisible(), exists && i < c.inputs) << k << i;
+      EXPECT_EQ(CNerexPanelWidgets(panel).GetRoutingButton(k, i)->IsVisible(), exists && i < c.inputs) << k << i;
   }
   // The side tabs stand left of the first output strip, the Auto Limiters list on it.
   const int first = c.outputEdges.front();
   for (int t = 0; t < 3; ++t) {
-    EXPECT_LE(panel.GetSideTab(t)->GetRect().right, first) << t;
-    EXPECT_GE(panel.GetSideTab(t)->GetRect().left, first - 30) << t;
+    EXPECT_LE(CNerexPanelWidgets(panel).GetSideTab(t)->GetRect().right, first) << t;
+    EXPECT_GE(CNerexPanelWidgets(panel).GetSideTab(t)->GetRect().left, first - 30) << t;
   }
-  EXPECT_TRUE(onStrip(panel.GetAutoLimiters(), first));
+  EXPECT_TRUE(onStrip(CNerexPanelWidgets(panel).GetAutoLimiters(), first));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, NerexPanelModelTest, ::testing::ValuesIn(kModelCases),
@@ -221,7 +222,7 @@ TEST_F(NerexPanelTest, GainReadoutsFitTheLongestReadingInTheLcdFace) {
   Graphics g(canvas);
   CStringFormat format(StringAlignment::Center, StringAlignment::Center);
   format.noWrap = true;
-  for (CTextControl* readout : {panel.GetInputGainText(0), panel.GetOutputGainText(7)}) {
+  for (CTextControl* readout : {CNerexPanelWidgets(panel).GetInputGainText(0), CNerexPanelWidgets(panel).GetOutputGainText(7)}) {
     EXPECT_EQ(readout->GetTextStyle().face, "LiquidCrystal");
     EXPECT_EQ(readout->GetTextStyle().size, 1400);
     const CFont* font = readout->GetTextStyle().GetFont();
@@ -240,7 +241,7 @@ TEST_F(NerexPanelTest, GainReadoutsFitTheLongestReadingInTheLcdFace) {
 // brackets).
 TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters) {
   CNerexSeriesControlPanel& panel = Open(Make(kModelNerex48));
-  for (CTextControl* readout : {panel.GetInputGainText(0), panel.GetOutputGainText(7)}) {
+  for (CTextControl* readout : {CNerexPanelWidgets(panel).GetInputGainText(0), CNerexPanelWidgets(panel).GetOutputGainText(7)}) {
     ASSERT_EQ(readout->GetText(), "0.0 dB");
     const CFont& lcd = *readout->GetTextStyle().GetFont();
     const CFont letters = CompanionFontFor(lcd);
@@ -252,7 +253,7 @@ TEST_F(NerexPanelTest, GainReadoutShowsItsDigitsInTheLcdFaceAndItsUnitInLetters)
     EXPECT_LT(BestMatch(shown, InkOfWord("dE", letters)), 0.9);
   }
   // Typing over a readout shows the typed letters in the text face too.
-  CTextControl* readout = panel.GetInputGainText(0);
+  CTextControl* readout = CNerexPanelWidgets(panel).GetInputGainText(0);
   const CRect r = readout->GetRect();
   panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
   ASSERT_NE(panel.GetInPlaceEditor(), nullptr);
@@ -279,7 +280,7 @@ TEST_P(NerexReadoutTest, AGainReadoutTakesANumberOnly) {
   Connect(device);
   ModelChange(device, CParamValue(kParamInputGain + 1, -3.0f, ParamKind::kLevel));
   CNerexSeriesControlPanel& panel = Open(device);
-  CTextControl* readout = panel.GetInputGainText(1);
+  CTextControl* readout = CNerexPanelWidgets(panel).GetInputGainText(1);
   ASSERT_EQ(readout->GetText(), "-3.0 dB");
   device.ClearQueue();
   const CRect r = readout->GetRect();
@@ -331,11 +332,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, NerexReadoutTest,
 TEST_F(NerexPanelTest, StripControlsCarryTheDevicesIdsWhateverTheModel) {
   CNerexSeriesControlPanel& panel = Open(Make(kModelNerex24));
   for (int k = 0; k < 8; ++k) {
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(panel.GetRoutingButton(k, i)->GetId(), kParamMatrixRouting + 4 * k + i);
-    for (int j = 0; j < 8; ++j) EXPECT_EQ(panel.GetOutputLink(k, j)->GetId(), kParamOutputLinkBit + 8 * k + j);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(CNerexPanelWidgets(panel).GetRoutingButton(k, i)->GetId(), kParamMatrixRouting + 4 * k + i);
+    for (int j = 0; j < 8; ++j) EXPECT_EQ(CNerexPanelWidgets(panel).GetOutputLink(k, j)->GetId(), kParamOutputLinkBit + 8 * k + j);
   }
   for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(panel.GetInputLink(i, j)->GetId(), kParamInputLinkBit + 4 * i + j);
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(CNerexPanelWidgets(panel).GetInputLink(i, j)->GetId(), kParamInputLinkBit + 4 * i + j);
 }
 
 // --- Side tabs and pages ---
@@ -344,24 +345,24 @@ TEST_F(NerexPanelTest, SideTabsShowTheirViewsForTheModelsChannels) {
   CNerexSeriesDevice& device = Make(kModelNerex26);  // 2 inputs, 6 outputs
   CNerexSeriesControlPanel& panel = Open(device);
   panel.SelectSideTab(kNerexSideTabLimiters, true);
-  EXPECT_TRUE(panel.GetAutoLimiters()->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetAutoLimiters()->IsVisible());
   for (int k = 0; k < 8; ++k) {
-    EXPECT_EQ(panel.GetLimiterLevel(k)->IsVisible(), k < 6) << k;
-    EXPECT_EQ(panel.GetLimiterAttack(k)->IsVisible(), k < 6) << k;
-    EXPECT_FALSE(panel.GetRoutingButton(k, 0)->IsVisible());
-    EXPECT_FALSE(panel.GetOutputLink(k, 0)->IsVisible());
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetLimiterLevel(k)->IsVisible(), k < 6) << k;
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetLimiterAttack(k)->IsVisible(), k < 6) << k;
+    EXPECT_FALSE(CNerexPanelWidgets(panel).GetRoutingButton(k, 0)->IsVisible());
+    EXPECT_FALSE(CNerexPanelWidgets(panel).GetOutputLink(k, 0)->IsVisible());
   }
   panel.SelectSideTab(kNerexSideTabLinking, true);
-  EXPECT_FALSE(panel.GetAutoLimiters()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetAutoLimiters()->IsVisible());
   for (int k = 0; k < 8; ++k) {
-    EXPECT_FALSE(panel.GetLimiterLevel(k)->IsVisible());
-    for (int j = 0; j < 8; ++j) EXPECT_EQ(panel.GetOutputLink(k, j)->IsVisible(), k < 6 && j < 6) << k << j;
+    EXPECT_FALSE(CNerexPanelWidgets(panel).GetLimiterLevel(k)->IsVisible());
+    for (int j = 0; j < 8; ++j) EXPECT_EQ(CNerexPanelWidgets(panel).GetOutputLink(k, j)->IsVisible(), k < 6 && j < 6) << k << j;
   }
   // Disabling the mixer hides every side tab's widgets (tab 0).
   panel.EnableAllControls(false);
   for (int group : {kPanelGroupSource, kPanelGroupLimiters, kPanelGroupLinking})
     for (const CControlObject* control : panel.GetGroup(group)) EXPECT_FALSE(control->IsVisible()) << control->GetId();
-  EXPECT_FALSE(panel.GetSideTab(0)->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetSideTab(0)->IsVisible());
   EXPECT_FALSE(panel.GetSectionPicture(CNerexSeriesControlPanel::kInputsSection)->IsVisible());
 }
 
@@ -375,18 +376,18 @@ TEST_F(NerexPanelTest, PagesShowTheirPictureAndPlaceTheChannelRow) {
     int rowTop;
   } pages[] = {{60, 1, 300, 60}, {61, 2, 300, 60}, {63, 3, 35, 155}};
   for (const auto& p : pages) {
-    device.SetPanelPage(p.page);
+    device.PanelView().SetPanelPage(p.page);
     panel.ShowPage(p.page);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(panel.GetPageImage(i)->IsVisible(), i == p.picture) << p.page;
-    EXPECT_EQ(panel.GetChannelSelect(2)->GetRect(), (CRect{p.rowLeft + 56, p.rowTop, p.rowLeft + 74, p.rowTop + 18}));
-    EXPECT_FALSE(panel.GetInputFader(0)->IsVisible());
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetChannelSelect(2)->GetRect(), (CRect{p.rowLeft + 56, p.rowTop, p.rowLeft + 74, p.rowTop + 18}));
+    EXPECT_FALSE(CNerexPanelWidgets(panel).GetInputFader(0)->IsVisible());
   }
-  device.SetPanelPage(59);
+  device.PanelView().SetPanelPage(59);
   panel.ShowPage(59);
   EXPECT_TRUE(panel.GetPageImage(0)->IsVisible());
   EXPECT_FALSE(panel.GetPageImage(3)->IsVisible());
-  EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
-  EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetInputFader(0)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetPresetManagerButton()->IsVisible());
 }
 
 TEST_F(NerexPanelTest, TabButtonsChangePageAndSideTabThroughTheDevice) {
@@ -406,20 +407,20 @@ TEST_F(NerexPanelTest, TabButtonsChangePageAndSideTabThroughTheDevice) {
     return lit;
   };
   EXPECT_GT(inkBeside(), 0);
-  click(panel.GetSideTab(1));  // Limiters
-  EXPECT_EQ(device.GetSideTab(), 296u);
-  EXPECT_TRUE(panel.GetLimiterLevel(7)->IsVisible());
-  EXPECT_FALSE(panel.GetRoutingButton(0, 0)->IsVisible());
+  click(CNerexPanelWidgets(panel).GetSideTab(1));  // Limiters
+  EXPECT_EQ(device.PanelView().GetSideTab(), 296u);
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetLimiterLevel(7)->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetRoutingButton(0, 0)->IsVisible());
   EXPECT_EQ(inkBeside(), 0);
-  click(panel.GetPageTab(0));  // Input GEQ
-  EXPECT_EQ(device.GetPanelPage(), 60u);
+  click(CNerexPanelWidgets(panel).GetPageTab(0));  // Input GEQ
+  EXPECT_EQ(device.PanelView().GetPanelPage(), 60u);
   EXPECT_TRUE(panel.GetPageImage(1)->IsVisible());
-  EXPECT_TRUE(panel.GetGeqFader(27)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetGeqFader(27)->IsVisible());
   EXPECT_EQ(panel.GetToolTipCount(), 28);
-  click(panel.GetPageTab(2));  // Mixer
-  EXPECT_EQ(device.GetPanelPage(), 59u);
-  EXPECT_TRUE(panel.GetLimiterLevel(0)->IsVisible());
-  EXPECT_FALSE(panel.GetGeqFader(0)->IsVisible());
+  click(CNerexPanelWidgets(panel).GetPageTab(2));  // Mixer
+  EXPECT_EQ(device.PanelView().GetPanelPage(), 59u);
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetLimiterLevel(0)->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetGeqFader(0)->IsVisible());
 }
 
 TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
@@ -427,54 +428,54 @@ TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
   CNerexSeriesControlPanel& panel = Open(device);
   Restrict(0x04);
   panel.ShowPage(59);
-  EXPECT_FALSE(panel.GetPresetManagerButton()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetPresetManagerButton()->IsVisible());
   Restrict(0);
   panel.ShowPage(59);
-  EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetPresetManagerButton()->IsVisible());
   // A current-user index beyond the list holds no rights.
   m_system.Users().SetCurrentUser(12);
   panel.ShowPage(59);
-  EXPECT_FALSE(panel.GetPresetManagerButton()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(panel).GetPresetManagerButton()->IsVisible());
   m_system.Users().SetCurrentUser(0);
 }
 
 TEST_F(NerexPanelTest, StoredPageThatTheNerexPanelLacksOpensWithoutHarm) {
   CNerexSeriesDevice& device = Make(kModelNerex44);
-  device.SetPanelPage(64);
+  device.PanelView().SetPanelPage(64);
   CNerexSeriesControlPanel& panel = Open(device);
   panel.ShowPage(65);
   panel.RefreshDeqSection(true);
   panel.RefreshOutputSection(true);
   panel.SelectDeqBand(1, true);
   panel.OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
-  device.SetPanelPage(59);
+  device.PanelView().SetPanelPage(59);
   panel.ShowPage(59);
-  EXPECT_TRUE(panel.GetInputFader(0)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(panel).GetInputFader(0)->IsVisible());
 }
 
 // The Calder48 and Hollin2 inputs have no graphic EQ: the header drops the Input GEQ tab and
 // its other three tabs share the room of four, Mixer first.
 TEST_F(NerexPanelTest, CalderAndHollinPanelsShowThreeHeaderTabs) {
   CNerexSeriesControlPanel& nerex = Open(Make(kModelNerex48, 9));
-  EXPECT_TRUE(nerex.GetPageTab(0)->IsVisible());
-  EXPECT_EQ(nerex.GetHeaderText()->GetText(), "Nerex48   AUDIO MANAGEMENT SYSTEM");
-  const CRect room = UnionRect(nerex.GetPageTab(0)->GetRect(), nerex.GetPageTab(3)->GetRect());
-  const int fourTabWidth = nerex.GetPageTab(0)->GetRect().Width();
+  EXPECT_TRUE(CNerexPanelWidgets(nerex).GetPageTab(0)->IsVisible());
+  EXPECT_EQ(CNerexPanelWidgets(nerex).GetHeaderText()->GetText(), "Nerex48   AUDIO MANAGEMENT SYSTEM");
+  const CRect room = UnionRect(CNerexPanelWidgets(nerex).GetPageTab(0)->GetRect(), CNerexPanelWidgets(nerex).GetPageTab(3)->GetRect());
+  const int fourTabWidth = CNerexPanelWidgets(nerex).GetPageTab(0)->GetRect().Width();
   for (std::uint32_t hardware : {kHardwareCalder48, kHardwareHollin2}) {
     CNerexSeriesDevice& device = Make(kModelCalder48, hardware & 0x3F, hardware);
     CNerexSeriesControlPanel& panel = Open(device);
     EXPECT_NE(dynamic_cast<CCalder48ControlPanel*>(&panel), nullptr);
     EXPECT_EQ(dynamic_cast<CHollin2ControlPanel*>(&panel) != nullptr, hardware == kHardwareHollin2);
-    EXPECT_FALSE(panel.GetPageTab(0)->IsVisible());  // Input GEQ
+    EXPECT_FALSE(CNerexPanelWidgets(panel).GetPageTab(0)->IsVisible());  // Input GEQ
     int left = room.left;
     for (int t : {2, 1, 3}) {  // Mixer, Input PEQ, Output PEQ
-      const CRect r = panel.GetPageTab(t)->GetRect();
+      const CRect r = CNerexPanelWidgets(panel).GetPageTab(t)->GetRect();
       EXPECT_GE(r.left, left) << t;
       EXPECT_LE(r.right, room.right) << t;
       EXPECT_GT(r.Width(), fourTabWidth) << t;
       left = r.right;
     }
-    EXPECT_EQ(panel.GetHeaderText()->GetText(), hardware == kHardwareHollin2
+    EXPECT_EQ(CNerexPanelWidgets(panel).GetHeaderText()->GetText(), hardware == kHardwareHollin2
                                                     ? "Hollin2 LOUDSPEAKER MANAGEMENT SYSTEM"
                                                     : device.GetModelName() + "   AUDIO MANAGEMENT SYSTEM");
   }
@@ -486,27 +487,27 @@ TEST_F(NerexPanelTest, RightClickRecordsTheChannelUnderThePointer) {
   CNerexSeriesDevice& device = Make(kModelNerex24);  // inputs at 81, 147; outputs at 447..645
   CNerexSeriesControlPanel& panel = Open(device);
   panel.OnRightClick(150, 300);
-  EXPECT_EQ(device.GetSelectedChannel(), 2u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 2u);
   panel.OnRightClick(520, 400);
-  EXPECT_EQ(device.GetSelectedChannel(), 6u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 6u);
   panel.OnRightClick(30, 300);  // left of the first input strip
-  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 0u);
   panel.OnRightClick(380, 400);  // between the inputs and the first output strip
-  EXPECT_EQ(device.GetSelectedChannel(), 0u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 0u);
 
   // Input 1 ganged with input 0: anywhere on the Input PEQ page gives the group's master.
   WritableSettings(device).inputs.linkMasks[0] = 0x3;
   WritableSettings(device).inputs.linkMasks[1] = 0x3;
-  device.SetSelectedInput(1);
-  device.SetPanelPage(61);
+  device.PanelView().SetSelectedInput(1);
+  device.PanelView().SetPanelPage(61);
   panel.ShowPage(61);
   panel.OnRightClick(700, 500);
-  EXPECT_EQ(device.GetSelectedChannel(), 1u);
-  device.SetSelectedOutput(3);
-  device.SetPanelPage(63);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 1u);
+  device.PanelView().SetSelectedOutput(3);
+  device.PanelView().SetPanelPage(63);
   panel.ShowPage(63);
   panel.OnRightClick(5, 5);
-  EXPECT_EQ(device.GetSelectedChannel(), 8u);
+  EXPECT_EQ(device.PanelView().GetSelectedChannel(), 8u);
 }
 
 // --- Tooltips ---
@@ -517,16 +518,16 @@ TEST_F(NerexPanelTest, OnlyTheGraphicEqPageHasTooltipsWithTheBandGains) {
   EXPECT_EQ(panel.GetToolTipCount(), 0);
   WritableSettings(device).geq.bands[2][5] = -125;
   WritableSettings(device).geq.bands[2][27] = 30;
-  device.SetSelectedInput(2);
-  device.SetPanelPage(60);
+  device.PanelView().SetSelectedInput(2);
+  device.PanelView().SetPanelPage(60);
   panel.ShowPage(60);
   ASSERT_EQ(panel.GetToolTipCount(), 28);
-  const CRect fader6 = panel.GetGeqFader(5)->GetRect();
+  const CRect fader6 = CNerexPanelWidgets(panel).GetGeqFader(5)->GetRect();
   EXPECT_EQ(panel.FindToolTip((fader6.left + fader6.right) / 2, fader6.top + 10), 6);
   EXPECT_EQ(panel.GetToolTipText(6), "-12.5dB");
   EXPECT_EQ(panel.GetToolTipText(28), "3.0dB");
   EXPECT_EQ(panel.GetToolTipText(29), "");
-  device.SetPanelPage(61);
+  device.PanelView().SetPanelPage(61);
   panel.ShowPage(61);
   EXPECT_EQ(panel.GetToolTipCount(), 0);
   EXPECT_EQ(panel.GetToolTipText(6), "");
@@ -553,7 +554,7 @@ class NerexPanelFilterTest : public NerexPanelTest, public ::testing::WithParamI
 TEST_P(NerexPanelFilterTest, EqTypeListsFollowModelAndHardwareCode) {
   const FilterCase& c = GetParam();
   CNerexSeriesControlPanel& panel = Open(Make(c.model, 1, c.hardwareCode));
-  for (CCustomComboBox* combo : {panel.GetInputPeqType(0), panel.GetInputPeqType(7), panel.GetOutputPeqType(8)}) {
+  for (CCustomComboBox* combo : {CNerexPanelWidgets(panel).GetInputPeqType(0), CNerexPanelWidgets(panel).GetInputPeqType(7), CNerexPanelWidgets(panel).GetOutputPeqType(8)}) {
     std::vector<int> values;
     for (const CComboBoxData* item : combo->GetItems()) values.push_back(item->value);
     EXPECT_EQ(values, c.values);
@@ -575,10 +576,10 @@ TEST_F(NerexPanelTest, ListsSendTheItemsValueNotItsPosition) {
       if (items[i]->text == text) combo->ChooseItem(int(i));
     return device.changes.empty() ? -1 : device.changes.back().integer;
   };
-  EXPECT_EQ(choose(panel.GetInputPeqType(0), "Band Pass"), 6);
-  EXPECT_EQ(choose(panel.GetHighPassType(), "6dB Bensen"), 7);
-  EXPECT_EQ(choose(panel.GetLimiterAttack(2), "90ms"), 19);
-  EXPECT_EQ(choose(panel.GetAutoLimiters(), "Off"), 0);
+  EXPECT_EQ(choose(CNerexPanelWidgets(panel).GetInputPeqType(0), "Band Pass"), 6);
+  EXPECT_EQ(choose(CNerexPanelWidgets(panel).GetHighPassType(), "6dB Bensen"), 7);
+  EXPECT_EQ(choose(CNerexPanelWidgets(panel).GetLimiterAttack(2), "90ms"), 19);
+  EXPECT_EQ(choose(CNerexPanelWidgets(panel).GetAutoLimiters(), "Off"), 0);
   EXPECT_EQ(device.changes.back().id, 422);
 }
 
@@ -667,9 +668,9 @@ TEST_F(NerexPanelTest, CompactViewKeepsThePresetNameThroughAReloadOfEveryWidget)
   CNerexSeriesDevice& device = Make(kModelNerex48);
   WritablePresets(device)[3]->sectionFlags = kSectionOutputs;
   WritablePresets(device)[3]->name = "Show";
-  device.SetSelectedPreset(4);
+  device.PanelView().SetSelectedPreset(4);
   CNerexSeriesControlPanel& panel = Open(device);
-  device.SetPanelPage(kNerexPageCompact);
+  device.PanelView().SetPanelPage(kNerexPageCompact);
   panel.ShowPage(kNerexPageCompact);
   const CRect glass = ToRect(processor_layout::kLcdText);
   CTextControl* lcd = nullptr;
@@ -691,11 +692,11 @@ TEST_F(NerexPanelTest, ChannelSelectorsOfASmallerModelShowOnlyItsChannels) {
     int left, top, channels, places;  // places: the selectors of the largest model
   } pages[] = {{60, 300, 60, 2, 4}, {61, 300, 60, 2, 4}, {63, 35, 155, 4, 8}};
   for (const auto& p : pages) {
-    d.SetPanelPage(p.page);
+    d.PanelView().SetPanelPage(p.page);
     panel.ShowPage(p.page);
     Save(*panel.GetBackBuffer(), "nerex24-page" + std::to_string(p.page) + ".png");
     for (int j = 0; j < 8; ++j) {
-      const CBmpButton* selector = panel.GetChannelSelect(j);
+      const CBmpButton* selector = CNerexPanelWidgets(panel).GetChannelSelect(j);
       ASSERT_NE(selector, nullptr);
       EXPECT_EQ(selector->IsVisible(), j < p.channels) << p.page << " " << j;
       if (j < p.channels || j >= p.places) continue;
@@ -740,13 +741,13 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   ASSERT_TRUE(panel);
   DispatchStatusEvents(bus, *device);
   auto shows = [&](CTextControl* text, int id) { return text->GetText() == text->FormatValue(device->GetCurrentValue(id)); };
-  EXPECT_NEAR(panel->GetInputFader(1)->GetValue(), -12.3f, 0.01f);
-  EXPECT_TRUE(shows(panel->GetInputGainText(1), kParamInputGain + 1));
-  EXPECT_NE(panel->GetInputGainText(1)->GetText().find("12.3"), std::string::npos);
-  EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
+  EXPECT_NEAR(CNerexPanelWidgets(*panel).GetInputFader(1)->GetValue(), -12.3f, 0.01f);
+  EXPECT_TRUE(shows(CNerexPanelWidgets(*panel).GetInputGainText(1), kParamInputGain + 1));
+  EXPECT_NE(CNerexPanelWidgets(*panel).GetInputGainText(1)->GetText().find("12.3"), std::string::npos);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputName(1)->GetText(), "Vocal");
 
   // Drag input A's fader up by 26 pixels: the unit's gain follows.
-  CBitmapFader* fader = panel->GetInputFader(0);
+  CBitmapFader* fader = CNerexPanelWidgets(*panel).GetInputFader(0);
   const int x = (fader->GetRect().left + fader->GetRect().right) / 2;
   const int y = fader->ValueToY(0.0f);
   panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
@@ -754,12 +755,12 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   panel->DispatchMouseMessage(WM_LBUTTONUP, 0, x, y - 26);
   const std::int16_t dragged = device->GetCurrentSettings().inputs.gains[0];
   EXPECT_GT(dragged, 0);
-  EXPECT_TRUE(shows(panel->GetInputGainText(0), kParamInputGain));
+  EXPECT_TRUE(shows(CNerexPanelWidgets(*panel).GetInputGainText(0), kParamInputGain));
   ASSERT_TRUE(bus.RunUntil([&] { return unit->Current().inputs.gains[0] == dragged; }));
 
   // Another panel (or a custom panel) changes output 4's mute: this panel follows.
   ModelChange(device, MakeBoolParamValue(29 + 3, true));
-  EXPECT_TRUE(panel->GetOutputMute(3)->IsLit());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetOutputMute(3)->IsLit());
   ASSERT_TRUE(bus.RunUntil([&] { return (unit->Current().outputs.muteMask & 0x8) != 0; }));
 
   // The unit's value changes and the device reads the unit again: the panel shows it.
@@ -770,9 +771,9 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   device->Reinitialise(0);
   ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived(); }));
   DispatchStatusEvents(bus, *device);
-  EXPECT_NE(panel->GetInputGainText(2)->GetText().find("4.5"), std::string::npos);
-  EXPECT_NEAR(panel->GetInputFader(2)->GetValue(), 4.5f, 0.01f);
-  EXPECT_TRUE(panel->GetOutputMute(2)->IsLit());
+  EXPECT_NE(CNerexPanelWidgets(*panel).GetInputGainText(2)->GetText().find("4.5"), std::string::npos);
+  EXPECT_NEAR(CNerexPanelWidgets(*panel).GetInputFader(2)->GetValue(), 4.5f, 0.01f);
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetOutputMute(2)->IsLit());
 
   // Meters: the unit's readings reach the meters on the next 20 ms tick.
   std::array<std::uint8_t, 32> meters{};
@@ -785,15 +786,15 @@ TEST(NerexPanelOnTheBus, PanelChangesTheUnitAndFollowsItsValuesAndMeters) {
   DispatchStatusEvents(bus, *device);
   EXPECT_TRUE(panel->IsMeterUpdateRequested());
   panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
-  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
-  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -6);
-  EXPECT_EQ(panel->GetOutputMeter(0)->GetLevel(), -40);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputMeter(0)->GetLevel(), 0);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetOutputMeter(7)->GetLevel(), -6);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetOutputMeter(0)->GetLevel(), -40);
   // Going offline drops the meters to the floor on the next tick.
   device->OnDisconnected(false);
   DispatchStatusEvents(bus, *device);
   panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
-  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), -40);
-  EXPECT_EQ(panel->GetOutputMeter(7)->GetLevel(), -40);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputMeter(0)->GetLevel(), -40);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetOutputMeter(7)->GetLevel(), -40);
   device->SetControlPanel(nullptr);
 }
 
@@ -819,8 +820,8 @@ TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
   ASSERT_TRUE(bus.Open());
   CNerexSeriesDevice* device = bus.AddDevice(c.model, 1);
   ASSERT_TRUE(device);
-  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived() && device->GetInputMeter(0) == 0.0f; }));
-  device->SetPanelPage(c.page);
+  ASSERT_TRUE(bus.RunUntil([&] { return device->AllBlocksReceived() && device->Meters().GetInputMeter(0) == 0.0f; }));
+  device->PanelView().SetPanelPage(c.page);
   auto panel = OpenPanel<CNerexSeriesBaseControlPanel>(*device);
   ASSERT_TRUE(panel);
   struct Unbind {
@@ -843,15 +844,15 @@ TEST_P(MixerMetersOnTheBus, MixerPageShowsTheHeldReadingsWhenItAppears) {
   const CRect t = tab->GetRect();
   panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
   panel->DispatchMouseMessage(WM_LBUTTONUP, 0, (t.left + t.right) / 2, (t.top + t.bottom) / 2);
-  ASSERT_EQ(device->GetPanelPage(), std::uint32_t(kNerexPageMixer));
-  EXPECT_EQ(panel->GetInputMeter(0)->GetLevel(), 0);
-  EXPECT_EQ(panel->GetInputMeter(1)->GetLevel(), -40);
+  ASSERT_EQ(device->PanelView().GetPanelPage(), std::uint32_t(kNerexPageMixer));
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputMeter(0)->GetLevel(), 0);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputMeter(1)->GetLevel(), -40);
   Save(*panel->GetBackBuffer(), c.png);
 
   // On the drawn panel input A's meter (0 dB) is lit above input B's (at the floor): the two
   // meters, drawn from the same pictures, differ where A is lit.
-  const CRect a = panel->GetInputMeter(0)->GetRect();
-  const CRect b = panel->GetInputMeter(1)->GetRect();
+  const CRect a = CNerexPanelWidgets(*panel).GetInputMeter(0)->GetRect();
+  const CRect b = CNerexPanelWidgets(*panel).GetInputMeter(1)->GetRect();
   ASSERT_EQ(a.Width(), b.Width());
   int differing = 0, brighter = 0;
   for (int y = a.top; y < a.bottom; ++y)

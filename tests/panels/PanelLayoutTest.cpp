@@ -225,8 +225,8 @@ std::function<void(CDevice&, CControlPanelWnd&)> Page(std::uint32_t page, std::u
       CSingleLock lock(processor.SettingsLock());
       WritableSettings(processor).outputs.mixerFlag = matrix ? 1 : 0;
     }
-    processor.SetSideTab(tab);
-    processor.SetPanelPage(page);
+    processor.PanelView().SetSideTab(tab);
+    processor.PanelView().SetPanelPage(page);
     auto& base = static_cast<CNerexSeriesBaseControlPanel&>(panel);
     base.ShowPage(page);
     if (page == kNerexPageMixer) base.SelectSideTab(tab, true);

@@ -29,7 +29,7 @@ class PanelRig : public RightsFixture {
     device = AddUnit(type, id, hardware);
     ASSERT_NE(device, nullptr);
     if (IsZelAmpType(type)) NameDevice(device, "Amp");
-    if (page) Processor().SetPanelPage(page);
+    if (page) Processor().PanelView().SetPanelPage(page);
     panel.reset(CreateControlPanel(device->GetControlPanelClass()));
     ASSERT_NE(panel, nullptr) << device->GetControlPanelClass();
     panel->SetDevice(device);

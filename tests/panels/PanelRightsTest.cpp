@@ -147,7 +147,7 @@ const ControlCase kControlCases[] = {
      [](PanelRig& r) { return r.twins.processor->DeviceName(); }},
     {"NerexPageTab", kModelNerex48, 0, 0, {},
      [](PanelRig& r) { Click(*r.panel, r.Centre<CBmpButton>(kNerexPageOutputEq)); },
-     [](PanelRig& r) { return std::to_string(r.Processor().GetPanelPage()); }},
+     [](PanelRig& r) { return std::to_string(r.Processor().PanelView().GetPanelPage()); }},
     {"Calder48OutputFaderDrag", kModelCalder48, kHardwareCalder48, kControls, {},
      [](PanelRig& r) {
        const QPoint cap = r.Cap(kParamOutputGain + 3);

@@ -306,7 +306,7 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
     WritablePresets(*d)[29]->name = "File only";
   }
   ASSERT_TRUE(bus.RunUntil([&] { return d->IsConnected() && d->AllBlocksReceived(); }));
-  ASSERT_EQ(d->GetUnitPresetCount(), 20u);
+  ASSERT_EQ(d->GetMemoryReadout().UnitPresets(), 20u);
 
   CNerexSeriesPresetDlg dialog(nullptr, d, 268, 10, QStringLiteral("Presets"));
   std::vector<QString> messages;
@@ -344,9 +344,9 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
   EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
   EXPECT_EQ(d->GetQueueSize(), 0u);
   EXPECT_EQ(d->GetPresets()[29]->sectionFlags, std::uint32_t(kSectionInputs));
-  d->SetSelectedPreset(5);
+  d->PanelView().SetSelectedPreset(5);
   EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
-  EXPECT_EQ(d->GetSelectedPreset(), 5u);
+  EXPECT_EQ(d->PanelView().GetSelectedPreset(), 5u);
   EXPECT_TRUE(unit->WritesOf(27).empty());
   for (const SimBytes& write : unit->WritesOf(26)) EXPECT_EQ(GetMemoryNumber(write.data() + 7), 5u);
 }

@@ -32,6 +32,7 @@
 #include "platform/MouseMessages.h"
 #include "tests/devices/processor/ProcessorFixture.h"
 #include "tests/support/ModelChanges.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -218,7 +219,7 @@ class ProcessorDeqGraphTest : public ProcessorGraphsTest {
  protected:
   CTorvexSeriesDEQControl& OpenDeq(CNerexSeriesDevice& d) {
     Open(d, kNerexPageInputDeq);
-    return *m_panel->GetDeqGraph();
+    return *CNerexPanelWidgets(*m_panel).GetDeqGraph();
   }
   // A panel point over band b's handle.
   CPoint HandleOf(CTorvexSeriesDEQControl& graph, int b) {
@@ -276,7 +277,7 @@ TEST_F(ProcessorDeqGraphTest, AMaskedBandHasNoHandleToPick) {
   Save(*m_panel, "torvex_deq_masked_band.png");
   // The other inputs' second bands are not masked.
   ModelChange(d, MakeBoolParamValue(120 + 1, true));  // input B
-  ASSERT_EQ(d.GetSelectedInput(), 1u);
+  ASSERT_EQ(d.PanelView().GetSelectedInput(), 1u);
   EXPECT_FALSE(graph.IsBandMasked(*graph.GetBands()[1]));
 }
 

@@ -45,6 +45,7 @@
 #include "tests/panels/PresetNameAnswer.h"
 #include "tests/support/ModelChanges.h"
 #include "tests/support/ReadWhileAsked.h"
+#include "panels/processor/NerexPanelWidgets.h"
 
 namespace {
 
@@ -127,14 +128,14 @@ TEST_F(TorvexPanelTest, StripsAreBuiltOnTheirColumnsAndLaidOutAgainByTheRefresh)
     return r.left >= x && r.right <= x + 65;
   };
   auto inputStrip = [](const CTorvexSeriesControlPanel& p, int i) {
-    return std::vector<const CControlObject*>{p.GetInputFader(i), p.GetInputMeter(i), p.GetInputGainText(i),
-                                              p.GetInputName(i), p.GetInputMute(i), p.GetInputLink(i, 3)};
+    return std::vector<const CControlObject*>{CNerexPanelWidgets(p).GetInputFader(i), CNerexPanelWidgets(p).GetInputMeter(i), CNerexPanelWidgets(p).GetInputGainText(i),
+                                              CNerexPanelWidgets(p).GetInputName(i), CNerexPanelWidgets(p).GetInputMute(i), CNerexPanelWidgets(p).GetInputLink(i, 3)};
   };
   auto outputStrip = [](const CTorvexSeriesControlPanel& p, int k) {
-    return std::vector<const CControlObject*>{p.GetOutputStrip(k),    p.GetOutputFader(k),     p.GetOutputMeter(k),
-                                              p.GetOutputGainText(k), p.GetOutputName(k),      p.GetOutputMute(k),
-                                              p.GetLimiterLevel(k),   p.GetRoutingButton(k, 3), p.GetMatrixKnob(k, 2),
-                                              p.GetMatrixText(k, 2),  p.GetOutputLink(k, 7)};
+    return std::vector<const CControlObject*>{p.GetOutputStrip(k),    CNerexPanelWidgets(p).GetOutputFader(k),     CNerexPanelWidgets(p).GetOutputMeter(k),
+                                              CNerexPanelWidgets(p).GetOutputGainText(k), CNerexPanelWidgets(p).GetOutputName(k),      CNerexPanelWidgets(p).GetOutputMute(k),
+                                              CNerexPanelWidgets(p).GetLimiterLevel(k),   CNerexPanelWidgets(p).GetRoutingButton(k, 3), CNerexPanelWidgets(p).GetMatrixKnob(k, 2),
+                                              CNerexPanelWidgets(p).GetMatrixText(k, 2),  CNerexPanelWidgets(p).GetOutputLink(k, 7)};
   };
   auto p = std::make_unique<Panel>();
   p->SetDevice(device);
@@ -144,8 +145,8 @@ TEST_F(TorvexPanelTest, StripsAreBuiltOnTheirColumnsAndLaidOutAgainByTheRefresh)
   for (int k = 0; k < 8; ++k)
     for (const CControlObject* w : outputStrip(*p, k)) EXPECT_TRUE(onStrip(w, 315 + 66 * k)) << k;
   // Until the first refresh the limiter readouts read 0 dB.
-  EXPECT_EQ(p->GetLimiterLevel(0)->GetText(), "0dB");
-  const CRect createdFader = p->GetInputFader(0)->GetRect();
+  EXPECT_EQ(CNerexPanelWidgets(*p).GetLimiterLevel(0)->GetText(), "0dB");
+  const CRect createdFader = CNerexPanelWidgets(*p).GetInputFader(0)->GetRect();
   p.reset();
 
   Open();
@@ -156,11 +157,11 @@ TEST_F(TorvexPanelTest, StripsAreBuiltOnTheirColumnsAndLaidOutAgainByTheRefresh)
     for (const CControlObject* w : outputStrip(*panel, k))
       EXPECT_TRUE(onStrip(w, CTorvexSeriesControlPanel::GetOutputStripX(k, 8))) << k;
   // The refresh lays the strips out again: the input faders grow upwards.
-  EXPECT_LT(panel->GetInputFader(0)->GetRect().top, createdFader.top);
-  EXPECT_EQ(panel->GetInputFader(0)->GetRect().bottom, createdFader.bottom);
+  EXPECT_LT(CNerexPanelWidgets(*panel).GetInputFader(0)->GetRect().top, createdFader.top);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputFader(0)->GetRect().bottom, createdFader.bottom);
   // The gain faders take the device's ranges.
-  EXPECT_EQ(panel->GetInputFader(0)->m_maximum, device->GetParameterAt(13).maximum);
-  EXPECT_EQ(panel->GetOutputFader(0)->m_minimum, device->GetParameterAt(17).minimum);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputFader(0)->m_maximum, device->GetParameterAt(13).maximum);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetOutputFader(0)->m_minimum, device->GetParameterAt(17).minimum);
 }
 
 TEST_F(TorvexPanelTest, BandRowsAreBuiltFromTheBottomRowUp) {
@@ -205,7 +206,7 @@ TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
   Open();
   // A change through the device's change path reaches the widgets bound to it.
   ModelChange(device, CParamValue(13 + 2, -10.0f, ParamKind::kLevel));
-  EXPECT_EQ(panel->GetInputFader(2)->GetValue(), -10.0f);
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputFader(2)->GetValue(), -10.0f);
   // New settings from the unit (status event 105) reload the whole panel.
   {
     CSingleLock lock(device->SettingsLock());
@@ -213,9 +214,9 @@ TEST_F(TorvexPanelTest, FollowsTheDeviceLive) {
     WritableSettings(*device).outputs.routingMasks[0] = 0x04;
   }
   device->OnStatusEvent(kNerexStatusSettings);
-  EXPECT_EQ(panel->GetInputName(1)->GetText(), "Vocal");
-  EXPECT_TRUE(panel->GetRoutingButton(0, 2)->IsLit());
-  EXPECT_FALSE(panel->GetRoutingButton(0, 0)->IsLit());
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputName(1)->GetText(), "Vocal");
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetRoutingButton(0, 2)->IsLit());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetRoutingButton(0, 0)->IsLit());
 }
 
 // --- Pages, side tabs and views ---
@@ -232,22 +233,22 @@ TEST_F(TorvexPanelTest, PageTabsShowTheirPagesAndPlaceTheChannelRow) {
   for (const auto& page : pages) {
     SCOPED_TRACE(page.tab);
     Click(*panel, FindButton(*panel, page.tab));
-    EXPECT_EQ(device->GetPanelPage(), std::uint32_t(page.tab));
+    EXPECT_EQ(device->PanelView().GetPanelPage(), std::uint32_t(page.tab));
     for (int p = 0; p < 6; ++p) EXPECT_EQ(panel->GetPagePicture(p)->IsVisible(), p == page.picture) << p;
     if (page.shownLeds > 0) {
-      const CRect led = panel->GetChannelSelect(1)->GetRect();
+      const CRect led = CNerexPanelWidgets(*panel).GetChannelSelect(1)->GetRect();
       EXPECT_EQ(led.left, page.firstLed.x + 28);
       EXPECT_EQ(led.top, page.firstLed.y);
     }
     int shown = 0;
-    for (int j = 0; j < 8; ++j) shown += panel->GetChannelSelect(j)->IsVisible() ? 1 : 0;
+    for (int j = 0; j < 8; ++j) shown += CNerexPanelWidgets(*panel).GetChannelSelect(j)->IsVisible() ? 1 : 0;
     EXPECT_EQ(shown, page.shownLeds);
   }
   // The Input DEQ page moves the caption beside its channel row.
   Apply(64);
-  EXPECT_EQ(panel->GetInputCaption()->GetRect(), (CRect{30, 145, 150, 175}));
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputCaption()->GetRect(), (CRect{30, 145, 150, 175}));
   Apply(61);
-  EXPECT_EQ(panel->GetInputCaption()->GetRect(), (CRect{295, 35, 415, 51}));
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetInputCaption()->GetRect(), (CRect{295, 35, 415, 51}));
 }
 
 TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
@@ -258,13 +259,13 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
       for (int j = 0; j < 4; ++j) n += visible(k, j) ? 1 : 0;
     return n;
   };
-  auto routers = [&] { return count([&](int k, int j) { return panel->GetRoutingButton(k, j)->IsVisible(); }); };
+  auto routers = [&] { return count([&](int k, int j) { return CNerexPanelWidgets(*panel).GetRoutingButton(k, j)->IsVisible(); }); };
   auto knobs = [&] {
     return count([&](int k, int j) {
-      return panel->GetMatrixKnob(k, j)->IsVisible() && panel->GetMatrixText(k, j)->IsVisible();
+      return CNerexPanelWidgets(*panel).GetMatrixKnob(k, j)->IsVisible() && CNerexPanelWidgets(*panel).GetMatrixText(k, j)->IsVisible();
     });
   };
-  ASSERT_EQ(device->GetSideTab(), 295u);
+  ASSERT_EQ(device->PanelView().GetSideTab(), 295u);
   EXPECT_EQ(routers(), 32);
   EXPECT_EQ(knobs(), 0);
   EXPECT_TRUE(panel->GetRouterTabPicture()->IsVisible());
@@ -280,13 +281,13 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
   // Limiters and Linking hide the Source view and its sub-tabs.
   Apply(296);
   EXPECT_EQ(VisibleCount(kPanelGroupSource), 0);
-  EXPECT_TRUE(panel->GetAutoLimiters()->IsVisible());
-  EXPECT_FALSE(panel->GetSideTab(3)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetAutoLimiters()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetSideTab(3)->IsVisible());
   // The Auto Limiters list stands on the first output strip, over its limiter readouts.
-  const CRect limiters = panel->GetAutoLimiters()->GetRect();
+  const CRect limiters = CNerexPanelWidgets(*panel).GetAutoLimiters()->GetRect();
   EXPECT_GE(limiters.left, panel->GetOutputStrip(0)->GetRect().left);
   EXPECT_LE(limiters.right, panel->GetOutputStrip(0)->GetRect().right);
-  EXPECT_LE(limiters.bottom, panel->GetLimiterLevel(0)->GetRect().top);
+  EXPECT_LE(limiters.bottom, CNerexPanelWidgets(*panel).GetLimiterLevel(0)->GetRect().top);
   Apply(297);
   EXPECT_EQ(VisibleCount(kPanelGroupLimiters), 0);
   EXPECT_EQ(VisibleCount(kPanelGroupLinking), 64);
@@ -294,7 +295,7 @@ TEST_F(TorvexPanelTest, SourceTabSwitchesBetweenRouterAndMatrixViews) {
   // With the Mixer controls off no side-tab view stays.
   panel->EnableAllControls(false);
   for (int g : {kPanelGroupSource, kPanelGroupLimiters, kPanelGroupLinking}) EXPECT_EQ(VisibleCount(g), 0) << g;
-  EXPECT_FALSE(panel->GetSideTab(4)->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetSideTab(4)->IsVisible());
 }
 
 // Answers every confirmation with OK.
@@ -310,15 +311,15 @@ TEST_F(TorvexPanelTest, TheSubTabsSwitchTheMixingModeAndItsView) {
   system.SetUiServices(&ui);
   Open();
   // The lower sub-tab turns the matrix on: its knobs show in place of the routing buttons.
-  Click(*panel, panel->GetSideTab(3));
+  Click(*panel, CNerexPanelWidgets(*panel).GetSideTab(3));
   EXPECT_EQ(device->GetCurrentSettings().outputs.mixerFlag, 1);
-  EXPECT_TRUE(panel->GetMatrixKnob(7, 3)->IsVisible());
-  EXPECT_FALSE(panel->GetRoutingButton(7, 3)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetMatrixKnob(7, 3)->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetRoutingButton(7, 3)->IsVisible());
   EXPECT_TRUE(panel->GetMatrixTabPicture()->IsVisible());
   // The upper one turns it off again.
-  Click(*panel, panel->GetSideTab(4));
+  Click(*panel, CNerexPanelWidgets(*panel).GetSideTab(4));
   EXPECT_EQ(device->GetCurrentSettings().outputs.mixerFlag, 0);
-  EXPECT_TRUE(panel->GetRoutingButton(7, 3)->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetRoutingButton(7, 3)->IsVisible());
   EXPECT_TRUE(panel->GetRouterTabPicture()->IsVisible());
   system.SetUiServices(nullptr);
 }
@@ -332,8 +333,8 @@ TEST_F(TorvexPanelTest, ARoutingButtonAsksBeforeItsChangeGoesIn) {
   ui.SetConfirmPrompt(&prompt);
   system.SetUiServices(&ui);
   Open();
-  Click(*panel, panel->GetSideTab(4));  // the routing view
-  CBmpButton* button = panel->GetRoutingButton(2, 1);
+  Click(*panel, CNerexPanelWidgets(*panel).GetSideTab(4));  // the routing view
+  CBmpButton* button = CNerexPanelWidgets(*panel).GetRoutingButton(2, 1);
   ASSERT_TRUE(button->IsVisible());
   ASSERT_FALSE(button->IsLit());
   const auto mask = [&] {
@@ -373,7 +374,7 @@ TEST_F(TorvexPanelTest, ThePresetManagerAndItsConfirmationsLetRepliesBeTaken) {
     WritablePresets(*device)[1]->name = "Two";
   }
   Open();
-  CBmpButton* presets = panel->GetPresetManagerButton();
+  CBmpButton* presets = CNerexPanelWidgets(*panel).GetPresetManagerButton();
   ASSERT_NE(presets, nullptr);
   ASSERT_TRUE(presets->IsVisible());
   std::vector<int> askedAfter;
@@ -414,7 +415,7 @@ TEST_F(TorvexPanelTest, RoutingMaskLightsTheRoutedInputsOnly) {
     WritableSettings(*device).outputs.routingMasks[3] = 0x1A;
   }
   panel->UpdateBitMaskButtons(true);
-  for (int j = 0; j < 4; ++j) EXPECT_EQ(panel->GetRoutingButton(3, j)->IsLit(), j == 1 || j == 3) << j;
+  for (int j = 0; j < 4; ++j) EXPECT_EQ(CNerexPanelWidgets(*panel).GetRoutingButton(3, j)->IsLit(), j == 1 || j == 3) << j;
 }
 
 // --- Right click ---
@@ -440,13 +441,13 @@ TEST_P(TorvexRightClick, RecordsTheChannelOfThePage) {
     out.linkMasks[1] = out.linkMasks[5] = 0x22;
   }
   Open();
-  device->SetPanelPage(c.page);
-  device->SetSelectedInput(std::uint32_t(c.selected));
-  device->SetSelectedOutput(std::uint32_t(c.selected));
+  device->PanelView().SetPanelPage(c.page);
+  device->PanelView().SetSelectedInput(std::uint32_t(c.selected));
+  device->PanelView().SetSelectedOutput(std::uint32_t(c.selected));
   panel->ShowPage(c.page);
-  device->SetSelectedChannel(99);
+  device->PanelView().SetSelectedChannel(99);
   panel->OnRightClick(c.point.x, c.point.y);
-  EXPECT_EQ(device->GetSelectedChannel(), c.expected);
+  EXPECT_EQ(device->PanelView().GetSelectedChannel(), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, TorvexRightClick,
@@ -484,7 +485,7 @@ TEST_F(TorvexPanelTest, ARightClickOnAStripPicturePassesThroughTheWidgetsToTheMe
   const CPoint strip = CPoint{315 + 66 * 6 + 30, 300};
   p->DispatchMouseMessage(WM_RBUTTONDOWN, MK_RBUTTON, strip.x, strip.y);
   p->DispatchMouseMessage(WM_RBUTTONUP, 0, strip.x, strip.y);
-  EXPECT_EQ(device->GetSelectedChannel(), 11u);
+  EXPECT_EQ(device->PanelView().GetSelectedChannel(), 11u);
   EXPECT_EQ(p->menus, 1);
   device->SetControlPanel(nullptr);
 }
@@ -500,10 +501,10 @@ TEST_F(TorvexPanelTest, GeqFadersTellTheirGainOnTheGeqPageOnly) {
     WritableSettings(*device).geq.bands[2][4] = -45;
     WritableSettings(*device).geq.bands[2][27] = 120;
   }
-  device->SetSelectedInput(2);
+  device->PanelView().SetSelectedInput(2);
   Apply(60);
   EXPECT_EQ(panel->GetToolTipCount(), 28);
-  const CPoint fader5 = Centre(panel->GetGeqFader(4));
+  const CPoint fader5 = Centre(CNerexPanelWidgets(*panel).GetGeqFader(4));
   EXPECT_EQ(panel->FindToolTip(fader5.x, fader5.y), 5);
   EXPECT_EQ(panel->GetToolTipText(5), "-4.5dB");
   EXPECT_EQ(panel->GetToolTipText(28), "12.0dB");
@@ -528,9 +529,9 @@ TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
 TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
   system.Users().SetCurrentUser(99);
   Open();
-  EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
-  EXPECT_FALSE(panel->GetInputName(0)->IsEditable());
-  EXPECT_FALSE(panel->GetDeviceNameText()->IsEditable());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetPresetManagerButton()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetInputName(0)->IsEditable());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetDeviceNameText()->IsEditable());
   ASSERT_NE(panel->GetBackBuffer(), nullptr);
   // The header is drawn all the same.
   EXPECT_EQ(panel->GetBackBuffer()->GetPixel(6, 50).A(), 255);
@@ -538,11 +539,11 @@ TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
   system.Users().SetCurrentUser(0);
   panel->ShowPage(59);
   panel->ApplyPermissions(false);
-  EXPECT_TRUE(panel->GetPresetManagerButton()->IsVisible());
-  EXPECT_TRUE(panel->GetInputName(0)->IsEditable());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetPresetManagerButton()->IsVisible());
+  EXPECT_TRUE(CNerexPanelWidgets(*panel).GetInputName(0)->IsEditable());
   system.Users().GetUsers()[0]->SetRestrictionMask(0x04);
   panel->ShowPage(59);
-  EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
+  EXPECT_FALSE(CNerexPanelWidgets(*panel).GetPresetManagerButton()->IsVisible());
 }
 
 TEST_F(TorvexPanelTest, SkinsAreLoadedOnceHeldByBuiltPanelsAndFreedWithTheLast) {
@@ -600,7 +601,7 @@ TEST_F(TorvexPanelTest, ATorvex48OpensThisPanelFromTheRegistry) {
 
 TEST_F(TorvexPanelTest, SectionDrawingsPutTheLabelsUnderTheirWidgets) {
   Open();
-  EXPECT_EQ(panel->GetHeaderText()->GetText(), device->GetModelName() + "   VELDRA SIGNAL CONTROL");
+  EXPECT_EQ(CNerexPanelWidgets(*panel).GetHeaderText()->GetText(), device->GetModelName() + "   VELDRA SIGNAL CONTROL");
   // Input strip B's letter sits on its plate (buffer x 81 + 5, y 442): some dark pixels there.
   const CImage& inputs = *panel->GetSectionBuffer(kTorvexSectionInputs)->GetImage();
   int dark = 0;
@@ -636,8 +637,8 @@ TEST_F(TorvexPanelTest, FaderScalesNumberTheirMarksWhereTheCapStands) {
   const struct {
     CBitmapFader* fader;
     std::vector<int> marks;
-  } faders[] = {{panel->GetInputFader(0), {6, 0, -10, -20, -30, -40}},
-                {panel->GetOutputFader(0), {15, 6, 0, -10, -20, -30, -40}}};
+  } faders[] = {{CNerexPanelWidgets(*panel).GetInputFader(0), {6, 0, -10, -20, -30, -40}},
+                {CNerexPanelWidgets(*panel).GetOutputFader(0), {15, 6, 0, -10, -20, -30, -40}}};
   for (const auto& f : faders) {
     const int groove = f.fader->GetRect().left;  // the strip's x + 19
     for (int db : f.marks) {
@@ -668,7 +669,7 @@ TEST_F(TorvexPanelTest, ListsKeepABlackFillAndTakeTheirColourAsTheFrame) {
   // Drawn on the Limiters view: output 1's attack list is dark inside, its frame white.
   Apply(59);
   Apply(296);
-  const CRect r = panel->GetLimiterAttack(0)->GetRect();
+  const CRect r = CNerexPanelWidgets(*panel).GetLimiterAttack(0)->GetRect();
   const CImage& mixer = *panel->GetBackBuffer();
   EXPECT_LT(mixer.GetPixel(r.left + 1, r.bottom - 2).R(), 40);
   EXPECT_GT(mixer.GetPixel(r.left, r.top + 4).R(), 120);
@@ -706,7 +707,7 @@ TEST_F(TorvexPanelTest, OutputCompPageStartsEveryGraphAtTheFloor) {
   Graphics& g = *panel->GetBackBufferGraphics();
   CRect drawn{};
   for (int k = 0; k < 8; ++k) {
-    CCompressorMeter* graph = panel->GetCompressorGraph(k);
+    CCompressorMeter* graph = CNerexPanelWidgets(*panel).GetCompressorGraph(k);
     graph->m_level = 10;
     graph->DrawLevel(drawn, g, false);
     EXPECT_FALSE(IsRectEmpty(drawn)) << k;
@@ -714,7 +715,7 @@ TEST_F(TorvexPanelTest, OutputCompPageStartsEveryGraphAtTheFloor) {
   Apply(59);
   Apply(65);
   for (int k = 0; k < 8; ++k) {
-    CCompressorMeter* graph = panel->GetCompressorGraph(k);
+    CCompressorMeter* graph = CNerexPanelWidgets(*panel).GetCompressorGraph(k);
     EXPECT_EQ(graph->m_level, graph->m_minimum) << k;
     graph->DrawLevel(drawn, g, false);
     EXPECT_TRUE(IsRectEmpty(drawn)) << k;
@@ -798,7 +799,7 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
   } unbind{d};
 
   // Output 2's knob for input B turned down by dragging: the unit gets output 2's matrix row.
-  CControlObject* knob = panel->GetMatrixKnob(1, 1);
+  CControlObject* knob = CNerexPanelWidgets(*panel).GetMatrixKnob(1, 1);
   ASSERT_TRUE(knob->IsVisible());
   const CPoint c = Centre(knob);
   panel->DispatchMouseMessage(WM_LBUTTONDOWN, MK_LBUTTON, c.x, c.y);
@@ -814,8 +815,8 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
 
   // Input A's first DEQ band dragged up and to the right: effect and frequency reach the unit.
   Click(*panel, FindButton(*panel, 64));
-  ASSERT_EQ(d->GetPanelPage(), 64u);
-  CTorvexSeriesDEQControl* graph = panel->GetDeqGraph();
+  ASSERT_EQ(d->PanelView().GetPanelPage(), 64u);
+  CTorvexSeriesDEQControl* graph = CNerexPanelWidgets(*panel).GetDeqGraph();
   ASSERT_EQ(graph->GetBands().size(), 3u);
   const CRect handle = graph->GetHandleRect(*graph->GetBands()[0]);
   const CRect g = graph->GetRect();
@@ -856,28 +857,28 @@ TEST(TorvexPanelBus, AnotherInputOnTheDeqPageShowsItsHeldLevelsAtOnce) {
   unit->SetMeterBytes(meters);
   ASSERT_TRUE(bus.Open());
   CNerexSeriesDevice* d = bus.AddDevice(121, 3);
-  d->SetPanelPage(kNerexPageInputDeq);
+  d->PanelView().SetPanelPage(kNerexPageInputDeq);
   auto panel = OpenPanel(*d);
   struct Unbind {
     CNerexSeriesDevice* device;
     ~Unbind() { device->SetControlPanel(nullptr); }
   } unbind{d};
-  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived() && d->GetDeqMeter(1, 2) == -15.0f; }));
+  ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived() && d->Meters().GetDeqMeter(1, 2) == -15.0f; }));
   panel->RequestMeterUpdate();
   panel->OnTimer(CNerexSeriesBaseControlPanel::kMeterTimerId);
 
   // The area of the page's level graphs, as drawn.
   CRect area{};
   for (const CControlObject* w : panel->GetControls())
-    if (w->IsVisible() && (dynamic_cast<const CCompressorMeter*>(w) || w == panel->GetDeqGraph()))
+    if (w->IsVisible() && (dynamic_cast<const CCompressorMeter*>(w) || w == CNerexPanelWidgets(*panel).GetDeqGraph()))
       area = UnionRect(area, w->GetRect());
   ASSERT_FALSE(IsRectEmpty(area));
   auto drawn = [&] {
     return panel->GetBackBuffer()->Native().copy(area.left, area.top, area.Width(), area.Height());
   };
   const QImage inputA = drawn();
-  Click(*panel, panel->GetChannelSelect(1));
-  ASSERT_EQ(d->GetSelectedInput(), 1u);
+  Click(*panel, CNerexPanelWidgets(*panel).GetChannelSelect(1));
+  ASSERT_EQ(d->PanelView().GetSelectedInput(), 1u);
   const QImage shown = drawn();
   EXPECT_NE(shown, inputA);
   // Drawing the held readings again changes nothing: they were drawn when the input appeared.

@@ -102,7 +102,7 @@ const GateCase kGateCases[] = {
      [](GateRig& r) { return NameOf(r.twins.processor->Current().inputs.names[0]); }},
     {"NerexPageTab", kModelNerex48, 0,
      [](GateRig& r) { return r.Change(CParamValue(kNerexPageOutputEq, 0.0f, ParamKind::kNone)); },
-     [](GateRig& r) { return std::to_string(r.Processor().GetPanelPage()); }},
+     [](GateRig& r) { return std::to_string(r.Processor().PanelView().GetPanelPage()); }},
     {"NerexNameRow", kModelNerex48, kNames, [](GateRig& r) { return r.CommitRow("Name", std::string("Foyer")); },
      [](GateRig& r) { return r.twins.processor->DeviceName(); }},
 };

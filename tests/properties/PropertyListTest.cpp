@@ -611,8 +611,8 @@ SetValue Bind(std::function<CDevice*(CWorld&)> device, std::uint32_t parameter) 
 
 CNerexSeriesDevice* Nerex24(CWorld& w) { return static_cast<CNerexSeriesDevice*>(w.Append(kModelNerex24, 2)); }
 Subject Rtc(CNerexSeriesDevice* d) {
-  d->SetAutoRtcUpdate(false);
-  return {&ListOf(*d), [d] { return "rtc " + std::to_string(d->GetAutoRtcUpdate()); }};
+  d->HostOptions().SetAutoRtcUpdate(false);
+  return {&ListOf(*d), [d] { return "rtc " + std::to_string(d->HostOptions().GetAutoRtcUpdate()); }};
 }
 Subject Identity(CDevice* d) {
   return {&ListOf(*d), [d] { return std::to_string(d->GetDeviceId()) + " " + d->GetName(); }};
@@ -621,8 +621,8 @@ Subject Settings(CNerexSeriesDevice* d) {
   return {&ListOf(*d), [d] {
             const NerexGeneralSettings& g = d->GetGeneralSettings();
             return "delay " + std::to_string(g.bytes[NerexGeneralSettings::kOnDelay]) + " code " +
-                   std::to_string(g.GetSecurityCode()) + " units " + std::to_string(d->GetDelayUnits()) + " x" +
-                   std::to_string(d->GetDelayMultiplier()) + " nudge " + std::to_string(d->GetGainNudge());
+                   std::to_string(g.GetSecurityCode()) + " units " + std::to_string(d->HostOptions().GetDelayUnits()) + " x" +
+                   std::to_string(d->HostOptions().GetDelayMultiplier()) + " nudge " + std::to_string(d->HostOptions().GetGainNudge());
           }};
 }
 template <class W>
@@ -797,7 +797,7 @@ TEST(PropertyListForms, ProcessorListsOnDelayUpwardAndChecksAsTheGridDoes) {
   for (const char* bad : {"42", "12345", "12a4"})
     EXPECT_EQ(Edit(fennick, "Security Code", Text(bad)), "refused: Security code must be 4 digits") << bad;
   EXPECT_EQ(Edit(fennick, "Delay Multiplier", Choose(6)), "accepted");
-  EXPECT_EQ(fennick.GetDelayMultiplier(), 1000000u);
+  EXPECT_EQ(fennick.HostOptions().GetDelayMultiplier(), 1000000u);
   for (int contrast : {0, 17})
     EXPECT_EQ(Edit(fennick, "LCD Contrast", Number(contrast)), "refused: LCD Contrast must be between 1 and 16");
 
@@ -824,8 +824,8 @@ TEST(PropertyListForms, StoredValuesOutsideTheChoicesAreListedAsTheIndexTheyHold
   g[NerexGeneralSettings::kOnDelay] = 0;
   g[NerexGeneralSettings::kSystemLock] = 9;
   g[NerexGeneralSettings::kLedTimeout] = 30;
-  fennick.SetDelayMultiplier(1234);
-  fennick.SetDelayUnits(5);
+  fennick.HostOptions().SetDelayMultiplier(1234);
+  fennick.HostOptions().SetDelayUnits(5);
   const std::vector<CPropertyItem> items = Items(fennick);
   for (const auto& [name, index] : {std::pair{"GPI Mode", 7u}, std::pair{"On Delay", 7u}, std::pair{"System Lock", 9u},
                                     std::pair{"LED Timeout", 30u}, std::pair{"Delay Multiplier", 1234u},

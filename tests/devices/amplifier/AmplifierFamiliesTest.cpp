@@ -240,9 +240,9 @@ TEST_F(AmplifierFamiliesTest, ProcessorPoll_IdentifiesEvery12thTurnWhileUninitia
 
   processor.SetNeedsInitialisation(false);
   CDeviceTestAccess::QueueMessage(processor, true, std::make_unique<CControlMessage>());
-  processor.GetPasteEvent()->Set();
+  processor.PasteGate().GetPasteEvent()->Set();
   EXPECT_FALSE(processor.GetNextPollMessage(record));
-  processor.GetPasteEvent()->Reset();
+  processor.PasteGate().GetPasteEvent()->Reset();
   EXPECT_TRUE(processor.GetNextPollMessage(record));
   processor.Reinitialise(0);
   EXPECT_TRUE(processor.NeedsInitialisation());

@@ -81,7 +81,7 @@ TEST_F(FactoryTableTest, Initialise_RunsForEveryFamily) {
   std::unique_ptr<CDevice> box(system.CreateDevice(1, 35, 0));
   std::unique_ptr<CDevice> pannex(system.CreateDevice(1, 50, 0));
   std::unique_ptr<CDevice> sornic(system.CreateDevice(1, 60, 0));
-  EXPECT_NE(static_cast<CNerexSeriesDevice*>(processor.get())->GetPasteEvent(), nullptr);
+  EXPECT_NE(static_cast<CNerexSeriesDevice*>(processor.get())->PasteGate().GetPasteEvent(), nullptr);
   EXPECT_NE(static_cast<CZelBreakDevice*>(box.get())->GetPollGate(), nullptr);
   EXPECT_NE(static_cast<CPannexDevice*>(pannex.get())->GetPasteEvent(), nullptr);
   EXPECT_NE(static_cast<CSornicAmpDevice*>(sornic.get())->GetPollGate(), nullptr);

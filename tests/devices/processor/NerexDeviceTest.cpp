@@ -9,6 +9,7 @@
 #include "core/model/DeviceFactory.h"
 #include "devices/processor/NerexBlocks.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "devices/processor/NerexReadBack.h"
 
 namespace {
 
@@ -49,14 +50,14 @@ TEST_F(NerexDeviceTest, NewDeviceHasItsDefaultNamesPresetsGeneralSettingsAndMete
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kOnDelay], 6);
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kLcdContrast], 10);
   EXPECT_EQ(g.bytes[NerexGeneralSettings::kMemoryOffset], 0);
-  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(d.GetInputMeter(i), -112.0f);
-  for (int o = 0; o < 8; ++o) EXPECT_FLOAT_EQ(d.GetOutputMeter(o), -112.0f);
-  EXPECT_FLOAT_EQ(d.GetDeqMeter(3, 2), -112.0f);
-  EXPECT_FLOAT_EQ(d.GetCompressorMeter(7), -112.0f);
-  EXPECT_TRUE(d.GetAutoRtcUpdate());
-  EXPECT_EQ(d.GetPanelPage(), 59u);
-  EXPECT_EQ(d.GetSideTab(), 295u);
-  EXPECT_EQ(d.GetDelayMultiplier(), 10u);
+  for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(i), -112.0f);
+  for (int o = 0; o < 8; ++o) EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(o), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetDeqMeter(3, 2), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetCompressorMeter(7), -112.0f);
+  EXPECT_TRUE(d.HostOptions().GetAutoRtcUpdate());
+  EXPECT_EQ(d.PanelView().GetPanelPage(), 59u);
+  EXPECT_EQ(d.PanelView().GetSideTab(), 295u);
+  EXPECT_EQ(d.HostOptions().GetDelayMultiplier(), 10u);
   EXPECT_TRUE(d.NeedsInitialisation());
   EXPECT_EQ(d.GetModelName(), "Nerex48");
 }
@@ -99,9 +100,9 @@ TEST_F(NerexDeviceTest, ReinitialiseWithoutSendingQueuesNothingAndRearmsTheReadB
   d.Reinitialise(0);
   EXPECT_EQ(d.GetQueueSize(), 0u);
   EXPECT_TRUE(d.NeedsInitialisation());
-  EXPECT_EQ(d.GetReceivedMask(), 0u);
-  EXPECT_EQ(d.GetMemoryFlagsIndex(), 0u);
-  EXPECT_EQ(d.GetMemoryNameIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryFlagsIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryNameIndex(), 0u);
   d.Reinitialise(2);
   EXPECT_EQ(d.GetQueueSize(), 0u);
 }
@@ -178,7 +179,7 @@ TEST_F(NerexDeviceTest, GeneralSettingsCopyAndCompare) {
 }
 
 TEST_F(NerexDeviceTest, StatusTextNamesIgnoredNotInitialisedFirmwareAndOffline) {
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string& key) {
+  CNerexSources::SetFirmwareTableReader([](const std::string& key) {
     return key == "Fennick" ? std::string("2.10") : std::string();
   });
   CNerexSeriesDevice& d = Make(16);
@@ -196,7 +197,7 @@ TEST_F(NerexDeviceTest, StatusTextNamesIgnoredNotInitialisedFirmwareAndOffline) 
   EXPECT_EQ(d.GetStatusText(), "\nNot Initialised\nFirmware Version Warning - currently v2.05 should be v2.10");
   d.SetIgnored(true);
   EXPECT_EQ(d.GetStatusText(), "\nDevice Ignored");
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexDeviceTest, SecurityRequestsOnlyFennickReadsAndWritesTheUserTable) {
@@ -250,7 +251,7 @@ TEST_F(NerexDeviceTest, StatusEventsReachTheOpenPanel) {
   d.OnStatusEvent(107);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RequestMeterUpdate", "RefillPresetList"}));
   panel.calls.clear();
-  d.SetPanelPage(63);
+  d.PanelView().SetPanelPage(63);
   d.OnStatusEvent(105);
   EXPECT_EQ(panel.calls,
             (std::vector<std::string>{"UpdateAllControls", "RefillPresetList", "RefreshOutputEqSection"}));
@@ -262,13 +263,13 @@ TEST_F(NerexDeviceTest, IgnoringOrDisconnectingDropsTheMetersToTheFloor) {
   CNerexSeriesDevice& d = Make(120);
   d.SetNeedsInitialisation(false);
   Deliver(62, MakeReply(62, Bytes(12, 3)));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), 6.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), 6.0f);
   d.SetIgnored(true);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
   d.SetIgnored(false);
   Deliver(62, MakeReply(62, Bytes(12, 3)));
   d.OnDisconnected(false);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(7), -112.0f);
   EXPECT_GE(Posted(FrameMsg::kStatusEvent, 104), 2u);
 }
 
@@ -282,8 +283,8 @@ TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {
   WritableGeneralSettings(*source).SetSecurityCode(4321);
   WritableGeneralSettings(*source).bytes[NerexGeneralSettings::kCurrentPreset] = 5;
   WritableTimedPresets(*source)[2].hour = 13;
-  source->SetDelayUnits(2);
-  source->SetAutoRtcUpdate(false);
+  source->HostOptions().SetDelayUnits(2);
+  source->HostOptions().SetAutoRtcUpdate(false);
   CNerexSeriesDevice& d = Make(120, 1);
   CloneFrom(d, *source);
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[3], -99);
@@ -293,6 +294,6 @@ TEST_F(NerexDeviceTest, CloneCopiesSettingsPresetsAndOptions) {
   EXPECT_EQ(d.GetGeneralSettings().GetSecurityCode(), 4321);
   EXPECT_EQ(d.GetGeneralSettings().GetCurrentPreset(), 0);  // not an option byte
   EXPECT_EQ(d.GetTimedPresets()[2].hour, 13);
-  EXPECT_EQ(d.GetDelayUnits(), 2u);
-  EXPECT_FALSE(d.GetAutoRtcUpdate());
+  EXPECT_EQ(d.HostOptions().GetDelayUnits(), 2u);
+  EXPECT_FALSE(d.HostOptions().GetAutoRtcUpdate());
 }

@@ -57,11 +57,11 @@ TEST_F(NerexNotifyTest, FennickSkipsInputDelaysAndTorvexPushesItsCompressorsInOr
 TEST_F(NerexNotifyTest, SweepEndsWithThePresetListAndThePanelsPage) {
   CNerexSeriesDevice& d = Make(121);
   d.SetControlPanel(&panel);
-  d.SetSideTab(297);
+  d.PanelView().SetSideTab(297);
   NotifyAllParameters(d);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "SelectSideTab 297"}));
   panel.calls.clear();
-  d.SetPanelPage(64);
+  d.PanelView().SetPanelPage(64);
   NotifyAllParameters(d);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "RefreshDeqSection"}));
   d.SetControlPanel(nullptr);

@@ -7,6 +7,7 @@
 #include "core/model/ControlPanel.h"
 #include "devices/processor/NerexPresets.h"
 #include "devices/processor/NerexValueRanges.h"
+#include "devices/processor/NerexReadBack.h"
 
 namespace {
 
@@ -75,11 +76,11 @@ TEST_F(NerexPollingTest, PasteInProgressSendsNothingNotEvenQueuedChangesAndKeeps
   d.Reinitialise(1);  // queues forced writes
   d.SetNeedsInitialisation(false);
   d.SetPollCounter(5);
-  d.BeginPaste();
+  d.PasteGate().BeginPaste();
   CControlMessage m;
   EXPECT_FALSE(d.GetNextPollMessage(m));
   EXPECT_EQ(d.GetPollCounter(), 5u);
-  d.EndPaste();
+  d.PasteGate().EndPaste();
   ASSERT_TRUE(d.GetNextPollMessage(m));
   EXPECT_EQ(m.command, 30u);  // the queued writes go first: memory 1 is empty
   d.SetIgnored(true);
@@ -108,7 +109,7 @@ TEST_F(NerexPollingTest, TorvexReadBackAsksEveryBlockThenPresetsThenCrossoversTh
             (std::vector<std::string>{"176", "48/0", "50/0", "52/0", "54/0", "53/1", "53/2", "53/3", "53/4",
                                       "49/2", "48/2", "50/2", "52/2", "54/2", "53/257", "53/258", "49/258",
                                       "50/258", "51"}));
-  EXPECT_EQ(d.GetReceivedMask() & 0xE7F, 0xE7Fu);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & 0xE7F, 0xE7Fu);
   EXPECT_EQ(d.GetPresets()[1]->sectionFlags, used.sectionFlags);
   EXPECT_EQ(d.GetXoverPresets()[1]->sectionFlags, kSectionOutputs);
   EXPECT_EQ(loop.misses, 0);
@@ -148,11 +149,11 @@ TEST_F(NerexPollingTest, PresetPassWithNoUsedMemoryEndsWithoutARequest) {
   const std::uint32_t before = 0x40 | 0x01 | 0x02 | 0x04 | 0x20;
   CSimProcessorUnit unit(120, 1);
   CLoopback loop(m_system, d, unit);
-  while ((d.GetReceivedMask() & before) != before) ASSERT_TRUE(loop.Step());
+  while ((CNerexReadBack(d).GetReceivedMask() & before) != before) ASSERT_TRUE(loop.Step());
   m_sink.Take();
   CControlMessage m;
   EXPECT_FALSE(d.GetNextPollMessage(m));
-  EXPECT_EQ(d.GetReceivedMask() & 0x610, 0x610u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & 0x610, 0x610u);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 107), 1u);
   ASSERT_TRUE(d.GetNextPollMessage(m));
   EXPECT_EQ(m.command, 51u);
@@ -165,7 +166,7 @@ TEST_F(NerexPollingTest, ShortenedPresetListEndsThePassesSafely) {
   CLoopback loop(m_system, d, unit);
   // Half-way through the section flags the list shrinks to 3 memories.
   for (int i = 0; i < 8; ++i) loop.Step();
-  ASSERT_GT(d.GetMemoryFlagsIndex(), 3u);
+  ASSERT_GT(CNerexReadBack(d).GetMemoryFlagsIndex(), 3u);
   ResizePresetList(WritablePresets(d), 3);
   ASSERT_TRUE(loop.ReadInFull(100));
 }
@@ -214,7 +215,7 @@ TEST_F(NerexPollingTest, TorvexWithExtendedMetersAsksPage64OnEveryTwentiethTurnW
   CSimProcessorUnit unit(121, 1);
   unit.SetFirmware(" 1.25");
   CNerexSeriesDevice& d = Initialised(121, unit);
-  ASSERT_TRUE(d.HasExtendedMeters());
+  ASSERT_TRUE(CNerexReadBack(d).HasExtendedMeters());
   Connect();
   for (std::uint32_t c = 0; c <= 200; ++c) {
     CControlMessage m;
@@ -233,7 +234,7 @@ TEST_F(NerexPollingTest, TorvexMeterPagesFollowThePanelPage) {
   CSimProcessorUnit unit(121, 1);
   unit.SetFirmware("1.20");
   CNerexSeriesDevice& d = Initialised(121, unit);
-  ASSERT_FALSE(d.HasExtendedMeters());
+  ASSERT_FALSE(CNerexReadBack(d).HasExtendedMeters());
   Connect();
   class CPanel : public CControlPanel {
     void NotifyParameterChanged(const CParamValue&) override {}
@@ -250,18 +251,18 @@ TEST_F(NerexPollingTest, TorvexMeterPagesFollowThePanelPage) {
   };
   // Monitor shown, panel on the input dynamic-EQ page: page 0 on odd turns, 12 on even ones.
   m_system.SetSystemMonitorVisible(true);
-  d.SetPanelPage(64);
+  d.PanelView().SetPanelPage(64);
   EXPECT_EQ(pages(4), (std::vector<int>{12, 0, 12, 0}));
-  d.SetPanelPage(65);
+  d.PanelView().SetPanelPage(65);
   d.SetPollCounter(0);
   EXPECT_EQ(pages(2), (std::vector<int>{20, 0}));
   // Monitor hidden: the panel's page decides every turn; other pages only every 20th turn.
   m_system.SetSystemMonitorVisible(false);
   d.SetPollCounter(1);
   EXPECT_EQ(pages(2), (std::vector<int>{20, 20}));
-  d.SetPanelPage(59);
+  d.PanelView().SetPanelPage(59);
   EXPECT_EQ(pages(2), (std::vector<int>{0, 0}));
-  d.SetPanelPage(61);
+  d.PanelView().SetPanelPage(61);
   d.SetPollCounter(19);
   EXPECT_EQ(pages(2), (std::vector<int>{-1, 0}));
   d.SetControlPanel(nullptr);

@@ -291,17 +291,17 @@ TEST_F(NerexPresetActionsTest, TimedPresetsGoOutAsOneFrameOnlyWhenConfirmed) {
 
 TEST_F(NerexPresetActionsTest, LcdNextAndPreviousWrapOverStoredMemories) {
   CNerexSeriesDevice& d = Ready(16, false);
-  d.SetSelectedPreset(5);
+  d.PanelView().SetSelectedPreset(5);
   Act(437);
-  EXPECT_EQ(d.GetSelectedPreset(), 5u);  // none stored
+  EXPECT_EQ(d.PanelView().GetSelectedPreset(), 5u);  // none stored
   EXPECT_EQ(panel.lcd, "No Presets");
   Fill(2, "Two");
   Fill(5, "Five");
   Act(437);
-  EXPECT_EQ(d.GetSelectedPreset(), 2u);
+  EXPECT_EQ(d.PanelView().GetSelectedPreset(), 2u);
   EXPECT_EQ(panel.lcd, "2. Two");
   Act(438);
-  EXPECT_EQ(d.GetSelectedPreset(), 5u);
+  EXPECT_EQ(d.PanelView().GetSelectedPreset(), 5u);
   Act(436);  // recall the selected one
   EXPECT_EQ(d.GetGeneralSettings().GetCurrentPreset(), 5);
   EXPECT_EQ(d.GetCurrentSettings().name, "Five");
@@ -383,7 +383,7 @@ TEST_P(LcdRecallOnTheBusTest, TheAppShowsWhatTheUnitRuns) {
   CNerexSeriesDevice* d = bus.AddDevice(kModelNerex24, 3);
   bus.Frame().SetConfirmPrompt(&answer);
   ASSERT_TRUE(bus.StartAndReadOut(d));
-  d->SetSelectedPreset(1);
+  d->PanelView().SetSelectedPreset(1);
   ConfirmAndApplyUserChange(*d, CParamValue(436, 0.0f, ParamKind::kNone));
   ASSERT_TRUE(bus.WaitFor([&] { return unit->GeneralSettings()[7] == 1; }));
   const CNerexSeriesMemory running = unit->Current();
@@ -490,7 +490,7 @@ TEST_P(PresetQuestionTest, RepliesToReadsAskedWhileItIsOpenAreTaken) {
   panel.filePath = dir.filePath("show.fnp").toStdString();
   panel.timed[0] = {2, 0x60, 0, 0, 7, 30};
   ASSERT_TRUE(d.SavePresetFile(panel.filePath, nullptr));
-  d.SetSelectedPreset(2);
+  d.PanelView().SetSelectedPreset(2);
   dialog.row = 1;
   dialog.store = kSectionInputs;
   dialog.name = "Renamed";

@@ -14,6 +14,7 @@
 #include "tests/support/FirmwareTableFile.h"
 #include "tests/support/ModelChanges.h"
 #include "devices/processor/ProcessorFamily.h"
+#include "devices/processor/NerexReadBack.h"
 
 namespace {
 
@@ -63,9 +64,9 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMo
   levels[0] = 0;
   levels[4 + 7] = 127;
   Deliver(62, MakeReply(62, levels));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), 9.0f);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(1), -31.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(7), -118.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), 9.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(1), -31.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(7), -118.0f);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 104), 1u);
   EXPECT_EQ(Posted(FrameMsg::kRedrawMeterEntry, 1), 1u);
   Deliver(62, MakeReply(62, levels));
@@ -77,7 +78,7 @@ TEST_F(NerexRepliesTest, MeterReplyGivesNineMinusEachByteAndReadingsThatDidNotMo
   // An ignored device keeps its floor.
   d.SetIgnored(true);
   Deliver(62, MakeReply(62, Bytes(12, 0)));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
 }
 
 TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
@@ -95,47 +96,47 @@ TEST_F(NerexRepliesTest, TorvexMeterPagesDecodeByThePageLastSent) {
   Bytes b(12, 10);
   b[4 + 2] = 5;  // output 3's byte equals its limiter level code: 0 dB
   Deliver(63, MakeReply(63, b));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -1.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(2), 0.0f);
-  EXPECT_FLOAT_EQ(d.GetOutputMeter(0), -10.0f);  // (22 - 10) - (22 - 0)
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -1.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(2), 0.0f);
+  EXPECT_FLOAT_EQ(d.Meters().GetOutputMeter(0), -10.0f);  // (22 - 10) - (22 - 0)
 
   // Page 64: inputs and outputs, then the dynamic-EQ levels, then the compressors.
   Deliver(176, IdentReply(121, "1.30"));
-  ASSERT_TRUE(d.HasExtendedMeters());
+  ASSERT_TRUE(CNerexReadBack(d).HasExtendedMeters());
   ASSERT_EQ(pollPage(0), 64);
   Bytes p(32, 0);
   for (int k = 0; k < 32; ++k) p[std::size_t(k)] = std::uint8_t(k);
   Deliver(63, MakeReply(63, p));
-  EXPECT_FLOAT_EQ(d.GetInputMeter(3), 9.0f - 3);
-  EXPECT_FLOAT_EQ(d.GetDeqMeter(1, 2), 22.0f - float(12 + 2 * 4 + 1));
-  EXPECT_FLOAT_EQ(d.GetCompressorMeter(5), 22.0f - float(16 + 8 + 5));
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(3), 9.0f - 3);
+  EXPECT_FLOAT_EQ(d.Meters().GetDeqMeter(1, 2), 22.0f - float(12 + 2 * 4 + 1));
+  EXPECT_FLOAT_EQ(d.Meters().GetCompressorMeter(5), 22.0f - float(16 + 8 + 5));
 }
 
 TEST_F(NerexRepliesTest, IdentificationTakesTheTrimmedVersionAndSetsTheExtendedMeterFlag) {
   CNerexSeriesDevice& d = Make(121);
   Deliver(176, IdentReply(121, " 1.25"));
   EXPECT_EQ(d.GetFirmwareVersion(), "1.25");
-  EXPECT_TRUE(d.HasExtendedMeters());
-  EXPECT_TRUE(d.GetReceivedMask() & 0x40);
+  EXPECT_TRUE(CNerexReadBack(d).HasExtendedMeters());
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x40);
   Deliver(176, IdentReply(121, "1.20 "));
   EXPECT_EQ(d.GetFirmwareVersion(), "1.20");
-  EXPECT_FALSE(d.HasExtendedMeters());
+  EXPECT_FALSE(CNerexReadBack(d).HasExtendedMeters());
 }
 
 TEST_F(NerexRepliesTest, FennickFirmwareDifferingFromTheTableRaisesTheWarning) {
-  CNerexSeriesDevice::SetFirmwareTableReader([](const std::string&) { return std::string("3.01"); });
+  CNerexSources::SetFirmwareTableReader([](const std::string&) { return std::string("3.01"); });
   CNerexSeriesDevice& d = Make(16);
   Deliver(176, IdentReply(16, "3.01"));
   EXPECT_EQ(d.GetFirmwareVersion(), "3.01");
   EXPECT_EQ(d.GetWarningBits() & kNerexWarningFirmware, 0u);
   Deliver(176, IdentReply(16, "2.99"));
   EXPECT_NE(d.GetWarningBits() & kNerexWarningFirmware, 0u);
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
   // No table file, and a table that names other families only: no version is expected.
-  CNerexSeriesDevice::SetFirmwareTableReader(&CFirmwareTableFile::Read);
+  CNerexSources::SetFirmwareTableReader(&CFirmwareTableFile::Read);
   for (const char* lines : {static_cast<const char*>(nullptr), "ZEL_SERIES=1.00\nZEL_BREAK=2.00\n"}) {
     const CFirmwareTableFile table(lines);
     CNerexSeriesDevice& e = Make(17);
@@ -145,7 +146,7 @@ TEST_F(NerexRepliesTest, WithoutAVersionInTheTableAFennickIsNotWarnedAbout) {
     EXPECT_EQ(e.HasWarnings(), e.GetWarningBits() & kNerexWarningNotInitialised);
     EXPECT_EQ(e.GetStatusText().find("Firmware"), std::string::npos);
   }
-  CNerexSeriesDevice::SetFirmwareTableReader(nullptr);
+  CNerexSources::SetFirmwareTableReader(nullptr);
 }
 
 TEST_F(NerexRepliesTest, IdentificationWithAWrongHeaderIsRefusedAndAskedAgain) {
@@ -155,7 +156,7 @@ TEST_F(NerexRepliesTest, IdentificationWithAWrongHeaderIsRefusedAndAskedAgain) {
   reply[2] = 19;
   reply.back() = Checksum7Bit(reply.data(), 19);
   Deliver(176, reply);
-  EXPECT_EQ(d.GetReceivedMask() & 0x40, 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & 0x40, 0u);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   EXPECT_EQ(d.GetFirmwareVersion(), "");
 }
@@ -169,7 +170,7 @@ TEST_F(NerexRepliesTest, BlockRepliesDecodeIntoTheMemoryTheyName) {
   Deliver(48, BlockReply(48, 0, source, 120));
   EXPECT_EQ(d.GetCurrentSettings().inputs.gains, source.inputs.gains);
   EXPECT_EQ(d.GetCurrentSettings().inputs.muteMask, 0x5);
-  EXPECT_TRUE(d.GetReceivedMask() & 0x01);
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x01);
 
   source.outputs.gains[6] = -123;
   Deliver(50, BlockReply(50, 3, source, 120));
@@ -194,7 +195,7 @@ TEST_F(NerexRepliesTest, BlockRepliesNamingMemoriesThatDoNotExistAreRefusedAndCo
   Deliver(50, BlockReply(50, 256, source, 120));
   Deliver(50, BlockReply(50, 257, source, 120));  // no crossover preset at all
   EXPECT_EQ(d.GetRefusedReplyCount(), 5u);
-  EXPECT_EQ(d.GetReceivedMask(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
   EXPECT_EQ(d.GetCurrentSettings(), before);
   for (const auto& preset : d.GetPresets()) EXPECT_EQ(preset->inputs.gains[0], 0);
 }
@@ -212,7 +213,7 @@ TEST_F(NerexRepliesTest, RepliesShorterThanTheirLayoutAreRefusedWithoutReadingPa
   const CNerexSeriesMemory before = d.GetCurrentSettings();
   Deliver(48, reply);
   EXPECT_EQ(d.GetCurrentSettings(), before);
-  EXPECT_EQ(d.GetReceivedMask(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
   // Frames with almost nothing in them.
   Deliver(50, MakeReply(50, {}));
   Deliver(49, MakePackedReply(49, Bytes(5, 1)));
@@ -222,9 +223,9 @@ TEST_F(NerexRepliesTest, RepliesShorterThanTheirLayoutAreRefusedWithoutReadingPa
   Deliver(62, MakeReply(62, Bytes(3, 1)));
   Deliver(51, MakeReply(51, Bytes(20, 'x')));
   EXPECT_EQ(d.GetRefusedReplyCount(), 8u);
-  EXPECT_EQ(d.GetMemoryNameIndex(), 0u);
-  EXPECT_EQ(d.GetReceivedMask(), 0u);
-  EXPECT_FLOAT_EQ(d.GetInputMeter(0), -112.0f);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryNameIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
+  EXPECT_FLOAT_EQ(d.Meters().GetInputMeter(0), -112.0f);
 }
 
 TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissingSlots) {
@@ -240,7 +241,7 @@ TEST_F(NerexRepliesTest, NamesReplyFillsSevenCharactersOfEachSlotAndLeavesMissin
   EXPECT_EQ(std::string(d.GetCurrentSettings().inputs.names[1].data(), 8), "Guitar2 ");
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[0].data(), 8), "zzzzzzz ");
   EXPECT_EQ(std::string(d.GetCurrentSettings().outputs.names[1].data(), 8), "Ch 2    ");
-  EXPECT_TRUE(d.GetReceivedMask() & 0x08);
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x08);
   EXPECT_EQ(m_sink.Count(FrameMsg::kPanelCaption), 1u);
 }
 
@@ -258,7 +259,7 @@ TEST_F(NerexRepliesTest, NamesReplyWhileANamesWriteWaitsKeepsTheNamesButStillPos
   EXPECT_EQ(d.GetName(), "From File");
   EXPECT_EQ(d.GetCurrentSettings().inputs.names, inputNames);
   EXPECT_EQ(m_sink.Count(FrameMsg::kPanelCaption), 1u);
-  EXPECT_FALSE(d.GetReceivedMask() & 0x08);  // asked again once the names have left
+  EXPECT_FALSE(CNerexReadBack(d).GetReceivedMask() & 0x08);  // asked again once the names have left
 }
 
 // A reply of settings that the unit made before a change of the device reached it.
@@ -292,12 +293,12 @@ TEST_P(NerexStaleReplyTest, AReplyToAReadAskedBeforeAChangeIsLeftOutAndAskedAgai
   DeliverTo(read, c.reply());
   EXPECT_EQ(c.held(d), file);
   EXPECT_EQ(d.GetName(), "Renamed");
-  EXPECT_EQ(d.GetReceivedMask() & c.receivedBit, 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & c.receivedBit, 0u);
   EXPECT_EQ(d.GetRefusedReplyCount(), 0u);
 
   Deliver(c.command, c.reply());
   EXPECT_NE(c.held(d), file);
-  EXPECT_EQ(d.GetReceivedMask() & c.receivedBit, c.receivedBit);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & c.receivedBit, c.receivedBit);
 }
 
 Bytes UnitNames() {
@@ -346,14 +347,14 @@ TEST_F(NerexRepliesTest, MemoryFlagsOnlyForTheMemoryAskedFor) {
   CNerexSeriesDevice& d = Make(120);
   ResizePresetList(WritablePresets(d), 2);
   Deliver(53, MakeReply(53, {0, 2, 0, 0x3}));  // memory 2, but memory 1 is asked for
-  EXPECT_EQ(d.GetMemoryFlagsIndex(), 0u);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryFlagsIndex(), 0u);
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   Deliver(53, MakeReply(53, {0, 1, 0, 0x3}));
   EXPECT_EQ(d.GetPresets()[0]->sectionFlags, 0x3u);
-  EXPECT_EQ(d.GetMemoryFlagsIndex(), 1u);
-  EXPECT_FALSE(d.GetReceivedMask() & 0x20);
+  EXPECT_EQ(CNerexReadBack(d).GetMemoryFlagsIndex(), 1u);
+  EXPECT_FALSE(CNerexReadBack(d).GetReceivedMask() & 0x20);
   Deliver(53, MakeReply(53, {0, 2, 0, 0x4}));
-  EXPECT_TRUE(d.GetReceivedMask() & 0x20);
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x20);
 }
 
 TEST_F(NerexRepliesTest, LastMemoryNameWithoutCrossoversEndsBothPassesAtOnce) {
@@ -363,7 +364,7 @@ TEST_F(NerexRepliesTest, LastMemoryNameWithoutCrossoversEndsBothPassesAtOnce) {
   for (char c : std::string("  Concert Hall  ")) raw.push_back(std::uint8_t(c));
   Deliver(49, MakePackedReply(49, raw));
   EXPECT_EQ(d.GetPresets()[0]->name, "Concert Hall");
-  EXPECT_EQ(d.GetReceivedMask() & 0x610, 0x610u);
+  EXPECT_EQ(CNerexReadBack(d).GetReceivedMask() & 0x610, 0x610u);
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, 107), 1u);
 }
 
@@ -374,11 +375,11 @@ TEST_F(NerexRepliesTest, TimedPresetsAreCopiedEntryByEntry) {
   Deliver(78, MakePackedReply(78, raw));
   EXPECT_EQ(d.GetTimedPresets()[0], (TimedPresetEntry{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(d.GetTimedPresets()[9], (TimedPresetEntry{55, 56, 57, 58, 59, 60}));
-  EXPECT_TRUE(d.GetReceivedMask() & 0x80);
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x80);
 }
 
 TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecalled) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
   ReadInFull(d);
   WritablePresets(d)[1]->outputs.gains[0] = -150;
@@ -408,23 +409,23 @@ TEST_F(NerexRepliesTest, GeneralSettingsCopyThePresetOnlyWhenItChangesOrIsRecall
   EXPECT_EQ(d.GetRefusedReplyCount(), 1u);
   EXPECT_EQ(d.GetGeneralSettings().bytes[15], 12);
   EXPECT_EQ(Posted(FrameMsg::kShowDeviceProps, 1), 1u);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, GeneralSettingsBeforeTheReadBackEndsCopyNothing) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   CNerexSeriesDevice& d = Make(16);
   WritablePresets(d)[0]->outputs.gains[0] = -150;
   auto g = DefaultGeneral();
   g[7] = 1;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetCurrentSettings().outputs.gains[0], 0);
-  EXPECT_TRUE(d.GetReceivedMask() & 0x100);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  EXPECT_TRUE(CNerexReadBack(d).GetReceivedMask() & 0x100);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatches) {
-  CNerexSeriesDevice::SetLocalClock(&FixedClock);
+  CNerexSources::SetLocalClock(&FixedClock);
   OpenPort();
   CNerexSeriesDevice& d = Make(16, 4);
   Connect();
@@ -454,11 +455,11 @@ TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatche
   EXPECT_EQ(d.GetQueueSize(), 2u);
   // With the automatic update off no clock command is queued.
   d.ClearQueue();
-  d.SetAutoRtcUpdate(false);
+  d.HostOptions().SetAutoRtcUpdate(false);
   g[5] = 0;
   Deliver(79, GeneralReply(g));
   EXPECT_EQ(d.GetQueueSize(), 0u);
-  CNerexSeriesDevice::SetLocalClock(nullptr);
+  CNerexSources::SetLocalClock(nullptr);
 }
 
 TEST_F(NerexRepliesTest, IncompleteReadBackMarksNotInitialisedOnEveryReplyAndTheEdgeClearsIt) {
@@ -611,7 +612,7 @@ TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsS
   for (const int model : {16, 17}) {
     SCOPED_TRACE(model);
     CReadOutRig rig(model);
-    rig.d->SetAutoRtcUpdate(false);
+    rig.d->HostOptions().SetAutoRtcUpdate(false);
     rig.ReadOut();
     ASSERT_TRUE(rig.system.File().SaveFile(path));
     std::array<std::uint8_t, 20> general = rig.unit.GeneralSettings();
@@ -640,7 +641,7 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
   CReadOutRig rig(GetParam());
   for (const UnitChange& change : kUnitChanges)
     if (std::string(change.name).rfind("Preset", 0) == 0) change.change(rig.unit);
-  rig.d->SetAutoRtcUpdate(false);
+  rig.d->HostOptions().SetAutoRtcUpdate(false);
   rig.ReadOut();
   ASSERT_TRUE(rig.system.File().SaveFile(path));
 
@@ -649,7 +650,7 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
   ASSERT_TRUE(opened.File().OpenFile(path));
   ASSERT_EQ(opened.GetDeviceCount(), 1);
   auto* d = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
-  d->SetAutoRtcUpdate(false);
+  d->HostOptions().SetAutoRtcUpdate(false);
   d->Reinitialise(0);
   CLoopback loop(opened, *d, rig.unit);
   ASSERT_TRUE(loop.ReadInFull());

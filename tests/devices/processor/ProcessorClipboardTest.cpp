@@ -52,7 +52,7 @@ TEST_F(ProcessorClipboard, CopyCarriesTheImagePropertiesAndTheChosenChannel) {
   CNerexSeriesDevice& d = Make(121);
   WritableSettings(d).inputs.gains[2] = -77;
   WritableGeneralSettings(d).SetSecurityCode(1234);
-  d.SetDelayMultiplier(1000);
+  d.HostOptions().SetDelayMultiplier(1000);
   d.CopyToClipboard(0);
   NerexClipboardRecord r = OnClipboard(d);
   EXPECT_TRUE(r.IsWholeDeviceCopy());
@@ -63,7 +63,7 @@ TEST_F(ProcessorClipboard, CopyCarriesTheImagePropertiesAndTheChosenChannel) {
   EXPECT_EQ(r.properties.delayMultiplier, 1000u);
   EXPECT_EQ(r.properties.autoRtcUpdate, 1);
 
-  d.SetSelectedChannel(7);
+  d.PanelView().SetSelectedChannel(7);
   d.CopyToClipboard(kCmdCopyChannel);
   r = OnClipboard(d);
   EXPECT_EQ(r.copiedInput, 0u);
@@ -97,7 +97,7 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   const CControlMessage m = QueuedMessage(target, 0);
   EXPECT_EQ(m.frame[8], 0);     // memory byte 0
   EXPECT_EQ(m.frame[9], 0x40);  // mode 0xC0 without its top bit
-  EXPECT_FALSE(target.IsPasteInProgress());
+  EXPECT_FALSE(target.PasteGate().IsPasteInProgress());
   EXPECT_EQ(target.GetCurrentSettings().deqBands[5].attack, source.GetCurrentSettings().deqBands[5].attack);
 
   target.ClearQueue();
@@ -153,7 +153,7 @@ TEST_F(ProcessorClipboard, MenuOffersTheSectionPastesAndTheCopyOfTheSelectedChan
   CNerexSeriesDevice& nerex = Make(120, 1);
   CNerexSeriesDevice& torvex = Make(121, 2);
   nerex.CopyToClipboard(0);
-  nerex.SetSelectedChannel(3);
+  nerex.PanelView().SetSelectedChannel(3);
   CMenu menu = CommonMenu();
   nerex.BuildContextMenu(menu, 0);
   EXPECT_EQ(Ids(menu), (std::vector<std::uint32_t>{57634, 33868, 57637, 33870, 33871, 33877, 33879, 33878, 0, 33881,
@@ -161,7 +161,7 @@ TEST_F(ProcessorClipboard, MenuOffersTheSectionPastesAndTheCopyOfTheSelectedChan
   EXPECT_EQ(menu.GetItem(1)->text, "Copy Channel C");
 
   CMenu torvexMenu = CommonMenu();
-  torvex.SetSelectedChannel(6);
+  torvex.PanelView().SetSelectedChannel(6);
   torvex.BuildContextMenu(torvexMenu, 0);
   EXPECT_EQ(torvexMenu.GetItem(1)->text, "Copy Channel 2");
   EXPECT_NE(torvexMenu.FindItem(33876), -1);  // "Paste Matrix Settings" on a Torvex48
@@ -170,9 +170,9 @@ TEST_F(ProcessorClipboard, MenuOffersTheSectionPastesAndTheCopyOfTheSelectedChan
 TEST_F(ProcessorClipboard, ChannelCopyOffersItsChannelItemsOnly) {
   CNerexSeriesDevice& a = Make(120, 1);
   CNerexSeriesDevice& b = Make(120, 2);
-  a.SetSelectedChannel(2);
+  a.PanelView().SetSelectedChannel(2);
   a.CopyToClipboard(kCmdCopyChannel);
-  b.SetSelectedChannel(1);
+  b.PanelView().SetSelectedChannel(1);
   CMenu menu = CommonMenu();
   b.BuildContextMenu(menu, 0);
   EXPECT_EQ(menu.FindItem(33870), -1);
@@ -257,10 +257,10 @@ TEST_F(ProcessorClipboard, PresetLabelFollowsTheSectionMask) {
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionInputs), "No Presets");
   WritablePresets(d)[4]->sectionFlags = kSectionOutputs;
   WritablePresets(d)[6]->sectionFlags = kSectionInputs | kSectionOutputs;
-  d.SetSelectedPreset(5);
+  d.PanelView().SetSelectedPreset(5);
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionOutputs), "5. Preset 5");
   EXPECT_EQ(d.GetSelectedPresetLabel(kSectionInputs), "7. Preset 7");
-  EXPECT_EQ(d.GetSelectedPreset(), 7u);
+  EXPECT_EQ(d.PanelView().GetSelectedPreset(), 7u);
 
   CNerexSeriesDevice& f = Make(16);
   WritablePresets(f)[1]->sectionFlags = kSectionAll;
@@ -278,7 +278,7 @@ class CRecordingPanel : public CControlPanel, public INerexSeriesPanel {
     auto* device = static_cast<CNerexSeriesDevice*>(GetDevice());
     CControlMessage record;
     pollDuringPaste = pollDuringPaste || device->GetNextPollMessage(record);
-    pasteSeen = pasteSeen || device->IsPasteInProgress();
+    pasteSeen = pasteSeen || device->PasteGate().IsPasteInProgress();
   }
   void DestroyPanelWindow() override {}
   void RequestMeterUpdate() override {}
@@ -309,23 +309,23 @@ TEST_F(ProcessorClipboard, PasteHoldsThePollAnnouncesAndRefreshesTheShownPage) {
   CRecordingPanel panel;
   panel.SetDevice(&d);
   d.SetControlPanel(&panel);
-  d.SetPanelPage(59);
+  d.PanelView().SetPanelPage(59);
   d.PasteFromClipboard(0);
   ASSERT_FALSE(panel.ids.empty());
   EXPECT_EQ(panel.ids.front(), 1590);
   EXPECT_TRUE(panel.pasteSeen);
   EXPECT_FALSE(panel.pollDuringPaste);
-  EXPECT_FALSE(d.IsPasteInProgress());
+  EXPECT_FALSE(d.PasteGate().IsPasteInProgress());
   CControlMessage request;
   EXPECT_TRUE(d.GetNextPollMessage(request));  // the poll goes on once the paste is done
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"mixer 295"}));
 
   panel.calls.clear();
-  d.SetPanelPage(61);
+  d.PanelView().SetPanelPage(61);
   d.PasteFromClipboard(33879);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"input names"}));
   panel.calls.clear();
-  d.SetPanelPage(63);
+  d.PanelView().SetPanelPage(63);
   d.PasteFromClipboard(33876);  // the matrix refreshes no page
   EXPECT_TRUE(panel.calls.empty());
   d.SetControlPanel(nullptr);

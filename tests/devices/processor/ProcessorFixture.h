@@ -26,9 +26,9 @@ class CRecordingProcessor : public CNerexSeriesDevice {
   void ApplyControlChange(const CParamValue& value) override {
     changes.push_back(value);
     if (value.id == kParamDeviceName) SetName(value.text);
-    if (value.id == kParamDelayUnits) SetDelayUnits(std::uint32_t(value.integer));
-    if (value.id == kParamDelayMultiplier) SetDelayMultiplier(std::uint32_t(value.integer));
-    if (value.id == kParamGainNudge) SetGainNudge(std::uint32_t(value.integer));
+    if (value.id == kParamDelayUnits) HostOptions().SetDelayUnits(std::uint32_t(value.integer));
+    if (value.id == kParamDelayMultiplier) HostOptions().SetDelayMultiplier(std::uint32_t(value.integer));
+    if (value.id == kParamGainNudge) HostOptions().SetGainNudge(std::uint32_t(value.integer));
   }
   std::vector<CParamValue> changes;
 };

@@ -189,7 +189,7 @@ TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   CNerexSeriesDevice& d = Make(16);
   WritableGeneralSettings(d).bytes[14] = 7;
   WritableGeneralSettings(d).bytes[16] = 17;
-  d.SetDelayMultiplier(1000000);
+  d.HostOptions().SetDelayMultiplier(1000000);
   CGrid grid;
   d.FillPropertiesPane(grid);
   ASSERT_EQ(grid.groups.size(), 3u);
@@ -208,7 +208,7 @@ TEST_F(Properties, GridRowsShowTheirValuesAndOptionsInOrder) {
   EXPECT_EQ(grid.Row("ID")->GetData(), 57u);
 
   WritableGeneralSettings(d).bytes[16] = 0;
-  d.SetDelayMultiplier(5);
+  d.HostOptions().SetDelayMultiplier(5);
   CGrid again;
   d.FillPropertiesPane(again);
   EXPECT_EQ(again.Row("LED Timeout")->GetText(), "5s");
@@ -272,7 +272,7 @@ TEST_F(Properties, GridChangesApplyOrRestoreWithTheErrorText) {
   CDeviceProperty& rtc = *grid.Row("Auto Update RTC");
   rtc.SetValue(false);
   EXPECT_TRUE(CommitPropertyRow(d, rtc));
-  EXPECT_FALSE(d.GetAutoRtcUpdate());
+  EXPECT_FALSE(d.HostOptions().GetAutoRtcUpdate());
 
   CDeviceProperty& code = *grid.Row("Security Code");
   code.SetValue(std::string("12a4"));
@@ -287,11 +287,11 @@ TEST_F(Properties, GridEditsOfTheDisplayOptionsReachTheDevice) {
   CDeviceProperty& nudge = *grid.Row("Gain Nudge");
   nudge.SetComboSelection(2);
   EXPECT_TRUE(CommitPropertyRow(d, nudge));
-  EXPECT_EQ(d.GetGainNudge(), 2u);
+  EXPECT_EQ(d.HostOptions().GetGainNudge(), 2u);
   CDeviceProperty& units = *grid.Row("Delay Units");
   units.SetComboSelection(2);
   EXPECT_TRUE(CommitPropertyRow(d, units));
-  EXPECT_EQ(d.GetDelayUnits(), 2u);
+  EXPECT_EQ(d.HostOptions().GetDelayUnits(), 2u);
   CDeviceProperty& name = *grid.Row("Name");
   name.SetValue(std::string("Balcony"));
   EXPECT_TRUE(CommitPropertyRow(d, name));

@@ -38,10 +38,10 @@ void Fill(CNerexSeriesDevice& d, unsigned seed) {
   WritablePresets(d)[23]->sectionFlags = 0x3;
   ResizeXoverPresetList(WritableXoverPresets(d), 2);
   WritableXoverPresets(d)[1]->outputs.delays[3] = 777;
-  d.SetAutoRtcUpdate(false);
-  d.SetDelayUnits(1);
-  d.SetDelayMultiplier(100);
-  d.SetGainNudge(2);
+  d.HostOptions().SetAutoRtcUpdate(false);
+  d.HostOptions().SetDelayUnits(1);
+  d.HostOptions().SetDelayMultiplier(100);
+  d.HostOptions().SetGainNudge(2);
   for (std::size_t i = 7; i < 20; ++i) WritableGeneralSettings(d).bytes[i] = std::uint8_t(seed + i);
   WritableTimedPresets(d)[9] = TimedPresetEntry{3, 0x80, 12, 31, 23, 59};
 }
@@ -57,10 +57,10 @@ void ExpectSameRecord(CNerexSeriesDevice& a, CNerexSeriesDevice& b) {
   EXPECT_EQ(a.GetPresets()[23]->name, b.GetPresets()[23]->name);
   ASSERT_EQ(a.GetXoverPresets().size(), b.GetXoverPresets().size());
   EXPECT_EQ(a.GetXoverPresets()[1]->outputs.delays[3], 777u);
-  EXPECT_EQ(a.GetAutoRtcUpdate(), b.GetAutoRtcUpdate());
-  EXPECT_EQ(a.GetDelayUnits(), b.GetDelayUnits());
-  EXPECT_EQ(a.GetDelayMultiplier(), b.GetDelayMultiplier());
-  EXPECT_EQ(a.GetGainNudge(), b.GetGainNudge());
+  EXPECT_EQ(a.HostOptions().GetAutoRtcUpdate(), b.HostOptions().GetAutoRtcUpdate());
+  EXPECT_EQ(a.HostOptions().GetDelayUnits(), b.HostOptions().GetDelayUnits());
+  EXPECT_EQ(a.HostOptions().GetDelayMultiplier(), b.HostOptions().GetDelayMultiplier());
+  EXPECT_EQ(a.HostOptions().GetGainNudge(), b.HostOptions().GetGainNudge());
   for (std::size_t i = 7; i < 20; ++i) EXPECT_EQ(a.GetGeneralSettings().bytes[i], b.GetGeneralSettings().bytes[i]);
   EXPECT_EQ(a.GetTimedPresets(), b.GetTimedPresets());
 }
@@ -141,7 +141,7 @@ TEST_F(ProcessorRecords, StreamRoundTripOfEveryModel) {
     EXPECT_EQ(loaded.GetCurrentSettings().inputs, source.GetCurrentSettings().inputs);
     EXPECT_EQ(loaded.GetPresets().size(), 24u);
     EXPECT_EQ(loaded.GetTimedPresets(), source.GetTimedPresets());
-    EXPECT_EQ(loaded.GetDelayMultiplier(), 100u);
+    EXPECT_EQ(loaded.HostOptions().GetDelayMultiplier(), 100u);
   }
 }
 

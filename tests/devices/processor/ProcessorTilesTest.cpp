@@ -129,8 +129,8 @@ TEST_F(Tiles, IgnoredTileIsVeiled) {
 TEST_F(Tiles, MonitorColumnWidthFollowsTheChannelCount) {
   EXPECT_EQ(MakeWarning(120).DrawMonitorTile(nullptr, CRect{0, 0, 240, 300}, nullptr, 0), 240);
   EXPECT_EQ(MakeWarning(114).DrawMonitorTile(nullptr, CRect{0, 0, 150, 300}, nullptr, 0), 150);
-  EXPECT_EQ(MakeWarning(110).GetMonitorTileWidth(), 180);
-  EXPECT_EQ(MakeWarning(113).GetMonitorTileWidth(), 60);
+  EXPECT_EQ(GetMonitorTileWidth(MakeWarning(110)), 180);
+  EXPECT_EQ(GetMonitorTileWidth(MakeWarning(113)), 60);
 }
 
 TEST_F(Tiles, MonitorColumnDrawsSilentMetersScaleLedAndOutline) {

@@ -1,9 +1,9 @@
-// Parameter notification sweeps of the processor: after a bulk change every parameter a widget,
-// a custom-panel control or a link may be bound to is pushed out again through the base change
-// path. Nothing is sent to the device's own unit. UI thread.
+// The processor's notification sweeps (CNerexNotifier). UI thread.
 #include "core/model/ControlPanel.h"
+#include "devices/processor/NerexChange.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexModelTable.h"
+#include "devices/processor/NerexNotifier.h"
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexParamGroups.h"
 #include "devices/processor/NerexSeriesDevice.h"
@@ -13,40 +13,42 @@ namespace {
 bool PushesInputDelay(int model) { return IsNerexSmallModel(model) || model == kModelTorvex48; }
 }  // namespace
 
-void CNerexSeriesDevice::PushParameter(int id) { CDevice::ApplyControlChange(GetCurrentValue(id)); }
+void CNerexNotifier::PushParameter(int id) {
+  CNerexChangeAccess::ApplyBaseChange(m_device, m_device.GetCurrentValue(id));
+}
 
-void CNerexSeriesDevice::PushInputLinks(int i) {
+void CNerexNotifier::PushInputLinks(int i) {
   ForEachInputLinkId(i, [this](int id) { PushParameter(id); });
 }
 
-void CNerexSeriesDevice::PushInputDelay(int i) {
-  if (PushesInputDelay(GetModel())) PushParameter(kParamInputDelay + i);
+void CNerexNotifier::PushInputDelay(int i) {
+  if (PushesInputDelay(m_device.GetModel())) PushParameter(kParamInputDelay + i);
 }
 
-void CNerexSeriesDevice::PushInputPeq(int i) {
+void CNerexNotifier::PushInputPeq(int i) {
   ForEachInputPeqId(i, [this](int id) { PushParameter(id); });
 }
 
-void CNerexSeriesDevice::PushInputGeq(int i) {
+void CNerexNotifier::PushInputGeq(int i) {
   PushParameter(kParamGeqBypass + i);
   PushParameter(kParamGeqMode + i);
   for (int b = 0; b < kNerexGeqBands; ++b) PushParameter(kParamGeqBand + kNerexGeqBands * i + b);
 }
 
-void CNerexSeriesDevice::PushOutputLinks(int j) {
+void CNerexNotifier::PushOutputLinks(int j) {
   ForEachOutputLinkId(j, [this](int id) { PushParameter(id); });
 }
 
-void CNerexSeriesDevice::PushLimiter(int j) {
+void CNerexNotifier::PushLimiter(int j) {
   ForEachLimiterId(j, [this](int id) { PushParameter(id); });
 }
 
-void CNerexSeriesDevice::PushOutputEqAndFilters(int j) {
+void CNerexNotifier::PushOutputEqAndFilters(int j) {
   ForEachOutputPeqId(j, [this](int id) { PushParameter(id); });
   ForEachCrossoverId(j, [this](int id) { PushParameter(id); });
 }
 
-void CNerexSeriesDevice::NotifyAllParameters() {
+void CNerexNotifier::NotifyAllParameters() {
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     PushParameter(kParamInputName + i);
     PushParameter(kParamInputGain + i);
@@ -61,7 +63,7 @@ void CNerexSeriesDevice::NotifyAllParameters() {
   }
   PushParameter(kParamAutoLimiters);
   PushParameter(kParamCompressorLimiters);
-  const bool compressors = GetModel() == kModelTorvex48;
+  const bool compressors = m_device.GetModel() == kModelTorvex48;
   for (int j = 0; j < kNerexMaxOutputs; ++j) {
     PushParameter(kParamOutputName + j);
     PushParameter(kParamOutputGain + j);
@@ -83,27 +85,27 @@ void CNerexSeriesDevice::NotifyAllParameters() {
   }
   PushParameter(kParamDeviceName);
 
-  INerexSeriesPanel* panel = GetNerexPanel();
+  INerexSeriesPanel* panel = m_device.GetNerexPanel();
   if (!panel) return;
   panel->RefillPresetList();
-  switch (m_panelPage) {
+  switch (m_device.PanelView().GetPanelPage()) {
     case kNerexPageInputGeq: panel->RefreshGeqCurve(true); break;
     case kNerexPageInputPeq: panel->RefreshPeqSection(true); break;
     case kNerexPageInputDeq: panel->RefreshDeqSection(true); break;
     case kNerexPageOutputEq: panel->RefreshOutputEqSection(true); break;
     case kNerexPageOutputComp: panel->RefreshOutputSection(true); break;
-    case kNerexPageMixer: panel->SelectSideTab(m_sideTab, true); break;
+    case kNerexPageMixer: panel->SelectSideTab(m_device.PanelView().GetSideTab(), true); break;
     default: break;
   }
 }
 
-void CNerexSeriesDevice::NotifyInputChannelParameters(int channel) {
-  if (INerexSeriesPanel* panel = GetNerexPanel()) panel->DrawInputsSection(true);
+void CNerexNotifier::NotifyInputChannelParameters(int channel) {
+  if (INerexSeriesPanel* panel = m_device.GetNerexPanel()) panel->DrawInputsSection(true);
   if (channel < 0 || channel >= kNerexMaxInputs) return;
   std::uint8_t group;
   {
-    CSingleLock lock(SettingsLock());
-    group = m_current.inputs.linkMasks[std::size_t(channel)];
+    CSingleLock lock(m_device.SettingsLock());
+    group = m_device.GetCurrentSettings().inputs.linkMasks[std::size_t(channel)];
   }
   for (int i = 0; i < kNerexMaxInputs; ++i) {
     if (!(group & (1u << i))) continue;
@@ -115,12 +117,12 @@ void CNerexSeriesDevice::NotifyInputChannelParameters(int channel) {
   }
 }
 
-void CNerexSeriesDevice::NotifyOutputChannelParameters(int channel) {
+void CNerexNotifier::NotifyOutputChannelParameters(int channel) {
   if (channel < 0 || channel >= kNerexMaxOutputs) return;
   std::uint8_t group;
   {
-    CSingleLock lock(SettingsLock());
-    group = m_current.outputs.linkMasks[std::size_t(channel)];
+    CSingleLock lock(m_device.SettingsLock());
+    group = m_device.GetCurrentSettings().outputs.linkMasks[std::size_t(channel)];
   }
   for (int j = 0; j < kNerexMaxOutputs; ++j) {
     if (!(group & (1u << j))) continue;
