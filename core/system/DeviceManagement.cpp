@@ -16,18 +16,6 @@
 #include "platform/WindowMessages.h"
 #include "platform/TextFormat.h"
 
-namespace {
-
-// Gives users 1 and up (at most 9) a record {uuid, 1} in the chosen list.
-void GrantToUsers(CUserList& users, const CUuid& uuid, bool panelList) {
-  for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) {
-    auto& list = panelList ? users[u]->m_panelPermissions : users[u]->m_devicePermissions;
-    list.push_back(new CPanelPermissions(uuid, 1));
-  }
-}
-
-}  // namespace
-
 // --- Devices ---
 
 CDevice* CSystem::CreateDevice(std::uint32_t deviceId, std::uint32_t typeCode, std::uint32_t modelIndex) {
@@ -50,7 +38,7 @@ bool CSystem::AddDevice(std::uint32_t typeCode, std::uint32_t modelIndex) {
   CZone* zone = GetSelectedDeviceZone();
   if (!zone && !m_zones.empty()) zone = m_zones.front();
   if (zone) zone->AppendDevice(device);
-  GrantToUsers(m_users.GetUsers(), device->GetUuid(), false);
+  m_users.GrantUse(device->GetUuid(), false);
   m_modified = true;
   return true;
 }

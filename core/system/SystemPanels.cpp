@@ -12,18 +12,6 @@
 #include "core/system/System.h"
 #include "platform/TextFormat.h"
 
-namespace {
-
-// Gives users 1 and up (at most 9) a record {uuid, 1} in the chosen list.
-void GrantToUsers(CUserList& users, const CUuid& uuid, bool panelList) {
-  for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) {
-    auto& list = panelList ? users[u]->m_panelPermissions : users[u]->m_devicePermissions;
-    list.push_back(new CPanelPermissions(uuid, 1));
-  }
-}
-
-}  // namespace
-
 CSystemPanels::~CSystemPanels() { DeleteContents(); }
 
 void CSystemPanels::DeleteContents() {
@@ -43,7 +31,7 @@ CCPData* CSystemPanels::AddCustomPanel() {
   auto* panel = new CCPData(&m_system);
   panel->m_name = name;
   m_customPanels.push_back(panel);
-  GrantToUsers(m_system.Users().GetUsers(), panel->GetUuid(), true);
+  m_system.Users().GrantUse(panel->GetUuid(), true);
   return panel;
 }
 

@@ -78,3 +78,10 @@ void CSystemUsers::ImportNetworkUsers(const CUserList& network) {
   m_currentUser = 0;
   m_system.SetModified(true);
 }
+
+void CSystemUsers::GrantUse(const CUuid& uuid, bool panel) {
+  for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u) {
+    auto& list = panel ? m_users[u]->m_panelPermissions : m_users[u]->m_devicePermissions;
+    list.push_back(new CPanelPermissions(uuid, 1));
+  }
+}

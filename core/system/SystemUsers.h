@@ -40,6 +40,9 @@ class CSystemUsers {
   // The current user's name; empty without one. Any thread.
   std::string GetCurrentUserName() const;
 
+  // Gives users 1 and up (at most 9) the record {uuid, may use} in their panel list (panel) or
+  // device list: what is added to the system is theirs to use. UI thread.
+  void GrantUse(const CUuid& uuid, bool panel);
   // Gives users 1 to 9 the record {UUID, may use} for every device and custom panel that they
   // hold no record for; user 0 never gets records. Runs after every file load. UI thread.
   void EnsureUserPermissions();
