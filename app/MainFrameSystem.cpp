@@ -934,7 +934,7 @@ void CMainFrame::TellUnaddressedUnits() {
     }
     // The family's frames would carry such an ID to the unit at another ID, or to every unit of
     // the model.
-    const std::string refusal = device->AddressRefusal(device->GetDeviceId());
+    const std::string refusal = device->AddressRules().AddressRefusal(device->GetDeviceId());
     if (refusal.empty()) continue;
     m_system.WriteLog("Left out until it has an ID its frames carry: " + device->GetUnitText() + " - " + refusal + "\n");
     beyond.Add(device->GetUnitText() + " - " + refusal);
@@ -1301,7 +1301,7 @@ void CMainFrame::OnRecallSnapshot(const std::string& snapshotId, std::uint64_t b
 
 void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   // Panels and linked widgets follow; nothing goes to the unit.
-  device->AnnounceConnectionStatus();
+  device->SystemEntries().AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
   m_system.RedrawCustomPanels(device);
   // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
@@ -1311,4 +1311,4 @@ void CMainFrame::PropagateOnlineStatus(CDevice* device) {
   ShowLinkMarksInOpenManager();
 }
 
-void CMainFrame::PropagateWarningStatus(CDevice* device) { device->AnnounceWarningStatus(); }
+void CMainFrame::PropagateWarningStatus(CDevice* device) { device->SystemEntries().AnnounceWarningStatus(); }

@@ -46,7 +46,7 @@ class CMeterDevice : public CDevice {
     record.frame[7] = Checksum7Bit(head, 7);
     return true;
   }
-  void ProcessReply(CControlMessage&) override {
+  void TakeReply(CControlMessage&) override {
     ++replies;
     UpdateCommsState(true);
   }

@@ -110,7 +110,7 @@ bool CCommsWorker::GoOnline(std::uint32_t choice) {
   const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices) {
     device->Reinitialise(choice);
-    device->SetLateAnswerNote({});
+    device->UnitAtId().SetLateAnswerNote({});
   }
   // A device that an earlier one's frames reach too is left out (the frame names both), and a
   // device whose requests another's unit answers too is known for it.
@@ -270,10 +270,10 @@ PollUnit PollUnitOf(const CDevice& device) {
   PollUnit unit;
   unit.handle = device.GetHandle();
   unit.deviceId = device.GetDeviceId();
-  unit.addressable = device.IsAddressable();
+  unit.addressable = device.AddressRules().IsAddressable();
   unit.level = device.GetCommsLevel();
   unit.connected = device.IsConnected();
-  unit.clash = device.HasAddressClash();
+  unit.clash = device.UnitAtId().HasAddressClash();
   return unit;
 }
 
@@ -414,7 +414,7 @@ void CCommsWorker::HandOver() {
       if (shorter) {
         // Only the model it names is read from it, before or after a security pass.
         comms.CopyReplyToTransaction();
-        if (!device->TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
+        if (!device->UnitAtId().TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
       } else if (!whole) {
         if (another)
           comms.LogCommsError(FormatText("Reply to command 0x%X for device ID %u names another unit - not used",
@@ -432,7 +432,7 @@ void CCommsWorker::HandOver() {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.
         comms.CopyReplyToTransaction();
-        if (!device->TakeModelOfShorterReply(record) && m_security.IsDueForPass(device)) m_needSecurityGet = true;
+        if (!device->UnitAtId().TakeModelOfShorterReply(record) && m_security.IsDueForPass(device)) m_needSecurityGet = true;
       } else {
         comms.CopyReplyToTransaction();
         device->ProcessReply(record);
@@ -502,7 +502,7 @@ void CCommsWorker::TellUnitAnswersLate(CDevice& device) {
                                  "\"SuperDebug\" on and \"CommsTimeoutConstant\" at %u the program waits for its "
                                  "answers\n",
                                  device.GetUnitText().c_str(), lateMs, serves));
-  device.SetLateAnswerNote(FormatText(
+  device.UnitAtId().SetLateAnswerNote(FormatText(
       "Answers about %u ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at %u serve it", lateMs, serves));
 }
 

@@ -96,7 +96,7 @@ void CSystem::PutOwedLinkValuesIntoTheFile() {
         const CLinkRef* member = link->GetMembers()[m];
         if (!member->IsOutOfLine()) continue;
         if (CDevice* device = FindDeviceByUuid(member->GetUuid()))
-          device->ApplyLinkedChange(*member->GetMissedValue(), CDevice::CSystemPass{});
+          device->SystemEntries().ApplyLinkedChange(*member->GetMissedValue(), CSystemPass{});
       }
     }
   });
@@ -193,7 +193,7 @@ void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target
     return;
   }
   member.ClearMissedValue();
-  target.ApplyLinkedChange(value, CDevice::CSystemPass{});
+  target.SystemEntries().ApplyLinkedChange(value, CSystemPass{});
 }
 
 void CSystem::BringLinkMembersIntoLine(CDevice* device) {
@@ -217,7 +217,7 @@ void CSystem::BringLinkMembersIntoLine(CDevice* device) {
         if (!(member->GetUuid() == self) || !member->IsOutOfLine()) continue;
         const CParamValue value = *member->GetMissedValue();
         member->ClearMissedValue();
-        device->ApplyLinkedChange(value, CDevice::CSystemPass{});
+        device->SystemEntries().ApplyLinkedChange(value, CSystemPass{});
         WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() + " now that it is back\n");
       }
     }

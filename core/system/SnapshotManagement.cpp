@@ -78,7 +78,7 @@ void CSystem::ApplyImages(const CSnapshot& snapshot, std::vector<std::string>& p
       WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() + " (not connected)\n");
       continue;
     }
-    device->RecallSnapshotImage(*image, CDevice::CSystemPass{});
+    device->SystemEntries().RecallSnapshotImage(*image, CSystemPass{});
   }
 }
 

@@ -160,7 +160,7 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
       ar.WriteU32(device->GetDeviceId());
       ar.WriteU32(device->GetModelIndex());
       device->Serialize(ar);
-      unitChanges += device->GetUnitChanges();
+      unitChanges += device->UnitChanges().Get();
     });
   }
   piece([&] {
@@ -481,6 +481,6 @@ bool CSystem::IsFileChangedOnDisk() const {
 std::uint64_t CSystem::CountUnitChanges() const {
   CSingleLock lock(GetLock());
   std::uint64_t count = 0;
-  for (const CDevice* device : m_devices) count += device->GetUnitChanges();
+  for (const CDevice* device : m_devices) count += device->UnitChanges().Get();
   return count;
 }

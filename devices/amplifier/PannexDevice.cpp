@@ -27,7 +27,7 @@ bool CPannexDevice::GetNextPollMessage(CControlMessage& record) {
   return PopMessage(record);
 }
 
-void CPannexDevice::ProcessReply(CControlMessage& record) {
+void CPannexDevice::TakeReply(CControlMessage& record) {
   (void)record;
   UpdateCommsState(true);
 }

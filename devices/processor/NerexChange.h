@@ -59,7 +59,7 @@ class CNerexChangeAccess {
 
 // What the device stores, writable: the live settings, the preset memories, the crossover
 // presets, the general settings, the timed presets and the dynamic-EQ band masks. Written under
-// SettingsLock, and inside a CDevice::CSettingsChange where a read on its way could put the
+// SettingsLock, and inside a CSettingsChange where a read on its way could put the
 // unit's old values back.
 inline CNerexSeriesMemory& WritableSettings(CNerexSeriesDevice& d) { return CNerexChangeAccess::CurrentSettings(d); }
 inline CNerexMemoryList& WritablePresets(CNerexSeriesDevice& d) { return CNerexChangeAccess::Presets(d); }

@@ -54,7 +54,7 @@ void CNerexSeriesDevice::FillIdentificationRequest(CControlMessage& record) {
 
 void CNerexSeriesDevice::FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength) {
   record.Set(command, 8, replyLength, this, false, kNerexReplyStart, 0, 0);
-  StampRead(record);
+  ReadGuard().StampRead(record);
 }
 
 void CNerexSeriesDevice::FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,
@@ -77,7 +77,7 @@ bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
   if (IsPasteInProgress() || IsIgnored()) return false;
   NoteMemoryAnswer();
   // A device set aside for a unit of another model asks only, now and then, which unit answers.
-  if (NeedsInitialisation() || IsSetAside()) {
+  if (NeedsInitialisation() || UnitAtId().IsSetAside()) {
     if (m_pollCounter <= kProbeTurns) {
       ++m_pollCounter;
       return false;

@@ -183,7 +183,7 @@ class CPollingTestDevice : public CTestDevice {
     ++requestsMade;
     return true;
   }
-  void ProcessReply(CControlMessage& record) override {
+  void TakeReply(CControlMessage& record) override {
     if (NeedsInitialisation()) ++processedWhileUninitialised;
     {
       std::lock_guard<std::mutex> lock(m_replyMutex);

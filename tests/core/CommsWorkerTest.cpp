@@ -778,7 +778,7 @@ TEST_P(SwitchedOffBesideALateUnit, IsNeitherNamedItsModelNorHeard_AndGoesOffline
   EXPECT_EQ(Device(1)->GetCommsLevel(), 0);
   // Never named the model of the unit whose answers came.
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("ID 1: "), 0u);
-  EXPECT_EQ(Device(1)->GetOtherModelAtId(), 0u);
+  EXPECT_EQ(Device(1)->UnitAtId().GetOtherModelAtId(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, SwitchedOffBesideALateUnit, ::testing::Values(120, 121),
@@ -967,7 +967,7 @@ TEST_P(LateUnitsBesideSwitchedOffOnes, AreNotTakenForAbsentOrForgetful_AndTheOth
   for (const std::uint8_t id : {1, 5, 6, 7}) {
     const std::string unit = Device(id)->GetUnitText();
     EXPECT_EQ(linesWith(unit + " answers later than the read time-out, about "), 1) << unit;
-    EXPECT_NE(Device(id)->GetLineNotes().find("\"CommsTimeoutConstant\" at "), std::string::npos) << unit;
+    EXPECT_NE(Device(id)->UnitAtId().GetLineNotes().find("\"CommsTimeoutConstant\" at "), std::string::npos) << unit;
   }
   for (const std::uint8_t id : {2, 3, 4}) EXPECT_EQ(linesWith(Device(id)->GetUnitText() + " answers later"), 0);
   EXPECT_EQ(UnitLines("Disconnected from ", 2), disconnected[0] + 1);
@@ -1028,9 +1028,9 @@ TEST_P(AddressClash, IsNamed_AndTheDeviceIsAskedAsRarelyAsOneWhoseUnitIsAbsent) 
   h.system.SetSystemMonitorVisible(true);
   m_clock.MoveWithIdleWaits();
   ASSERT_TRUE(h.StartOnline(0));
-  EXPECT_EQ(clashing->GetAddressClashNote(), c.note);
-  EXPECT_FALSE(other->HasAddressClash());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && (other->IsLeftOut() || other->IsConnected()); }, 120000));
+  EXPECT_EQ(clashing->UnitAtId().GetAddressClashNote(), c.note);
+  EXPECT_FALSE(other->UnitAtId().HasAddressClash());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && (other->AddressRules().IsLeftOut() || other->IsConnected()); }, 120000));
   RunOnTheClockFor(2000000);
   const std::size_t from = h.bus.RequestCount();
   RunOnTheClockFor(10000000);
@@ -1112,7 +1112,7 @@ bool ChangeLevel(CDevice& device, bool highest) {
   device.ListMatchingParameters(any, all);
   for (const CParamInfo& info : all) {
     if (info.kind != ParamKind::kLevel || (info.options & kParamOptionReadOnly)) continue;
-    return device.ApplyUserChange(CParamValue(info.id, highest ? info.maximum : info.minimum, ParamKind::kLevel));
+    return device.Gate().ApplyUserChange(CParamValue(info.id, highest ? info.maximum : info.minimum, ParamKind::kLevel));
   }
   return false;
 }
@@ -1457,7 +1457,7 @@ TEST_F(LateProcessors, AnotherModelAnsweringBeforeTheSecurityStepIsNamedAtItsFir
 
   const std::size_t on = h.bus.RequestCount();
   other->SetSilent(false);
-  ASSERT_TRUE(WaitFor([&] { return Device(3)->GetOtherModelAtId() == 121; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return Device(3)->UnitAtId().GetOtherModelAtId() == 121; }, 60000));
   EXPECT_EQ(h.frame.CountLogLinesStartingWith(
                 "ID 3: the file has a Nerex48, the unit is a Torvex48 - nothing is sent to that unit or read from it"),
             1u);

@@ -340,11 +340,11 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
   past.row = 29;
   past.storeMask = kSectionInputs | kSectionOutputs;
   past.confirmed = true;
-  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
+  EXPECT_TRUE(d->Gate().ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
   EXPECT_EQ(d->GetQueueSize(), 0u);
   EXPECT_EQ(d->GetPresets()[29]->sectionFlags, std::uint32_t(kSectionInputs));
   d->SetSelectedPreset(5);
-  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
+  EXPECT_TRUE(d->Gate().ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
   EXPECT_EQ(d->GetSelectedPreset(), 5u);
   EXPECT_TRUE(unit->WritesOf(27).empty());
   for (const SimBytes& write : unit->WritesOf(26)) EXPECT_EQ(GetMemoryNumber(write.data() + 7), 5u);

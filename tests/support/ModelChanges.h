@@ -25,7 +25,7 @@ class CDeviceTestAccess {
   // The base step alone: the open panel, the custom panels and the links see value.
   static void ApplyBaseChange(CDevice& device, const CParamValue& value) { device.CDevice::ApplyControlChange(value); }
   static void ApplySnapshotData(CDevice& device, const CSnapshotData& data) { device.ApplySnapshotData(data); }
-  static CDevice::CSystemPass SystemPass() { return CDevice::CSystemPass{}; }
+  static CSystemPass SystemPass() { return CSystemPass{}; }
   // The family's handling of one edited row, whatever the current user's rights.
   static bool OnPropertyChanged(CDevice& device, CDeviceProperty& row) { return device.OnPropertyChanged(row); }
   // The device as the property list's owner (GetProperties, ValidateProperty).

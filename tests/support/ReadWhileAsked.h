@@ -16,8 +16,8 @@ class CReadWhileAsked {
   void operator()() {
     ++asked;
     CControlMessage read;
-    m_device.StampRead(read);
-    overtaken = overtaken || m_device.IsReadOvertaken(read);
+    m_device.ReadGuard().StampRead(read);
+    overtaken = overtaken || m_device.ReadGuard().IsReadOvertaken(read);
   }
   bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) {
     (*this)();

@@ -151,9 +151,9 @@ TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout
   Connect(pannex);
   Connect(sornic);
   Connect(amp);
-  pannex.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
-  sornic.ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
-  amp.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  pannex.SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  sornic.SystemEntries().ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
+  amp.SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
 
   CControlMessage m;
   ASSERT_TRUE(pannex.PeekQueuedMessage(0, m));

@@ -47,7 +47,7 @@ inline Bytes ZelReply(const CDevice& d, std::uint8_t command, std::size_t totalL
 inline CControlMessage AskZelRead(CDevice& d, std::uint32_t command, std::uint32_t argument = 0) {
   CControlMessage m;
   m.Set(command, 11, 0, &d, false, 0xA8, argument, 0);
-  d.StampRead(m);
+  d.ReadGuard().StampRead(m);
   return m;
 }
 // Hands the reply to the read to the device as the worker does.

@@ -328,7 +328,7 @@ TEST(ZelBus, UnitsAtLongIdsTheFramesCarryAreReadOutWhetherOrNotTheyRepeatTheRequ
     CSingleLock lock(harness.system.GetLock());
     for (std::size_t i = 0; i < amps.size(); ++i) {
       const bool left = kIds[i] == 200 || kIds[i] == 5000;
-      EXPECT_EQ(amps[i]->IsAddressable(), !left) << kIds[i];
+      EXPECT_EQ(amps[i]->AddressRules().IsAddressable(), !left) << kIds[i];
       EXPECT_EQ(amps[i]->GetName(), left ? "" : "Amp " + std::to_string(kIds[i])) << kIds[i];
     }
   }

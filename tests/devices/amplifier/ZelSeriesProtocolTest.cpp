@@ -212,11 +212,11 @@ TEST_F(ZelProtocolTest, SettingsReplyDuringASoloOrGlobalMuteKeepsTheMuteMask) {
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
-  d->ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  d->SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
-  d->ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
+  d->SystemEntries().ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0x03);

@@ -105,7 +105,7 @@ class ProcessorDeviceTest : public ::testing::Test {
     record.command = command;
     record.write = write;
     record.device = m_device.get();
-    if (!write) m_device->StampRead(record);
+    if (!write) m_device->ReadGuard().StampRead(record);
     return record;
   }
   // Hands reply bytes to the device as the worker does after a complete transaction, for a
