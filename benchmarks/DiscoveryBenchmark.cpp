@@ -36,7 +36,7 @@ class CNoDialog : public IAutoscanDialog {
 class CMeterDevice : public CDevice {
  public:
   CMeterDevice(CSystem* system, std::uint32_t id) : CDevice(system, 16, id, nullptr, 0) {}
-  ~CMeterDevice() override { ClearQueue(); }
+  ~CMeterDevice() override { Queue().ClearQueue(); }
   const char* GetControlPanelClass() override { return nullptr; }
   std::string GetModelName() override { return "Meter"; }
   bool GetNextPollMessage(CControlMessage& record) override {

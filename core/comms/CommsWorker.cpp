@@ -143,7 +143,7 @@ bool CCommsWorker::SetOnline(bool online) {
   m_transport->Close();
   for (CDevice* device : m_document.GetDevices()) {
     // Changes still owed to a unit go no further in this session.
-    if (const std::size_t owed = device->GetQueuedWriteCount())
+    if (const std::size_t owed = device->Queue().GetQueuedWriteCount())
       m_document.WriteLog(FormatText("%s: %zu change(s) not acknowledged before going offline - the unit may not "
                                      "hold them\n",
                                      device->GetUnitText().c_str(), owed));
@@ -259,7 +259,7 @@ void CCommsWorker::ResetPlan() {
   for (const auto& [handle, request] : aside) {
     if (!request.write) continue;
     for (CDevice* device : devices)
-      if (device->GetHandle() == handle) device->PutBack(request);
+      if (device->GetHandle() == handle) device->Queue().PutBack(request);
   }
 }
 
@@ -427,7 +427,7 @@ void CCommsWorker::HandOver() {
         device->UpdateCommsState(false);
         // A change that got no ACK may not be held by the unit: it goes again, and given up the
         // log says so.
-        if (record.write && !device->QueueWriteAgain(record, answeredBefore)) JudgeGivenUpWrite(*device, record);
+        if (record.write && !device->Queue().QueueWriteAgain(record, answeredBefore)) JudgeGivenUpWrite(*device, record);
       } else if (device->NeedsInitialisation()) {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.
@@ -439,7 +439,7 @@ void CCommsWorker::HandOver() {
       }
       // While the unit is away, the values of links still owed to it are the links' to keep: the
       // frame marks their members out of line, as it marks a member away when a value comes.
-      if (!device->IsConnected() && device->NoteLinkWritesOwed()) device->Post(FrameMsg::kPropagateOnline);
+      if (!device->IsConnected() && device->Queue().NoteLinkWritesOwed()) device->Post(FrameMsg::kPropagateOnline);
       m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds(),
                        comms.SilentSendUs());
     }

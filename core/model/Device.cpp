@@ -44,7 +44,7 @@ CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t device
       m_addressRules(std::make_unique<CAddressRules>(*this)),
       m_unitAtId(std::make_unique<CUnitAtId>(*this)) {}
 
-CDevice::~CDevice() { ClearQueue(); }
+CDevice::~CDevice() { m_queue.ClearQueue(); }
 
 // --- CObjectProperties ---
 
@@ -417,7 +417,7 @@ void CDevice::UpdateCommsState(bool replyOk) {
     edge = level == kConnectedAbove + 1;
     if (edge && m_host) m_host->WriteLog("Connected to " + GetUnitText() + "\n");
     // Back: what the links kept while it was away they give it now.
-    if (edge) ForgetLinkWritesOwed();
+    if (edge) m_queue.ForgetLinkWritesOwed();
   } else {
     ++m_missCount;
     if (m_commsLevel > 0 && --m_commsLevel == 0) {
@@ -489,138 +489,7 @@ void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
 // --- Outgoing queue ---
 
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
-  if (!message) return;
-  CSingleLock lock(m_host->GetLock());
-  // ID 0 is the address of every unit of the model: a frame built for it goes to none or to all;
-  // one built for an ID the frame cannot carry goes to the unit at another ID.
-  if (!m_addressRules->IsAddressable()) return;
-  if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
-  const std::uint32_t mask = GetMessageMergeMask(*message);
-  if (mask != 0) {
-    auto same = FindSameSetting(*message, mask);
-    if (same != m_queue.end()) m_queue.erase(same);
-  }
-  if (message->write) {
-    m_readGuard.NoteWriteQueued();
-    if (const std::int32_t linked = m_systemEntries.LinkedParameterQueuing(); linked >= 0)
-      message->linkedParameter = linked;
-  }
-  m_queue.push_back(std::move(message));
-}
-
-std::vector<std::unique_ptr<CControlMessage>>::iterator CDevice::FindSameSetting(const CControlMessage& message,
-                                                                                  std::uint32_t mask) {
-  return std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
-    if (queued->command != message.command) return false;
-    for (int i = 0; i < 32; ++i)
-      if ((mask >> i) & 1u && queued->frame[i] != message.frame[i]) return false;
-    return true;
-  });
-}
-
-bool CDevice::QueueWriteAgain(const CControlMessage& write, bool unitAnswered) {
-  if (!write.write || !m_host) return false;
-  CSingleLock lock(m_host->GetLock());
-  // Only a unit that is there can be said not to take the write; one that has fallen silent
-  // gets it when it answers again.
-  const std::uint32_t tries = write.unansweredTries + (unitAnswered ? 1u : 0u);
-  if (!m_addressRules->IsAddressable() || m_unitAtId->IsSetAside() || tries >= kMaxWriteTries) return false;
-  // A newer value of the setting waits: that one goes.
-  const std::uint32_t mask = GetMessageMergeMask(write);
-  if (mask != 0 && FindSameSetting(write, mask) != m_queue.end()) return true;
-  auto again = std::make_unique<CControlMessage>(write);
-  again->unansweredTries = tries;
-  m_queue.insert(m_queue.begin(), std::move(again));
-  return true;
-}
-
-void CDevice::PutBack(const CControlMessage& request) {
-  if (!m_host) return;
-  CSingleLock lock(m_host->GetLock());
-  const std::uint32_t mask = GetMessageMergeMask(request);
-  if (request.write && mask != 0 && FindSameSetting(request, mask) != m_queue.end()) return;
-  m_queue.insert(m_queue.begin(), std::make_unique<CControlMessage>(request));
-}
-
-bool CDevice::NoteLinkWritesOwed() {
-  if (!m_host) return false;
-  CSingleLock lock(m_host->GetLock());
-  auto has = [](const std::vector<std::int32_t>& ids, std::int32_t id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-  };
-  // A write that went again after its link had taken its value over is the link's too.
-  std::erase_if(m_queue, [&](const auto& message) {
-    return message->write && message->linkedParameter >= 0 && has(m_linkWritesKept, message->linkedParameter);
-  });
-  bool added = false;
-  for (const auto& message : m_queue) {
-    const std::int32_t id = message->linkedParameter;
-    if (!message->write || id < 0 || has(m_linkWritesTold, id)) continue;
-    m_linkWritesTold.push_back(id);
-    m_linkWritesOwed.push_back(id);
-    added = true;
-  }
-  return added;
-}
-
-std::vector<std::int32_t> CDevice::TakeLinkWritesOwed() {
-  std::vector<std::int32_t> out;
-  if (!m_host) return out;
-  CSingleLock lock(m_host->GetLock());
-  out.swap(m_linkWritesOwed);
-  return out;
-}
-
-void CDevice::DropLinkWrites(std::int32_t parameterId) {
-  if (!m_host) return;
-  CSingleLock lock(m_host->GetLock());
-  m_linkWritesKept.push_back(parameterId);
-  std::erase_if(m_queue,
-                [parameterId](const auto& message) { return message->write && message->linkedParameter == parameterId; });
-}
-
-void CDevice::ClearQueue() {
-  if (!m_host) {
-    m_queue.clear();
-    ForgetLinkWritesOwed();
-    return;
-  }
-  CSingleLock lock(m_host->GetLock());
-  m_queue.clear();
-  ForgetLinkWritesOwed();
-}
-
-void CDevice::ForgetLinkWritesOwed() {
-  m_linkWritesOwed.clear();
-  m_linkWritesTold.clear();
-  m_linkWritesKept.clear();
-}
-
-bool CDevice::PopMessage(CControlMessage& record) {
-  CSingleLock lock(m_host->GetLock());
-  if (m_queue.empty()) return false;
-  record = *m_queue.front();
-  m_queue.erase(m_queue.begin());
-  // A queued read is asked when it is sent, after the writes queued before it.
-  if (!record.write) m_readGuard.StampRead(record);
-  return true;
-}
-
-std::size_t CDevice::GetQueueSize() const {
-  CSingleLock lock(m_host->GetLock());
-  return m_queue.size();
-}
-
-std::size_t CDevice::GetQueuedWriteCount() const {
-  CSingleLock lock(m_host->GetLock());
-  return std::size_t(std::count_if(m_queue.begin(), m_queue.end(), [](const auto& message) { return message->write; }));
-}
-
-bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
-  CSingleLock lock(m_host->GetLock());
-  if (i >= m_queue.size()) return false;
-  out = *m_queue[i];
-  return true;
+  m_queue.Push(force, std::move(message));
 }
 
 void CDevice::StartReplyTimer() {
@@ -644,7 +513,7 @@ bool CDevice::HasParamId(std::uint32_t id) const {
 
 void CDevice::SetDeviceId(std::uint32_t id) {
   if (id == m_deviceId) return;
-  ClearQueue();
+  m_queue.ClearQueue();
   m_deviceId = id;
   m_unitAtId->SetOtherModelAtId(0);
   if (CControlPanel* panel = m_controlPanel) panel->UpdateDeviceId();

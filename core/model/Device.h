@@ -13,6 +13,7 @@
 
 #include "core/model/AddressRules.h"
 #include "core/model/ObjectProperties.h"
+#include "core/model/OutgoingQueue.h"
 #include "core/model/StaleReadGuard.h"
 #include "core/model/SystemEntries.h"
 #include "core/model/UnitAtId.h"
@@ -286,37 +287,9 @@ class CDevice : protected CObjectProperties {
   CWindowPlacement GetPanelPlacement() const;
   void SetPanelPlacement(const CWindowPlacement& placement);
 
-  // Outgoing queue; every operation takes the system's lock. Any thread. A family queues its
-  // frames itself, and the comms worker a write again (QueueMessage, QueueWriteAgain, below).
-  // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
-  // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
-  // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
-  // nor to a device set aside or not addressable, nor once kMaxWriteTries of its transactions
-  // were met by a unit that is there: one that answered its request before (unitAnswered). A
-  // unit that has fallen silent is owed the write for as long as it is away, and gets it when it
-  // answers again. False when it is given up. Worker thread.
-  static constexpr std::uint32_t kMaxWriteTries = 3;
-  void ClearQueue();
-  // Copies the oldest message into record and removes it; false when the queue is empty. A read
-  // taken off the queue is stamped (StampRead) as it is taken.
-  bool PopMessage(CControlMessage& record);
-  std::size_t GetQueueSize() const;
-  // The writes queued, not yet acknowledged by the unit.
-  std::size_t GetQueuedWriteCount() const;
-  // A copy of queued message i (tests and diagnostics); false when out of range.
-  bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
-
-  // --- Links' values owed to an away unit ---
-  // The writes a change a link handed the device queues carry the parameter's id
-  // (CControlMessage::linkedParameter). While its unit is not connected, such a write still
-  // queued is owed by the link: the worker notes the parameters, each once while the unit is
-  // away (true when one is new: the frame is then told); the frame takes them, marks the link's
-  // members out of line and hands each parameter whose value a link now keeps back here, and its
-  // writes leave the queue, as one that goes again later does. What is noted is forgotten once
-  // the unit is connected again. Under the system's lock.
-  bool NoteLinkWritesOwed();
-  std::vector<std::int32_t> TakeLinkWritesOwed();
-  void DropLinkWrites(std::int32_t parameterId);
+  // The outgoing queue: what the unit is to be sent, and the writes a link is owed.
+  COutgoingQueue& Queue() { return m_queue; }
+  const COutgoingQueue& Queue() const { return m_queue; }
 
 
   // Starts the 7-second reply timer (amplifier families, after a change or a paste).
@@ -431,12 +404,6 @@ class CDevice : protected CObjectProperties {
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;
-  std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
-  // Parameters whose link writes the unit is owed while away: not yet taken by the frame, told
-  // to it, and those whose values the links keep now. Guarded by the system's lock.
-  std::vector<std::int32_t> m_linkWritesOwed;
-  std::vector<std::int32_t> m_linkWritesTold;
-  std::vector<std::int32_t> m_linkWritesKept;
   // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
   // its constructor.
   std::unique_ptr<CUserChangeGate> m_gate;
@@ -445,26 +412,15 @@ class CDevice : protected CObjectProperties {
   CSystemEntries m_systemEntries{*this};
   CStaleReadGuard m_readGuard{*this};
   CUnitChangeCount m_unitChanges;
+  COutgoingQueue m_queue{*this};
 
  private:
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
-  // The write that the comms worker's transaction sent, queued again (see kMaxWriteTries).
-  friend class CCommsWorker;
-  // The rule sets reach the change path, the queue and the connection as the device's own code.
+  // The rule sets reach the change path and the connection as the device's own code.
   friend class CUserChangeGate;
   friend class CSystemEntries;
   friend class CStaleReadGuard;
   friend class CUnitAtId;
-  bool QueueWriteAgain(const CControlMessage& write, bool unitAnswered);
-  // A request taken from the queue that never reached the unit goes back to the front, as it
-  // was; not when a newer write of the same setting waits (that one goes). Worker thread.
-  void PutBack(const CControlMessage& request);
-  // The queued message for the same setting as the message (its merge mask, not 0: see
-  // GetMessageMergeMask), or the queue's end. Under the system's lock.
-  std::vector<std::unique_ptr<CControlMessage>>::iterator FindSameSetting(const CControlMessage& message,
-                                                                           std::uint32_t mask);
-  // Forgets the links' values noted as owed (see NoteLinkWritesOwed). Under the system's lock.
-  void ForgetLinkWritesOwed();
 };
 

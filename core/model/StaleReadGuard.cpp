@@ -13,7 +13,7 @@ bool CStaleReadGuard::ChangedSince(const CControlMessage& read) const {
 bool CStaleReadGuard::IsReadOvertaken(const CControlMessage& read) const {
   if (ChangedSince(read)) return true;
   if (!m_device.GetHost()) return false;
-  return m_device.GetQueuedWriteCount() != 0;
+  return m_device.Queue().GetQueuedWriteCount() != 0;
 }
 
 bool CStaleReadGuard::LeavesOvertakenReply(const CControlMessage& record) const {

@@ -35,7 +35,7 @@ class CStaleReadGuard {
  private:
   friend class CSettingsChange;
   // The device's queue counts its writes here.
-  friend class CDevice;
+  friend class COutgoingQueue;
   // A write was queued for the unit: reads stamped before it are overtaken. Under the
   // system's lock.
   void NoteWriteQueued() { ++m_settingsChanges; }

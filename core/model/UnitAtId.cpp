@@ -70,7 +70,7 @@ void CUnitAtId::ConfirmAside() {
   // made, which go to it first once it is taken up in a "Retrieve" session; in "Send" the file's
   // settings, sent again then, carry them.
   const bool sending = m_device.GetSessionMode() == 1;
-  std::erase_if(m_device.m_queue, [sending](const auto& message) { return sending || !message->write; });
+  m_device.m_queue.KeepOnlyWaitingChanges(sending);
 }
 
 std::string CUnitAtId::GetOtherModelNote() const {
@@ -141,16 +141,16 @@ void CUnitAtId::TakeUp() {
   // As at going online: the file's settings in a "Send" session (which carry a person's changes
   // too), a read-out otherwise, each after the security step. In "Retrieve" the changes a person
   // made that still wait go first.
-  auto& queue = m_device.m_queue;
+  COutgoingQueue& queue = m_device.m_queue;
   std::vector<std::unique_ptr<CControlMessage>> waiting;
   if (host) {
     CSingleLock lock(host->GetLock());
-    waiting.swap(queue);
+    waiting = queue.TakeAll();
   }
   m_device.Reinitialise(m_device.GetSessionMode());
   if (!waiting.empty()) {
     CSingleLock lock(host->GetLock());
-    queue.insert(queue.begin(), std::make_move_iterator(waiting.begin()), std::make_move_iterator(waiting.end()));
+    queue.PutFirst(std::move(waiting));
   }
   m_device.Post(FrameMsg::kRefreshRack);
 }

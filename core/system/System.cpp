@@ -196,7 +196,7 @@ bool CSystem::GoOnline(std::uint32_t choice) {
 
 void CSystem::MarkLinkWritesOwed(CDevice* device) {
   if (!device) return;
-  const std::vector<std::int32_t> owed = device->TakeLinkWritesOwed();
+  const std::vector<std::int32_t> owed = device->Queue().TakeLinkWritesOwed();
   if (owed.empty()) return;
   const CUuid self = device->GetUuid();
   WithoutSpreading([&] {
@@ -214,7 +214,7 @@ void CSystem::MarkLinkWritesOwed(CDevice* device) {
         }
         kept = kept || member->IsOutOfLine();
       }
-      if (kept) device->DropLinkWrites(id);
+      if (kept) device->Queue().DropLinkWrites(id);
     }
   });
 }

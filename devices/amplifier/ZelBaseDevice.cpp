@@ -251,7 +251,7 @@ void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
   CDevice::Reinitialise(mode);
   m_haveRead = 0;
   // Nothing queued before is sent: the unit gets the file's settings (mode 1) or is read.
-  ClearQueue();
+  Queue().ClearQueue();
   if (mode == 1) SendAllSettings();
 }
 

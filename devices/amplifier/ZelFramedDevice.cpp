@@ -16,7 +16,7 @@ CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::
   m_unitAtId = std::make_unique<CZelUnitAtId>(*this);
 }
 
-CZelFramedDevice::~CZelFramedDevice() { ClearQueue(); }
+CZelFramedDevice::~CZelFramedDevice() { Queue().ClearQueue(); }
 
 void CZelFramedDevice::Initialise() { m_pollGate = std::make_unique<CManualResetEvent>(false); }
 
@@ -31,7 +31,7 @@ bool CZelFramedDevice::GetNextPollMessage(CControlMessage& record) {
     return BuildSecurityCheckMessage(record);
   }
   if (m_needsInitialisation) return PollWhileSecurityPending(record);
-  return PopMessage(record) || PollWhenIdle(record);
+  return Queue().PopMessage(record) || PollWhenIdle(record);
 }
 
 bool CZelFramedDevice::PollWhileSecurityPending(CControlMessage& record) {

@@ -101,7 +101,7 @@ bool CNerexSeriesDevice::GetNextPollMessage(CControlMessage& record) {
     return true;
   }
   m_probeSkips = m_probeBackOff = 0;
-  if (PopMessage(record)) return true;
+  if (Queue().PopMessage(record)) return true;
   CSingleLock lock(SettingsLock());
   if (!AllBlocksReceived()) return PollReadPhase(record);
   return PollInitialised(record);

@@ -109,7 +109,7 @@ CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode
 }
 
 CNerexSeriesDevice::~CNerexSeriesDevice() {
-  ClearQueue();
+  Queue().ClearQueue();
   if (m_initialised) --g_instances;
 }
 
@@ -134,7 +134,7 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_memoriesPassedBy.clear();
     m_unitPresets = m_unitXovers = kAnyMemoryCount;
   }
-  ClearQueue();
+  Queue().ClearQueue();
   if (mode != 1) return;
 
   // The file's whole content for the unit, queued even while the unit is not connected yet.

@@ -152,7 +152,7 @@ class UnitsOnlineTest : public SimBusFrameTest {
     CSystem& system = frame->GetSystem();
     auto queued = [&] {
       std::size_t n = 0;
-      for (CDevice* device : system.GetDevices()) n += device->GetQueueSize();
+      for (CDevice* device : system.GetDevices()) n += device->Queue().GetQueueSize();
       return n;
     };
     ASSERT_TRUE(WaitFor([&] { return queued() == 0; }, 20000));
@@ -1101,8 +1101,8 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   ASSERT_TRUE(frame->IsOnline());
   EXPECT_EQ(prompts.messages.size(), 1u);  // its words: UnaddressedUnitsTest
   EXPECT_TRUE(WaitFor([&] { return LogHas("Left out until it has an ID of its own: Zel-6 ID: 0"); }));
-  EXPECT_EQ(nerex->GetQueueSize(), 0u);
-  EXPECT_EQ(zel->GetQueueSize(), 0u);
+  EXPECT_EQ(nerex->Queue().GetQueueSize(), 0u);
+  EXPECT_EQ(zel->Queue().GetQueueSize(), 0u);
 
   TypeInPane(nerex, "ID", "20");
   TypeInPane(zel, "ID", "3");

@@ -64,7 +64,8 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   const bool asks = device.Gate().ConfirmationFor(value, CChangeAnswer{}) != 0 &&
                     device.Gate().MayCurrentUserChange(13) && device.Gate().RightsNeededFor(13) != 0;
   const bool placed = device.AddressRules().IsAddressable() && !device.UnitAtId().IsSetAside() &&
-                      device.UnitAtId().GetLineNotes().empty() && device.UnitChanges().Get() == 0;
+                      device.UnitAtId().GetLineNotes().empty() && device.UnitChanges().Get() == 0 &&
+                      device.Queue().GetQueueSize() == 0;
   (void)asks, (void)placed;
   if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) {
     processor->Gate().ApplyUserChange(value);
@@ -178,7 +179,11 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(QUEUE_WRITE_AGAIN)
   CControlMessage write;
   write.write = true;
-  device.QueueWriteAgain(write, true);
+  device.Queue().QueueWriteAgain(write, true);
+#elif defined(QUEUE_PUSH)
+  device.Queue().Push(true, std::make_unique<CControlMessage>());
+#elif defined(QUEUE_PUT_BACK)
+  device.Queue().PutBack(CControlMessage{});
 // The unit at the ID taken up again (what waited queued first) or known to be another (the
 // queue cleared), and a write counted against the reads on their way.
 #elif defined(UNIT_TAKEN_UP)

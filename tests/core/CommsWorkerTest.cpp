@@ -1129,7 +1129,7 @@ class InterceptedNerex : public LateProcessors {
     AddBusTimeOfTheUnits();
     h.system.SetSystemMonitorVisible(true);
     EXPECT_TRUE(h.StartOnline(session));
-    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->GetQueueSize() == 0; }, 120000));
+    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->Queue().GetQueueSize() == 0; }, 120000));
     return unit;
   }
 };
@@ -1156,13 +1156,13 @@ TEST_P(StrayReplyOfAnotherModel, KeepsThePersonsChange_AndSendsOrReadsNothingAga
     answer.bytes[3] = 121;
     answer.bytes.back() = Checksum7Bit(answer.bytes.data(), answer.bytes.size() - 1);
     EXPECT_TRUE(ChangeLevel(*device, false));
-    EXPECT_TRUE(device->PeekQueuedMessage(0, change));
+    EXPECT_TRUE(device->Queue().PeekQueuedMessage(0, change));
     changed = true;
     return true;
   });
   ASSERT_TRUE(WaitFor([&] { return changed.load(); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return h.frame.CountLogLinesStartingWith("ID 1: the unit is a Nerex48 again") == 1; }, 60000));
-  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->GetQueueSize() == 0; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->Queue().GetQueueSize() == 0; }, 60000));
   const std::size_t takenUp = h.bus.RequestCount();
   ASSERT_TRUE(h.bus.WaitForRequests(takenUp + 200, 60000));
 
@@ -1202,7 +1202,7 @@ const WriteCase kWriteCases[] = {
     {"JunkWhereTheAckShouldBe", EWriteFault::kJunk, 2},
     {"SilenceAtEverySend", EWriteFault::kSilence, 2},
     {"JunkThenANewerValueOfTheSetting", EWriteFault::kJunkThenANewerValue, 1},
-    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(CDevice::kMaxWriteTries)},
+    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(COutgoingQueue::kMaxWriteTries)},
 };
 
 class WriteWithoutAck : public InterceptedNerex, public ::testing::WithParamInterface<WriteCase> {};
@@ -1232,7 +1232,7 @@ TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWai
     CSingleLock lock(h.system.GetLock());
     ASSERT_TRUE(ChangeLevel(*device, false));
     CControlMessage write;
-    ASSERT_TRUE(device->PeekQueuedMessage(0, write));
+    ASSERT_TRUE(device->Queue().PeekQueuedMessage(0, write));
     first.assign(write.frame, write.frame + write.FrameBytes());
   }
   auto transactionsOf = [&](const SimBytes& frame) {
@@ -1253,7 +1253,7 @@ TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWai
     return out;
   };
   const std::size_t writes = c.fault == EWriteFault::kJunkThenANewerValue ? 2 : std::size_t(c.transactions);
-  ASSERT_TRUE(WaitFor([&] { return device->GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return device->Queue().GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
   ASSERT_TRUE(h.bus.WaitForRequests(h.bus.RequestCount() + 100, 60000));
   EXPECT_EQ(transactionsOf(first), c.transactions);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("No ACK from device ID 1"), c.fault == EWriteFault::kNeverAcknowledged ? 1u : 0u);
@@ -1401,9 +1401,9 @@ TEST_P(SendWhileAcksAreLost, EveryUnitEndsHoldingTheFile) {
       [&] {
         CSingleLock lock(h.system.GetLock());
         for (const ProcessorFile& f : processors)
-          if (!f.device->IsConnected() || f.device->GetQueueSize() != 0 || !f.device->AllBlocksReceived()) return false;
-        return amp->IsConnected() && amp->GetQueueSize() == 0 && amp->IsReadOutComplete() && box->IsConnected() &&
-               box->GetQueueSize() == 0 && box->IsReadOutComplete();
+          if (!f.device->IsConnected() || f.device->Queue().GetQueueSize() != 0 || !f.device->AllBlocksReceived()) return false;
+        return amp->IsConnected() && amp->Queue().GetQueueSize() == 0 && amp->IsReadOutComplete() && box->IsConnected() &&
+               box->Queue().GetQueueSize() == 0 && box->IsReadOutComplete();
       },
       120000));
   EXPECT_GT(h.bus.LostAckCount(), 0u);
@@ -1627,7 +1627,7 @@ TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome_An
   std::copy(std::begin(bytes), std::end(bytes), write->frame);
   write->frame[8] = Checksum7Bit(bytes, 8);
   device->QueueMessage(false, std::move(write));
-  ASSERT_EQ(device->GetQueueSize(), 1u);
+  ASSERT_EQ(device->Queue().GetQueueSize(), 1u);
 
   EXPECT_TRUE(h.system.GetComms().SetOnline(false));
   EXPECT_FALSE(h.system.IsPortOpen());

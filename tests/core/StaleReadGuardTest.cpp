@@ -36,7 +36,7 @@ class StaleReadGuardTest : public ::testing::Test {
   }
   void SendQueued() {
     CControlMessage m;
-    while (device->PopMessage(m)) {
+    while (device->Queue().PopMessage(m)) {
     }
   }
 

@@ -43,7 +43,7 @@ class SystemEntriesTest : public ::testing::Test {
   std::vector<std::int32_t> QueuedLinkParameters() const {
     std::vector<std::int32_t> out;
     CControlMessage m;
-    for (std::size_t i = 0; device->PeekQueuedMessage(i, m); ++i) out.push_back(m.linkedParameter);
+    for (std::size_t i = 0; device->Queue().PeekQueuedMessage(i, m); ++i) out.push_back(m.linkedParameter);
     return out;
   }
   CSystem system;

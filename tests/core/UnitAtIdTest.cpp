@@ -82,14 +82,14 @@ TEST_F(UnitAtIdTest, AnotherModelsReplySetsTheDeviceAsideAndItsOwnModelTakesItUp
   EXPECT_TRUE(unit.IsSetAside());
   EXPECT_EQ(unit.GetOtherModelAtId(), 77u);
   EXPECT_EQ(unit.SetAside(77, "Other Model"), "") << "set aside for that unit already";
-  EXPECT_EQ(device->GetQueueSize(), 1u);
-  EXPECT_EQ(device->GetQueuedWriteCount(), 1u) << "a person's change waits for the device's own unit";
+  EXPECT_EQ(device->Queue().GetQueueSize(), 1u);
+  EXPECT_EQ(device->Queue().GetQueuedWriteCount(), 1u) << "a person's change waits for the device's own unit";
 
   EXPECT_FALSE(unit.TakeUnitModel(ModelReply(CTestDevice::kTypeCode, EReplyEcho::kRepeated)));
   EXPECT_FALSE(unit.IsSetAside());
   EXPECT_EQ(unit.GetOtherModelNote(), "");
   EXPECT_TRUE(device->NeedsInitialisation()) << "taken up as at going online";
-  EXPECT_EQ(device->GetQueuedWriteCount(), 1u) << "the waiting change goes first";
+  EXPECT_EQ(device->Queue().GetQueuedWriteCount(), 1u) << "the waiting change goes first";
 }
 
 TEST_F(UnitAtIdTest, AShorterReplyOfAnotherModelSetsTheDeviceAsideAndOneOfItsOwnDoesNot) {

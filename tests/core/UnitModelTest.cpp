@@ -181,7 +181,7 @@ TEST_P(OtherModelAtGoingOnline, IsSetAsideUntilItsOwnModelAnswers) {
   EXPECT_EQ(LogCount(std::string(models.note) + " - nothing is sent to that unit or read from it"), 1u);
   EXPECT_FALSE(device->IsConnected());
   EXPECT_EQ(device->GetName(), kFileName);
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   const std::vector<BusFrame> whileAside = ToTheId();
   EXPECT_TRUE(Writes(whileAside).empty()) << DescribeBusFrames(Writes(whileAside));
   const std::vector<BusFrame> since = ToTheId(setAside);
@@ -196,7 +196,7 @@ TEST_P(OtherModelAtGoingOnline, IsSetAsideUntilItsOwnModelAnswers) {
   other->SetSilent(true);
   own->SetSilent(false);
   const std::size_t swapped = h.bus.RequestCount();
-  ASSERT_TRUE(Wait([&] { return Connected(device) && device->GetQueueSize() == 0; }));
+  ASSERT_TRUE(Wait([&] { return Connected(device) && device->Queue().GetQueueSize() == 0; }));
   Carry(40);
   EXPECT_EQ(device->UnitAtId().GetOtherModelAtId(), 0u);
   EXPECT_EQ(LogCount(FormatText("ID 3: the unit is a %s again", device->GetModelName().c_str())), 1u);
@@ -243,7 +243,7 @@ TEST_P(OtherModelWhileOnline, SetsTheDeviceAsideAtItsFirstReply) {
   EXPECT_FALSE(device->IsConnected());
   EXPECT_TRUE(device->IsAwayOnline());
   ChangeALevel(*device);
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   Carry(60);
   EXPECT_EQ(LogCount(std::string(models.note) + " - nothing is sent to that unit or read from it"), 1u);
   EXPECT_EQ(device->GetName(), unitsName);

@@ -482,7 +482,7 @@ TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
   d.OnDisconnected(false);
   panel->UpdateOnlineStatus(d.IsConnected());
   ASSERT_TRUE(d.IsAwayOnline());
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   {
     // Any dialog that opens is cancelled and counted.
     CModalGuard guard;

@@ -155,13 +155,13 @@ class ZelAmpFixture : public ::testing::Test {
   static std::vector<Bytes> Queued(const CDevice& d) {
     std::vector<Bytes> out;
     CControlMessage m;
-    for (std::size_t i = 0; d.PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
+    for (std::size_t i = 0; d.Queue().PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
     return out;
   }
   // Takes every queued message off the queue, as the worker sends them before the next read.
   static void SendQueued(CDevice& d) {
     CControlMessage m;
-    while (d.PopMessage(m)) {
+    while (d.Queue().PopMessage(m)) {
     }
   }
   static void Deliver(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {

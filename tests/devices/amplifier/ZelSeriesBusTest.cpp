@@ -366,7 +366,7 @@ TEST(ZelBus, SendAtGoingOnlineLeavesEachUnitTheThresholdTheFileNeverSet) {
   // The file's settings went out, each unit's last write (its windows) too.
   EXPECT_TRUE(WaitFor([&] {
     return written(kZelCmdWindow) == 4 * std::size(kTypes) &&
-           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->GetQueueSize() == 0; });
+           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->Queue().GetQueueSize() == 0; });
   }));
   EXPECT_EQ(written(kZelCmdMode), std::size(kTypes));
   EXPECT_EQ(written(kZelCmdAlarmTemperature), 0u);

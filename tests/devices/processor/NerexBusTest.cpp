@@ -578,7 +578,7 @@ TEST_P(NerexBusDeviceName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWor
     EXPECT_EQ(unit->WritesOf(kCmdNames).size(), namesWritten + 1);
   } else {
     CSingleLock lock(bus.System().GetLock());
-    EXPECT_EQ(d->GetQueueSize(), 0u);
+    EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   }
   EXPECT_EQ(d->GetName(), kept);
 
@@ -625,7 +625,7 @@ TEST_P(NerexBusChannelName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWo
   const std::string kept = *c.refusal ? "Ch 5    " : (c.typed + std::string(8, ' ')).substr(0, 8);
   if (*c.refusal) {
     CSingleLock lock(bus.System().GetLock());
-    EXPECT_EQ(d->GetQueueSize(), 0u);
+    EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   } else {
     ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(kCmdNames).size() == namesWritten + 1; }));
     // The names frame carries the output names from byte 79, eight bytes each.

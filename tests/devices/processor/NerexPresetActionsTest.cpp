@@ -150,7 +150,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, kNerexStatusPresets), 1u);
 
   // Over a stored memory the overwrite is asked; declining keeps the memory.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   WritableSettings(d).inputs.gains[0] = 44;
   answer.ok = false;
   panel.enteredName = "Other";
@@ -262,7 +262,7 @@ TEST_F(NerexPresetActionsTest, DeleteTurnsOffTheTimedEntriesThatRecallIt) {
   EXPECT_EQ(Bytes(timed.begin(), timed.begin() + 6), (Bytes{2, 0, 0, 0, 7, 30}));
 
   // A delete that touches no timed entry sends no table.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   Act(427);
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{30}));
 }

@@ -137,7 +137,7 @@ class ProcessorDeviceTest : public ::testing::Test {
   std::vector<Bytes> Queued() const {
     std::vector<Bytes> out;
     CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
+    for (std::size_t i = 0; m_device->Queue().PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
     return out;
   }
 
