@@ -378,12 +378,13 @@ std::vector<CAddressClash> FindAddressClashes(const std::vector<CDevice*>& devic
   }
   for (CDevice* device : devices) {
     const std::uint32_t id = device->GetDeviceId();
-    if (id == 0 || leftOut.count(device) != 0 || !device->AddressRules().QueriesLongId() || !device->AddressRules().AddressRefusal(id).empty())
-      continue;
+    const CAddressRules& rules = device->AddressRules();
+    if (id == 0 || leftOut.count(device) != 0 || !rules.QueriesLongId() || !rules.AddressRefusal(id).empty()) continue;
     for (CDevice* other : devices) {
+      const CAddressRules& others = other->AddressRules();
       // Devices whose frames are the same share them, and are told of above.
-      if (other == device || other->GetDeviceId() != id || !other->AddressRules().AnswersLongIdProbe() ||
-          (other->AddressRules().AddressRefusal(id).empty() && other->AddressRules().FrameAddress(id) == device->AddressRules().FrameAddress(id)))
+      if (other == device || other->GetDeviceId() != id || !others.AnswersLongIdProbe() ||
+          (others.AddressRefusal(id).empty() && others.FrameAddress(id) == rules.FrameAddress(id)))
         continue;
       add(device, other, false);
       break;

@@ -63,7 +63,8 @@ class CDevice : protected CObjectProperties {
   // device's posts (may be null).
   CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
           std::uint32_t modelIndex);
-  // Families call ClearQueue first; the base frees whatever is still queued.
+  // Families clear the queue first (COutgoingQueue::ClearQueue); the base frees whatever is
+  // still queued.
   ~CDevice() override;
   CDevice(const CDevice&) = delete;
   CDevice& operator=(const CDevice&) = delete;
@@ -310,9 +311,9 @@ class CDevice : protected CObjectProperties {
  protected:
   // Appends a message to the outgoing queue (ownership passes to the queue); without force it
   // is dropped while the port is closed or the device is not connected, and always while the
-  // device is not addressable (IsAddressable). A message for the same setting as a queued one
-  // (see GetMessageMergeMask) replaces it and goes to the back. Only the family queues what its
-  // unit is sent: its change path, its polls and its records. Any thread.
+  // device is not addressable (CAddressRules::IsAddressable). A message for the same setting as
+  // a queued one (see GetMessageMergeMask) replaces it and goes to the back. Only the family
+  // queues what its unit is sent: its change path, its polls and its records. Any thread.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
 
   // --- What the properties rows govern (UI thread) ---
@@ -339,7 +340,8 @@ class CDevice : protected CObjectProperties {
   // --- The change path (UI thread) ---
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters. Reached
-  // from outside only through ApplyUserChange, ApplyLinkedChange and the family's own code.
+  // from outside only through the gate (ApplyUserChange), the system's entries (ApplyLinkedChange)
+  // and the family's own code.
   virtual void ApplyControlChange(const CParamValue& value);
   // The base step for a change the device did not take (a lock keeps its setting): the open
   // panel and the custom panels show stored, the device's stored value, and the linked

@@ -242,7 +242,7 @@ class CSystem final : public IDeviceHost,
   // session gives the units then carry the link's value, never the one the unit missed it for.
   void PutOwedLinkValuesIntoTheFile();
   // The values of links whose writes the device's unit had not acknowledged when it went away
-  // (CDevice::TakeLinkWritesOwed): each such member falls out of line with its link's value, as
+  // (COutgoingQueue::TakeLinkWritesOwed): each such member falls out of line with its link's value, as
   // a member away when the value came does, the log saying so once, and takes the value when its
   // unit is back; the writes leave the device's queue, so that a newer value of the link is never
   // followed there by an older one. A write whose member cannot be marked (linking off, no such
@@ -334,7 +334,7 @@ class CSystem final : public IDeviceHost,
   // They wait in the queue while the port is closed. UI thread.
   void SendGlobalMute(bool mute);
   // Hands solo to every device of the list but the caller, in list order
-  // (CDevice::ApplySystemSolo).
+  // (CSystemEntries::ApplySystemSolo).
   void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) override;
   // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
   // (34 to 47), in list order; neither list is cleared first.
@@ -499,7 +499,7 @@ class CSystem final : public IDeviceHost,
   void IndexDevicesByUuid() const;
   // A message about the whole system (no device) to the main frame.
   void PostToFrame(std::uint32_t message);
-  // The devices' counts of changes their units' replies made (CDevice::GetUnitChanges), summed:
+  // The devices' counts of changes their units' replies made (CUnitChangeCount::Get), summed:
   // each only grows, so the sum moves whenever one does while the devices stay the same (adding
   // or deleting one marks the system modified). The lock is held.
   std::uint64_t CountUnitChanges() const;
