@@ -77,6 +77,12 @@ inline constexpr std::uint32_t kQuickStartGuide = 32844;
 inline constexpr std::uint32_t kCheckForUpdates = 32886;
 // The idle-message id of the status bar's message pane.
 inline constexpr std::uint32_t kIdleMessage = 57345;
+// Add Device's models: 33000 + the model's type code.
+inline constexpr std::uint32_t kFirstModelCommand = 33000;
+inline constexpr std::uint32_t kLastModelCommand = 33256;
+constexpr bool IsModelCommand(std::uint32_t id) { return id >= kFirstModelCommand && id <= kLastModelCommand; }
+// The clipboard command of the Edit menu: all of the device's settings.
+inline constexpr std::uint32_t kWholeDevice = 0;
 }  // namespace Cmd
 
 // Control ids of the bars and panes (also their names in the saved workspace).

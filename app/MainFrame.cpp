@@ -18,10 +18,16 @@
 
 #include "app/AppResources.h"
 #include "app/CommandIds.h"
+#include "app/CommandStates.h"
+#include "app/CommsCommands.h"
+#include "app/FileCommands.h"
+#include "app/KeptCopyOffer.h"
 #include "app/MdiClient.h"
 #include "app/RecentFileList.h"
+#include "app/SnapshotCommands.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "ui/images/PropertyPickerDialogs.h"
 #include "platform/SettingsStore.h"
 #include "ui/DevicePropertiesPane.h"
@@ -84,7 +90,14 @@ class CMainFrame::UiServices : public IUiServices {
 };
 
 CMainFrame::CMainFrame(CRecentFileList& recent, QWidget* parent)
-    : QMainWindow(parent), m_recentFiles(recent), m_uiServices(std::make_unique<UiServices>(*this)) {
+    : QMainWindow(parent),
+      m_recentFiles(recent),
+      m_uiServices(std::make_unique<UiServices>(*this)),
+      m_files(std::make_unique<CFileCommands>(*this, m_system)),
+      m_keptCopies(std::make_unique<CKeptCopyOffer>(*this)),
+      m_commsCommands(std::make_unique<CCommsCommands>(*this, m_system)),
+      m_commandStates(std::make_unique<CCommandStates>(*this, m_system)),
+      m_snapshots(std::make_unique<CSnapshotCommands>(*this, m_system)) {
   m_system.SetUiServices(m_uiServices.get());
   setObjectName(QStringLiteral("MainFrame"));
   const QImage icon = LoadAppIcon(kImgAppIcon);
@@ -152,12 +165,12 @@ bool CMainFrame::OnCreate() {
   if (!CreateDockingWindows()) return false;
 
   FillCustomPanelCombo();
-  FillSnapshotCombo();
+  m_snapshots->FillSnapshotCombo();
   if (const std::uint32_t minutes = m_system.GetSettings().autoSave; minutes != 0) {
     SetTimer(FrameTimer::kAutosave, minutes * 60000u);
   }
   SetTimer(FrameTimer::kBlink, FrameTimer::kBlinkPeriodMs);
-  UpdateTitle();
+  m_files->UpdateTitle();
   m_mdiClient->SetLogo(LoadAppImage(kImgLogo));
   m_created = true;
   UpdateCommandUI();
@@ -514,7 +527,7 @@ void CMainFrame::RestoreDocking() {
   const std::string geometry = CSettingsStore::GetString(kWorkspaceSection, kWorkspaceGeometry, "");
   if (!geometry.empty()) restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(geometry)));
   FillCustomPanelCombo();
-  FillSnapshotCombo();
+  m_snapshots->FillSnapshotCombo();
   UpdateCommandUI();
 }
 

@@ -1,6 +1,8 @@
 // The main frame: menu bar, six toolbars, status bar, the three panes and the central area
 // for panel windows. It routes every command of its menus and toolbars and every message that
-// the comms worker, the devices and the panels post to it.
+// the comms worker, the devices and the panels post to it. The rules of the file commands,
+// the kept copies' offer, the online commands, the snapshot commands and the command states
+// are classes of their own that the frame holds (FileCommands.h and its neighbours).
 #pragma once
 
 #include <QMainWindow>
@@ -15,6 +17,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/CommandStates.h"
+#include "app/CommsCommands.h"
+#include "app/FileCommands.h"
+#include "app/KeptCopyOffer.h"
+#include "app/SnapshotCommands.h"
 #include "core/system/System.h"
 #include "core/system/SystemFile.h"
 #include "core/model/UiServices.h"
@@ -70,32 +77,12 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // opens).
   void UpdateCommandUI();
 
-  // File commands.
-  void OnFileNew();
-  void OnFileOpen();
-  // True when the file was stored (with a path or through the dialog).
-  bool OnFileSave();
-  void OnFileSaveAs();
-  // n = 1 to 4.
-  void OnRecentFile(int n);
-  // True when the file was opened; false when the user cancelled or the load failed. The file
-  // is known by its full path from here on (the title, the recent files, its saves), whatever
-  // folder the path was given from. A file that does not open, of which a save cut short kept
-  // the earlier bytes, is offered to be put back and opened again.
-  bool OpenFilePath(const std::string& path);
-  // Each copy of a file's earlier bytes that a save cut short kept (platform/AtomicFile.h), of
-  // every file or of the file at path, the copies of one file together and newest first, each
-  // offered with what its file is now (gone, not opening, or written since): the user puts it
-  // back over the file (what the file held is kept as a copy of its own), saves it under
-  // another name, deletes it, or keeps it to be asked again at the next start (saves of its
-  // file leave it meanwhile). True when one was put back.
-  bool OfferKeptCopies(const std::string& path = {});
-  // True when the caller may drop the file (saved, not modified, or No); false on Cancel and
-  // when the save did not happen.
-  bool AskSaveChanges();
-  // 1 OK, 2 Cancel; stored (when given) tells whether the file was stored after OK.
-  int SaveAsDialog(bool* stored = nullptr);
-  void UpdateTitle();
+  // The rule sets of the frame's commands, each in a class of its own: the file commands and
+  // autosave, the offer of the kept copies, the online commands, the snapshot commands.
+  CFileCommands& Files() { return *m_files; }
+  CKeptCopyOffer& KeptCopies() { return *m_keptCopies; }
+  CCommsCommands& CommsCommands() { return *m_commsCommands; }
+  CSnapshotCommands& Snapshots() { return *m_snapshots; }
 
   // Device, zone, clipboard and log commands.
   // Pops up the menu of device models at the cursor.
@@ -108,12 +95,6 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnEditCopy();
   void OnEditPaste();
   void OnExportLogFile();
-
-  // Online commands.
-  void OnOnline();
-  void OnAutoscan();
-  void OnGlobalMute();
-  void OnOptions();
 
   // User and link commands (MainFrameUsers.cpp).
   void OnFileProperties();
@@ -129,25 +110,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The quick start guide's file, in the program's folder.
   static std::string QuickStartGuidePath();
 
-  // Custom panel and snapshot combos, refilled after New and Open.
+  // The custom panel combo, refilled after New and Open.
   void FillCustomPanelCombo();
-  void FillSnapshotCombo();
-
-  // Snapshot commands (MainFrameSnapshots.cpp). The combo recalls the chosen snapshot after
-  // the confirmation; New names a new snapshot or overwrites one; Delete and Rename act on the
-  // combo's chosen snapshot.
-  void OnSnapshotCombo();
-  // After a recall was asked for: the combo filled again when the snapshot was recalled, else
-  // the snapshot controls showing the current snapshot again.
-  void ShowSnapshotRecall(bool recalled);
-  // Says message in a tip under the snapshot combo: what a recall made there could not do.
-  void SayAtSnapshotCombo(const std::string& message);
-  // The tip, null before the first message.
-  CErrorTip* GetSnapshotTip() const { return m_snapshotTip; }
-  static constexpr int kSnapshotTipMs = 3000;
-  void OnNewSnapshot();
-  void OnDeleteSnapshot();
-  void OnRenameSnapshot();
 
   // Panel windows (device control panels and custom panels).
   void OpenDevicePanel(CDevice* device, bool activate);
@@ -208,13 +172,6 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void CreateStatusBar();
   void SaveDocking();
   void FillRecentFileMenu();
-  bool IsCommandEnabled(std::uint32_t id) const;
-  // The device, zone, clipboard and model commands; no answer for the others.
-  std::optional<bool> IsDeviceCommandEnabled(std::uint32_t id) const;
-  // The snapshot commands; no answer for the others.
-  std::optional<bool> IsSnapshotCommandEnabled(std::uint32_t id) const;
-  // The custom panel commands: New and Delete Panel, the modes, the combo and the design tools.
-  std::optional<bool> IsCustomPanelCommandEnabled(std::uint32_t id) const;
   bool RunCustomPanelCommand(std::uint32_t id);
   void OnDeletePanel();
   // What Copy and Paste act on, by the properties grid's current object: the selected device
@@ -225,24 +182,10 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void RunClipboardCommand(bool copy);
   // The custom panel view of the active panel window, null when another kind is active.
   CCustomControlPanelWnd* GetActiveCustomPanelView() const;
-  // Enables and ticks the design toolbar of every open custom panel window.
-  void UpdateDesignToolBars();
-  // The snapshot combo, the properties and the modified flag after snapshots were added,
-  // overwritten or deleted.
-  void AfterSnapshotsChanged();
   void CreateDeviceCommands();
   void ConnectDevicePanes();
   // The rack and the live meters let go of the system (the frame is going).
   void ForgetSystemInPanes();
-  // Checks and texts that follow the system's state.
-  void UpdateSystemCommandUI();
-  // Timer 78: stores a system that holds changes its file does not, unless a question is open
-  // or another program changed the file since it was read or saved.
-  void OnAutosave();
-  // Shows text in the status bar in place of the idle text while the file stays the open one.
-  void SetAutosaveNotice(const std::string& text);
-  // Stops the comms worker and waits for it (closing).
-  void StopSystem();
   void SetFullScreenFlag(bool on);
   // The panel area has a new size: the stray panels come back when a full-screen step waits.
   void OnPanelAreaResized();
@@ -254,25 +197,7 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   void OnLogLine(const std::string& line);
   void OnSetMessageString(std::uint32_t id);
   void OnSelectDevice(CDevice* device, bool force);
-  void OnFatalCommsError();
-  void OnOpenSecurityDlg(WPARAM pass);
   void OnShowPanelProperties(CCustomControlPanel* view, bool force);
-  // The snapshot named by its UUID text, after the confirmation; nothing when none has it.
-  // button is the handle of the custom-panel button that asked for it (0: none), under which
-  // a refusal, or the units the recall passed by, are told; without that button, under the
-  // snapshot combo.
-  void OnRecallSnapshot(const std::string& snapshotId, std::uint64_t button = 0);
-  void PropagateOnlineStatus(CDevice* device);
-  // Going online: the units that still have ID 0, and those whose IDs their frames cannot carry,
-  // go to the log and one message.
-  void TellUnaddressedUnits();
-  // Going online or offline: each open device panel shows whether its unit is connected now (a
-  // unit away at that moment posts nothing of its own).
-  void TellPanelsOnlineState();
-  // The frame is offline: the panels, meters, rack, custom panels and the selected device's
-  // properties show it.
-  void ShowOffline();
-  void PropagateWarningStatus(CDevice* device);
   // The device a message names, or null when it is no longer in the system (a message that
   // was queued before its device was deleted).
   CDevice* MessageDevice(const CPostedMessage& message) const;
@@ -283,35 +208,8 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   // The zone the message names by its handle; null when it is no longer in the system.
   CZone* MessageZone(const CPostedMessage& message) const;
 
-  // Refreshes of the panes after the system changed as a whole (New, Open).
-  void RefreshAfterClear();
   // Empties the properties grid, then shows the selected device (none: stays empty).
   void ShowSelectedDeviceProperties();
-  // Stores the file to path; true when it was stored. A failure is reported, or, when failure
-  // is given, its text goes there instead.
-  bool StoreFile(const std::string& path, std::string* failure = nullptr);
-  // The file was saved or read again: what autosave said about it holds no longer.
-  void ForgetAutosaveNotices();
-  // False, with a message, when path names no file that can be read.
-  bool CheckFileReadable(const std::string& path);
-  // The question about one kept copy; opens tells whether its file opens (looked at when not
-  // given), untilSaved that Keep lasts until the file is next saved; place and count, where the
-  // copy stands among those of its file, newest first. True when it was put back.
-  bool OfferKeptCopy(const CKeptCopy& kept, std::optional<bool> opens, bool untilSaved, std::size_t place = 1,
-                     std::size_t count = 1);
-  // The save dialog for a system file, starting at initialName: a name given back without an
-  // extension becomes the ".ovd" file, asked about before one of that name is replaced (No asks
-  // for a name again). False when no name was given.
-  bool ChooseSystemFileToSave(const std::string& initialName, std::string& path);
-  // Where the Open and Save As dialogs start: the open file's folder, with its name when
-  // withName (Save As); for an untitled system the folder of the file used last, or the
-  // documents folder. Without a name the files' pattern stands in its place.
-  std::string FileDialogStart(bool withName) const;
-  // Says what copies of the file at path are kept, as it is opened (opened: whether it
-  // opened): asks about each that was not asked about before, or each when the file did not
-  // open, and names the others. told gets those left; true when one was put back (the rest then
-  // wait).
-  bool TellOfKeptCopies(const std::string& path, bool opened, std::vector<CKeptCopy>& told);
 
   // The current user's rights, read through the system, which reads them under its lock. A
   // current-user index that names no user has no rights.
@@ -332,7 +230,6 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   QToolBar* m_toolBars[kToolBarCount] = {};
   QComboBox* m_panelCombo = nullptr;
   QComboBox* m_snapshotCombo = nullptr;
-  CErrorTip* m_snapshotTip = nullptr;  // a child window, made at the first message
   QLabel* m_statusMessage = nullptr;
 
   CDeviceView* m_deviceView = nullptr;
@@ -348,6 +245,17 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   class UiServices;
   std::unique_ptr<UiServices> m_uiServices;
   CSystem m_system;
+  // The frame's rule sets, made with the frame; each holds the frame and the system.
+  friend class CFileCommands;
+  friend class CKeptCopyOffer;
+  friend class CCommsCommands;
+  friend class CCommandStates;
+  friend class CSnapshotCommands;
+  std::unique_ptr<CFileCommands> m_files;
+  std::unique_ptr<CKeptCopyOffer> m_keptCopies;
+  std::unique_ptr<CCommsCommands> m_commsCommands;
+  std::unique_ptr<CCommandStates> m_commandStates;
+  std::unique_ptr<CSnapshotCommands> m_snapshots;
 
   bool m_online = false;
   bool m_systemMonitorVisible = true;
@@ -366,12 +274,5 @@ class CMainFrame : public QMainWindow, public CMessageTarget {
   bool m_recoverPanelsPending = false;
   // The device the link manager showed last time (not stored in the file).
   std::int32_t m_linkManagerDevice = 0;
-  // What autosave could not do, for the file at the notice's path, until a save succeeds; the
-  // file's stamp on the disk that another program's change was last told for; the file whose
-  // failed autosave was told.
-  std::string m_autosaveNotice;
-  std::string m_autosaveNoticePath;
-  std::optional<CFileStamp> m_toldOutsideChange;
-  std::string m_autosaveFailureTold;
   QByteArray m_normalGeometry;
 };

@@ -1,4 +1,5 @@
-// Main frame: command routing and enabling, timers, frame messages and the close sequence.
+// Main frame: command routing and the command states shown, timers, frame messages and the close
+// sequence.
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
@@ -11,9 +12,14 @@
 #include <iterator>
 
 #include "app/CommandIds.h"
+#include "app/CommandStates.h"
+#include "app/CommsCommands.h"
+#include "app/FileCommands.h"
+#include "app/KeptCopyOffer.h"
 #include "app/MainFrame.h"
 #include "app/MdiClient.h"
 #include "app/RecentFileList.h"
+#include "app/SnapshotCommands.h"
 #include "app/UpdateChecker.h"
 #include "app/UserPrompts.h"
 #include "custom/CPData.h"
@@ -33,19 +39,19 @@ void CMainFrame::RunCommand(std::uint32_t id) {
   if (QAction* action = GetCommand(id); action && !action->isEnabled()) return;
   auto toggle = [](QWidget* w) { w->setVisible(!w->isVisible()); };
   switch (id) {
-    case kFileNew: OnFileNew(); break;
-    case kFileOpen: OnFileOpen(); break;
-    case kFileSave: OnFileSave(); break;
-    case kFileSaveAs: OnFileSaveAs(); break;
+    case kFileNew: m_files->OnFileNew(); break;
+    case kFileOpen: m_files->OnFileOpen(); break;
+    case kFileSave: m_files->OnFileSave(); break;
+    case kFileSaveAs: m_files->OnFileSaveAs(); break;
     case kRecentFile1:
     case kRecentFile1 + 1:
     case kRecentFile1 + 2:
-    case kRecentFile1 + 3: OnRecentFile(int(id - kRecentFile1) + 1); break;
+    case kRecentFile1 + 3: m_files->OnRecentFile(int(id - kRecentFile1) + 1); break;
     case kAppExit: close(); break;
-    case kOnline: OnOnline(); break;
-    case kAutoscan: OnAutoscan(); break;
-    case kGlobalMute: OnGlobalMute(); break;
-    case kOptions: OnOptions(); break;
+    case kOnline: m_commsCommands->OnOnline(); break;
+    case kAutoscan: m_commsCommands->OnAutoscan(); break;
+    case kGlobalMute: m_commsCommands->OnGlobalMute(); break;
+    case kOptions: m_commsCommands->OnOptions(); break;
     case kLoader: Prompts().RunLoaderDialog(); break;
     case kFileProperties: OnFileProperties(); break;
     case kSwitchUsers: OnSwitchUsers(); break;
@@ -89,10 +95,10 @@ void CMainFrame::RunCommand(std::uint32_t id) {
     case kEditCopy: OnEditCopy(); break;
     case kEditPaste: OnEditPaste(); break;
     case kExportLogFile: OnExportLogFile(); break;
-    case kSnapshotCombo: OnSnapshotCombo(); break;
-    case kNewSnapshot: OnNewSnapshot(); break;
-    case kDeleteSnapshot: OnDeleteSnapshot(); break;
-    case kRenameSnapshot: OnRenameSnapshot(); break;
+    case kSnapshotCombo: m_snapshots->OnSnapshotCombo(); break;
+    case kNewSnapshot: m_snapshots->OnNewSnapshot(); break;
+    case kDeleteSnapshot: m_snapshots->OnDeleteSnapshot(); break;
+    case kRenameSnapshot: m_snapshots->OnRenameSnapshot(); break;
     case kAppAbout:
       if (m_onAbout) m_onAbout();
       break;
@@ -108,7 +114,7 @@ void CMainFrame::RunCommand(std::uint32_t id) {
 
 void CMainFrame::UpdateCommandUI() {
   using namespace Cmd;
-  for (auto& [id, action] : m_commands) action->setEnabled(IsCommandEnabled(id));
+  for (auto& [id, action] : m_commands) action->setEnabled(m_commandStates->IsCommandEnabled(id));
 
   auto check = [this](std::uint32_t id, bool on) {
     if (QAction* a = GetCommand(id)) a->setChecked(on);
@@ -129,7 +135,7 @@ void CMainFrame::UpdateCommandUI() {
   if (QAction* online = GetCommand(kOnline)) {
     online->setText(m_online ? QStringLiteral("Go Offline") : QStringLiteral("Go Online"));
   }
-  UpdateSystemCommandUI();
+  m_commandStates->UpdateSystemCommandUI();
   FillRecentFileMenu();
 }
 
@@ -161,7 +167,7 @@ void CMainFrame::OnTimer(std::uint32_t id) {
     PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
     UpdateCommandUI();
   } else if (id == FrameTimer::kAutosave) {
-    OnAutosave();
+    m_files->OnAutosave();
   }
 }
 
@@ -172,8 +178,8 @@ void CMainFrame::OnLogLine(const std::string& line) {
 
 bool CMainFrame::OnClose() {
   if (m_fullScreen) OnFullScreen();
-  if (!AskSaveChanges()) return false;
-  StopSystem();
+  if (!m_files->AskSaveChanges()) return false;
+  m_commsCommands->StopSystem();
   // From here on only the queued log lines are handled (so that their texts are freed); every
   // other message still queued is dropped.
   m_closing = true;

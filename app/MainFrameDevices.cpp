@@ -32,17 +32,10 @@ constexpr ModelItem kModelMenu[] = {
     {33116, "Nerex44"},         {33115, "Nerex26"},         {33114, "Nerex24"},
     {33138, "Halcrest Hollin2"}, {0, nullptr},              {33121, "Torvex48"},
 };
-constexpr std::uint32_t kFirstModelCommand = 33000;
-constexpr std::uint32_t kLastModelCommand = 33256;
 // The Hollin2 item makes a processor of type 112 with its own model word.
 constexpr std::uint32_t kHollin2Command = 33138;
 constexpr std::uint32_t kHollin2Type = 112;
 constexpr std::uint32_t kHollin2Model = 0x1C4A21;
-
-// The clipboard command of the Edit menu: all of the device's settings.
-constexpr std::uint32_t kWholeDevice = 0;
-
-bool IsModelCommand(std::uint32_t id) { return id >= kFirstModelCommand && id <= kLastModelCommand; }
 
 }  // namespace
 
@@ -65,35 +58,6 @@ void CMainFrame::ForgetSystemInPanes() {
   if (m_outputPane) m_outputPane->GetLiveMeterView().SetSystem(nullptr);
 }
 
-std::optional<bool> CMainFrame::IsDeviceCommandEnabled(std::uint32_t id) const {
-  using namespace Cmd;
-  if (IsModelCommand(id) || id == kExportLogFile) return true;
-  CDevice* selected = m_system.GetDevice(m_system.GetSelectedDevice());
-  if (id == kEditCopy || id == kEditPaste) {
-    const bool copy = id == kEditCopy;
-    switch (ClipboardTarget()) {
-      case EClipboardTarget::kDevice:
-        return selected && (copy ? selected->CanCopy(kWholeDevice) : selected->CanPaste(kWholeDevice));
-      case EClipboardTarget::kPanelView: {
-        const CCustomControlPanelWnd* view = GetActiveCustomPanelView();
-        return view && (copy ? view->HasSelection() : !m_system.GetCopiedWidgets().empty());
-      }
-      case EClipboardTarget::kNone: break;
-    }
-    return false;
-  }
-  CDeviceViewState state;
-  state.deviceSelected = selected != nullptr;
-  state.online = m_online;
-  const auto& zones = m_system.GetZones();
-  state.zoneCount = int(zones.size());
-  if (const CZone* zone = m_system.GetSelectedDeviceZone()) {
-    for (std::size_t i = 0; i < zones.size(); ++i)
-      if (zones[i] == zone) state.selectedZoneIndex = int(i);
-  }
-  return DeviceViewCommandEnabled(id, state);
-}
-
 void CMainFrame::OnAddDeviceMenu() {
   QMenu menu(this);
   for (const ModelItem& item : kModelMenu) {
@@ -106,9 +70,9 @@ void CMainFrame::OnAddDeviceMenu() {
 }
 
 void CMainFrame::OnAddDeviceModel(std::uint32_t command) {
-  if (!IsModelCommand(command)) return;
+  if (!Cmd::IsModelCommand(command)) return;
   const bool hollin2 = command == kHollin2Command;
-  const std::uint32_t type = hollin2 ? kHollin2Type : command - kFirstModelCommand;
+  const std::uint32_t type = hollin2 ? kHollin2Type : command - Cmd::kFirstModelCommand;
   if (!m_system.AddDeviceNamed(type, hollin2 ? kHollin2Model : 0)) return;
   const int index = m_system.GetDeviceCount() - 1;
   CDevice* device = m_system.GetDevice(index);
@@ -165,9 +129,9 @@ void CMainFrame::RunClipboardCommand(bool copy) {
     case EClipboardTarget::kDevice:
       if (CDevice* device = m_system.GetDevice(m_system.GetSelectedDevice())) {
         if (copy)
-          device->CopyToClipboard(kWholeDevice);
+          device->CopyToClipboard(Cmd::kWholeDevice);
         else
-          device->PasteFromClipboard(kWholeDevice);
+          device->PasteFromClipboard(Cmd::kWholeDevice);
       }
       break;
     case EClipboardTarget::kPanelView:

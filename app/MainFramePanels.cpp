@@ -6,6 +6,7 @@
 #include <QToolBar>
 
 #include "app/CommandIds.h"
+#include "app/CommandStates.h"
 #include "app/MainFrame.h"
 #include "app/MdiClient.h"
 #include "custom/CPData.h"
@@ -21,13 +22,11 @@ CCCPFrame* FrameOfCustomPanel(CCustomControlPanel* view) {
   return dynamic_cast<CCCPFrame*>(FindPanelFrame(dynamic_cast<QWidget*>(view)));
 }
 
-bool IsDesignTool(std::uint32_t id) { return id >= kCmdSelectMode && id <= kCmdLowerToBottom; }
-
 }  // namespace
 
 void CMainFrame::OpenCustomPanel(CCPData* panel) {
   if (!panel) {
-    panel = m_system.AddCustomPanel();
+    panel = m_system.Panels().AddCustomPanel();
     if (!panel) return;
     const auto& panels = m_system.GetCustomPanels();
     m_panelCombo->addItem(QString::fromStdString(panel->m_name), QVariant::fromValue(int(panels.size()) - 1));
@@ -61,7 +60,7 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   });
   frame->SetCommandHandler([this, view](std::uint32_t id) {
     view->OnCommand(id);
-    UpdateDesignToolBars();
+    m_commandStates->UpdateDesignToolBars();
   });
 
   const CWindowPlacement placement = MakeWindowPlacement(panel->m_placement);
@@ -85,9 +84,9 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
   if (neverPlaced || frame->pos() != shownAt) frame->SavePlacement();
   frame->raise();
   m_mdiClient->setActiveSubWindow(frame);
-  UpdateDesignToolBars();
+  m_commandStates->UpdateDesignToolBars();
 
-  m_system.OnPanelActivated(CSystem::CPanelView{nullptr, view});
+  m_system.Panels().OnPanelActivated(CSystemPanels::CPanelView{nullptr, view});
   m_system.SetModified(true);
   PostMessage(FrameMsg::kSetMessageString, Cmd::kIdleMessage, 0);
 }
@@ -95,39 +94,6 @@ void CMainFrame::OpenCustomPanel(CCPData* panel) {
 CCustomControlPanelWnd* CMainFrame::GetActiveCustomPanelView() const {
   auto* frame = dynamic_cast<CCCPFrame*>(m_mdiClient->activeSubWindow());
   return frame ? dynamic_cast<CCustomControlPanelWnd*>(frame->GetPanel()) : nullptr;
-}
-
-void CMainFrame::UpdateDesignToolBars() {
-  for (QMdiSubWindow* window : m_mdiClient->subWindowList()) {
-    auto* frame = dynamic_cast<CCCPFrame*>(window);
-    auto* view = frame ? dynamic_cast<CCustomControlPanelWnd*>(frame->GetPanel()) : nullptr;
-    if (!view || !frame->GetDesignToolBar()) continue;
-    for (QAction* action : frame->GetDesignToolBar()->actions()) {
-      if (action->isSeparator()) continue;
-      bool checked = false;
-      action->setEnabled(view->IsCommandEnabled(action->data().toUInt(), &checked));
-      action->setCheckable(true);
-      action->setChecked(checked);
-    }
-  }
-}
-
-std::optional<bool> CMainFrame::IsCustomPanelCommandEnabled(std::uint32_t id) const {
-  using namespace Cmd;
-  const bool design = m_system.GetDesignMode() != 0;
-  switch (id) {
-    case kNewCustomPanel: return m_system.GetDeviceCount() > 0 && design;
-    case kDeletePanel: return m_panelCombo && m_panelCombo->currentIndex() >= 0 && design;
-    case kDesignMode:
-    case kOperateMode: return !CurrentUserHasRestriction(~std::uint64_t(0));
-    case kPanelCombo: return true;
-    default: break;
-  }
-  if (IsDesignTool(id)) {
-    const CCustomControlPanelWnd* view = GetActiveCustomPanelView();
-    return view && view->IsCommandEnabled(id);
-  }
-  return std::nullopt;
 }
 
 bool CMainFrame::RunCustomPanelCommand(std::uint32_t id) {
@@ -150,9 +116,9 @@ bool CMainFrame::RunCustomPanelCommand(std::uint32_t id) {
     }
     default: break;
   }
-  if (IsDesignTool(id)) {
+  if (CCommandStates::IsDesignTool(id)) {
     if (CCustomControlPanelWnd* view = GetActiveCustomPanelView()) view->OnCommand(id);
-    UpdateDesignToolBars();
+    m_commandStates->UpdateDesignToolBars();
     return true;
   }
   return false;
@@ -176,6 +142,6 @@ void CMainFrame::OnDeletePanel() {
     panel->m_pView->DestroyPanelWindow();
     panel->m_pView = nullptr;
   }
-  m_system.DeleteCustomPanel(panelIndex);
+  m_system.Panels().DeleteCustomPanel(panelIndex);
   FillCustomPanelCombo();
 }

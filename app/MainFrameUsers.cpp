@@ -7,6 +7,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "custom/CustomControlObject.h"
 #include "core/model/ControlPanel.h"
@@ -24,7 +25,7 @@ const char* const kQuickStartFailed = "Could not open Quick Start Guide.";
 // Everything of the links that the link manager can change, to tell whether it did.
 std::string LinksState(const CSystem& system) {
   std::ostringstream out;
-  for (const CLink* link : system.GetLinks()) {
+  for (const CLink* link : system.Links().GetLinks()) {
     out << link << '|' << link->m_name << '|' << link->m_master;
     for (const CLinkRef* member : link->GetMembers()) out << '|' << member << ':' << member->m_parameterId;
     out << '\n';
@@ -42,7 +43,7 @@ void CMainFrame::OnFileProperties() {
 
 void CMainFrame::OnSwitchUsers() {
   if (!Prompts().RunSwitchUser(m_system)) return;
-  if (m_system.IsCurrentUserRestricted() && m_system.GetDesignMode() != 0) SetDesignMode(0);
+  if (m_system.Users().IsCurrentUserRestricted() && m_system.GetDesignMode() != 0) SetDesignMode(0);
   for (CDevice* device : m_system.GetDevices()) {
     CControlPanel* panel = device->GetControlPanel();
     if (!panel) continue;
@@ -75,8 +76,8 @@ void CMainFrame::OnSwitchUsers() {
 }
 
 void CMainFrame::OnChangePassword() {
-  const int index = m_system.GetCurrentUser();
-  CUserList& users = m_system.GetUsers();
+  const int index = m_system.Users().GetCurrentUser();
+  CUserList& users = m_system.Users().GetUsers();
   // The dialog works on a copy: the comms worker may replace the users meanwhile.
   CUser edited;
   {
@@ -98,7 +99,7 @@ void CMainFrame::OnLinkManager() {
   Prompts().RunLinkManager(m_system, m_linkManagerDevice);
   // The dialog changes the links in place: a change must not be lost on closing the file.
   if (LinksState(m_system) != before) m_system.SetModified(true);
-  m_system.ApplyLinks();
+  m_system.Links().ApplyLinks();
 }
 
 void CMainFrame::ShowLinkMarksInOpenManager() {
@@ -107,14 +108,14 @@ void CMainFrame::ShowLinkMarksInOpenManager() {
 }
 
 void CMainFrame::OnLinkingStatus() {
-  m_system.SetLinksActive(!m_system.AreLinksActive());
+  m_system.Links().SetLinksActive(!m_system.Links().AreLinksActive());
   m_system.SetModified(true);
-  if (m_system.AreLinksActive()) m_system.ApplyLinks();
+  if (m_system.Links().AreLinksActive()) m_system.Links().ApplyLinks();
   UpdateCommandUI();
 }
 
 void CMainFrame::OnAddLink() {
-  m_system.AddLink();
+  m_system.Links().AddLink();
   m_system.SetModified(true);
 }
 

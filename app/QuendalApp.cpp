@@ -116,13 +116,13 @@ bool CQuendalApp::InitInstance(const std::vector<std::string>& args) {
   m_frame->show();
   // A save that the program did not live to finish kept the file's earlier bytes: offered
   // back before any file opens.
-  m_frame->OfferKeptCopies();
+  m_frame->KeptCopies().OfferKeptCopies();
 
   if (!line.file.empty()) {
-    m_frame->OpenFilePath(line.file);
+    m_frame->Files().OpenFilePath(line.file);
   } else if (m_frame->GetLoadLastFileOnStartup()) {
-    m_frame->OnRecentFile(1);
-    m_frame->UpdateTitle();
+    m_frame->Files().OnRecentFile(1);
+    m_frame->Files().UpdateTitle();
   }
 
   if (m_splashMs != 0) {

@@ -193,7 +193,7 @@ void CQtUserPrompts::RunLinkManager(CSystem& system, std::int32_t& deviceIndex) 
 }
 
 void CQtUserPrompts::RunImageLibraryManager(CSystem& system) {
-  CImageLibraryManagerDlg dialog(&system, m_owner);
+  CImageLibraryManagerDlg dialog(&system.Images(), m_owner);
   dialog.SetTitle(QStringLiteral("Image Library Manager"));
   dialog.SetCloseBoxShown(true);
   dialog.SetTargetOpacity(1.0f);

@@ -47,8 +47,8 @@ struct Panel {
 
   explicit Panel(int count, int width = 800, int height = 600) {
     data = new CCPData(&system);
-    system.AppendCustomPanel(data);
-    system.SetDesignMode(1);
+    system.Panels().AppendCustomPanel(data);
+    system.Panels().SetDesignMode(1);
     view = std::make_unique<CBenchView>(system);
     view->resize(width, height);
     for (int i = 0; i < count; ++i) {
@@ -144,7 +144,7 @@ double TiledRedraw(int side) {
   picture.Fill(CColour::FromRgb(90, 120, 150));
   auto* image = new CCCImage;
   image->SetBitmap(picture);
-  panel.system.GetFileImages().AddChild(image);
+  panel.system.Images().GetFileImages().AddChild(image);
   panel.data->m_pBackgroundImage = image;
   panel.data->m_imageUsage = kImageUsageTile;
   panel.view->RebuildDisplay();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/Discovery.h"

@@ -126,7 +126,7 @@ struct CDragBench {
     RegisterDevicePanelClasses();
     device = static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, kModelNerex48, 1, 0));
     system.AppendDevice(device);
-    system.SetCurrentUser(0);
+    system.Users().SetCurrentUser(0);
     panel.reset(dynamic_cast<CNerexSeriesControlPanel*>(CreateControlPanel(device->GetControlPanelClass())));
     panel->SetDevice(device);
     device->SetControlPanel(panel.get());

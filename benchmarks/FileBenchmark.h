@@ -126,7 +126,7 @@ inline void MeasureSave(benchmark::State& state, CSystem& system, bool inPlace =
   QTemporaryDir dir;
   const std::string path = dir.filePath("bench.ovd").toStdString();
   const std::string rawPath = dir.filePath("raw.bin").toStdString();
-  if (!system.SaveFile(path)) state.SkipWithError("save failed");
+  if (!system.File().SaveFile(path)) state.SkipWithError("save failed");
   std::vector<std::uint8_t> bytes;
   ReadWholeFile(path, bytes, nullptr);
   if (inPlace && (!WriteFileAtomically(rawPath, bytes, nullptr) || ::link(path.c_str(), (path + "2").c_str()) != 0 ||
@@ -136,7 +136,7 @@ inline void MeasureSave(benchmark::State& state, CSystem& system, bool inPlace =
   std::vector<double> ratios;
   for (auto _ : state) {
     auto t = Clock::now();
-    if (!system.SaveFile(path)) state.SkipWithError("save failed");
+    if (!system.File().SaveFile(path)) state.SkipWithError("save failed");
     const double save = Seconds(t);
     state.PauseTiming();
     t = Clock::now();
@@ -162,7 +162,7 @@ inline void MeasureOpen(benchmark::State& state, const std::function<void(CSyste
   {
     CSystem s;
     populate(s);
-    s.SaveFile(path);
+    s.File().SaveFile(path);
   }
   const double fileBytes = double(GetFileSize(path));
   // The heap freed by the system above goes back, and the peak counts from here on.
@@ -181,7 +181,7 @@ inline void MeasureOpen(benchmark::State& state, const std::function<void(CSyste
     s.Clear();
     state.ResumeTiming();
     auto t = Clock::now();
-    if (!s.OpenFile(path)) state.SkipWithError("open failed");
+    if (!s.File().OpenFile(path)) state.SkipWithError("open failed");
     if (afterOpen) afterOpen(s);
     const double open = Seconds(t);
     state.PauseTiming();

@@ -151,7 +151,7 @@ std::string WriteSystemFile() {
     system.AppendDevice(device);
   }
   const std::string path = GetUserDataRoot() + "/idle.ovd";
-  return system.SaveFile(path) ? path : std::string();
+  return system.File().SaveFile(path) ? path : std::string();
 }
 
 // Runs the event loop as the application does, for ms.
@@ -194,7 +194,7 @@ void BM_IdleOnlineWith16Processors(benchmark::State& state) {
   frame->RestoreDocking();
   frame->show();
   CSystem& system = frame->GetSystem();
-  if (!frame->OpenFilePath(file)) {
+  if (!frame->Files().OpenFilePath(file)) {
     state.SkipWithError("cannot open the system file");
     return;
   }
@@ -251,7 +251,7 @@ void BM_IdleOfflineWithManyProcessors(benchmark::State& state) {
   {
     CSystem system;
     processor_rack::Populate(system, units, 0);
-    if (!system.SaveFile(file)) {
+    if (!system.File().SaveFile(file)) {
       state.SkipWithError("cannot make the system file");
       return;
     }
@@ -267,7 +267,7 @@ void BM_IdleOfflineWithManyProcessors(benchmark::State& state) {
   }
   frame->RestoreDocking();
   frame->show();
-  if (!frame->OpenFilePath(file)) {
+  if (!frame->Files().OpenFilePath(file)) {
     state.SkipWithError("cannot open the system file");
     return;
   }

@@ -34,16 +34,16 @@ std::unique_ptr<CSystem> MakeSystem() {
     system->GetZones()[0]->AppendDevice(device);
   }
   for (int l = 0; l < kLinks; ++l) {
-    CLink* link = system->AddLink();
+    CLink* link = system->Links().AddLink();
     for (int i = 0; i < kUnits; ++i) link->AddMember(system->GetDevice(i)->GetUuid(), std::uint32_t(kParamInputGain + l));
   }
   // Every unit at levels of its own, set apart while linking is off, then stored.
-  system->SetLinksActive(false);
+  system->Links().SetLinksActive(false);
   for (int i = 0; i < kUnits; ++i)
     for (int l = 0; l < kLinks; ++l)
       ModelChange(system->GetDevice(i), 
           CParamValue(kParamInputGain + l, -float((i + l) % 40), ParamKind::kLevel));
-  system->AddSnapshot("All");
+  system->Snapshots().AddSnapshot("All");
   return system;
 }
 
@@ -58,9 +58,9 @@ double MillisecondsOf(const std::function<void()>& work) {
 void MeasureAgainstUnlinkedRecall(benchmark::State& state, CSystem& system, const std::function<void()>& work) {
   double workMs = 0.0, referenceMs = 0.0;
   for (auto _ : state) {
-    system.SetLinksActive(false);
-    referenceMs += MillisecondsOf([&] { system.RecallSnapshot(0); });
-    system.SetLinksActive(true);
+    system.Links().SetLinksActive(false);
+    referenceMs += MillisecondsOf([&] { system.Snapshots().RecallSnapshot(0); });
+    system.Links().SetLinksActive(true);
     const double ms = MillisecondsOf(work);
     workMs += ms;
     state.SetIterationTime(ms / 1000.0);
@@ -73,12 +73,12 @@ void MeasureAgainstUnlinkedRecall(benchmark::State& state, CSystem& system, cons
 
 void BM_RecallWithLinkingOn(benchmark::State& state) {
   std::unique_ptr<CSystem> system = MakeSystem();
-  MeasureAgainstUnlinkedRecall(state, *system, [&] { system->RecallSnapshot(0); });
+  MeasureAgainstUnlinkedRecall(state, *system, [&] { system->Snapshots().RecallSnapshot(0); });
 }
 
 void BM_ApplyLinks(benchmark::State& state) {
   std::unique_ptr<CSystem> system = MakeSystem();
-  MeasureAgainstUnlinkedRecall(state, *system, [&] { system->ApplyLinks(); });
+  MeasureAgainstUnlinkedRecall(state, *system, [&] { system->Links().ApplyLinks(); });
 }
 
 }  // namespace

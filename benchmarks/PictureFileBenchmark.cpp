@@ -66,7 +66,7 @@ void Populate(CSystem& s) {
   for (const Kind& kind : {Kind{kImageFormatPng, 512, 384, "PNG"}, Kind{kImageFormatJpeg, 640, 480, "JPEG"},
                            Kind{kImageFormatBmp, 256, 256, "BMP"}}) {
     auto* folder = new CCCImageDirectory(kind.folder);
-    s.GetFileImages().AddChild(folder);
+    s.Images().GetFileImages().AddChild(folder);
     for (int i = 0; i < 8; ++i) {
       auto* image = new CCCImage;
       image->m_name = std::string(kind.folder) + " " + std::to_string(i);
@@ -77,7 +77,7 @@ void Populate(CSystem& s) {
     }
   }
   for (int p = 0; p < 10; ++p) {
-    CCPData* panel = s.AddCustomPanel();
+    CCPData* panel = s.Panels().AddCustomPanel();
     panel->m_name = "Panel " + std::to_string(p);
     panel->m_pBackgroundImage = images[std::size_t(p) % images.size()];
     for (int i = 0; i < 30; ++i) {
@@ -140,7 +140,7 @@ void BM_OpenPictureFile(benchmark::State& state) {
   std::vector<const CCCImage*> images;
   file_benchmark::MeasureOpen(state, Populate, [&images](CSystem& s) {
     images.clear();
-    CollectImages(s.GetFileImages(), images);
+    CollectImages(s.Images().GetFileImages(), images);
     for (const CCCImage* image : images) benchmark::DoNotOptimize(image->GetBitmap().Width());
   });
 }
@@ -168,9 +168,9 @@ void BM_ManagerWalksLargePictures(benchmark::State& state) {
       auto* image = new CCCImage(first);  // the bytes, not the pixels
       image->m_id = MakeUuid();
       image->m_name = "pic" + std::to_string(100000 + i);
-      writer.GetFileImages().AddChild(image);
+      writer.Images().GetFileImages().AddChild(image);
     }
-    if (!writer.SaveFile(path)) state.SkipWithError("save failed");
+    if (!writer.File().SaveFile(path)) state.SkipWithError("save failed");
   }
   const double fileBytes = double(GetFileSize(path));
   malloc_trim(0);
@@ -180,14 +180,14 @@ void BM_ManagerWalksLargePictures(benchmark::State& state) {
   }
   const double before = file_benchmark::ResidentBytes();
   CSystem system;
-  if (!system.OpenFile(path)) state.SkipWithError("open failed");
+  if (!system.File().OpenFile(path)) state.SkipWithError("open failed");
   const double opened = file_benchmark::ResidentBytes() - before;
-  CImageLibraryManagerDlg manager(&system);
+  CImageLibraryManagerDlg manager(&system.Images());
   manager.show();
   manager.FileRootItem()->setExpanded(true);
   std::vector<double> steps;
   for (auto _ : state) {
-    for (CCCImageBase* node : system.GetFileImages().GetChildren()) {
+    for (CCCImageBase* node : system.Images().GetFileImages().GetChildren()) {
       const auto t = file_benchmark::Clock::now();
       manager.Tree()->setCurrentItem(manager.ItemOf(node));
       QApplication::processEvents();

@@ -33,13 +33,13 @@ inline void Populate(CSystem& s, int units, int snapshots) {
     s.AppendDevice(d);
     s.GetZones()[std::size_t(i) % 5]->AppendDevice(d);
   }
-  for (int u = 1; u < 10; ++u) s.GetUsers().push_back(new CUser("User" + std::to_string(u), "pw"));
-  s.EnsureUserPermissions();
+  for (int u = 1; u < 10; ++u) s.Users().GetUsers().push_back(new CUser("User" + std::to_string(u), "pw"));
+  s.Users().EnsureUserPermissions();
   for (int l = 0; l < 50; ++l) {
-    CLink* link = s.AddLink();
+    CLink* link = s.Links().AddLink();
     for (int m = 0; m < 5; ++m) link->AddRef(new CLinkRef(s.GetDevice((l * 5 + m) % units)->GetUuid(), 1));
   }
-  for (int n = 0; n < snapshots; ++n) s.AddSnapshot("Snapshot " + std::to_string(n));
+  for (int n = 0; n < snapshots; ++n) s.Snapshots().AddSnapshot("Snapshot " + std::to_string(n));
 }
 
 }  // namespace processor_rack

@@ -89,7 +89,7 @@ void BM_AutosaveTickUnderTheLock(benchmark::State& state) {
   CSystem s;
   processor_rack::Populate(s, int(state.range(0)), 0);
   QTemporaryDir dir;
-  if (!dir.isValid() || !s.SaveFile(dir.filePath("tick.ovd").toStdString())) {
+  if (!dir.isValid() || !s.File().SaveFile(dir.filePath("tick.ovd").toStdString())) {
     state.SkipWithError("the file could not be saved");
     return;
   }
@@ -98,7 +98,7 @@ void BM_AutosaveTickUnderTheLock(benchmark::State& state) {
   std::uint64_t sink = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
-    const bool changed = s.HasChangesSinceStored();
+    const bool changed = s.File().HasChangesSinceStored();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (changed) {
       state.SkipWithError("an unchanged system reads as changed");
@@ -127,7 +127,7 @@ void BM_AutosaveSaveBesideTheWorker(benchmark::State& state) {
   processor_rack::Populate(s, int(state.range(0)), 0);
   QTemporaryDir dir;
   const std::string path = dir.filePath("autosave.ovd").toStdString();
-  if (!dir.isValid() || !s.SaveFile(path)) {
+  if (!dir.isValid() || !s.File().SaveFile(path)) {
     state.SkipWithError("the file could not be saved");
     return;
   }
@@ -148,7 +148,7 @@ void BM_AutosaveSaveBesideTheWorker(benchmark::State& state) {
       }
     });
     const auto start = Clock::now();
-    const bool saved = s.SaveFile(path);
+    const bool saved = s.File().SaveFile(path);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     saving = false;
     worker.join();
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     if (const char* path = std::getenv("ORVAK_SYSTEM_FILE")) {
       CSystem s;
       Populate(s, 20);
-      s.SaveFile(path);
+      s.File().SaveFile(path);
     }
   });
 }

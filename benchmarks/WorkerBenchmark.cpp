@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "benchmarks/BenchmarkMain.h"
+#include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "platform/Sync.h"
 

@@ -1,4 +1,5 @@
 // Autoscan progress dialog.
+#include "core/comms/CommsWorker.h"
 #include "ui/AutoscanDlg.h"
 
 #include <QCoreApplication>

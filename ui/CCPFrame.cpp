@@ -139,7 +139,7 @@ void CCCPFrame::RestorePlacement(const CWindowPlacement& stored) {
 bool CCCPFrame::IsCloseRefused() const {
   const CCPData* data = GetPanelData();
   if (!data || !data->m_disableClosePanel) return false;
-  return m_system->IsCurrentUserRestricted();
+  return m_system->Users().IsCurrentUserRestricted();
 }
 
 void CCCPFrame::CloseFromProgram() {
@@ -163,7 +163,7 @@ void CCCPFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (m_system && GetPanelData()) m_system->OnPanelClosed(CSystem::CPanelView{nullptr, m_panel});
+  if (m_system && GetPanelData()) m_system->Panels().OnPanelClosed(CSystemPanels::CPanelView{nullptr, m_panel});
   CPanelFrame::closeEvent(event);
 }
 
@@ -178,5 +178,5 @@ void CCCPFrame::resizeEvent(QResizeEvent* event) {
 }
 
 void CCCPFrame::OnSetFocus() {
-  if (m_system && GetPanelData()) m_system->OnPanelActivated(CSystem::CPanelView{nullptr, m_panel});
+  if (m_system && GetPanelData()) m_system->Panels().OnPanelActivated(CSystemPanels::CPanelView{nullptr, m_panel});
 }

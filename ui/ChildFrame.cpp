@@ -36,11 +36,11 @@ void CChildFrame::SavePlacement() {
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
   CDevice* device = m_panel ? m_panel->GetDevice() : nullptr;
-  if (device && m_system) m_system->OnPanelClosed(CSystem::CPanelView{m_panel, nullptr});
+  if (device && m_system) m_system->Panels().OnPanelClosed(CSystemPanels::CPanelView{m_panel, nullptr});
   CPanelFrame::closeEvent(event);
 }
 
 void CChildFrame::OnSetFocus() {
   CDevice* device = m_panel ? m_panel->GetDevice() : nullptr;
-  if (device && m_system) m_system->OnPanelActivated(CSystem::CPanelView{m_panel, nullptr});
+  if (device && m_system) m_system->Panels().OnPanelActivated(CSystemPanels::CPanelView{m_panel, nullptr});
 }

@@ -475,7 +475,7 @@ void CCustomPanelDesigner::MoveInZOrder(std::uint32_t id) {
 
 void CCustomPanelDesigner::CopySelection() {
   if (!m_selection.empty()) {
-    auto& copied = m_view.m_system.GetCopiedWidgets();
+    auto& copied = m_view.m_system.Panels().GetCopiedWidgets();
     DeleteCustomControlObjects(copied);
     for (const CCustomControlObject* widget : m_selection) {
       if (CCustomControlObject* copy = CopyCustomControl(*widget)) copied.push_back(copy);

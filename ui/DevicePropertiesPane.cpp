@@ -13,7 +13,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <QTimerEvent>
 #include <QToolButton>
@@ -25,6 +24,7 @@
 #include "core/model/Device.h"
 #include "core/model/DeviceHost.h"
 #include "custom/PropertyPickers.h"
+#include "core/support/ScopeGuard.h"
 #include "core/support/SystemMessages.h"
 #include "platform/WindowMessages.h"
 #include "widgets/ErrorTip.h"
@@ -477,7 +477,7 @@ void CDevicePropertiesCtrl::OnClickButton() {
   }
   {
     // The row's dialog runs meanwhile: nothing may empty the grid under it.
-    const QScopedValueRollback<bool> busy(m_locked, true);
+    const CScopedValue busy(m_locked, true);
     row->OnClickButton();
   }
   if (m_editRow == row) {
@@ -497,7 +497,7 @@ IPropertyGridOwner* CDevicePropertiesCtrl::GetCurrentOwner() const {
 }
 
 bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
-  const QScopedValueRollback<bool> busy(m_locked, true);
+  const CScopedValue busy(m_locked, true);
 
   const bool choice = m_comboPicked >= 0 && !row.GetOptions().empty();
   auto* picker = dynamic_cast<CPickerPropertyCtrl*>(&row);

@@ -51,7 +51,7 @@ CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* p
   m_autoSave = new QCheckBox(QStringLiteral("Autosave every"), this);
   m_minutes = new QComboBox(this);
   for (int minutes : {1, 2, 5, 10, 15, 20, 30}) m_minutes->addItem(QString::number(minutes), minutes);
-  m_libraryFile = new QLabel(QString::fromStdString(system->GetImageLibraryFilename()), this);
+  m_libraryFile = new QLabel(QString::fromStdString(system->Settings().GetImageLibraryFilename()), this);
   m_libraryFile->setWordWrap(true);
   m_browse = new QPushButton(QStringLiteral("..."), this);
   m_browse->setFixedWidth(m_browse->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
@@ -88,21 +88,21 @@ CGeneralAppSettingsDialog::CGeneralAppSettingsDialog(CSystem* system, QWidget* p
 }
 
 void CGeneralAppSettingsDialog::Apply() {
-  m_system->SetLoadLastFileOnStartup(m_loadLast->isChecked());
-  m_system->SetCheckForUpdates(m_updates->isChecked());
+  m_system->Settings().SetLoadLastFileOnStartup(m_loadLast->isChecked());
+  m_system->Settings().SetCheckForUpdates(m_updates->isChecked());
   if (m_autoSave->isChecked()) {
     // Without a chosen item the previous minutes stay.
     if (m_minutes->currentIndex() >= 0) {
-      m_system->SetAutoSave(std::uint32_t(m_minutes->currentData().toInt()));
+      m_system->Settings().SetAutoSave(std::uint32_t(m_minutes->currentData().toInt()));
     }
   } else {
-    m_system->SetAutoSave(0);
+    m_system->Settings().SetAutoSave(0);
   }
   // A library file that does not read leaves the current library in use.
   const std::string library = m_libraryFile->text().toStdString();
   std::string refusal;
-  if (!library.empty() && library != m_system->GetImageLibraryFilename() &&
-      !m_system->ChangeImageLibraryFile(library, &refusal))
+  if (!library.empty() && library != m_system->Settings().GetImageLibraryFilename() &&
+      !m_system->Images().ChangeImageLibraryFile(library, &refusal))
     RefuseLibrary(library, refusal);
 }
 
@@ -111,7 +111,8 @@ void CGeneralAppSettingsDialog::OnLibraryChosen(const QString& path) {
   CCCImageDirectory library;
   CImageLoadReport report;
   std::string refusal;
-  if (chosen != m_system->GetImageLibraryFilename() && !ReadImageLibraryFile(chosen, library, report, &refusal)) {
+  if (chosen != m_system->Settings().GetImageLibraryFilename() &&
+      !ReadImageLibraryFile(chosen, library, report, &refusal)) {
     RefuseLibrary(chosen, refusal);
     return;
   }
@@ -136,7 +137,7 @@ CCommsDialog::CCommsDialog(CSystem* system, QWidget* parent) : CSettingsPage(par
   const CAppSettings& settings = system->GetSettings();
   m_ports = new QComboBox(this);
   std::vector<std::uint32_t> ports;
-  system->ListComPorts(ports);
+  system->Settings().ListComPorts(ports);
   for (std::uint32_t port : ports) m_ports->addItem(QStringLiteral("COM%1").arg(port), port);
   m_ports->setCurrentIndex(m_ports->findData(settings.comPort));  // none when it did not open
 
@@ -180,12 +181,12 @@ CCommsDialog::CCommsDialog(CSystem* system, QWidget* parent) : CSettingsPage(par
 
 void CCommsDialog::Apply() {
   for (std::uint32_t choice = 0; choice < 3; ++choice) {
-    if (m_choices[choice]->isChecked()) m_system->SetOnGoOnline(choice);
+    if (m_choices[choice]->isChecked()) m_system->Settings().SetOnGoOnline(choice);
   }
   // A list without a selection keeps the setting.
-  if (m_ports->currentIndex() >= 0) m_system->SetComPort(m_ports->currentData().toUInt());
-  if (m_bauds->currentIndex() >= 0) m_system->SetBaudRate(m_bauds->currentData().toUInt());
-  m_system->SetLogCommsErrors(m_logErrors->isChecked());
+  if (m_ports->currentIndex() >= 0) m_system->Settings().SetComPort(m_ports->currentData().toUInt());
+  if (m_bauds->currentIndex() >= 0) m_system->Settings().SetBaudRate(m_bauds->currentData().toUInt());
+  m_system->Settings().SetLogCommsErrors(m_logErrors->isChecked());
 }
 
 // --- Error Log ---
@@ -285,11 +286,11 @@ void CErrorLogSettingsDlg::Apply() {
   // A box that holds no setting leaves its setting as it was.
   // What is stored is the number the refusal checked ("+60" is 60, not the digits before the sign).
   if (!m_tempBox->isChecked())
-    m_system->SetTemperatureWarning(0);
+    m_system->Settings().SetTemperatureWarning(0);
   else if (TemperatureRefusal(m_temp->text()).empty())
-    m_system->SetTemperatureWarning(std::uint32_t(WholeNumberOf(m_temp->text())));
+    m_system->Settings().SetTemperatureWarning(std::uint32_t(WholeNumberOf(m_temp->text())));
   if (LogSizeRefusal(m_logSize->text()).empty())
-    m_system->SetMaxLogFileSizeKB(std::uint32_t(WholeNumberOf(m_logSize->text())));
+    m_system->Settings().SetMaxLogFileSizeKB(std::uint32_t(WholeNumberOf(m_logSize->text())));
 }
 
 // --- The sheet ---

@@ -1,7 +1,7 @@
 // What discovery and the security passes need of the comms worker that runs them: the
-// transport and its one transaction, whether the worker is asked to stop, the worker's state
-// lock that guards what the passes keep between runs, and the polling that goes on while a pass
-// waits.
+// transport and its one transaction, whether the worker is asked to stop, and the worker's state
+// lock that guards what the passes keep between runs. A pass that waits returns to the worker,
+// whose loop polls meanwhile (CSecurityPass).
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,4 @@ class ICommsPassHost {
   // The worker's own lock. Code holding it calls nothing that takes the document's lock; code
   // holding the document's lock may take it.
   virtual CCriticalSection& StateLock() const = 0;
-  // A pass waits (on its dialog, or a pause): the worker runs one transaction for a device the
-  // security pass does not hold, or sleeps ms when none has work. False on a transport error.
-  // Worker thread.
-  virtual bool PollWhileWaiting(std::uint32_t ms) = 0;
 };

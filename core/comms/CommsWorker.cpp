@@ -198,6 +198,11 @@ void CCommsWorker::StopCommsThread() {
 
 void CCommsWorker::CommsThreadMain() {
   while (m_run) {
+    // A security pass that waits is this turn's work, whatever state was set meanwhile.
+    if (m_security.IsUnderWay()) {
+      WorkerSecurityStep(m_security.IsSetPass());
+      continue;
+    }
     switch (m_workerState) {
       case kWorkerIdle:
         WorkerIdleStep();
@@ -210,10 +215,10 @@ void CCommsWorker::CommsThreadMain() {
         EndAutoscan();
         break;
       case kWorkerGetSecurity:
-        EndSecurityPass(m_security.RunGetPass(), false);
+        WorkerSecurityStep(false);
         break;
       case kWorkerSetSecurity:
-        EndSecurityPass(m_security.RunSetPass(), true);
+        WorkerSecurityStep(true);
         break;
       default:
         // No such state: rest until something changes rather than spin.
@@ -221,6 +226,9 @@ void CCommsWorker::CommsThreadMain() {
         break;
     }
   }
+  // The worker ends: every wait of a pass still under way is over (the worker is ending), and the
+  // pass goes to its end as at a stop.
+  while (m_security.IsUnderWay()) WorkerSecurityStep(m_security.IsSetPass());
   m_threadExitEvent->Set();
 }
 
@@ -581,6 +589,21 @@ void CCommsWorker::EndAutoscan() {
   }
   // The dialog may close as soon as the scan has let it go: nothing of it is touched afterwards.
   m_discovery.Finish();
+}
+
+void CCommsWorker::WorkerSecurityStep(bool setPass) {
+  if (!m_security.IsUnderWay()) {
+    m_security.Start(setPass);
+  } else if (m_security.IsWaitOver()) {
+    m_security.Resume();
+  } else {
+    // The units the pass does not hold are polled meanwhile: their meters and alarms go on while
+    // a question waits. A transport error stays in the status, and ends the wait.
+    if (PollSettledDevices(std::max<std::uint32_t>(1, m_security.GetTimings().pollMs)))
+      m_security.OnPolledWhileWaiting();
+  }
+  if (const std::optional<SecurityPassOutcome> outcome = m_security.TakeOutcome())
+    EndSecurityPass(*outcome, setPass);
 }
 
 void CCommsWorker::EndSecurityPass(SecurityPassOutcome outcome, bool setPass) {

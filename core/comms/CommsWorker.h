@@ -157,6 +157,10 @@ class CCommsWorker {
   void ResetPlan();
 
   void EndAutoscan();
+  // One turn of the worker in a security state: starts the pass, resumes it once what it waits
+  // for has come, or polls the units it does not hold while it waits; ends the pass when it has
+  // ended. The pass under way keeps the worker in these turns until it ends.
+  void WorkerSecurityStep(bool setPass);
   void EndSecurityPass(SecurityPassOutcome outcome, bool setPass);
   // Starts the transaction in the transport's record.
   void StartTransaction();
@@ -223,7 +227,6 @@ class CCommsWorker {
     bool IsEnding() const override { return m_worker.m_stopping || !m_worker.m_run; }
     bool IsGoIdleRequested() const override { return m_worker.m_goIdle; }
     CCriticalSection& StateLock() const override { return m_worker.m_stateLock; }
-    bool PollWhileWaiting(std::uint32_t ms) override { return m_worker.PollSettledDevices(ms); }
 
    private:
     CCommsWorker& m_worker;

@@ -14,6 +14,7 @@
 #include "core/model/Device.h"
 #include "core/comms/SecurityDialog.h"
 #include "core/comms/SerialComms.h"
+#include "core/support/ScopeGuard.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
@@ -123,24 +124,75 @@ void CSecurityPass::CloseDialog() {
 
 bool CSecurityPass::IsStopRequested() const { return m_host.IsEnding() || m_host.IsGoIdleRequested(); }
 
-void CSecurityPass::Pause(std::uint32_t ms) {
-  // The pauses pace what the dialog shows; a device examined aside shows nothing.
-  if (m_examiningAside) return;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!IsStopRequested() && std::chrono::steady_clock::now() < end) {
-    if (!WaitPolling()) return;
+// --- Waiting with the worker's loop going on ---
+
+// The awaitable of a wait: the pass records what it waits for and its step, and the worker
+// returns to its loop. A wait that is over already, or one met while a device is examined aside
+// (which shows and asks nothing, and runs inside the worker's own turn), goes on at once.
+class CSecurityPass::Waiting {
+ public:
+  Waiting(CSecurityPass& pass, Wait wait) : m_pass(pass), m_wait(std::move(wait)) {}
+  bool await_ready() const { return m_pass.m_examiningAside || m_pass.IsOver(m_wait); }
+  void await_suspend(std::coroutine_handle<> step) {
+    m_wait.step = step;
+    m_pass.m_wait = std::move(m_wait);
   }
+  void await_resume() const noexcept {}
+
+ private:
+  CSecurityPass& m_pass;
+  Wait m_wait;
+};
+
+CSecurityPass::Waiting CSecurityPass::WaitUntil(WaitFor what, std::uint32_t ms,
+                                                 std::shared_ptr<CSecurityDialogLink> dialog) {
+  return Waiting(*this, Wait{what, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms),
+                             std::move(dialog), {}});
 }
 
-bool CSecurityPass::WaitPolling() {
-  // The units the pass does not hold are polled meanwhile: their meters and alarms go on while
-  // a question waits, and one that answers while it waits for its step is examined.
-  if (!m_host.PollWhileWaiting(std::max<std::uint32_t>(1, m_timings.pollMs))) return false;
+bool CSecurityPass::IsOver(const Wait& wait) const {
+  if (IsStopRequested() || IsTransportError() || std::chrono::steady_clock::now() >= wait.until) return true;
+  switch (wait.what) {
+    case WaitFor::kDialog: return GetDialog() != nullptr;
+    case WaitFor::kAnswer:
+      return !wait.dialog || wait.dialog->GetAnswer() != kSecurityAnswerNone || wait.dialog->IsClosed();
+    case WaitFor::kPause: return false;
+  }
+  return true;
+}
+
+CSecurityPass::Waiting CSecurityPass::Pause(std::uint32_t ms) {
+  // The pauses pace what the dialog shows; a device examined aside shows nothing.
+  return WaitUntil(WaitFor::kPause, ms);
+}
+
+void CSecurityPass::Start(bool setPass) {
+  m_wait = {};
+  m_setPass = setPass;
+  m_run = setPass ? RunSetPass() : RunGetPass();
+  m_run.Start();
+}
+
+bool CSecurityPass::IsWaitOver() const { return !m_wait.step || IsOver(m_wait); }
+
+void CSecurityPass::Resume() {
+  const std::coroutine_handle<> step = std::exchange(m_wait, {}).step;
+  if (step) step.resume();
+}
+
+void CSecurityPass::OnPolledWhileWaiting() {
+  // One that answers while the pass waits for its step is examined.
   if (m_settling && !m_examiningAside && !IsStopRequested()) ExamineAside();
-  return !IsTransportError();
 }
 
-void CSecurityPass::OpenDialog(WPARAM pass) {
+std::optional<SecurityPassOutcome> CSecurityPass::TakeOutcome() {
+  if (!m_run.IsDone()) return std::nullopt;
+  const SecurityPassOutcome outcome = m_run.TakeResult();
+  m_run = {};
+  return outcome;
+}
+
+CPassTask<void> CSecurityPass::OpenDialog(WPARAM pass) {
   {
     CSingleLock lock(m_host.StateLock());
     m_dialog = nullptr;
@@ -149,10 +201,7 @@ void CSecurityPass::OpenDialog(WPARAM pass) {
   m_document.PostToFrame(CPostedMessage{FrameMsg::kOpenSecurityDlg, pass, 0, 0, {}});
   // Without a dialog the pass still runs: nothing is shown and nobody is asked. One that
   // comes later is still used for the rest of the pass.
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.dialogOpenTimeoutMs);
-  while (!GetDialog() && !IsStopRequested() && std::chrono::steady_clock::now() < end) {
-    if (!WaitPolling()) return;
-  }
+  co_await WaitUntil(WaitFor::kDialog, m_timings.dialogOpenTimeoutMs);
 }
 
 void CSecurityPass::ShowProgress(const std::string& text) {
@@ -176,29 +225,30 @@ void CSecurityPass::ShowHowFar(std::size_t index, std::size_t count, CDevice* de
   dialog->Update(std::move(request));
 }
 
-void CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
+CPassTask<void> CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
   for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetListText() + "\n";
   if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
   ShowProgress(text);
-  Pause(m_timings.messagePauseMs);
+  co_await Pause(m_timings.messagePauseMs);
 }
 
-std::int32_t CSecurityPass::AskDialog(const CSecurityRequest& request) {
+CPassTask<std::int32_t> CSecurityPass::AskDialog(const CSecurityRequest& request) {
+  // A device examined aside is settled inside the worker's turn, while the dialog may show the
+  // pass's own question: it asks nothing. Its devices are refused and examined again after
+  // their hold-off, when the pass asks in turn.
+  if (m_examiningAside) co_return kNoSecurityDialog;
   const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
-  if (!dialog || dialog->IsClosed()) return kNoSecurityDialog;
+  if (!dialog || dialog->IsClosed()) co_return kNoSecurityDialog;
   if (!dialog->Send(request, m_timings.dialogSendTimeoutMs))
-    return IsStopRequested() ? kSecurityAnswerAbort : kNoSecurityDialog;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.answerTimeoutMs);
-  for (;;) {
-    const std::int32_t answer = dialog->GetAnswer();
-    if (answer == kSecurityAnswerOk || answer == kSecurityAnswerSkip) return answer;
-    // Any other answer, a dialog that went away unanswered, a stop, a question left unanswered
-    // for too long or a transport error ends the pass as Abort would.
-    if (answer != kSecurityAnswerNone || dialog->IsClosed() || IsStopRequested() ||
-        std::chrono::steady_clock::now() >= end || !WaitPolling())
-      return kSecurityAnswerAbort;
-  }
+    co_return IsStopRequested() ? kSecurityAnswerAbort : kNoSecurityDialog;
+  // The pass waits for the answer; the worker polls the other units meanwhile.
+  co_await WaitUntil(WaitFor::kAnswer, m_timings.answerTimeoutMs, dialog);
+  const std::int32_t answer = dialog->GetAnswer();
+  if (answer == kSecurityAnswerOk || answer == kSecurityAnswerSkip) co_return answer;
+  // Any other answer, a dialog that went away unanswered, a stop, a question left unanswered
+  // for too long or a transport error ends the pass as Abort would.
+  co_return kSecurityAnswerAbort;
 }
 
 // --- Device operations ---
@@ -387,7 +437,7 @@ void CSecurityPass::CopySystemUsers(CUserList& out) const {
 
 // --- Settling groups ---
 
-SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
+CPassTask<SecurityStep> CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
   for (const auto& record : group) request.deviceNames.push_back(record->device->GetListText());
@@ -396,23 +446,23 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   // A group whose password the user already gave on this connection (its units are examined
   // again after a failed write) is not asked for it again.
   for (bool given = WasPasswordGiven(group, password); !given;) {
-    const std::int32_t answer = AskDialog(request);
+    const std::int32_t answer = co_await AskDialog(request);
     if (answer == kSecurityAnswerAbort) {
       if (auto dialog = GetDialog()) dialog->SetFinished();
-      return SecurityStep::kAborted;
+      co_return SecurityStep::kAborted;
     }
     if (answer == kNoSecurityDialog) {
       // Nobody can give the password: the devices stay unconnected, but are not ignored.
       for (const auto& record : group) RefuseDevice(record->device);
-      return SecurityStep::kGoOn;
+      co_return SecurityStep::kGoOn;
     }
     if (answer == kSecurityAnswerSkip) {
-      ShowDeviceList(kNotConnectingList, group);
+      co_await ShowDeviceList(kNotConnectingList, group);
       for (const auto& record : group) {
         RefuseDevice(record->device);
         record->device->SetIgnored(true);
       }
-      return SecurityStep::kGoOn;
+      co_return SecurityStep::kGoOn;
     }
     const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
     given = dialog && IsPasswordOf(admin, dialog->GetPasswordText());
@@ -420,7 +470,7 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
       RememberPassword(group, password);
     } else {
       ShowProgress(kIncorrectPassword);
-      Pause(m_timings.messagePauseMs);
+      co_await Pause(m_timings.messagePauseMs);
     }
   }
   // The right password: the units give up their own table and take the empty one.
@@ -431,12 +481,12 @@ SecurityStep CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
       device->SetNeedsInitialisation(false);
       continue;
     }
-    if (IsTransportError()) return SecurityStep::kTransportError;
+    if (IsTransportError()) co_return SecurityStep::kTransportError;
     ShowProgress(kSetSecurityFailed + device->GetName());
-    Pause(m_timings.messagePauseMs);
+    co_await Pause(m_timings.messagePauseMs);
     RefuseDevice(device);
   }
-  return SecurityStep::kGoOn;
+  co_return SecurityStep::kGoOn;
 }
 
 SecurityStep CSecurityPass::GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
@@ -486,24 +536,24 @@ bool CSecurityPass::AsksQuestion(const CSecurityGroup& group, std::size_t device
   return !WasPasswordGiven(group, password);
 }
 
-SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
-  if (group.empty()) return SecurityStep::kGoOn;
+CPassTask<SecurityStep> CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
+  if (group.empty()) co_return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& first = *group.front();
 
   if (first.kind == CDeviceSecurityRecord::Kind::kNoAnswer) {
-    ShowDeviceList(kCannotConnectList, group);
+    co_await ShowDeviceList(kCannotConnectList, group);
     for (const auto& record : group) RefuseDevice(record->device);
-    return SecurityStep::kGoOn;
+    co_return SecurityStep::kGoOn;
   }
 
   if (!m_document.GetUseSystemSecurity()) {
     // An empty user table asks for no password: such units are as good as unsecured.
     if (!first.HoldsUsers()) {
-      ShowDeviceList(kNoSecurityList, group);
+      co_await ShowDeviceList(kNoSecurityList, group);
       for (const auto& record : group) record->device->SetNeedsInitialisation(false);
-      return SecurityStep::kGoOn;
+      co_return SecurityStep::kGoOn;
     }
-    return AskGroupPassword(group);
+    co_return co_await AskGroupPassword(group);
   }
 
   // The users may be edited on the UI thread meanwhile: the group is settled with one copy.
@@ -512,7 +562,7 @@ SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
   const CUserList& users = copies.List();
 
   if (!first.HoldsUsers()) {
-    return GiveSystemUsersOrConnect(group, users, kConnectingNoSecurityData);
+    co_return GiveSystemUsersOrConnect(group, users, kConnectingNoSecurityData);
   }
 
   // Units keep only what the user table carries (no access records, names and passwords cut to
@@ -520,45 +570,45 @@ SecurityStep CSecurityPass::ConnectSecureDevices(const CSecurityGroup& group) {
   // just written would never compare equal and the Admin password would be asked every other
   // time.
   if (AreUserTablesEqual(first.users, users)) {
-    ShowDeviceList(kSecurityDataList, group);
+    co_await ShowDeviceList(kSecurityDataList, group);
     for (const auto& record : group) record->device->SetNeedsInitialisation(false);
-    return SecurityStep::kGoOn;
+    co_return SecurityStep::kGoOn;
   }
 
   if (!users.empty() && !first.users.front()->DiffersInTableFrom(*users.front())) {
-    return GiveSystemUsersOrConnect(group, users, kConnectingDevice);
+    co_return GiveSystemUsersOrConnect(group, users, kConnectingDevice);
   }
 
-  return AskGroupPassword(group);
+  co_return co_await AskGroupPassword(group);
 }
 
-SecurityStep CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
+CPassTask<SecurityStep> CSecurityPass::OfferUserImport(const CSecurityGroup& group) {
   // Declined once on this connection for these very units: not asked again when they are
   // examined again.
-  if (WasImportAnswered(group)) return SecurityStep::kGoOn;
+  if (WasImportAnswered(group)) co_return SecurityStep::kGoOn;
   const CDeviceSecurityRecord& network = *group.front();
   CSecurityRequest question;
   question.kind = kSecurityAskImport;
-  std::int32_t answer = AskDialog(question);
-  if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
-  if (answer == kNoSecurityDialog) return SecurityStep::kGoOn;
+  std::int32_t answer = co_await AskDialog(question);
+  if (answer == kSecurityAnswerAbort) co_return SecurityStep::kAborted;
+  if (answer == kNoSecurityDialog) co_return SecurityStep::kGoOn;
   RememberImportAnswered(group);
-  if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
+  if (answer != kSecurityAnswerOk) co_return SecurityStep::kGoOn;
 
   CSecurityRequest passwordRequest;
   passwordRequest.kind = kSecurityAskImportPassword;
   const CUser& admin = *network.users.front();
   for (;;) {
-    answer = AskDialog(passwordRequest);
-    if (answer == kSecurityAnswerAbort) return SecurityStep::kAborted;
-    if (answer != kSecurityAnswerOk) return SecurityStep::kGoOn;
+    answer = co_await AskDialog(passwordRequest);
+    if (answer == kSecurityAnswerAbort) co_return SecurityStep::kAborted;
+    if (answer != kSecurityAnswerOk) co_return SecurityStep::kGoOn;
     const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
     if (dialog && IsPasswordOf(admin, dialog->GetPasswordText())) {
       m_document.ImportNetworkUsers(network.users);
-      return SecurityStep::kGoOn;
+      co_return SecurityStep::kGoOn;
     }
     ShowProgress(kIncorrectPassword);
-    Pause(m_timings.messagePauseMs);
+    co_await Pause(m_timings.messagePauseMs);
   }
 }
 
@@ -641,11 +691,7 @@ void CSecurityPass::ExamineAside() {
     }
   }
   if (!device) return;
-  struct Aside {
-    bool& on;
-    explicit Aside(bool& flag) : on(flag) { on = true; }
-    ~Aside() { on = false; }
-  } aside(m_examiningAside);
+  CScopedValue aside(m_examiningAside, true);
   std::unique_ptr<CDeviceSecurityRecord> record = Examine(device);
   if (!record) return;
   CSecurityGroup group;
@@ -659,10 +705,13 @@ void CSecurityPass::ExamineAside() {
     m_pending.push_back(std::move(group.front()));
     return;
   }
-  ConnectSecureDevices(group);
+  // Settled inside this turn of the worker: nothing waits while a device is examined aside
+  // (see Waiting), so the step has ended when Start returns.
+  CPassTask<SecurityStep> settle = ConnectSecureDevices(group);
+  settle.Start();
 }
 
-SecurityPassOutcome CSecurityPass::RunGetPass() {
+CPassTask<SecurityPassOutcome> CSecurityPass::RunGetPass() {
   // Devices refused earlier on this connection are examined again only once they answer after
   // their hold-off, so that a unit that keeps failing does not bring the dialog back again and
   // again; with nothing to examine no dialog opens at all.
@@ -670,18 +719,14 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
   const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices)
     if (IsCandidate(device)) candidates.push_back(device);
-  if (candidates.empty()) return SecurityPassOutcome::kDone;
+  if (candidates.empty()) co_return SecurityPassOutcome::kDone;
 
   // Until the pass ends it holds what it examines: those devices are not polled while it waits.
-  struct Held {
-    CSecurityPass& pass;
-    ~Held() {
-      pass.m_settling = false;
-      pass.m_pending.clear();
-      CSingleLock lock(pass.m_host.StateLock());
-      pass.m_held.clear();
-    }
-  } held{*this};
+  CScopeGuard held([this] {
+    m_pending.clear();
+    CSingleLock lock(m_host.StateLock());
+    m_held.clear();
+  });
   {
     CSingleLock lock(m_host.StateLock());
     m_held = std::unordered_set<const CDevice*>(candidates.begin(), candidates.end());
@@ -690,7 +735,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
   m_deviceCount = devices.size();
   m_pending.clear();
 
-  OpenDialog(kGetPassDialog);
+  co_await OpenDialog(kGetPassDialog);
   ShowProgress(kGettingSecurityInfo);
 
   bool aborted = false;
@@ -716,7 +761,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
   // Groups that ask nobody anything are settled first, so that their units are polled while a
   // question waits; then each group that asks, in list order. Devices examined meanwhile (they
   // answered while the pass waited) join the pending records.
-  m_settling = true;
+  CScopedValue settling(m_settling, true);
   while (!aborted && !transportError && !m_pending.empty()) {
     std::vector<CSecurityGroup> asking;
     while (!aborted && !transportError && !m_pending.empty()) {
@@ -725,7 +770,7 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
         asking.push_back(std::move(group));
         continue;
       }
-      const SecurityStep step = ConnectSecureDevices(group);
+      const SecurityStep step = co_await ConnectSecureDevices(group);
       Release(group);
       aborted = step == SecurityStep::kAborted;
       transportError = step == SecurityStep::kTransportError;
@@ -734,8 +779,8 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
       if (aborted || transportError) break;
       SecurityStep step = SecurityStep::kGoOn;
       if (group.size() == m_deviceCount && !m_document.GetUseSystemSecurity() && group.front()->HoldsUsers())
-        step = OfferUserImport(group);
-      if (step == SecurityStep::kGoOn) step = ConnectSecureDevices(group);
+        step = co_await OfferUserImport(group);
+      if (step == SecurityStep::kGoOn) step = co_await ConnectSecureDevices(group);
       Release(group);
       aborted = step == SecurityStep::kAborted;
       transportError = step == SecurityStep::kTransportError;
@@ -744,12 +789,12 @@ SecurityPassOutcome CSecurityPass::RunGetPass() {
 
   ForgetSettledRefusals();
   // Also one that came while the pass waited and polled the settled units.
-  if (transportError || IsTransportError()) return SecurityPassOutcome::kTransportError;
-  return aborted ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
+  if (transportError || IsTransportError()) co_return SecurityPassOutcome::kTransportError;
+  co_return aborted ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }
 
-SecurityPassOutcome CSecurityPass::RunSetPass() {
-  OpenDialog(kSetPassDialog);
+CPassTask<SecurityPassOutcome> CSecurityPass::RunSetPass() {
+  co_await OpenDialog(kSetPassDialog);
   // One copy for the whole pass (empty without file security): the users may be edited on the
   // UI thread meanwhile, and an edit raises another set pass.
   CUserCopies copies;
@@ -758,18 +803,18 @@ SecurityPassOutcome CSecurityPass::RunSetPass() {
     if (device->NeedsInitialisation() || !device->AddressRules().IsAddressable() || device->UnitAtId().IsSetAside() ||
         !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
-    if (IsStopRequested()) return SecurityPassOutcome::kCancelled;
+    if (IsStopRequested()) co_return SecurityPassOutcome::kCancelled;
     ShowProgress(kUpdatingSecurityData + device->GetName());
-    Pause(m_timings.updatePauseMs);
+    co_await Pause(m_timings.updatePauseMs);
     const bool ok = SendSecurityData(device, copies.List());
-    if (!ok && IsTransportError()) return SecurityPassOutcome::kTransportError;
+    if (!ok && IsTransportError()) co_return SecurityPassOutcome::kTransportError;
     if (!ok) {
       ShowProgress(kSetSecurityFailed + device->GetName());
-      Pause(m_timings.messagePauseMs);
+      co_await Pause(m_timings.messagePauseMs);
     }
     device->SetNeedsInitialisation(!ok);
   }
-  if (IsTransportError()) return SecurityPassOutcome::kTransportError;
+  if (IsTransportError()) co_return SecurityPassOutcome::kTransportError;
   const std::shared_ptr<CSecurityDialogLink> dialog = GetDialog();
-  return dialog && dialog->IsFinished() ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
+  co_return dialog && dialog->IsFinished() ? SecurityPassOutcome::kCancelled : SecurityPassOutcome::kDone;
 }

@@ -2,12 +2,16 @@
 // together, the pauses and time-outs of both passes, and the passes themselves.
 #pragma once
 
+#include <chrono>
+#include <coroutine>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "core/comms/PassTask.h"
 #include "core/model/User.h"
 #include "platform/Types.h"
 
@@ -76,14 +80,33 @@ enum class SecurityPassOutcome { kDone, kCancelled, kTransportError };
 // the Admin password or the import of a secured network's users. The set pass (the worker's
 // set-security state) writes the system's users to every connected device. The comms worker
 // owns the passes; their steps run on the worker thread unless said.
+// A pass that waits (for the person's answer, for its dialog, through a pause) records what it
+// waits for and returns to the worker, whose loop goes on polling the units the pass does not
+// hold and resumes the pass once the wait is over:
+//   Start -> [IsWaitOver ? Resume : poll, OnPolledWhileWaiting]... -> TakeOutcome
 class CSecurityPass {
  public:
   CSecurityPass(ICommsPassHost& host, ICommsDocument& document);
   CSecurityPass(const CSecurityPass&) = delete;
   CSecurityPass& operator=(const CSecurityPass&) = delete;
 
-  SecurityPassOutcome RunGetPass();
-  SecurityPassOutcome RunSetPass();
+  // --- The worker's side of a pass (worker thread) ---
+  // Starts the get pass (setPass false) or the set pass and runs it until it first waits or
+  // ends.
+  void Start(bool setPass);
+  // A pass has started and its outcome has not been taken yet.
+  bool IsUnderWay() const { return m_run.IsValid(); }
+  bool IsSetPass() const { return m_setPass; }
+  // What the waiting pass waits for has come, or its time has run out, the worker is asked to
+  // stop or the transport has failed: Resume goes on with it.
+  bool IsWaitOver() const;
+  // Goes on with the pass until it waits again or ends.
+  void Resume();
+  // The worker has polled once for the units the pass does not hold while it waits: a device
+  // that answered meanwhile and waits for its step is examined aside.
+  void OnPolledWhileWaiting();
+  // The outcome of the pass once it has ended (then it is no longer under way); nothing before.
+  std::optional<SecurityPassOutcome> TakeOutcome();
 
   // The security dialog's link. The dialog hands it over once it is shown; CloseDialog sets
   // its finished flag and clears it when the pass ends. A link handed over while no pass waits
@@ -99,8 +122,8 @@ class CSecurityPass {
   // Writes the users as the device's user table: true when the family keeps no table, or when
   // the write was answered in full.
   bool SendSecurityData(CDevice* device, const CUserList& users);
-  // Settles one group of devices that hold equal security data.
-  SecurityStep ConnectSecureDevices(const CSecurityGroup& group);
+  // Settles one group of devices that hold equal security data; the group outlives the step.
+  CPassTask<SecurityStep> ConnectSecureDevices(const CSecurityGroup& group);
   void LogCannotConnect(CDevice* device);
 
   // Any thread.
@@ -170,16 +193,31 @@ class CSecurityPass {
   // once (nothing is shown in the dialog, which may show a question); one that asks is held
   // and settled later in the pass.
   void ExamineAside();
-  void OpenDialog(WPARAM pass);
+  // What a waiting pass waits for: the dialog to be handed over, the answer to the question the
+  // dialog took, or the end of a pause. Every wait also ends at its time, on a stop and on a
+  // transport error.
+  enum class WaitFor { kDialog, kAnswer, kPause };
+  struct Wait {
+    WaitFor what = WaitFor::kPause;
+    std::chrono::steady_clock::time_point until{};
+    std::shared_ptr<CSecurityDialogLink> dialog;  // kAnswer
+    // The step of the pass that waits; none while nothing waits.
+    std::coroutine_handle<> step;
+  };
+  class Waiting;
+  // co_await of the result waits up to ms for what.
+  Waiting WaitUntil(WaitFor what, std::uint32_t ms, std::shared_ptr<CSecurityDialogLink> dialog = {});
+  bool IsOver(const Wait& wait) const;
+  CPassTask<SecurityPassOutcome> RunGetPass();
+  CPassTask<SecurityPassOutcome> RunSetPass();
+  CPassTask<void> OpenDialog(WPARAM pass);
   void ShowProgress(const std::string& text);
-  void ShowDeviceList(const char* header, const CSecurityGroup& group);
-  std::int32_t AskDialog(const CSecurityRequest& request);
+  CPassTask<void> ShowDeviceList(const char* header, const CSecurityGroup& group);
+  CPassTask<std::int32_t> AskDialog(const CSecurityRequest& request);
   bool IsStopRequested() const;
-  // Waits ms, polling the settled units meanwhile; ends early on a stop or a transport error.
-  void Pause(std::uint32_t ms);
-  // One step of a wait: a transaction for a settled unit, or a sleep of the poll interval. False
-  // on a transport error.
-  bool WaitPolling();
+  // co_await of the result waits ms, the worker polling the settled units meanwhile; it ends
+  // early on a stop or a transport error.
+  Waiting Pause(std::uint32_t ms);
   void RefuseDevice(CDevice* device);
   // Examined by the next get pass: waiting for its step, and not refused or due again.
   bool IsCandidate(const CDevice* device) const;
@@ -195,11 +233,11 @@ class CSecurityPass {
   void RememberImportAnswered(const CSecurityGroup& group);
   // Copies of the system's users, taken under the document's lock.
   void CopySystemUsers(CUserList& out) const;
-  SecurityStep AskGroupPassword(const CSecurityGroup& group);
+  CPassTask<SecurityStep> AskGroupPassword(const CSecurityGroup& group);
   SecurityStep GiveSystemUsers(CDevice* device, const CUserList& users);
   SecurityStep GiveSystemUsersOrConnect(const CSecurityGroup& group, const CUserList& users,
                                         const char* connectingText);
-  SecurityStep OfferUserImport(const CSecurityGroup& group);
+  CPassTask<SecurityStep> OfferUserImport(const CSecurityGroup& group);
   bool IsTransportError() const;
 
   ICommsPassHost& m_host;
@@ -222,4 +260,8 @@ class CSecurityPass {
   std::size_t m_deviceCount = 0;
   bool m_settling = false;
   bool m_examiningAside = false;
+  // Worker thread: the pass under way, whether it is the set pass, and what it waits for.
+  CPassTask<SecurityPassOutcome> m_run;
+  bool m_setPass = false;
+  Wait m_wait;
 };

@@ -12,6 +12,7 @@
 #include "core/model/Snapshot.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/DeviceProperty.h"
+#include "core/support/ScopeGuard.h"
 #include "core/support/SystemMessages.h"
 #include "platform/Archive.h"
 #include "platform/Clock.h"

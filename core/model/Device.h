@@ -21,6 +21,7 @@
 #include "core/model/UserChangeGate.h"
 #include "core/values/ParamRecords.h"
 #include "core/model/User.h"
+#include "core/support/ScopeGuard.h"
 #include "core/file/Uuid.h"
 #include "platform/ObjectHandle.h"
 #include "platform/Types.h"
@@ -134,10 +135,7 @@ class CDevice : protected CObjectProperties {
   template <class Announce>
   void AnnounceUnitValues(Announce&& announce) {
     ++m_announcingUnitValues;
-    struct Done {
-      std::int32_t& depth;
-      ~Done() { --depth; }
-    } done{m_announcingUnitValues};
+    CScopeGuard done([this] { --m_announcingUnitValues; });
     announce();
   }
   bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }

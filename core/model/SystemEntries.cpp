@@ -2,6 +2,7 @@
 #include "core/model/SystemEntries.h"
 
 #include "core/model/Device.h"
+#include "core/support/ScopeGuard.h"
 
 namespace {
 
@@ -17,12 +18,8 @@ thread_local LinkedChange t_linkedChange;
 
 void CSystemEntries::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
   (void)pass;
-  const LinkedChange outer = t_linkedChange;
-  t_linkedChange = LinkedChange{&m_device, value.id};
-  struct Restore {
-    LinkedChange outer;
-    ~Restore() { t_linkedChange = outer; }
-  } restore{outer};
+  // The writes the change queues carry the link's value (see COutgoingQueue::NoteLinkWritesOwed).
+  CScopedValue linked(t_linkedChange, LinkedChange{&m_device, value.id});
   m_device.ApplyControlChange(value);
 }
 

@@ -12,9 +12,12 @@
 class CDevice;
 class CSnapshotData;
 
-// Made only by the system (CSystem), and by the tests' way in.
+// Made only by the system (CSystem, and its links and snapshots, which act for it), and by the
+// tests' way in.
 class CSystemPass {
   friend class CSystem;
+  friend class CSystemLinks;
+  friend class CSystemSnapshots;
   friend class CDeviceTestAccess;
   CSystemPass() = default;
 };

@@ -1,17 +1,16 @@
-// The system object's life cycle, containers, removal of devices and its view for the worker.
+// The system object's life cycle, its devices and zones, going online, and its view for the worker.
 #include "core/system/System.h"
 
 #include <algorithm>
 
 #include "custom/CPData.h"
-#include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"
 #include "core/model/Device.h"
-#include "core/model/Link.h"
 #include "core/support/LogFile.h"
 #include "core/support/SystemMessages.h"
+#include "core/comms/CommsWorker.h"
+#include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
-#include "core/model/Snapshot.h"
 #include "core/model/UiServices.h"
 #include "core/system/SystemFile.h"
 #include "core/system/Zone.h"
@@ -34,32 +33,39 @@ class CSystem::CommsDocument : public ICommsDocument {
     return m_system.CreateDevice(deviceId, typeCode, variant);
   }
   void AppendDevice(CDevice* device) override { m_system.AppendDevice(device); }
-  const CAppSettings& GetSettings() const override { return m_system.m_settings; }
+  const CAppSettings& GetSettings() const override { return m_system.m_settings.Values(); }
   std::uint32_t ReloadCommsTimeoutConstant() override { return m_system.m_settings.ReloadCommsTimeoutConstant(); }
   void WriteLog(const std::string& text) override { m_system.WriteLog(text); }
   void WriteErrorLog(const std::string& text) override { m_system.WriteErrorLog(text); }
   void PostToFrame(CPostedMessage message) override {
     if (IUiServices* ui = m_system.m_ui) ui->Post(std::move(message));
   }
-  const CUserList& GetUsers() const override { return m_system.m_users; }
-  bool GetUseSystemSecurity() const override { return m_system.m_useSystemSecurity; }
-  void ImportNetworkUsers(const CUserList& network) override { m_system.ImportNetworkUsers(network); }
+  const CUserList& GetUsers() const override { return m_system.m_users.GetUsers(); }
+  bool GetUseSystemSecurity() const override { return m_system.m_users.GetUseSystemSecurity(); }
+  void ImportNetworkUsers(const CUserList& network) override { m_system.m_users.ImportNetworkUsers(network); }
 
  private:
   CSystem& m_system;
 };
 
 CSystem::CSystem()
-    : m_log(std::make_unique<CLogFile>(m_lock, m_settings)),
+    : m_users(*this),
+      m_links(*this),
+      m_images(*this),
+      m_panels(*this),
+      m_snapshots(*this),
+      m_settings(*this),
+      m_log(std::make_unique<CLogFile>(m_lock, m_settings.Values())),
+      m_file(*this),
       m_commsDocument(std::make_unique<CommsDocument>(*this)),
-      m_comms(*m_commsDocument) {
+      m_comms(std::make_unique<CCommsWorker>(*m_commsDocument)) {
   SetDefaults();
 }
 
 CSystem::~CSystem() {
-  if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
-  m_comms.StopCommsThread();
-  if (m_comms.IsPortOpen()) m_comms.GetTransport().Close();
+  m_images.ListenForUndecodedPictures(false);
+  m_comms->StopCommsThread();
+  if (m_comms->IsPortOpen()) m_comms->GetTransport().Close();
   DestroyContents();
 }
 
@@ -71,35 +77,28 @@ void CSystem::DestroyContents() {
     m_devicesByUuid.clear();
     m_devicesByUuidStale = false;
   }
-  m_comms.ClearSystemQueue();
-  DeleteAllUsers();
-  DeleteAllLinks();
+  m_comms->ClearSystemQueue();
+  m_users.DeleteAllUsers();
+  m_links.DeleteAllLinks();
   DeleteAllZones();
-  for (CCPData* p : m_customPanels) delete p;
-  m_customPanels.clear();
-  while (!m_snapshots.empty()) {
-    delete m_snapshots.back();
-    m_snapshots.pop_back();
-  }
-  ClearCopiedWidgets();
-  m_fileImages.RemoveAll();
-  m_libraryImages.RemoveAll();
+  m_panels.DeleteContents();
+  m_snapshots.DeleteAllSnapshots();
+  m_images.GetFileImages().RemoveAll();
+  m_images.GetLibraryImages().RemoveAll();
 }
 
 // --- Life cycle ---
 
 void CSystem::SetDefaults() {
   m_modified = false;
-  m_useSystemSecurity = false;
-  m_fullScreenOnOpen = false;
-  m_goOnlineOnOpen = false;
-  if (m_users.size() < kMaxUsers) m_users.push_back(new CUser(kAdminName, kAdminPassword));
-  m_currentUser = 0;
+  m_users.SetUseSystemSecurity(false);
+  m_file.SetDefaults();
+  CUserList& users = m_users.GetUsers();
+  if (users.size() < kMaxUsers) users.push_back(new CUser(kAdminName, kAdminPassword));
+  m_users.SetCurrentUser(0);
   m_selectedDevice = -1;
-  m_loading = false;
-  m_linksActive = true;
-  m_treeState = 0;
-  m_currentSnapshot = -1;
+  m_links.SetLinksActive(true);
+  m_snapshots.SetCurrentSnapshot(-1);
   auto* zone = new CZone(this);
   zone->SetName(kMainZoneName);
   m_zones.push_back(zone);
@@ -107,58 +106,16 @@ void CSystem::SetDefaults() {
 
 bool CSystem::Start(IUiServices* ui) {
   SetUiServices(ui);
-  LoadSettings();
-  LoadImageLibrary();
-  m_comms.Start();
+  m_settings.LoadSettings();
+  m_images.LoadImageLibrary();
+  m_comms->Start();
   return true;
 }
 
 void CSystem::SetUiServices(IUiServices* ui) {
   m_ui = ui;
-  // Pictures gathered for other services are never told there.
-  for (auto& kinds : m_undecodedPictures)
-    for (CUndecodedPictures& pictures : kinds) pictures = CUndecodedPictures();
   m_log->SetOutputSink(ui);
-  if (ui) SetImageDecodeNotice(this);
-  else if (GetImageDecodeNotice() == this) SetImageDecodeNotice(nullptr);
-}
-
-namespace {
-bool HoldsImage(const CCCImageDirectory& folder, const CCCImage& image) {
-  for (const CCCImageBase* child : folder.GetChildren()) {
-    if (child == &image) return true;
-    if (child->IsDirectory() && HoldsImage(static_cast<const CCCImageDirectory&>(*child), image)) return true;
-  }
-  return false;
-}
-}  // namespace
-
-void CSystem::OnPictureNotDecoded(const CCCImage& image, BitmapFault fault) {
-  bool waiting = false;
-  for (const auto& kinds : m_undecodedPictures)
-    for (const CUndecodedPictures& pictures : kinds) waiting = waiting || pictures.count > 0;
-  CUndecodedPictures& pictures =
-      m_undecodedPictures[HoldsImage(m_libraryImages, image) ? 1 : 0][fault == BitmapFault::NoMemory ? 1 : 0];
-  ++pictures.count;
-  if (pictures.firstNames.size() < kNamedPictures) pictures.firstNames.push_back(image.m_name);
-  // The picture is often being drawn: the frame shows the notice after the paint, not inside it,
-  // and once for all the pictures that fail until then.
-  if (!waiting && m_ui) m_ui->PostMessage(FrameMsg::kImageNotDecoded);
-}
-
-std::vector<CSystem::CPictureNotice> CSystem::TakePictureNotices() {
-  std::vector<CPictureNotice> notices;
-  for (int library = 0; library < 2; ++library) {
-    for (int noMemory = 0; noMemory < 2; ++noMemory) {
-      CUndecodedPictures& pictures = m_undecodedPictures[library][noMemory];
-      if (pictures.count == 0) continue;
-      notices.push_back({library ? kImageLibraryCaption : kFileErrorCaption,
-                         PicturesNotReadText(pictures.count, pictures.firstNames, library != 0,
-                                             noMemory ? BitmapFault::NoMemory : BitmapFault::Damaged)});
-      pictures = CUndecodedPictures();
-    }
-  }
-  return notices;
+  m_images.ListenForUndecodedPictures(ui != nullptr);
 }
 
 void CSystem::PostToFrame(std::uint32_t message) {
@@ -177,14 +134,16 @@ void CSystem::ShowFileError(const std::string& text, const std::string& caption)
   if (m_ui) m_ui->ShowFileError(text, caption);
 }
 
+bool CSystem::IsPortOpen() const { return m_comms->IsPortOpen(); }
+
 bool CSystem::GoOnline(std::uint32_t choice) {
   // A unit of another model that a scan found at a device's ID is looked for anew.
   for (CDevice* device : GetDevices()) device->UnitAtId().SetOtherModelAtId(0);
   // The file's settings go to the units with what the links owe them.
-  if (choice == kGoOnlineSend) PutOwedLinkValuesIntoTheFile();
-  if (m_comms.GoOnline(choice)) return true;
+  if (choice == kGoOnlineSend) m_links.PutOwedLinkValuesIntoTheFile();
+  if (m_comms->GoOnline(choice)) return true;
   // Why the port did not open: no such device, no permission, another program holds it...
-  const std::string reason = m_comms.GetTransport().GetOpenFailureText();
+  const std::string reason = m_comms->GetTransport().GetOpenFailureText();
   if (!reason.empty()) WriteLog("Failed to connect on " + reason + "\n");
   if (m_ui) {
     m_ui->ShowMessageBox(reason.empty() ? std::string(kFailedToConnectText)
@@ -194,47 +153,20 @@ bool CSystem::GoOnline(std::uint32_t choice) {
   return false;
 }
 
-void CSystem::MarkLinkWritesOwed(CDevice* device) {
-  if (!device) return;
-  const std::vector<std::int32_t> owed = device->Queue().TakeLinkWritesOwed();
-  if (owed.empty()) return;
-  const CUuid self = device->GetUuid();
-  WithoutSpreading([&] {
-    for (const std::int32_t id : owed) {
-      bool kept = false;
-      for (std::size_t l = 0; l < m_links.size(); ++l) {
-        CLink* link = m_links[l];
-        CLinkRef* member = link->FindRef(self, std::uint32_t(id));
-        if (!member || !AreLinksActive() || !device->IsAwayOnline()) continue;
-        // A member out of line already keeps a value of the link at least as new.
-        if (!member->IsOutOfLine()) {
-          CParamValue value = device->GetCurrentValue(id);
-          value.id = id;
-          GiveLinkValue(*link, *member, *device, value);
-        }
-        kept = kept || member->IsOutOfLine();
-      }
-      if (kept) device->Queue().DropLinkWrites(id);
-    }
-  });
-}
-
 bool CSystem::Clear() {
   DeleteAllDevices();
-  DeleteAllUsers();
+  m_users.DeleteAllUsers();
   DeleteAllZones();
-  DeleteAllLinks();
-  DeleteAllCustomPanels();
-  DeleteAllSnapshots();
-  ClearCopiedWidgets();
-  m_fileImages.RemoveAll();
+  m_links.DeleteAllLinks();
+  m_panels.DeleteAllCustomPanels();
+  m_snapshots.DeleteAllSnapshots();
+  m_panels.ClearCopiedWidgets();
+  m_images.GetFileImages().RemoveAll();
   // Only our own data goes: what other programs put on the clipboard stays.
   if (ClipboardHoldsRegisteredFormat()) EmptyClipboard();
   SetDefaults();
-  m_filePath.clear();
   m_modified = false;
-  m_fileStamp.reset();
-  m_storedUnitChanges = CountUnitChanges();
+  m_file.Forget();
   return true;
 }
 
@@ -310,17 +242,18 @@ bool CSystem::DeleteDevice(int index) {
   for (CZone* zone : m_zones)
     if (zone->RemoveDevice(device)) break;
   const CUuid uuid = device->GetUuid();
-  RemoveDeviceFromLinks(*device);
-  for (CCPData* panel : m_customPanels) panel->DetachDevice(device);
+  m_links.RemoveDeviceFromLinks(*device);
+  for (CCPData* panel : m_panels.GetCustomPanels()) panel->DetachDevice(device);
   // Copied widgets may be pasted later: they must not keep the deleted device either.
-  for (CCustomControlObject* w : m_copiedWidgets)
+  for (CCustomControlObject* w : m_panels.GetCopiedWidgets())
     if (w->m_pDevice == device) w->m_pDevice = nullptr;
-  for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u) m_users[u]->RemovePermission(uuid);
+  CUserList& users = m_users.GetUsers();
+  for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u) users[u]->RemovePermission(uuid);
   {
     CSingleLock lock(m_lock);
     m_devices.erase(m_devices.begin() + index);
     m_devicesByUuidStale = true;
-    m_comms.ForgetDevice(device);
+    m_comms->ForgetDevice(device);
   }
   delete device;
   m_modified = true;
@@ -331,7 +264,7 @@ void CSystem::DeleteAllDevices() {
   while (GetDeviceCount() > 0) DeleteDevice(0);
 }
 
-// --- Zones, users, links, panels, snapshots ---
+// --- Zones, rights, custom panels ---
 
 void CSystem::DeleteAllZones() {
   while (!m_zones.empty()) {
@@ -340,108 +273,29 @@ void CSystem::DeleteAllZones() {
   }
 }
 
-namespace {
-
-// The questions about the current user read it under the lock, as the worker's import deletes
-// the users it replaces; none is the answer when the index names no user.
-template <class Read, class Answer>
-Answer AskCurrentUser(const CSystem& system, Read read, Answer none) {
-  CSingleLock lock(system.GetLock());
-  const CUserList& users = system.GetUsers();
-  const int index = system.GetCurrentUser();
-  if (index < 0 || std::size_t(index) >= std::min(users.size(), kMaxUsers) || !users[std::size_t(index)]) return none;
-  return read(*users[std::size_t(index)]);
-}
-
-}  // namespace
-
-std::uint64_t CSystem::GetCurrentUserRestrictions() const {
-  return AskCurrentUser(*this, [](const CUser& user) { return user.GetRestrictionMask(); }, ~std::uint64_t{0});
-}
+std::uint64_t CSystem::GetCurrentUserRestrictions() const { return m_users.GetCurrentUserRestrictions(); }
 
 bool CSystem::CanCurrentUserEditDeviceProperties() const {
   return (GetCurrentUserRestrictions() & kRestrictEditDeviceProperties) == 0;
 }
 
-bool CSystem::CurrentUserMayOpen(const CUuid& uuid) const {
-  return AskCurrentUser(*this, [&](const CUser& user) { return user.CanAccessPanel(uuid); }, false);
+bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(this, kRestrictRecallSnapshots); }
+
+void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
+                                 CParameterChangeNotice notice) {
+  (void)notice;
+  m_panels.UpdateCustomPanelControls(device, std::uint32_t(stored.id));
+  m_links.SpreadChange(device, requested);
 }
 
-bool CSystem::IsCurrentUserRestricted() const {
-  return AskCurrentUser(*this, [](const CUser& user) { return user.GetRestrictionMask() != 0; }, false);
-}
-
-std::string CSystem::GetCurrentUserName() const {
-  return AskCurrentUser(*this, [](const CUser& user) { return user.GetName(); }, std::string());
-}
-
-void CSystem::DeleteAllLinks() {
-  for (CLink* link : m_links) delete link;
-  m_links.clear();
-}
-
-void CSystem::DeleteAllCustomPanels() {
-  for (CCPData* panel : m_customPanels) {
-    if (CCustomControlPanel* view = panel->m_pView) {
-      panel->m_pView = nullptr;
-      view->DestroyPanelWindow();
-    }
-    delete panel;
-  }
-  m_customPanels.clear();
-}
-
-bool CSystem::PickImage(CCCImageBase*& image) { return m_ui && m_ui->PickImage(this, image); }
+bool CSystem::PickImage(CCCImageBase*& image) { return m_ui && m_ui->PickImage(&m_images, image); }
 
 bool CSystem::PickParameter(CCustomControlObject* widget) { return m_ui && m_ui->PickParameter(this, widget); }
 
-void CSystem::UpdateCustomPanelControls(CDevice* device, std::uint32_t parameterId) {
-  for (CCPData* panel : m_customPanels)
-    if (panel->m_pView) panel->m_pView->BroadcastParameterUpdate(device, parameterId);
-}
-
-void CSystem::RedrawCustomPanels(const CDevice* device) {
-  for (CCPData* panel : m_customPanels) {
-    if (!panel->m_pView) continue;
-    const bool bound = !device || std::any_of(panel->m_widgets.begin(), panel->m_widgets.end(),
-                                              [device](const CCustomControlObject* w) { return w->m_pDevice == device; });
-    if (bound) panel->m_pView->RebuildDisplay();
-  }
-}
-
-void CSystem::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWidgets); }
-
-void CSystem::DeleteAllSnapshots() {
-  for (CSnapshot* s : m_snapshots) delete s;
-  m_snapshots.clear();
-}
-
-
-// --- Users and devices from the worker ---
-
-void CSystem::ImportNetworkUsers(const CUserList& network) {
-  CUserList imported;
-  for (std::size_t i = 0; i < network.size() && i < kMaxUsers; ++i) {
-    auto* user = new CUser;
-    user->CopyFrom(*network[i]);
-    imported.push_back(user);
-  }
-  CSingleLock lock(m_lock);
-  m_users.swap(imported);
-  ::DeleteAllUsers(imported);
-  // Units keep no access records: without them every restricted user could open no panel
-  // until the file was opened again.
-  EnsureUserPermissions();
-  m_useSystemSecurity = true;
-  ++m_userImports;
-  // The old index may point past the new list or at another person: the administrator, whose
-  // password was just given, is the one logged in now.
-  m_currentUser = 0;
-  m_modified = true;
-}
+// --- Devices from the worker ---
 
 void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
-  const std::vector<CDevice*> found = m_comms.Discovery().TakeUnplacedDevices();
+  const std::vector<CDevice*> found = m_comms->Discovery().TakeUnplacedDevices();
   if (found.empty() || m_zones.empty()) return;
   CZone* zone = m_zones.front();
   for (CZone* z : m_zones)
@@ -453,9 +307,25 @@ void CSystem::PlaceFoundDevices(const CZone* selectedZone) {
     {
       // A security pass may be replacing the users meanwhile.
       CSingleLock lock(m_lock);
-      for (std::size_t u = 1; u < m_users.size() && u < kMaxUsers; ++u)
-        m_users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
+      CUserList& users = m_users.GetUsers();
+      for (std::size_t u = 1; u < users.size() && u < kMaxUsers; ++u)
+        users[u]->m_devicePermissions.push_back(new CPanelPermissions(uuid, 1));
     }
     m_modified = true;
   }
+}
+
+std::vector<CUuid> CSystem::GetCustomPanelIds() const {
+  std::vector<CUuid> ids;
+  ids.reserve(m_panels.GetCustomPanels().size());
+  for (const CCPData* panel : m_panels.GetCustomPanels()) ids.push_back(panel->GetUuid());
+  return ids;
+}
+
+void CSystem::WriteLog(const std::string& text) { m_log->WriteLog(text); }
+
+void CSystem::WriteErrorLog(const std::string& text) { m_log->WriteErrorLog(text); }
+
+bool CSystem::ExportLogFile(const std::string& destination, std::string* error) {
+  return m_log->ReadLogFile(destination, error);
 }

@@ -1,4 +1,4 @@
-// The system file: CSystem::Serialize (root record, version 5 written, 1 to 5 read; after it,
+// The system file: CSystemFile::Serialize (root record, version 5 written, 1 to 5 read; after it,
 // while a link owes a member a value, the block of owed values), OpenFile and SaveFile.
 #include "core/system/SystemFile.h"
 
@@ -18,6 +18,7 @@
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
+#include "core/support/ScopeGuard.h"
 #include "core/system/Zone.h"
 #include "platform/Archive.h"
 #include "platform/AtomicFile.h"
@@ -118,7 +119,7 @@ class CSystemRecordLookup : public CRecordLookup {
   CDevice* FindDevice(const CUuid& id) const override { return id.IsNil() ? nullptr : m_system.FindDeviceByUuid(id); }
   CCPData* FindPanel(const CUuid& id) const override { return FindCustomPanel(m_system, id); }
   CCCImage* FindImage(const CUuid& id) const override {
-    return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).GetFileImages().FindImage(id);
+    return id.IsNil() ? nullptr : const_cast<CSystem&>(m_system).Images().GetFileImages().FindImage(id);
   }
 
  private:
@@ -143,11 +144,11 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
   std::vector<CDevice*> devices;
   piece([&] {
     ar.WriteU32(kSystemFileVersion);
-    ar.WriteBool(system.GetUseSystemSecurity());
-    ar.WriteBool(system.GetFullScreenOnOpen());
-    ar.WriteBool(system.GetGoOnlineOnOpen());
-    ar.WriteI32(system.GetCurrentUser());
-    SerializeUsers(ar, system.GetUsers());
+    ar.WriteBool(system.Users().GetUseSystemSecurity());
+    ar.WriteBool(system.File().GetFullScreenOnOpen());
+    ar.WriteBool(system.File().GetGoOnlineOnOpen());
+    ar.WriteI32(system.Users().GetCurrentUser());
+    SerializeUsers(ar, system.Users().GetUsers());
     // The devices the file holds are those of the list now; one the worker finds meanwhile
     // waits for the next save.
     devices = system.GetDevices();
@@ -167,13 +168,13 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
     ar.WriteI32(system.GetSelectedDevice());
     ar.WriteU32(std::uint32_t(system.GetZones().size()));
     for (CZone* zone : system.GetZones()) zone->Serialize(ar);
-    ar.WriteU32(std::uint32_t(system.GetLinks().size()));
-    for (CLink* link : system.GetLinks()) link->Serialize(ar);
-    ar.WriteBool(system.AreLinksActive());
-    ar.WriteU32(system.GetTreeState());
+    ar.WriteU32(std::uint32_t(system.Links().GetLinks().size()));
+    for (CLink* link : system.Links().GetLinks()) link->Serialize(ar);
+    ar.WriteBool(system.Links().AreLinksActive());
+    ar.WriteU32(system.File().GetTreeState());
   });
   // Images go before the panels, whose records name them by id.
-  system.GetFileImages().Serialize(ar);
+  system.Images().GetFileImages().Serialize(ar);
   if (betweenPieces) betweenPieces();
   const CSystemRecordLookup lookup(system);
   const std::vector<CCPData*> panels = system.GetCustomPanels();
@@ -186,9 +187,9 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
   // follows the root record behind a mark of its own, where earlier versions of the program,
   // which stop reading at the record's end, do not look.
   piece([&] {
-    if (!AnyLinkOwesAValue(system.GetLinks())) return;
+    if (!AnyLinkOwesAValue(system.Links().GetLinks())) return;
     ar.WriteU32(kOwedLinkValuesMark);
-    StoreOwedLinkValues(ar, system.GetLinks());
+    StoreOwedLinkValues(ar, system.Links().GetLinks());
   });
   return unitChanges;
 }
@@ -313,81 +314,78 @@ void LoadContents(CSystem& system, CArchive& ar, CFileContents& c) {
 void TakeContents(CSystem& system, CFileContents& c) {
   system.Clear();
   system.DeleteAllZones();
-  DeleteAllUsers(system.GetUsers());
-  system.SetUseSystemSecurity(c.useSystemSecurity);
-  system.SetFullScreenOnOpen(c.fullScreenOnOpen);
-  system.SetGoOnlineOnOpen(c.goOnlineOnOpen);
-  system.GetUsers().swap(c.users);
-  system.SetCurrentUser(c.currentUser);
+  DeleteAllUsers(system.Users().GetUsers());
+  system.Users().SetUseSystemSecurity(c.useSystemSecurity);
+  system.File().SetFullScreenOnOpen(c.fullScreenOnOpen);
+  system.File().SetGoOnlineOnOpen(c.goOnlineOnOpen);
+  system.Users().GetUsers().swap(c.users);
+  system.Users().SetCurrentUser(c.currentUser);
   for (CDevice* device : c.devices) system.AppendDevice(device);
   c.devices.clear();
   system.SetSelectedDevice(c.selectedDevice);
   for (CZone* zone : c.zones) system.AppendZone(zone);
   c.zones.clear();
   // Linking is set before the links come: what they owe their members is the file's, not ended.
-  system.SetLinksActive(c.linksActive);
-  for (CLink* link : c.links) system.AppendLink(link);
+  system.Links().SetLinksActive(c.linksActive);
+  for (CLink* link : c.links) system.Links().AppendLink(link);
   c.links.clear();
-  system.SetTreeState(c.treeState);
-  for (CSnapshot* snapshot : c.snapshots) system.AppendSnapshot(snapshot);
+  system.File().SetTreeState(c.treeState);
+  for (CSnapshot* snapshot : c.snapshots) system.Snapshots().AppendSnapshot(snapshot);
   c.snapshots.clear();
-  system.GetFileImages().TakeFrom(c.images);
-  for (CCPData* panel : c.panels) system.AppendCustomPanel(panel);
+  system.Images().GetFileImages().TakeFrom(c.images);
+  for (CCPData* panel : c.panels) system.Panels().AppendCustomPanel(panel);
   c.panels.clear();
 }
 
 }  // namespace
 
-bool CSystem::Serialize(CArchive& ar) {
+bool CSystemFile::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
     try {
-      StoreContents(*this, ar, {});
+      StoreContents(m_system, ar, {});
       return true;
     } catch (const std::exception& e) {
-      Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
+      Report(m_system, std::string(kFileSaveFailedText) + "\n" + e.what());
       return false;
     }
   }
 
   CFileContents contents;
-  struct CReadingFile {
-    std::atomic<bool>& flag;
-    ~CReadingFile() { flag = false; }
-  } reading{m_readingFile};
-  m_readingFile = true;
+  CScopeGuard reading([this] { m_system.m_readingFile = false; });
+  m_system.m_readingFile = true;
   try {
-    LoadContents(*this, ar, contents);
+    LoadContents(m_system, ar, contents);
   } catch (const CLoadRefused& e) {
-    Report(*this, e.what());
+    Report(m_system, e.what());
     return false;
   } catch (const CArchiveException& e) {
     // A record of a later version cannot be read past: its fields would be taken for the next.
-    if (e.GetCause() == CArchiveException::NewerVersion) Report(*this, kFileTooNewText);
-    else Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    if (e.GetCause() == CArchiveException::NewerVersion) Report(m_system, kFileTooNewText);
+    else Report(m_system, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
     return false;
   } catch (const std::bad_alloc&) {
-    Report(*this, std::string(kFileDamagedText) + "\n(not enough memory)");
+    Report(m_system, std::string(kFileDamagedText) + "\n(not enough memory)");
     return false;
   } catch (const std::exception& e) {
-    Report(*this, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
+    Report(m_system, std::string(kFileDamagedText) + "\n(" + e.what() + ")");
     return false;
   }
-  TakeContents(*this, contents);
+  TakeContents(m_system, contents);
   // The file opens with the pictures that decoded; the user hears of the others in one notice.
   if (const CImageLoadReport& images = contents.imageReport; images.undecodedImages)
-    Report(*this, PicturesNotReadText(images.undecodedImages, images.firstNames, false));
+    Report(m_system, PicturesNotReadText(images.undecodedImages, images.firstNames, false));
   if (!contents.usersLeftOut.empty()) {
     std::string notice = kFileUsersLeftOutText;
     for (const std::string& name : contents.usersLeftOut) notice += "\n" + name;
-    Report(*this, notice);
+    Report(m_system, notice);
   }
-  SetDesignMode(0);
-  EnsureUserPermissions();
-  SetModified(false);
+  m_system.Panels().SetDesignMode(0);
+  m_system.Users().EnsureUserPermissions();
+  m_system.SetModified(false);
   return true;
 }
 
-bool CSystem::OpenFile(const std::string& path) {
+bool CSystemFile::OpenFile(const std::string& path) {
   // Read in pieces as the records go: the file's bytes are never held whole beside what they
   // become.
   const std::unique_ptr<CArchive> file = CArchive::LoadFile(path, nullptr);
@@ -396,28 +394,25 @@ bool CSystem::OpenFile(const std::string& path) {
   // it is read makes it another file than the one this system holds.
   const std::optional<CFileStamp> stamp = ReadFileStamp(path);
   CArchive& ar = *file;
-  SetDesignMode(0);
+  m_system.Panels().SetDesignMode(0);
   if (!Serialize(ar)) {
-    Clear();
+    m_system.Clear();
     return false;
   }
   SetFilePath(path);
-  SetModified(false);
+  m_system.SetModified(false);
   m_fileStamp = stamp;
   m_storedUnitChanges = CountUnitChanges();
   return true;
 }
 
-bool CSystem::SaveFile(const std::string& path, std::string* failure) {
-  struct CCapture {
-    std::string*& capture;
-    ~CCapture() { capture = nullptr; }
-  } capture{m_fileErrorCapture};
-  m_fileErrorCapture = failure;
+bool CSystemFile::SaveFile(const std::string& path, std::string* failure) {
+  CScopeGuard capture([this] { m_system.m_fileErrorCapture = nullptr; });
+  m_system.m_fileErrorCapture = failure;
   CAtomicFileWriter file(path);
   std::string error;
   auto failed = [&] {
-    Report(*this, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
+    Report(m_system, std::string(kFileSaveFailedText) + "\n" + path + "\n" + error);
     return false;
   };
   if (!file.Open(&error)) return failed();
@@ -441,20 +436,20 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
   std::uint64_t unitChanges = 0;
   bool wasModified = false;
   {
-    CSingleLock lock(GetLock());
-    wasModified = m_modified;
-    m_modified = false;
+    CSingleLock lock(m_system.GetLock());
+    wasModified = m_system.m_modified;
+    m_system.m_modified = false;
   }
   const auto keepModified = [&] {
-    CSingleLock lock(GetLock());
-    m_modified = m_modified || wasModified;
+    CSingleLock lock(m_system.GetLock());
+    m_system.m_modified = m_system.m_modified || wasModified;
   };
   try {
-    unitChanges = StoreContents(*this, ar, [&] { writeOut(false); });
+    unitChanges = StoreContents(m_system, ar, [&] { writeOut(false); });
     writeOut(true);
   } catch (const std::exception& e) {
     keepModified();
-    Report(*this, std::string(kFileSaveFailedText) + "\n" + e.what());
+    Report(m_system, std::string(kFileSaveFailedText) + "\n" + e.what());
     return false;
   }
   if (!file.Commit(&error)) {
@@ -467,20 +462,33 @@ bool CSystem::SaveFile(const std::string& path, std::string* failure) {
   return true;
 }
 
-bool CSystem::HasChangesSinceStored() {
+bool CSystemFile::HasChangesSinceStored() {
   // The worker's user import marks the system modified under the lock, and the units' replies
   // count their changes under it.
-  CSingleLock lock(GetLock());
-  return IsModified() || CountUnitChanges() != m_storedUnitChanges;
+  CSingleLock lock(m_system.GetLock());
+  return m_system.IsModified() || CountUnitChanges() != m_storedUnitChanges;
 }
 
-bool CSystem::IsFileChangedOnDisk() const {
+bool CSystemFile::IsFileChangedOnDisk() const {
   return !m_filePath.empty() && m_fileStamp && ReadFileStamp(m_filePath) != m_fileStamp;
 }
 
-std::uint64_t CSystem::CountUnitChanges() const {
-  CSingleLock lock(GetLock());
+std::uint64_t CSystemFile::CountUnitChanges() const {
+  CSingleLock lock(m_system.GetLock());
   std::uint64_t count = 0;
-  for (const CDevice* device : m_devices) count += device->UnitChanges().Get();
+  for (const CDevice* device : m_system.m_devices) count += device->UnitChanges().Get();
   return count;
+}
+
+void CSystemFile::SetDefaults() {
+  m_fullScreenOnOpen = false;
+  m_goOnlineOnOpen = false;
+  m_loading = false;
+  m_treeState = 0;
+}
+
+void CSystemFile::Forget() {
+  m_filePath.clear();
+  m_fileStamp.reset();
+  m_storedUnitChanges = CountUnitChanges();
 }

@@ -5,6 +5,7 @@
 #include "core/model/Confirm.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
+#include "core/comms/CommsWorker.h"
 #include "core/comms/GlobalMute.h"
 #include "core/model/UiServices.h"
 
@@ -15,7 +16,7 @@ void CSystem::SendGlobalMute(bool mute) {
   // The worker takes the queue from the back. The new frames go in below everything still
   // waiting, so that a mute followed quickly by an unmute reaches the units in that order and
   // leaves them unmuted; within one press the last-queued frame still goes out first.
-  m_comms.QueueSystemMessagesBehind(std::move(frames));
+  m_comms->QueueSystemMessagesBehind(std::move(frames));
 }
 
 void CSystem::NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) {

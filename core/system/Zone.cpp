@@ -5,6 +5,7 @@
 
 #include "core/model/Device.h"
 #include "core/system/System.h"
+#include "core/support/ScopeGuard.h"
 #include "core/support/SystemMessages.h"
 #include "core/draw/TextStyle.h"
 #include "core/model/UiServices.h"
@@ -54,25 +55,17 @@ bool Shows(const CRectF& visible, const CRect& r) {
          float(r.bottom) > visible.y;
 }
 
-// Anti-aliasing and ClearType grid fit for a scope.
-class CHeaderModes {
- public:
-  explicit CHeaderModes(Graphics& g) : m_g(g), m_smoothing(g.GetSmoothingMode()), m_hint(g.GetTextRenderingHint()) {
-    g.SetSmoothingMode(SmoothingMode::AntiAlias);
-    g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
-  }
-  ~CHeaderModes() {
-    m_g.SetSmoothingMode(m_smoothing);
-    m_g.SetTextRenderingHint(m_hint);
-  }
-  CHeaderModes(const CHeaderModes&) = delete;
-  CHeaderModes& operator=(const CHeaderModes&) = delete;
-
- private:
-  Graphics& m_g;
-  SmoothingMode m_smoothing;
-  TextRenderingHint m_hint;
-};
+// Anti-aliasing and ClearType grid fit until the end of the guard it gives.
+auto HeaderModes(Graphics& g) {
+  const SmoothingMode smoothing = g.GetSmoothingMode();
+  const TextRenderingHint hint = g.GetTextRenderingHint();
+  g.SetSmoothingMode(SmoothingMode::AntiAlias);
+  g.SetTextRenderingHint(TextRenderingHint::ClearTypeGridFit);
+  return CScopeGuard([&g, smoothing, hint] {
+    g.SetSmoothingMode(smoothing);
+    g.SetTextRenderingHint(hint);
+  });
+}
 
 CPointF Pt(int x, int y) { return CPointF{float(x), float(y)}; }
 
@@ -167,7 +160,7 @@ int CZone::Draw(Graphics* g, const CRect& area, bool fullHeight) {
 }
 
 void CZone::DrawHeader(Graphics& g, const CRect& header) {
-  CHeaderModes modes(g);
+  const auto modes = HeaderModes(g);
   const int x = header.left, y = header.top, w = header.Width() - 1, h = header.Height() - 1;
   const CRectF box{float(x), float(y), float(w), float(h)};
   g.FillRectangle(CBrush::LinearGradient(box, kHeaderTop, kHeaderBottom, true), box);
@@ -224,7 +217,7 @@ int CZone::DrawMeters(Graphics* g, const CRect& area, Graphics* dc, bool fullWid
 }
 
 void CZone::DrawMeterHeader(Graphics& g, const CRect& column) {
-  CHeaderModes modes(g);
+  const auto modes = HeaderModes(g);
   const int x = column.left, y = column.top, w = column.Width(), h = column.Height();
   CGraphicsPath rounded;
   const float d = 10.0f;

@@ -186,7 +186,7 @@ bool CZelSeriesDevice::ChangeGpio(int offset, const CParamValue& value) {
   std::uint8_t vca = 0;
   {
     CSingleLock lock(m_host->GetLock());
-    UnpackZelSeriesGpioConfig(gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+    m_gpio = CZelGpioConfig::FromByte(gpio);
     vca = std::uint8_t(m_statusFlags >> 3);
   }
   Write(kZelCmdGpio, {gpio, vca});
@@ -258,7 +258,7 @@ void CZelSeriesDevice::SendAllSettings() {
     add(kZelCmdStandby, {std::uint8_t(m_statusFlags & 0x01)});
     add(kZelCmdMode, {0, std::uint8_t(m_mode)});
     add(kZelCmdPowerOnDelay, {m_powerOnDelay});
-    add(kZelCmdGpio, {GetGpioByte(), std::uint8_t(m_statusFlags >> 3)});
+    add(kZelCmdGpio, {m_gpio.Byte(), std::uint8_t(m_statusFlags >> 3)});
     // A threshold never set (0) or one the unit does not take stays unsent: the unit keeps its own.
     if (IsZelAlarmTemperatureTaken(m_alarmTemperature)) add(kZelCmdAlarmTemperature, {m_alarmTemperature});
     for (int n = 0; n < kZelMaxChannels; ++n) add(kZelCmdWindow, {std::uint8_t(n), m_impedanceWindow[std::size_t(n)]});

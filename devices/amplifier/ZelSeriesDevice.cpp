@@ -1,4 +1,4 @@
-// The Zel amplifier's model: channels, gain steps, GPIO texts, the parameter table with its
+// The Zel amplifier's model: channels, gain steps, the parameter table with its
 // current values and lists, warnings, the read-out state and the lifecycle.
 #include "devices/amplifier/ZelSeriesDevice.h"
 
@@ -58,33 +58,6 @@ int ZelGainToIndex(float dB) {
     if (whole > lower) return upper - whole < whole - lower ? i : i + 1;
   }
   return kZelGainSteps - 1;
-}
-
-void UnpackZelSeriesGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, std::uint32_t& aux) {
-  input = gpio & 0x07u;
-  output = (gpio >> 3) & 0x07u;
-  aux = (gpio >> 6) & 0x01u;
-}
-
-std::uint8_t PackZelSeriesGpioConfig(std::uint32_t input, std::uint32_t output, std::uint32_t aux) {
-  return std::uint8_t((input + output * 8 + aux * 64) & 0xFF);
-}
-
-std::string ZelSeriesGpioInputText(std::uint32_t value) {
-  static const char* const kTexts[] = {"Disabled",      "Mute Enable", "Standby Enable",
-                                       "Delay Disable", "Trim Bypass", "VCA Mode"};
-  return value < 6 ? kTexts[value] : "";
-}
-
-std::string ZelSeriesGpioOutputText(std::uint32_t value) {
-  static const char* const kTexts[] = {"Disabled",         "A/P Monitor",        "Temp. Alarm",
-                                       "Limiters Monitor", "Load Monitor Alarm", "A/P or Load Monitor Alarm"};
-  return value < 6 ? kTexts[value] : "";
-}
-
-std::string ZelSeriesAuxRelayText(std::uint32_t value) {
-  static const char* const kTexts[] = {"Inverted GP Out", "Follows GP Out"};
-  return value < 2 ? kTexts[value] : "";
 }
 
 void DecodeZelSeriesMeters(const std::uint8_t* u, std::size_t length, ZelSeriesMeters& meters) {
@@ -169,21 +142,10 @@ CParamInfo CZelSeriesDevice::GetParameterAt(int id) {
   }
 }
 
-bool CZelSeriesDevice::IsLoadFaultReported(int channel) const {
-  return channel >= 0 && channel < kZelMaxChannels && (m_meters.loadFaultBits >> channel) & 1u;
-}
-
-bool CZelSeriesDevice::IsLoadAlarmActive(int channel) const {
-  if (channel < 0 || channel >= kZelMaxChannels) return false;
-  return m_meters.loadMonitorState[std::size_t(channel)] == 0 && m_impedanceWindow[std::size_t(channel)] != 0;
-}
-
-bool CZelSeriesDevice::IsChannelOk(int channel) const {
-  return !IsLoadFaultReported(channel) && IsLoadAlarmActive(channel);
-}
-
-bool CZelSeriesDevice::IsChannelCheck(int channel) const {
-  return IsLoadFaultReported(channel) && IsLoadAlarmActive(channel);
+ZelChannelLoad CZelSeriesDevice::GetChannelLoad(int channel) const {
+  if (channel < 0 || channel >= kZelMaxChannels) return {};
+  const auto n = std::size_t(channel);
+  return {((m_meters.loadFaultBits >> channel) & 1u) != 0, m_meters.loadMonitorState[n], m_impedanceWindow[n]};
 }
 
 CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
@@ -206,8 +168,8 @@ CParamValue CZelSeriesDevice::GetCurrentValue(int id) {
   if (perChannel(kZelParamChannelName)) return MakeTextParamValue(id, m_channelNames[std::size_t(n)]);
   if (perChannel(kZelParamLimit))
     return MakeBoolParamValue(id, ((m_limitBits >> n) & 1u) == 0 && !standby && connected);
-  if (perChannel(kZelParamOk)) return MakeBoolParamValue(id, IsChannelOk(n));
-  if (perChannel(kZelParamCheck)) return MakeBoolParamValue(id, IsChannelCheck(n));
+  if (perChannel(kZelParamOk)) return MakeBoolParamValue(id, CZelLoadAlarms::IsOk(GetChannelLoad(n)));
+  if (perChannel(kZelParamCheck)) return MakeBoolParamValue(id, CZelLoadAlarms::IsCheck(GetChannelLoad(n)));
   switch (id) {
     case kZelParamAmpName: return MakeTextParamValue(id, m_name);
     case kZelParamMonoLed: return MakeBoolParamValue(id, m_mode == 1);

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "devices/amplifier/ZelBaseDevice.h"
+#include "devices/amplifier/ZelGpioConfig.h"
+#include "devices/amplifier/ZelLoadAlarms.h"
+#include "devices/amplifier/ZelSeriesPropertyEdits.h"
 
 class IZelSeriesPanel;
 
@@ -150,13 +153,6 @@ float GetZelGainStepValue(int index);
 // 32, between two steps the nearer (an equal distance gives the larger attenuation).
 int ZelGainToIndex(float dB);
 
-// GPIO byte: bits 0 to 2 input, 3 to 5 output, bit 6 aux relay.
-void UnpackZelSeriesGpioConfig(std::uint8_t gpio, std::uint32_t& input, std::uint32_t& output, std::uint32_t& aux);
-std::uint8_t PackZelSeriesGpioConfig(std::uint32_t input, std::uint32_t output, std::uint32_t aux);
-std::string ZelSeriesGpioInputText(std::uint32_t value);
-std::string ZelSeriesGpioOutputText(std::uint32_t value);
-std::string ZelSeriesAuxRelayText(std::uint32_t value);
-
 // The last decoded meter reply.
 struct ZelSeriesMeters {
   std::array<float, kZelMaxChannels> outputVoltage{};  // byte n / 6.0
@@ -202,15 +198,12 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t HasWarnings() override;
   void OnDisconnected(bool clearWarnings) override;
   bool IsReadOutComplete() const override;
-  bool IsLoadFaultReported(int channel) const;
-  bool IsLoadAlarmActive(int channel) const;
-  // Load fault clear with the alarm active / load fault reported with the alarm active.
-  bool IsChannelOk(int channel) const;
-  bool IsChannelCheck(int channel) const;
-  std::string GetGpioInputText() const { return ZelSeriesGpioInputText(m_gpioInput); }
-  std::string GetGpioOutputText() const { return ZelSeriesGpioOutputText(m_gpioOutput); }
-  std::string GetAuxRelayText() const { return ZelSeriesAuxRelayText(m_gpioAuxRelay); }
-  std::uint8_t GetGpioByte() const { return PackZelSeriesGpioConfig(m_gpioInput, m_gpioOutput, m_gpioAuxRelay); }
+  // The channel's load as the last meters report it, with its window (nothing reported for a
+  // channel out of range); CZelLoadAlarms tells whether it shows OK or Check.
+  ZelChannelLoad GetChannelLoad(int channel) const;
+  // The GPIO configuration (written by the worker under the system's lock, like the fields
+  // below).
+  const CZelGpioConfig& GetGpio() const { return m_gpio; }
   bool IsInStandby() const { return (m_statusFlags & 0x01) != 0; }
   // Whether the model offers the mode (1 mono, 2 stereo, 3 bridge): mono on the two-channel
   // models only.
@@ -250,9 +243,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t GetUpTimeCounter2() const { return m_upTimeCounter2; }
   std::uint16_t GetPowerCycleCount() const { return m_powerCycleCount; }
   std::uint8_t GetCounterByte() const { return m_counterByte; }
-  std::uint32_t GetGpioInput() const { return m_gpioInput; }
-  std::uint32_t GetGpioOutput() const { return m_gpioOutput; }
-  std::uint32_t GetGpioAuxRelay() const { return m_gpioAuxRelay; }
   std::uint32_t GetLimitBits() const { return m_limitBits; }
   std::uint32_t GetMode() const { return m_mode; }
   std::uint8_t GetNotInProtect() const { return m_notInProtect; }
@@ -332,21 +322,6 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // Standby change of a paste or a control: the hold-off and its notices.
   void StartStandbyHoldOff();
 
-  // Routes of the property edits (ZelSeriesProperties.cpp); false with the refusal in message.
-  bool EditMode(int offset, const ZelPropertyEdit& edit, std::string& message);
-  bool EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message);
-  bool EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message);
-  // A number the row must hold within low to high ("<what> must be between <low> and <high>");
-  // one other than current goes to the parameter.
-  bool EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high, const char* what,
-                  std::int64_t current, std::string& message);
-  // offset 0 input, 1 output, 2 aux relay.
-  bool EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message);
-  bool EditVca(int channel, const ZelPropertyEdit& edit, std::string& message);
-  bool EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message);
-  bool EditReference(int channel, const ZelPropertyEdit& edit, std::string& message);
-  void SendGpio();
-
   // Records: the stored settings now, and taking loaded ones (gain steps cut to the table).
   ZelSeriesRecord MakeRecord() const;
   void TakeRecord(const ZelSeriesRecord& record);
@@ -369,12 +344,14 @@ class CZelSeriesDevice : public CZelBaseDevice {
   std::uint32_t m_upTimeCounter2 = 0;
   std::uint16_t m_powerCycleCount = 0;
   std::uint8_t m_counterByte = 0;
-  std::uint32_t m_gpioInput = 0;
-  std::uint32_t m_gpioOutput = 0;
-  std::uint32_t m_gpioAuxRelay = 0;
+  CZelGpioConfig m_gpio;
   std::uint32_t m_limitBits = 15;
   std::uint32_t m_mode = 2;  // locked like m_powerOnDelay
   std::uint8_t m_notInProtect = 1;
   ZelSeriesMeters m_meters;
-  std::uint8_t m_loadAlarms = 0;  // bit n: the load alarm of channel n is raised
+  CZelLoadAlarms m_loadAlarms;
+
+  // The edits of the property rows reach the fields above and the change path.
+  friend class CZelSeriesPropertyEdits;
+  CZelSeriesPropertyEdits m_propertyEdits{*this};
 };

@@ -1,11 +1,12 @@
-// The Zel amplifier's properties: the rows of the properties grid and their edits, and the
-// same settings as a property list with its validation. Both paths share the checks and the
-// message texts. UI thread.
+// The Zel amplifier's properties: the rows of the properties grid, and the same settings as a
+// property list with its validation. The edits of both go through the family's row edits
+// (ZelSeriesPropertyEdits.h), so both paths share the checks and the message texts. UI thread.
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelPropertyRows.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
+#include "devices/amplifier/ZelSeriesPropertyEdits.h"
 #include "platform/Sync.h"
 #include "platform/WindowMessages.h"
 
@@ -15,19 +16,12 @@ namespace {
 
 // Property ids that are no parameters.
 enum : std::uint32_t {
-  kPropGpioInput = 52,
-  kPropGpioOutput = 53,
-  kPropAuxRelay = 54,
-  kPropVca = 83,  // 83 to 86
-  kPropMode = 87,
+  kPropGpioInput = CZelSeriesPropertyEdits::kPropGpioInput,
+  kPropGpioOutput = CZelSeriesPropertyEdits::kPropGpioOutput,
+  kPropAuxRelay = CZelSeriesPropertyEdits::kPropAuxRelay,
+  kPropVca = CZelSeriesPropertyEdits::kPropVca,
+  kPropMode = CZelSeriesPropertyEdits::kPropMode,
 };
-
-// A field the comms worker writes under the system's lock (a unit's report), read under it.
-template <class T>
-T ReadLocked(const IDeviceHost& host, const T& field) {
-  CSingleLock lock(host.GetLock());
-  return field;
-}
 
 std::string ModeText(std::uint32_t mode) {
   switch (mode) {
@@ -61,12 +55,12 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
                    "Set the threshold for the temperature alarm", kZelParamAlarmTemperature, mayEdit));
 
   auto gpio = std::make_unique<CDevicePropertyGroup>("GPIO Config");
-  gpio->Add(ListRow("Input", GetGpioInputText(), "Set the GPIO Input port configuration", kPropGpioInput, gpioInputs,
+  gpio->Add(ListRow("Input", m_gpio.InputText(), "Set the GPIO Input port configuration", kPropGpioInput, gpioInputs,
                     mayEdit));
-  gpio->Add(ListRow("Output", GetGpioOutputText(), "Set the GPIO Output port configuration", kPropGpioOutput,
+  gpio->Add(ListRow("Output", m_gpio.OutputText(), "Set the GPIO Output port configuration", kPropGpioOutput,
                     gpioOutputs, mayEdit));
-  gpio->Add(ListRow("Aux Relay", GetAuxRelayText(), "Set the GPIO Aux Relay configuration", kPropAuxRelay, auxRelays,
-                    mayEdit));
+  gpio->Add(ListRow("Aux Relay", m_gpio.AuxRelayText(), "Set the GPIO Aux Relay configuration", kPropAuxRelay,
+                    auxRelays, mayEdit));
   for (int n = 0; n < channels; ++n)
     gpio->Add(ListRow(FormatText("Channel %d VCA Control", n + 1),
                       (m_statusFlags & (0x08u << n)) ? "Enabled" : "Disabled",
@@ -107,122 +101,9 @@ CListForm CZelSeriesDevice::ListForm() const {
   return form;
 }
 
-// --- Edits: the routing table and one handler a row kind ---
-
 bool CZelSeriesDevice::ApplyPropertyEdit(const ZelPropertyEdit& edit, std::string& message) {
   if (const std::optional<bool> shared = ApplySharedPropertyEdit(edit, message)) return *shared;
-  using Route = ZelRoute<bool (CZelSeriesDevice::*)(int, const ZelPropertyEdit&, std::string&)>;
-  static const Route kRoutes[] = {
-      {kPropMode, 1, &CZelSeriesDevice::EditMode},
-      {kZelParamPowerOnDelay, 1, &CZelSeriesDevice::EditPowerOnDelay},
-      {kZelParamAlarmTemperature, 1, &CZelSeriesDevice::EditAlarmTemperature},
-      {kPropGpioInput, 3, &CZelSeriesDevice::EditGpio},
-      {kPropVca, kZelEachChannel, &CZelSeriesDevice::EditVca},
-      {kZelParamWindow, kZelEachChannel, &CZelSeriesDevice::EditWindow},
-      {kZelParamReference, kZelEachChannel, &CZelSeriesDevice::EditReference},
-  };
-  return FollowZelRoute(*this, kRoutes, edit.id, edit, message).value_or(false);
-}
-
-bool CZelSeriesDevice::EditMode(int offset, const ZelPropertyEdit& edit, std::string& message) {
-  (void)offset;
-  (void)message;
-  // The four-channel model offers stereo and bridge, the others mono too.
-  const int channels = GetChannelCount();
-  std::uint32_t mode = 0;
-  if (channels == 4 && edit.selection >= 0 && edit.selection <= 1) mode = std::uint32_t(edit.selection + 2);
-  if (channels == 2 && edit.selection >= 0 && edit.selection <= 2) mode = std::uint32_t(edit.selection + 1);
-  if (mode == 0) return true;
-  {
-    CSingleLock lock(m_host->GetLock());
-    if (m_mode == mode) return true;
-    m_mode = mode;
-  }
-  ApplyControlChange(MakeIntParamValue(kZelParamMode, std::int32_t(mode)));
-  return true;
-}
-
-bool CZelSeriesDevice::EditNumber(const ZelPropertyEdit& edit, int parameterId, std::int64_t low, std::int64_t high,
-                                  const char* what, std::int64_t current, std::string& message) {
-  if (edit.number < low || edit.number > high) {
-    message = FormatText("%s must be between %lld and %lld", what, (long long)low, (long long)high);
-    return false;
-  }
-  if (edit.number != current) ApplyControlChange(MakeIntParamValue(parameterId, std::int32_t(edit.number)));
-  return true;
-}
-
-bool CZelSeriesDevice::EditPowerOnDelay(int offset, const ZelPropertyEdit& edit, std::string& message) {
-  (void)offset;
-  return EditNumber(edit, kZelParamPowerOnDelay, 0, kZelMaxPowerOnDelay, "Power on delay",
-                    ReadLocked(*m_host, m_powerOnDelay), message);
-}
-
-bool CZelSeriesDevice::EditAlarmTemperature(int offset, const ZelPropertyEdit& edit, std::string& message) {
-  (void)offset;
-  return EditNumber(edit, kZelParamAlarmTemperature, kZelMinAlarmTemperature, kZelMaxAlarmTemperature,
-                    "Temperature alarm threshold", ReadLocked(*m_host, m_alarmTemperature), message);
-}
-
-bool CZelSeriesDevice::EditGpio(int offset, const ZelPropertyEdit& edit, std::string& message) {
-  (void)message;
-  const std::uint32_t count = offset == 2 ? 2 : 6;
-  if (edit.selection < 0 || std::uint32_t(edit.selection) >= count) return true;
-  {
-    CSingleLock lock(m_host->GetLock());
-    std::uint32_t& field = offset == 0 ? m_gpioInput : offset == 1 ? m_gpioOutput : m_gpioAuxRelay;
-    if (field == std::uint32_t(edit.selection)) return true;
-    field = std::uint32_t(edit.selection);
-  }
-  SendGpio();
-  return true;
-}
-
-bool CZelSeriesDevice::EditVca(int channel, const ZelPropertyEdit& edit, std::string& message) {
-  (void)message;
-  {
-    CSingleLock lock(m_host->GetLock());
-    const auto bit = std::uint8_t(0x08u << channel);
-    m_statusFlags = edit.selection == 0 ? std::uint8_t(m_statusFlags & ~bit) : std::uint8_t(m_statusFlags | bit);
-  }
-  SendGpio();
-  return true;
-}
-
-void CZelSeriesDevice::SendGpio() { ApplyControlChange(MakeIntParamValue(kZelParamGpio, GetGpioByte())); }
-
-bool CZelSeriesDevice::EditWindow(int channel, const ZelPropertyEdit& edit, std::string& message) {
-  std::uint8_t current = 0;
-  {
-    CSingleLock lock(m_host->GetLock());
-    current = m_impedanceWindow[std::size_t(channel)];
-  }
-  // ChangeWindow keeps the new window and follows the load alarms.
-  return EditNumber(edit, int(edit.id), 0, kZelMaxWindow, "Window value", current, message);
-}
-
-bool CZelSeriesDevice::EditReference(int channel, const ZelPropertyEdit& edit, std::string& message) {
-  float current = 0.0f;
-  std::uint8_t state = 0;
-  {
-    CSingleLock lock(m_host->GetLock());
-    current = m_meters.outputCurrent[std::size_t(channel)];
-    state = m_meters.loadMonitorState[std::size_t(channel)];
-  }
-  if (!IsConnected()) {
-    message = "Cannot set reference impedance - not online";
-    return false;
-  }
-  if (current < kZelMinReferenceCurrent) {
-    message = "Cannot set reference impedance - current too low";
-    return false;
-  }
-  if (state != 0) {
-    message = "Cannot set reference impedance - invalid value";
-    return false;
-  }
-  ApplyControlChange(MakeIntParamValue(int(edit.id), 0));
-  return true;
+  return m_propertyEdits.Apply(edit, message).value_or(false);
 }
 
 void CZelSeriesDevice::OnPropertyApplied(CDeviceProperty& row) {

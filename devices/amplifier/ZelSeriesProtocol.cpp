@@ -123,11 +123,11 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
     windowsChanged = windowsChanged || u[4 + n] != m_impedanceWindow[n];
     m_impedanceWindow[n] = u[4 + n];
   }
-  const std::uint8_t oldDelay = m_powerOnDelay, oldAlarm = m_alarmTemperature, oldGpio = GetGpioByte();
+  const std::uint8_t oldDelay = m_powerOnDelay, oldAlarm = m_alarmTemperature, oldGpio = m_gpio.Byte();
   const std::uint8_t oldFlags = m_statusFlags;
   m_powerOnDelay = u[8];
   m_alarmTemperature = u[9];
-  UnpackZelSeriesGpioConfig(u[10], m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+  m_gpio = CZelGpioConfig::FromByte(u[10]);
   if ((m_muteOverride & 0x30) == 0) {
     changed = changed || u[11] != m_muteMask;
     m_muteMask = u[11];
@@ -152,7 +152,7 @@ void CZelSeriesDevice::ReplySettings(const std::vector<std::uint8_t>& u) {
     }
     Notify(FrameMsg::kStatusEvent, kZelHintState);
   }
-  if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || GetGpioByte() != oldGpio ||
+  if (m_powerOnDelay != oldDelay || m_alarmTemperature != oldAlarm || m_gpio.Byte() != oldGpio ||
       m_statusFlags != oldFlags)
     Notify(FrameMsg::kShowDeviceProps, 1);
 }
@@ -222,7 +222,7 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
   Notify(FrameMsg::kStatusEvent, kZelHintMeters);
   Notify(FrameMsg::kStatusEvent, kZelHintState);
   // The first meters after a read-out raise every alarm they show again.
-  if ((m_haveRead & kZelReadMeters) == 0) m_loadAlarms = 0;
+  if ((m_haveRead & kZelReadMeters) == 0) m_loadAlarms.Forget();
   m_haveRead |= kZelReadMeters;
   for (const std::string& line : FollowLoadAlarms()) {
     Log(line);
@@ -233,17 +233,13 @@ void CZelSeriesDevice::ReplyMeters(const std::vector<std::uint8_t>& u) {
 std::vector<std::string> CZelSeriesDevice::FollowLoadAlarms() {
   std::vector<std::string> lines;
   if ((m_haveRead & kZelReadMeters) == 0) return lines;
+  std::vector<ZelChannelLoad> channels;
+  for (int n = 0; n < kZelMaxChannels; ++n) channels.push_back(GetChannelLoad(n));
   // Warnings cleared meanwhile (a disconnection) took the raised alarms with them.
-  if ((m_warningBits & kZelWarnLoad) == 0) m_loadAlarms = 0;
-  for (int n = 0; n < kZelMaxChannels; ++n) {
-    const auto bit = std::uint8_t(1u << n);
-    const bool check = IsChannelCheck(n);
-    if (check == ((m_loadAlarms & bit) != 0)) continue;
-    m_loadAlarms = std::uint8_t(m_loadAlarms ^ bit);
+  for (const CZelLoadAlarms::Edge& edge : m_loadAlarms.Follow(channels, (m_warningBits & kZelWarnLoad) != 0))
     lines.push_back(FormatText("Amplifier ID %d Load Error %son Channel %d\n", std::int32_t(m_deviceId),
-                               check ? "" : "Cleared ", n + 1));
-  }
-  if (m_loadAlarms != 0)
+                               edge.raised ? "" : "Cleared ", edge.channel + 1));
+  if (m_loadAlarms.AnyRaised())
     m_warningBits |= kZelWarnLoad;
   else
     m_warningBits &= ~kZelWarnLoad;
@@ -267,5 +263,5 @@ void CZelSeriesDevice::AppendWarningTexts(std::uint32_t bits, std::string& text)
   if (bits & kZelWarnProtect) text += "\nProtect Warning";
   if (bits & kZelWarnLoad)
     for (int n = 0; n < kZelMaxChannels; ++n)
-      if (IsLoadFaultReported(n)) text += FormatText("\nLoad Alarm on Channel %d", n + 1);
+      if (GetChannelLoad(n).faultReported) text += FormatText("\nLoad Alarm on Channel %d", n + 1);
 }

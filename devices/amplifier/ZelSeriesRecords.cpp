@@ -43,7 +43,7 @@ std::uint8_t GainStep(std::uint8_t index) { return std::min<std::uint8_t>(index,
 ZelSeriesRecord CZelSeriesDevice::MakeRecord() const {
   CSingleLock lock(m_host->GetLock());
   ZelSeriesRecord r{m_name,         {},                 m_muteOverride, m_displayPage, m_muteMask,
-                    m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, GetGpioByte(),
+                    m_powerOnDelay, m_alarmTemperature, m_gainIndex,    m_statusFlags, m_gpio.Byte(),
                     m_mode};
   std::copy_n(m_channelNames.begin(), kZelMaxChannels, r.channelNames.begin());
   return r;
@@ -65,7 +65,7 @@ void CZelSeriesDevice::TakeRecord(const ZelSeriesRecord& r) {
   for (std::size_t n = 0; n < kZelMaxChannels; ++n) m_gainIndex[n] = GainStep(r.gainIndex[n]);
   // The standby edge that is logged is the unit's: the shadow follows the settings replies only.
   m_statusFlags = r.statusFlags;
-  UnpackZelSeriesGpioConfig(r.gpio, m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+  m_gpio = CZelGpioConfig::FromByte(r.gpio);
   m_mode = r.mode;
 }
 
@@ -170,7 +170,7 @@ ZelClipboardRecord CZelSeriesDevice::MakeClipboardRecord() const {
   r[kClipMuteMask] = m_muteMask;
   StoreU32(&r[kClipMode], m_mode);
   r[kClipDelay] = m_powerOnDelay;
-  r[kClipGpio] = GetGpioByte();
+  r[kClipGpio] = m_gpio.Byte();
   StoreU32(&r[kClipChannels], std::uint32_t(GetChannelCount()));
   r[kClipAlarm] = m_alarmTemperature;
   return r;
@@ -209,7 +209,7 @@ void CZelSeriesDevice::PasteRecord(const ZelClipboardRecord& r, std::uint32_t co
       if (IsZelAlarmTemperatureTaken(r[kClipAlarm])) m_alarmTemperature = r[kClipAlarm];
       m_powerOnDelay = std::min(r[kClipDelay], kZelMaxPowerOnDelay);
       m_statusFlags = std::uint8_t((r[kClipFlags] & ~0x01) | (m_statusFlags & 0x01));
-      UnpackZelSeriesGpioConfig(r[kClipGpio], m_gpioInput, m_gpioOutput, m_gpioAuxRelay);
+      m_gpio = CZelGpioConfig::FromByte(r[kClipGpio]);
       for (std::size_t n = 0; n < channels; ++n) m_impedanceWindow[n] = std::min(r[kClipWindows + n], kZelMaxWindow);
     }
   }

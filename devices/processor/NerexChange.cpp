@@ -20,6 +20,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceHost.h"
 #include "core/support/SystemMessages.h"
+#include "core/support/ScopeGuard.h"
 #include "core/values/ValueCodes.h"
 #include "devices/processor/NerexChannelRules.h"
 #include "devices/processor/NerexMessages.h"
@@ -656,14 +657,10 @@ void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& an
   // A change that comes back to the same id (through links or re-notification) stops here.
   if (AddParameterIdToDeviceList(id)) return;
   // The exit runs however the change ends: done, refused, declined or thrown out of.
-  struct Exit {
-    CNerexSeriesDevice& device;
-    int id;
-    ~Exit() {
-      device.RemoveParameterIdFromDeviceList(id);
-      if (IDeviceHost* host = device.GetHost()) host->SetModified(true);
-    }
-  } exit{*this, id};
+  CScopeGuard exit([this, id] {
+    RemoveParameterIdFromDeviceList(id);
+    if (IDeviceHost* host = GetHost()) host->SetModified(true);
+  });
   // A read of the settings on its way meanwhile does not take the change back. Every question
   // was asked before the change came in (the gate's ConfirmationFor, HandPresetAction): nothing waits here.
   std::optional<CSettingsChange> change;

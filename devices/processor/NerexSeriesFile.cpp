@@ -8,6 +8,7 @@
 
 #include "core/file/DataStream.h"
 #include "core/protocol/Scramble.h"
+#include "core/support/ScopeGuard.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/NameRules.h"
 #include "devices/processor/NerexBlocks.h"
@@ -1049,12 +1050,7 @@ void CNerexSeriesDevice::Serialize(CArchive& ar) {
 }
 
 std::uint64_t CNerexSeriesDevice::StoredPrint() {
-  const bool outer = t_printing;
-  t_printing = true;
-  struct Restore {
-    bool outer;
-    ~Restore() { t_printing = outer; }
-  } restore{outer};
+  CScopedValue printing(t_printing, true);
   return CDevice::StoredPrint();
 }
 

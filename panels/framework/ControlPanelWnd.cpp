@@ -28,6 +28,7 @@
 #include "core/model/DeviceHost.h"
 #include "core/model/DeviceMenu.h"
 #include "core/model/User.h"
+#include "core/support/ScopeGuard.h"
 #include "panels/framework/ControlObject.h"
 #include "panels/framework/CustomComboBox.h"
 #include "panels/framework/TextControl.h"
@@ -458,13 +459,7 @@ void CControlPanelWnd::ShowRefusal(const CRect& rect, const std::string& message
 void CControlPanelWnd::ApplyUserChange(const CControlObject& control, const CParamValue& value) {
   CDevice* device = GetDevice();
   if (!device) return;
-  const CControlObject* outer = m_pChanging;
-  m_pChanging = &control;
-  struct Restore {
-    const CControlObject*& changing;
-    const CControlObject* outer;
-    ~Restore() { changing = outer; }
-  } restore{m_pChanging, outer};
+  CScopedValue changing(m_pChanging, &control);
   HandUserChange(value);
 }
 

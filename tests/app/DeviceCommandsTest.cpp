@@ -14,6 +14,7 @@
 #include <ostream>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/model/Confirm.h"
 #include "core/model/Device.h"
 #include "core/draw/TextStyle.h"
@@ -127,14 +128,14 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
   for (int i = 0; i < 3; ++i) f.RunCommand(33120);  // three Nerex48
   std::vector<CDevice*> units = System().GetDevices();
   const std::vector<std::string> names{"A", "B", "C"};
-  CLink* link = System().AddLink();
+  CLink* link = System().Links().AddLink();
   for (int i = 0; i < 3; ++i) {
     NameDevice(units[std::size_t(i)], names[std::size_t(i)]);
     ModelChange(units[std::size_t(i)], CParamValue(kParamInputGain, -10.0f * float(i + 1), ParamKind::kLevel));
     link->AddMember(units[std::size_t(i)]->GetUuid(), kParamInputGain);
   }
   link->m_master = c.master;
-  System().SetLinksActive(false);
+  System().Links().SetLinksActive(false);
   const float masterLevel = -10.0f * float(c.kept + 1);
 
   SetConfirmDeviceDelete(true);
@@ -144,15 +145,15 @@ TEST_P(DeleteLinkedDevice, KeepsTheLinksMasterThroughApplyingSaveAndReopen) {
   ASSERT_EQ(System().GetDeviceCount(), 2);
   ASSERT_EQ(link->GetMembers().size(), 2u);
   f.RunCommand(Cmd::kLinkingStatus);  // on: the links are applied
-  ASSERT_TRUE(System().AreLinksActive());
+  ASSERT_TRUE(System().Links().AreLinksActive());
   for (CDevice* unit : System().GetDevices())
     EXPECT_FLOAT_EQ(unit->GetCurrentValue(kParamInputGain).value, masterLevel) << unit->GetName();
 
   const std::string path = PathOf("linked.ovd");
-  ASSERT_TRUE(System().SaveFile(path));
-  ASSERT_TRUE(f.OpenFilePath(path));
-  ASSERT_EQ(System().GetLinks().size(), 1u);
-  const CLinkRef* master = System().GetLinks()[0]->GetMasterRef();
+  ASSERT_TRUE(System().File().SaveFile(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
+  ASSERT_EQ(System().Links().GetLinks().size(), 1u);
+  const CLinkRef* master = System().Links().GetLinks()[0]->GetMasterRef();
   ASSERT_NE(master, nullptr);
   const CDevice* kept = System().FindDeviceByUuid(master->GetUuid());
   ASSERT_NE(kept, nullptr);
@@ -498,14 +499,14 @@ TEST_F(DeviceCommands, UnpolledUnits_ShowModelIdAndNameInTheRackTooltipAndPaneAn
   EXPECT_EQ(shown("ID"), "12");
 
   // Without the right to edit device properties the ID row takes nothing.
-  System().GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
+  System().Users().GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
   f.GetPropertiesPane().ShowDeviceProperties(true, devices[0]);
   EXPECT_FALSE(grid.BeginEdit(grid.FindRow("ID")));
-  System().GetUsers()[0]->SetRestrictionMask(0);
+  System().Users().GetUsers()[0]->SetRestrictionMask(0);
 
   const std::string path = PathOf("unpolled.ovd");
-  ASSERT_TRUE(System().SaveFile(path));
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(System().File().SaveFile(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   std::vector<std::pair<std::uint32_t, std::uint32_t>> reopened;
   for (CDevice* d : System().GetDevices()) reopened.emplace_back(d->GetTypeCode(), d->GetDeviceId());
   EXPECT_EQ(reopened, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{60, 12}, {49, 6}, {50, 0x01020304}}));

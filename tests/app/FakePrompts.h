@@ -122,7 +122,7 @@ class CFakePrompts : public IUserPrompts {
   }
   bool RunSwitchUser(CSystem& system) override {
     ++switchUserDialogs;
-    if (switchToUser >= 0) system.SetCurrentUser(switchToUser);
+    if (switchToUser >= 0) system.Users().SetCurrentUser(switchToUser);
     return switchToUser >= 0;
   }
   bool RunChangePassword(CUser& user) override {

@@ -20,6 +20,7 @@
 
 #include "app/CommandIds.h"
 #include "app/UserPrompts.h"
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/model/Device.h"
 #include "core/protocol/ControlMessage.h"
@@ -70,7 +71,7 @@ class FileCommandsTest : public FrameTest {
   static void SaveSystemWith(const std::string& path, const std::string& name) {
     CSystem other;
     AddDevice(other, name);
-    ASSERT_TRUE(other.SaveFile(path));
+    ASSERT_TRUE(other.File().SaveFile(path));
   }
 
   // The frame's system with a device named name, saved through File > Save as "show.ovd"; the
@@ -205,7 +206,7 @@ TEST_P(SaveRoadTest, ANameTypedWithoutOvdAsksBeforeTheOvdFileIsReplaced) {
   prompts.paths = {PathOf("gig")};
   EXPECT_TRUE(Run());
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(gig));
+  ASSERT_TRUE(back.File().OpenFile(gig));
   ASSERT_EQ(back.GetDeviceCount(), 1);
   EXPECT_EQ(back.GetDevice(0)->GetName(), "New");
 }
@@ -266,7 +267,7 @@ class SaveDialogStartTest : public FileCommandsTest, public ::testing::WithParam
     SaveSystemWith(PathOf("older/recent.ovd"), "Recent");
     recent.Add(PathOf("older/recent.ovd"));
     MakeFrame();
-    ASSERT_TRUE(frame->OpenFilePath(show));
+    ASSERT_TRUE(frame->Files().OpenFilePath(show));
     AddDevice(frame->GetSystem(), "Changed");
   }
   // Takes the road; the dialog is answered by the prompts.
@@ -295,14 +296,14 @@ TEST_P(SaveDialogStartTest, TheDialogStartsAtTheOpenFile) {
   Run();  // the dialog cancelled: nothing written
   ASSERT_EQ(prompts.saveSpecs.size(), 1u);
   EXPECT_EQ(prompts.saveSpecs[0].initialName, show);
-  EXPECT_EQ(frame->GetSystem().GetFilePath(), show);
+  EXPECT_EQ(frame->GetSystem().File().GetFilePath(), show);
 
   // The name the dialog starts with, taken as it stands, replaces the open file.
   if (AsksCloseFileFirst()) prompts.answers = {Answer::Yes};
   prompts.paths = {prompts.saveSpecs[0].initialName};
   Run();
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(show));
+  ASSERT_TRUE(back.File().OpenFile(show));
   ASSERT_EQ(back.GetDeviceCount(), 2);
   EXPECT_EQ(back.GetDevice(1)->GetName(), "Changed");
   EXPECT_TRUE(QDir(QString::fromStdString(PathOf("elsewhere"))).isEmpty());
@@ -367,7 +368,7 @@ TEST_F(FileCommandsTest, AnUntitledSystemsSaveDialogStartsInTheLastFolderUsed) {
   // An open file: Open starts in its folder.
   SaveSystemWith(PathOf("shown.ovd"), "Shown");
   prompts.answers = {Answer::No};  // the untitled system is dropped
-  ASSERT_TRUE(frame->OpenFilePath(PathOf("shown.ovd")));
+  ASSERT_TRUE(frame->Files().OpenFilePath(PathOf("shown.ovd")));
   frame->RunCommand(Cmd::kFileOpen);
   ASSERT_EQ(prompts.openSpecs.size(), 2u);
   EXPECT_EQ(prompts.openSpecs[1].initialName, PathOf("*.ovd"));
@@ -386,7 +387,7 @@ TEST_F(FileCommandsTest, NewSaveOpenClose_ThroughTheCommands_TitleAfterEach) {
   EXPECT_EQ(prompts.saveSpecs[0].defaultExtension, "ovd");
   const std::string saved = PathOf("show.ovd");
   EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(saved)));
-  EXPECT_EQ(system.GetFilePath(), saved);
+  EXPECT_EQ(system.File().GetFilePath(), saved);
   EXPECT_EQ(f.windowTitle(), "Orvak - show.ovd");
   EXPECT_FALSE(system.IsModified());
   EXPECT_EQ(recent.Get(0), saved);
@@ -456,7 +457,7 @@ TEST_F(FileCommandsTest, Close_YesAlwaysUsesTheSaveDialogAndACancelledDialogKeep
   CSystem& system = f.GetSystem();
   AddDevice(system, "A");
   const std::string path = PathOf("bound.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   system.SetModified(true);
 
   prompts.answers = {Answer::Yes};
@@ -477,11 +478,11 @@ TEST_F(FileCommandsTest, YesWithAFailedSave_NewAndOpenKeepTheModifiedFile) {
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   const std::string good = PathOf("good.ovd");
-  ASSERT_TRUE(system.SaveFile(good));
+  ASSERT_TRUE(system.File().SaveFile(good));
   // Bound to a path whose folder does not exist: every save fails.
   system.Clear();
   AddDevice(system, "Unsaved");
-  system.SetFilePath(PathOf("missing-folder/x.ovd"));
+  system.File().SetFilePath(PathOf("missing-folder/x.ovd"));
 
   prompts.answers = {Answer::Yes};
   f.RunCommand(Cmd::kFileNew);
@@ -491,13 +492,13 @@ TEST_F(FileCommandsTest, YesWithAFailedSave_NewAndOpenKeepTheModifiedFile) {
   EXPECT_EQ(prompts.questions[0].caption, "New File");
 
   prompts.answers = {Answer::Yes};
-  EXPECT_FALSE(f.OpenFilePath(good));
+  EXPECT_FALSE(f.Files().OpenFilePath(good));
   EXPECT_EQ(prompts.questions.back().caption, "Open File");
   EXPECT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Unsaved");
 
   prompts.answers = {Answer::No};
-  EXPECT_TRUE(f.OpenFilePath(good));
+  EXPECT_TRUE(f.Files().OpenFilePath(good));
   EXPECT_EQ(system.GetDeviceCount(), 0);
 }
 
@@ -505,9 +506,9 @@ TEST_F(FileCommandsTest, SaveAs_AppendsOvdOnlyToANameWithoutExtension) {
   CFrameUnderTest& f = MakeFrame();
   prompts.paths = {PathOf("plain"), PathOf("with.bak")};
   f.RunCommand(Cmd::kFileSaveAs);
-  EXPECT_EQ(f.GetSystem().GetFilePath(), PathOf("plain.ovd"));
+  EXPECT_EQ(f.GetSystem().File().GetFilePath(), PathOf("plain.ovd"));
   f.RunCommand(Cmd::kFileSaveAs);
-  EXPECT_EQ(f.GetSystem().GetFilePath(), PathOf("with.bak"));
+  EXPECT_EQ(f.GetSystem().File().GetFilePath(), PathOf("with.bak"));
   EXPECT_EQ(f.windowTitle(), "Orvak - with.bak");
   EXPECT_EQ(recent.Get(0), PathOf("with.bak"));
   EXPECT_EQ(recent.Get(1), PathOf("plain.ovd"));
@@ -515,8 +516,8 @@ TEST_F(FileCommandsTest, SaveAs_AppendsOvdOnlyToANameWithoutExtension) {
 
 TEST_F(FileCommandsTest, Title_PathWithoutSeparatorIsShownWhole) {
   CFrameUnderTest& f = MakeFrame();
-  f.GetSystem().SetFilePath("name.ovd");
-  f.UpdateTitle();
+  f.GetSystem().File().SetFilePath("name.ovd");
+  f.Files().UpdateTitle();
   EXPECT_EQ(f.windowTitle(), "Orvak - name.ovd");
 }
 
@@ -529,7 +530,7 @@ TEST_F(FileCommandsTest, Autosave_StoresABoundFileWithoutAskingAndSkipsAnUntitle
   EXPECT_TRUE(system.IsModified());
 
   const std::string path = PathOf("auto.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   const QByteArray before = FileBytes(path);
   AddDevice(system, "B");
   f.Tick(FrameTimer::kAutosave);
@@ -539,7 +540,7 @@ TEST_F(FileCommandsTest, Autosave_StoresABoundFileWithoutAskingAndSkipsAnUntitle
   EXPECT_EQ(f.GetStatusText(), QString::fromStdString("Autosaving file " + path));
 
   CSystem reread;
-  ASSERT_TRUE(reread.OpenFile(path));
+  ASSERT_TRUE(reread.File().OpenFile(path));
   EXPECT_EQ(reread.GetDeviceCount(), 2);
 }
 
@@ -593,11 +594,11 @@ TEST_F(FileCommandsTest, DamagedFile_IsReportedAndLeavesAnEmptyUntitledSystem) {
   }
   AddDevice(system, "Old");
   system.SetModified(false);
-  EXPECT_FALSE(f.OpenFilePath(damaged));
+  EXPECT_FALSE(f.Files().OpenFilePath(damaged));
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
   EXPECT_EQ(system.GetDeviceCount(), 0);
-  EXPECT_EQ(system.GetFilePath(), "");
+  EXPECT_EQ(system.File().GetFilePath(), "");
   EXPECT_EQ(f.windowTitle(), "Orvak - Untitled");
   EXPECT_EQ(recent.Get(0), "");
 }
@@ -612,26 +613,26 @@ TEST_F(FileCommandsTest, RelativeName_IsKnownByItsFullPathInTheListAndTheSaves) 
   {
     CSystem other;
     AddDevice(other, "A");
-    ASSERT_TRUE(other.SaveFile(PathOf("a/show.ovd")));
+    ASSERT_TRUE(other.File().SaveFile(PathOf("a/show.ovd")));
     other.Clear();
     AddDevice(other, "B");
-    ASSERT_TRUE(other.SaveFile(PathOf("b/show.ovd")));
+    ASSERT_TRUE(other.File().SaveFile(PathOf("b/show.ovd")));
   }
   {
     CWorkingFolder inA(PathOf("a"));
-    ASSERT_TRUE(f.OpenFilePath("show.ovd"));
+    ASSERT_TRUE(f.Files().OpenFilePath("show.ovd"));
   }
   EXPECT_EQ(recent.Get(0), PathOf("a/show.ovd"));
-  EXPECT_EQ(system.GetFilePath(), PathOf("a/show.ovd"));
+  EXPECT_EQ(system.File().GetFilePath(), PathOf("a/show.ovd"));
   EXPECT_EQ(f.windowTitle(), "Orvak - show.ovd");
 
   CWorkingFolder inB(PathOf("b"));
   AddDevice(system, "A2");
-  ASSERT_TRUE(f.OnFileSave());
+  ASSERT_TRUE(f.Files().OnFileSave());
   CSystem reread;
-  ASSERT_TRUE(reread.OpenFile(PathOf("a/show.ovd")));
+  ASSERT_TRUE(reread.File().OpenFile(PathOf("a/show.ovd")));
   EXPECT_EQ(reread.GetDeviceCount(), 2);
-  ASSERT_TRUE(reread.OpenFile(PathOf("b/show.ovd")));
+  ASSERT_TRUE(reread.File().OpenFile(PathOf("b/show.ovd")));
   EXPECT_EQ(reread.GetDevice(0)->GetName(), "B");  // untouched
   system.Clear();
   f.RunCommand(Cmd::kRecentFile1);
@@ -650,13 +651,13 @@ TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlie
     CSystem& system = f.GetSystem();
     const std::string path = PathOf("cut" + std::to_string(answer.size()) + ".ovd");
     AddDevice(system, "Earlier");
-    ASSERT_TRUE(system.SaveFile(path));
+    ASSERT_TRUE(system.File().SaveFile(path));
     system.Clear();
     system.SetModified(false);
     CutASaveInPlaceShort(path);
     prompts.choices.clear();
     prompts.choiceAnswers = {answer};
-    EXPECT_EQ(f.OpenFilePath(path), answer == "Put Back");
+    EXPECT_EQ(f.Files().OpenFilePath(path), answer == "Put Back");
     ASSERT_EQ(prompts.choices.size(), 1u);
     EXPECT_NE(prompts.choices[0].text.find("A save of " + path +
                                            " did not finish: the program stopped while it wrote the file, which "
@@ -673,7 +674,7 @@ TEST_F(FileCommandsTest, FileThatASaveCutShortLeftDamaged_IsOfferedItsKeptEarlie
       EXPECT_EQ(system.GetDevice(0)->GetName(), "Earlier");
       EXPECT_EQ(recent.Get(0), path);
       system.SetModified(true);
-      ASSERT_TRUE(f.OnFileSave());
+      ASSERT_TRUE(f.Files().OnFileSave());
       EXPECT_TRUE(FindKeptCopies(path).empty());
     } else {
       EXPECT_EQ(system.GetDeviceCount(), 0);
@@ -688,17 +689,17 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   CSystem& system = f.GetSystem();
   auto* broken = new CCCImage;  // no picture: stored with no bytes
   broken->m_name = "broken";
-  system.GetFileImages().AddChild(broken);
-  CCPData* panel = system.AddCustomPanel();
+  system.Images().GetFileImages().AddChild(broken);
+  CCPData* panel = system.Panels().AddCustomPanel();
   panel->m_pBackgroundImage = broken;
   panel->m_panelWasOpen = true;
   panel->m_widgets.push_back(new CCCKnob);
   const std::string path = PathOf("panels.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   f.RunCommand(Cmd::kFileNew);
   ASSERT_TRUE(system.GetCustomPanels().empty());
 
-  EXPECT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(f.Files().OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text,
             "Error loading image\n\nThe picture \"broken\" of this file could not be read.\n"
@@ -711,7 +712,7 @@ TEST_F(FileCommandsTest, FileWithPanelsAndAPictureThatDoesNotDecode_OpensWithOne
   ASSERT_NE(loaded->m_pBackgroundImage, nullptr);
   EXPECT_EQ(loaded->m_pBackgroundImage->m_name, "broken");
   EXPECT_EQ(loaded->m_widgets.size(), 1u);
-  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_EQ(system.File().GetFilePath(), path);
   EXPECT_FALSE(system.IsModified());
 }
 
@@ -721,17 +722,17 @@ TEST_F(FileCommandsTest, FileWithAThousandPicturesThatDoNotRead_OpensAfterOneNot
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   auto* small = new CCCImageDirectory("small");
-  system.GetFileImages().AddChild(small);
+  system.Images().GetFileImages().AddChild(small);
   for (int i = 0; i < 1200; ++i) {
     auto* blank = new CCCImage;
     blank->m_name = "pic" + std::to_string(100000 + i);
     small->AddChild(blank);
   }
   const std::string path = PathOf("many.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   f.RunCommand(Cmd::kFileNew);
 
-  EXPECT_TRUE(f.OpenFilePath(path));
+  EXPECT_TRUE(f.Files().OpenFilePath(path));
   ProcessEvents();
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].caption, "File Error");
@@ -739,8 +740,8 @@ TEST_F(FileCommandsTest, FileWithAThousandPicturesThatDoNotRead_OpensAfterOneNot
             "Error loading image\n\n1,200 pictures of this file could not be read: \"pic100000\", \"pic100001\", "
             "\"pic100002\", \"pic100003\", \"pic100004\" and 1,195 more.\nThey are kept as they are and shown without "
             "a picture.");
-  ASSERT_EQ(system.GetFileImages().GetChildren().size(), 1u);
-  EXPECT_EQ(static_cast<CCCImageDirectory*>(system.GetFileImages().GetChildren()[0])->GetChildren().size(), 1200u);
+  ASSERT_EQ(system.Images().GetFileImages().GetChildren().size(), 1u);
+  EXPECT_EQ(static_cast<CCCImageDirectory*>(system.Images().GetFileImages().GetChildren()[0])->GetChildren().size(), 1200u);
 }
 
 // A background and two widget pictures whose headers are sound and whose pixels are damaged open
@@ -750,7 +751,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
   RegisterCustomControls();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   for (const char* name : {"back", "left", "right"}) {
     auto* picture = new CCCImage;
     picture->m_name = name;
@@ -760,7 +761,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
       for (int x = 0; x < 24; ++x)
         pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
     picture->SetBitmap(std::move(pixels));
-    system.GetFileImages().AddChild(picture);
+    system.Images().GetFileImages().AddChild(picture);
     if (!panel->m_pBackgroundImage) {
       panel->m_pBackgroundImage = picture;
     } else {
@@ -772,7 +773,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
   }
   panel->m_panelWasOpen = true;
   const std::string path = PathOf("pixels.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   f.RunCommand(Cmd::kFileNew);
   QByteArray bytes;
   {
@@ -790,7 +791,7 @@ TEST_F(FileCommandsTest, PicturesWhosePixelsDoNotDecode_AreToldInOneNoticeWhenTh
     file.write(bytes);
   }
 
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   EXPECT_TRUE(prompts.messages.empty());
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   auto* view = dynamic_cast<QWidget*>(system.GetCustomPanels()[0]->m_pView);
@@ -813,13 +814,13 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
   {
     CSystem many;
     AddDevice(many, "A");
-    for (int n = 1; many.GetUsers().size() < kMaxUsers + 2; ++n)
-      many.GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
-    ASSERT_TRUE(many.SaveFile(path));
+    for (int n = 1; many.Users().GetUsers().size() < kMaxUsers + 2; ++n)
+      many.Users().GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
+    ASSERT_TRUE(many.File().SaveFile(path));
   }
   const QByteArray before = FileBytes(path);
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   ASSERT_EQ(prompts.messages.size(), 1u);  // the users left out
   f.Tick(FrameTimer::kAutosave);
   f.Tick(FrameTimer::kAutosave);
@@ -828,7 +829,7 @@ TEST_F(FileCommandsTest, Autosave_WritesOnlyWhatChangedSinceTheFileWasReadOrSave
   AddDevice(f.GetSystem(), "B");
   f.Tick(FrameTimer::kAutosave);
   CSystem reread;
-  ASSERT_TRUE(reread.OpenFile(path));
+  ASSERT_TRUE(reread.File().OpenFile(path));
   EXPECT_EQ(reread.GetDeviceCount(), 2);
   const auto saved = WriteMark(path);
     f.Tick(FrameTimer::kAutosave);  // nothing changed since that save
@@ -869,7 +870,7 @@ const AutosaveKind kAutosaveKinds[] = {
      }},
     {"UsersImported", [](CFrameUnderTest& f, CFakePrompts&) {
        CUserList network{new CUser("Boss", "secret"), new CUser("Crew", "")};
-       f.GetSystem().ImportNetworkUsers(network);
+       f.GetSystem().Users().ImportNetworkUsers(network);
        DeleteAllUsers(network);
      }},
     {"UnitReported", [](CFrameUnderTest& f, CFakePrompts&) {
@@ -905,10 +906,10 @@ TEST_P(AutosaveKindTest, Autosave_KeepsEveryKindOfChangeAndWritesNothingElse) {
     NameDevice(amp, "Amp");
     file.AppendDevice(amp);
     file.GetZones()[0]->AppendDevice(amp);
-    ASSERT_TRUE(file.SaveFile(path));
+    ASSERT_TRUE(file.File().SaveFile(path));
   }
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   const auto opened = WriteMark(path);
   f.Tick(FrameTimer::kAutosave);
   EXPECT_EQ(WriteMark(path), opened) << "a file nobody changed is written";
@@ -970,13 +971,13 @@ TEST_P(AutosaveNoticeTest, Autosave_LeavesAFileAnotherProgramSavedMeanwhileAlone
   if (saved) {
     f.RunCommand(Cmd::kFileSave);
     CSystem reread;
-    ASSERT_TRUE(reread.OpenFile(path));
+    ASSERT_TRUE(reread.File().OpenFile(path));
     ASSERT_EQ(reread.GetDeviceCount(), 2);
     EXPECT_EQ(reread.GetDevice(1)->GetName(), "Unsaved");
   } else {
     // The other program's system is read, the person's changes dropped ("No" to saving them).
     prompts.answers.push_back(IUserPrompts::Answer::No);
-    ASSERT_TRUE(f.OpenFilePath(path));
+    ASSERT_TRUE(f.Files().OpenFilePath(path));
     EXPECT_FALSE(system.IsModified());
     ASSERT_EQ(system.GetDeviceCount(), 1);
     EXPECT_EQ(system.GetDevice(0)->GetName(), "Theirs");
@@ -1076,7 +1077,7 @@ TEST_F(FileCommandsTest, Autosave_AFailedSaveIsToldOnceUntilASaveSucceeds) {
   ASSERT_TRUE(file.setPermissions(readOnly | QFileDevice::WriteOwner));
   f.Tick(FrameTimer::kAutosave);
   CSystem reread;
-  ASSERT_TRUE(reread.OpenFile(path));
+  ASSERT_TRUE(reread.File().OpenFile(path));
   EXPECT_EQ(reread.GetDeviceCount(), 2);
   ASSERT_TRUE(file.setPermissions(readOnly));
   AddDevice(system, "C");
@@ -1095,15 +1096,15 @@ TEST_F(FileCommandsTest, PathThroughALinkAndDotDotOpensTheFileTheSystemOpens) {
   SaveSystemWith(PathOf("lx/real/show.ovd"), "Real");
   SaveSystemWith(PathOf("lx/a/show.ovd"), "Other");
 
-  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("lx/a/ln/../show.ovd")));
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Real");
-  EXPECT_EQ(system.GetFilePath(), PathOf("lx/real/show.ovd"));
+  EXPECT_EQ(system.File().GetFilePath(), PathOf("lx/real/show.ovd"));
   EXPECT_EQ(recent.Get(0), PathOf("lx/real/show.ovd"));
 
   ASSERT_EQ(::symlink("real/show.ovd", PathOf("lx/alias.ovd").c_str()), 0);
-  ASSERT_TRUE(f.OpenFilePath(PathOf("lx/alias.ovd")));
-  EXPECT_EQ(system.GetFilePath(), PathOf("lx/alias.ovd"));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("lx/alias.ovd")));
+  EXPECT_EQ(system.File().GetFilePath(), PathOf("lx/alias.ovd"));
   EXPECT_EQ(f.windowTitle(), "Orvak - alias.ovd");
 }
 
@@ -1126,7 +1127,7 @@ TEST_F(FileCommandsTest, RecentFileWithAnAmpersandShowsItInTheMenu) {
     file->hide();
   }
   f.RunCommand(Cmd::kRecentFile1);
-  EXPECT_EQ(f.GetSystem().GetFilePath(), path);
+  EXPECT_EQ(f.GetSystem().File().GetFilePath(), path);
 }
 
 // A file whose name is not UTF-8 (made in another encoding) opens, is listed and opens again
@@ -1137,7 +1138,7 @@ TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
   SaveSystemWith(path, "Latin-1");
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   EXPECT_TRUE(prompts.messages.empty());
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetName(), "Latin-1");
@@ -1148,6 +1149,22 @@ TEST_F(FileCommandsTest, FileWhoseNameIsNotUtf8OpensAndOpensAgainFromTheList) {
   EXPECT_EQ(stored.Get(0), path);
   f.RunCommand(Cmd::kRecentFile1);
   ASSERT_EQ(system.GetDeviceCount(), 1);
-  EXPECT_EQ(system.GetFilePath(), path);
+  EXPECT_EQ(system.File().GetFilePath(), path);
   EXPECT_TRUE(prompts.messages.empty());
 }
+
+// The file name that titles, questions and autosave's notices show: after the last separator
+// of either kind, the whole path without one, nothing after a trailing separator.
+class FileNameOfTest : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(FileNameOfTest, IsWhatFollowsTheLastSeparator) {
+  EXPECT_EQ(CFileCommands::FileNameOf(GetParam().first), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FileNameOfTest,
+                         ::testing::Values(std::pair<std::string, std::string>{"/home/a/show.ovd", "show.ovd"},
+                                           std::pair<std::string, std::string>{"show.ovd", "show.ovd"},
+                                           std::pair<std::string, std::string>{"C:\\Shows\\tour.ovd", "tour.ovd"},
+                                           std::pair<std::string, std::string>{"/a\\b/c.ovd", "c.ovd"},
+                                           std::pair<std::string, std::string>{"/home/a/", ""},
+                                           std::pair<std::string, std::string>{"", ""}));

@@ -20,6 +20,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
+#include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "core/model/Device.h"
 #include "platform/AtomicFile.h"

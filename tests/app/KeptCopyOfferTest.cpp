@@ -67,7 +67,7 @@ Bytes BytesOf(const std::string& path) {
 
 bool Opens(const std::string& path) {
   CSystem probe;
-  return probe.OpenFile(path);
+  return probe.File().OpenFile(path);
 }
 
 // The file's bytes written over it by another program (a copy program, a sync tool), in place.
@@ -105,7 +105,7 @@ class KeptCopyOfferTest : public FrameTest {
       system.AppendDevice(device);
       system.GetZones()[0]->AppendDevice(device);
     }
-    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(system.File().SaveFile(path));
     return BytesOf(path);
   }
 
@@ -162,7 +162,7 @@ TEST_F(KeptCopyOfferTest, ASaveInPlaceKilledAtEachStepIsOfferedAsItsFileNowIs) {
     CFrameUnderTest& f = MakeFrame();
     prompts.choices.clear();
     prompts.choiceAnswers = {CFakePrompts::kEnter};
-    f.OfferKeptCopies();
+    f.KeptCopies().OfferKeptCopies();
     ASSERT_EQ(prompts.choices.size(), 1u);
     const CFakePrompts::Choice& asked = prompts.choices[0];
     if (reachedTheDisk) {
@@ -213,14 +213,14 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOutlivesAnotherInstancesSaveAndOpeningItsFile
   SaveSystem(path, 3, "Earlier");
   LeaveASaveKilledAfterItsFlush(path, later);
   CFrameUnderTest& f = MakeFrame();
-  f.OfferKeptCopies();  // Escape: Keep
+  f.KeptCopies().OfferKeptCopies();  // Escape: Keep
   ASSERT_EQ(prompts.choices.size(), 1u);
   const Bytes another = SaveSystem(PathOf("another.ovd"), 2, "Another");
   ASSERT_GT(SaveInAnotherProcess(path, another), 0);
   std::vector<CKeptCopy> kept = FindKeptCopies(path);
   ASSERT_EQ(kept.size(), 1u);
 
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   EXPECT_EQ(prompts.choices.size(), 1u);  // not asked again
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_NE(prompts.messages[0].text.find("A copy of " + path +
@@ -232,7 +232,7 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOutlivesAnotherInstancesSaveAndOpeningItsFile
   EXPECT_EQ(DeviceName(0), "Another");
   EXPECT_EQ(FindKeptCopies(path).size(), 1u);
   f.GetSystem().SetModified(true);
-  ASSERT_TRUE(f.OnFileSave());
+  ASSERT_TRUE(f.Files().OnFileSave());
   EXPECT_TRUE(FindKeptCopies().empty());
 }
 
@@ -246,8 +246,8 @@ TEST_F(KeptCopyOfferTest, ADamagedCopyIsOfferedAsDamagedAndKept) {
   CFrameUnderTest& f = MakeFrame();
   prompts.choiceAnswers = {CFakePrompts::kEnter, "Save As..."};
   prompts.paths = {PathOf("looked at.ovd")};
-  f.OfferKeptCopies();
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   ASSERT_EQ(prompts.choices.size(), 2u);
   for (const CFakePrompts::Choice& asked : prompts.choices) {
     EXPECT_NE(asked.text.find("\nis damaged: its bytes no longer match their check word"), std::string::npos);
@@ -270,7 +270,7 @@ TEST_F(KeptCopyOfferTest, ACopyWhoseFolderIsGoneIsSavedWhereThePersonChooses) {
   const std::string copy = FindKeptCopies(path).at(0).copy;
   std::filesystem::remove_all(PathOf("gone"));
   CFrameUnderTest& f = MakeFrame();
-  f.OfferKeptCopies();  // Escape: Keep
+  f.KeptCopies().OfferKeptCopies();  // Escape: Keep
   ASSERT_EQ(prompts.choices.size(), 1u);
   EXPECT_NE(prompts.choices[0].text.find("A save of " + path + " did not finish, and the folder " + PathOf("gone") +
                                          " is no longer there to put the file back in."),
@@ -281,11 +281,11 @@ TEST_F(KeptCopyOfferTest, ACopyWhoseFolderIsGoneIsSavedWhereThePersonChooses) {
 
   prompts.choiceAnswers = {CFakePrompts::kEnter};
   prompts.paths = {PathOf("back.ovd")};
-  EXPECT_FALSE(f.OpenFilePath(copy));
+  EXPECT_FALSE(f.Files().OpenFilePath(copy));
   ASSERT_EQ(prompts.choices.size(), 2u);
   EXPECT_EQ(prompts.choices[1].text, prompts.choices[0].text);
   EXPECT_TRUE(FindKeptCopies().empty());
-  ASSERT_TRUE(f.OpenFilePath(PathOf("back.ovd")));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("back.ovd")));
   EXPECT_EQ(f.GetSystem().GetDeviceCount(), 3);
   EXPECT_EQ(DeviceName(0), "Earlier");
 }
@@ -307,7 +307,7 @@ TEST_F(KeptCopyOfferTest, TheSaveAsOfACopyStartsAtItsFile) {
   std::filesystem::remove_all(PathOf("gone"));
   CFrameUnderTest& f = MakeFrame();
   prompts.choiceAnswers = {"Save As...", "Keep", "Save As...", "Keep"};
-  f.OfferKeptCopies();  // no name given: asked again, then kept
+  f.KeptCopies().OfferKeptCopies();  // no name given: asked again, then kept
   ASSERT_EQ(prompts.saveSpecs.size(), 2u);
   std::vector<std::string> starts{prompts.saveSpecs[0].initialName, prompts.saveSpecs[1].initialName};
   std::sort(starts.begin(), starts.end());
@@ -342,7 +342,7 @@ TEST_F(KeptCopyOfferTest, TheOfferIsAMessageBoxWhoseEnterButtonFitsTheFile) {
     QApplication::sendEvent(box, &enter);
   });
   watch.start(10);
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   watch.stop();
   ASSERT_EQ(shown.size(), 2u);
   const QStringList buttons{"Delete", "Keep", "Put Back", "Save As..."};
@@ -372,7 +372,7 @@ TEST_F(KeptCopyOfferTest, ACopySavedUnderANameWithoutOvdIsWrittenAsTheOvdFileAsk
   prompts.choiceAnswers = {"Save As..."};
   prompts.paths = {PathOf("taken"), PathOf("back")};
   prompts.answers = {IUserPrompts::Answer::No};
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   ASSERT_EQ(prompts.questions.size(), 1u);
   EXPECT_EQ(prompts.questions[0].text, "taken.ovd already exists.\nDo you want to replace it?");
   EXPECT_EQ(BytesOf(PathOf("taken.ovd")), taken);
@@ -386,7 +386,7 @@ TEST_F(KeptCopyOfferTest, ACopySavedUnderANameWithoutOvdIsWrittenAsTheOvdFileAsk
   EXPECT_FALSE(std::filesystem::exists(PathOf("taken")));
   EXPECT_FALSE(std::filesystem::exists(PathOf("back")));
   EXPECT_TRUE(FindKeptCopies().empty());
-  ASSERT_TRUE(f.OpenFilePath(PathOf("back.ovd")));
+  ASSERT_TRUE(f.Files().OpenFilePath(PathOf("back.ovd")));
   EXPECT_EQ(f.GetSystem().GetDeviceCount(), 3);
   EXPECT_EQ(DeviceName(0), "Earlier");
 }
@@ -410,7 +410,7 @@ TEST_F(KeptCopyOfferTest, ASaveCutShortWhoseFileStillOpensIsOfferedAsNotFinished
       CFrameUnderTest& f = MakeFrame();
       prompts.choices.clear();
       prompts.choiceAnswers = {CFakePrompts::kEnter};
-      f.OfferKeptCopies();
+      f.KeptCopies().OfferKeptCopies();
       ASSERT_EQ(prompts.choices.size(), 1u);
       EXPECT_NE(prompts.choices[0].text.find("did not finish: the program stopped while it wrote the file, which opens, "
                                              "but may hold part of that save's bytes over its earlier ones."),
@@ -435,7 +435,7 @@ TEST_F(KeptCopyOfferTest, AnotherInstancesSaveCutShortOutlivesThisInstancesSaveO
   SaveSystem(path, 3, "Mine");
   ASSERT_EQ(::link(path.c_str(), PathOf("show2.ovd").c_str()), 0);
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   const Bytes theirs = SaveSystem(PathOf("theirs.ovd"), 2, "Theirs");
   ASSERT_GT(SaveInAnotherProcess(path, theirs), 0);
   const Bytes torn = SaveSystem(PathOf("torn.ovd"), 2000, "Torn");
@@ -446,7 +446,7 @@ TEST_F(KeptCopyOfferTest, AnotherInstancesSaveCutShortOutlivesThisInstancesSaveO
   ASSERT_EQ(FindKeptCopies(path).size(), 1u);
 
   f.GetSystem().SetModified(true);
-  ASSERT_TRUE(f.OnFileSave());
+  ASSERT_TRUE(f.Files().OnFileSave());
   EXPECT_EQ(prompts.choices.size(), 0u);
   std::vector<CKeptCopy> kept = FindKeptCopies(path);
   ASSERT_EQ(kept.size(), 1u);
@@ -455,7 +455,7 @@ TEST_F(KeptCopyOfferTest, AnotherInstancesSaveCutShortOutlivesThisInstancesSaveO
 
   CFrameUnderTest& next = MakeFrame();
   prompts.choiceAnswers = {CFakePrompts::kEnter};
-  next.OfferKeptCopies();
+  next.KeptCopies().OfferKeptCopies();
   ASSERT_EQ(prompts.choices.size(), 1u);
   EXPECT_NE(prompts.choices[0].text.find("A save of " + path +
                                          " did not finish, but the file has been saved whole since by a save that did "
@@ -463,10 +463,10 @@ TEST_F(KeptCopyOfferTest, AnotherInstancesSaveCutShortOutlivesThisInstancesSaveO
             std::string::npos)
       << prompts.choices[0].text;
   EXPECT_EQ(prompts.choices[0].defaultButton, "Keep");
-  ASSERT_TRUE(next.OpenFilePath(path));
+  ASSERT_TRUE(next.Files().OpenFilePath(path));
   EXPECT_EQ(DeviceName(0), "Mine");
   prompts.choiceAnswers = {"Put Back"};
-  EXPECT_TRUE(next.OfferKeptCopies());
+  EXPECT_TRUE(next.KeptCopies().OfferKeptCopies());
   EXPECT_EQ(BytesOf(path), theirs);
 }
 
@@ -493,7 +493,7 @@ TEST_F(KeptCopyOfferTest, KeepBesideAnotherProgramHoldingTheCopyKeepsItOrSaysItC
     prompts.choices.clear();
     prompts.messages.clear();
     prompts.choiceAnswers = {"Keep", "Keep"};
-    f.OfferKeptCopies();
+    f.KeptCopies().OfferKeptCopies();
     SetKeptCopyLockWaitHookForTests(nullptr);
     prompts.onMessage = nullptr;
     prompts.onChoice = nullptr;
@@ -536,7 +536,7 @@ TEST_F(KeptCopyOfferTest, AChoiceOnACopyAnotherInstanceTookAwaySaysItIsGone) {
     prompts.choices.clear();
     prompts.messages.clear();
     prompts.choiceAnswers = {answer, answer};
-    f.OfferKeptCopies();
+    f.KeptCopies().OfferKeptCopies();
     prompts.onChoice = nullptr;
     EXPECT_EQ(prompts.choices.size(), 1u);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -560,7 +560,7 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOpenedFromAnotherFolderSaysWhatItIs) {
   const std::string moved = PathOf("show.ovd.copy.keptcopy");
   std::filesystem::copy_file(kept.copy, moved);
   CFrameUnderTest& f = MakeFrame();
-  EXPECT_FALSE(f.OpenFilePath(moved));
+  EXPECT_FALSE(f.Files().OpenFilePath(moved));
   EXPECT_TRUE(prompts.choices.empty());
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0].text,
@@ -573,7 +573,7 @@ TEST_F(KeptCopyOfferTest, AKeptCopyOpenedFromAnotherFolderSaysWhatItIs) {
   EXPECT_EQ(FindKeptCopies(path).size(), 1u);
 
   prompts.choiceAnswers = {"Put Back"};
-  EXPECT_TRUE(f.OpenFilePath(kept.copy));
+  EXPECT_TRUE(f.Files().OpenFilePath(kept.copy));
   EXPECT_EQ(prompts.choices.size(), 1u);
   EXPECT_EQ(BytesOf(path), earlier);
 }
@@ -606,8 +606,8 @@ TEST_F(KeptCopyOfferTest, ACopyDamagedAtItsStartIsOfferedAndItsSystemSavedElsewh
     prompts.choices.clear();
     prompts.choiceAnswers = {CFakePrompts::kEnter, "Save As..."};
     prompts.paths = {elsewhere};
-    f.OfferKeptCopies();
-    f.OfferKeptCopies();
+    f.KeptCopies().OfferKeptCopies();
+    f.KeptCopies().OfferKeptCopies();
     ASSERT_EQ(prompts.choices.size(), 2u);
     for (const CFakePrompts::Choice& asked : prompts.choices) {
       EXPECT_EQ(asked.text.rfind("A copy that a save which did not finish kept in\n" + kept.copy +
@@ -620,7 +620,7 @@ TEST_F(KeptCopyOfferTest, ACopyDamagedAtItsStartIsOfferedAndItsSystemSavedElsewh
       EXPECT_EQ(asked.defaultButton, "Keep");
     }
     EXPECT_TRUE(FindKeptCopies().empty());
-    ASSERT_TRUE(f.OpenFilePath(elsewhere));
+    ASSERT_TRUE(f.Files().OpenFilePath(elsewhere));
     ASSERT_EQ(f.GetSystem().GetDeviceCount(), 3);
     EXPECT_EQ(DeviceName(0), "Earlier");
     frame.reset();
@@ -708,7 +708,7 @@ TEST_F(KeptCopyOfferTest, EachKindOfCopyIsAskedAboutInAMessageBoxWhoseEnterButto
     QApplication::sendEvent(box, &escape);
   });
   watch.start(10);
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   watch.stop();
   EXPECT_EQ(shown, expected);
   EXPECT_EQ(FindKeptCopies().size(), expected.size());
@@ -774,7 +774,7 @@ TEST_P(KeptCopyHistoryTest, EnterOnEachCopyLeavesTheNewestWholeSystemAndLosesNon
 
   CFrameUnderTest& f = MakeFrame();
   prompts.choiceAnswers.assign(c.defaults.size(), CFakePrompts::kEnter);
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   ASSERT_EQ(prompts.choices.size(), c.defaults.size());
   for (std::size_t i = 0; i < c.defaults.size(); ++i) {
     SCOPED_TRACE(i);
@@ -868,7 +868,7 @@ TEST_P(UntrustedStartTest, IsOfferedForWhatIsKnownAndKeptOnEnter) {
                                                         std::filesystem::directory_iterator()));
   CFrameUnderTest& f = MakeFrame();
   prompts.choiceAnswers = {CFakePrompts::kEnter};
-  f.OfferKeptCopies();
+  f.KeptCopies().OfferKeptCopies();
   ASSERT_EQ(prompts.choices.size(), 1u);
   const std::string& text = prompts.choices[0].text;
   EXPECT_NE(text.find(c.words), std::string::npos) << text;

@@ -18,6 +18,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MdiClient.h"
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
@@ -156,7 +157,7 @@ TEST_F(FrameTest, BlinkTimer_FlipsPhaseAndRefreshesIdleStatusText) {
   ASSERT_TRUE(WaitFor([&] { return f.GetBlinkPhase() != start; }));
   ASSERT_TRUE(WaitFor([&] { return f.GetStatusText() == "Ready (File Security Disabled)"; }));
 
-  f.GetSystem().SetUseSystemSecurity(true);
+  f.GetSystem().Users().SetUseSystemSecurity(true);
   EXPECT_TRUE(WaitFor([&] { return f.GetStatusText() == "Current User - Admin"; }));
 }
 
@@ -263,7 +264,7 @@ TEST_F(FrameTest, Commands_EnabledByTheirRules) {
 
   AddTestDevice(f, 1);
   f.GetSystem().SetModified(true);
-  f.GetSystem().GetUsers()[0]->m_restrictLow = 0x08;  // no application settings
+  f.GetSystem().Users().GetUsers()[0]->m_restrictLow = 0x08;  // no application settings
   f.UpdateCommandUI();
   EXPECT_TRUE(f.GetCommand(Cmd::kOnline)->isEnabled());
   EXPECT_TRUE(f.GetCommand(Cmd::kFileSave)->isEnabled());
@@ -388,7 +389,7 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
 TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChangesNothing) {
   CSettingsStore::WriteInt("Settings", "AutoSave", 0);  // whatever a test before left
   CFrameUnderTest& f = MakeFrame();
-  prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(5); };
+  prompts.onSettingsSheet = [](CSystem& s) { s.Settings().SetAutoSave(5); };
   prompts.settingsOk = false;
   f.RunCommand(Cmd::kOptions);
   EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
@@ -397,7 +398,7 @@ TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChang
   f.RunCommand(Cmd::kOptions);
   EXPECT_TRUE(f.HasTimer(FrameTimer::kAutosave));
 
-  prompts.onSettingsSheet = [](CSystem& s) { s.SetAutoSave(0); };
+  prompts.onSettingsSheet = [](CSystem& s) { s.Settings().SetAutoSave(0); };
   f.RunCommand(Cmd::kOptions);
   EXPECT_FALSE(f.HasTimer(FrameTimer::kAutosave));
   EXPECT_EQ(prompts.settingsSheets, 3);
@@ -405,7 +406,7 @@ TEST_F(FrameTest, Options_OkRestartsTheAutosaveTimerFromTheSettingAndCancelChang
 
 TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
   CMainFrame& f = MakeFrame();
-  CCPData* panel = f.GetSystem().AddCustomPanel();
+  CCPData* panel = f.GetSystem().Panels().AddCustomPanel();
   auto* widget = new CTestWidget;
   panel->m_widgets.push_back(widget);
   CDevicePropertiesCtrl& grid = f.GetPropertiesPane().GetGrid();
@@ -426,8 +427,8 @@ TEST_F(FrameTest, WidgetProperties_OnlyForAWidgetThatAPanelStillHolds) {
 TEST_F(FrameTest, PanelDesignMenuProperties_ShowsThePaneAlsoWithNoDeviceSelected) {
   CMainFrame& f = MakeFrame();
   CSystem& system = f.GetSystem();
-  system.SetDesignMode(1);
-  CCPData* panel = system.AddCustomPanel();
+  system.Panels().SetDesignMode(1);
+  CCPData* panel = system.Panels().AddCustomPanel();
   f.OpenCustomPanel(panel);
   auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
   ASSERT_NE(view, nullptr);

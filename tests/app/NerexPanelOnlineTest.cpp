@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "devices/processor/NerexSeriesDevice.h"

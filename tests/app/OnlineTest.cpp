@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
 #include "core/model/DeviceProperty.h"
 #include "core/system/System.h"
@@ -226,7 +227,7 @@ TEST_F(ZelOnlineTest, TheSystemMonitorThermometerFollowsTheTemperatureTheUnitRep
 TEST_F(ZelOnlineTest, AWindowTypedUnderAStandingLoadFaultRaisesItsAlarmAndClearsIt) {
   ampUnit->Update([](SimZelAmpState& s) { s.meters[8] = 0x01; });
   ASSERT_TRUE(WaitFor([&] { return amp->GetMeters().loadFaultBits == 0x01; }, 20000));
-  EXPECT_FALSE(amp->IsChannelCheck(0));
+  EXPECT_FALSE(CZelLoadAlarms::IsCheck(amp->GetChannelLoad(0)));
   Show(amp);
   Type("Ch 1 Window", "20");
   ASSERT_TRUE(WaitFor([&] { return LogHolds(*frame, "Amplifier ID 2 Load Error on Channel 1"); }));
@@ -518,7 +519,7 @@ TEST_F(OnlineTest, GlobalMute_OnlyOnlineAndOnlyAfterTheConfirmation) {
   system.AppendDevice(system.CreateDevice(kUnitId, CFileTestDevice::kPlainType, 0));
   f.UpdateCommandUI();
   EXPECT_FALSE(f.GetCommand(Cmd::kGlobalMute)->isEnabled());
-  f.OnGlobalMute();  // offline: nothing
+  f.CommsCommands().OnGlobalMute();  // offline: nothing
   EXPECT_TRUE(prompts.confirms.empty());
 
   prompts.goOnlineChoice = 0;

@@ -147,8 +147,8 @@ TEST_F(PanelWindowsTest, Open_IsRefusedSilentlyWithoutAPanelClassOrAccess) {
   CSizedTestDevice* device = AddDevice(5);
   auto* guest = new CUser("Guest", "pw");
   guest->SetRestrictionMask(0x2);
-  system.GetUsers().push_back(guest);
-  system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+  system.Users().GetUsers().push_back(guest);
+  system.Users().SetCurrentUser(int(system.Users().GetUsers().size()) - 1);
   frame->OpenDevicePanel(device, true);
   EXPECT_TRUE(Windows().isEmpty());
   EXPECT_TRUE(prompts.messages.empty());
@@ -299,13 +299,13 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   static_cast<CChildFrame*>(window)->SavePlacement();
   const CWindowPlacement placement = open->GetPanelPlacement();
   const std::string path = PathOf("panels.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   system.SetModified(false);
 
-  frame->OnFileNew();
+  frame->Files().OnFileNew();
   DeleteClosedWindows();
   EXPECT_TRUE(Windows().isEmpty());
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   ASSERT_EQ(system.GetDeviceCount(), 2);
   CDevice* reopened = system.GetDevice(0);
   ASSERT_NE(PanelOf(reopened), nullptr);
@@ -316,9 +316,9 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   EXPECT_FALSE(system.IsModified());
   // Saved again, the file still says the panel is open.
   const std::string again = PathOf("again.ovd");
-  ASSERT_TRUE(system.SaveFile(again));
-  frame->OnFileNew();
-  ASSERT_TRUE(frame->OpenFilePath(again));
+  ASSERT_TRUE(system.File().SaveFile(again));
+  frame->Files().OnFileNew();
+  ASSERT_TRUE(frame->Files().OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
 
@@ -354,10 +354,10 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   CSystem& system = frame->GetSystem();
   frame->OpenDevicePanel(AddDevice(11), true);
   const std::string path = PathOf("failing.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
-  frame->OnFileNew();
+  ASSERT_TRUE(system.File().SaveFile(path));
+  frame->Files().OnFileNew();
   RegisterControlPanelClass("CTestControlPanel", &CFailingPanel::CreateObject);
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   DeleteClosedWindows();
   EXPECT_TRUE(Windows().isEmpty());
   CDevice* device = system.GetDevice(0);
@@ -365,10 +365,10 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   EXPECT_TRUE(device->WasPanelOpenWhenStored());
   // Saved now and opened with a panel that works, the panel comes back.
   const std::string again = PathOf("again.ovd");
-  ASSERT_TRUE(system.SaveFile(again));
-  frame->OnFileNew();
+  ASSERT_TRUE(system.File().SaveFile(again));
+  frame->Files().OnFileNew();
   RegisterControlPanelClass("CTestControlPanel", &CWidgetTestPanel::CreateObject);
-  ASSERT_TRUE(frame->OpenFilePath(again));
+  ASSERT_TRUE(frame->Files().OpenFilePath(again));
   EXPECT_NE(PanelOf(system.GetDevice(0)), nullptr);
 }
 
@@ -452,8 +452,8 @@ TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdTh
   CCPData* target = system.GetCustomPanels()[1];
   target->m_pView->DestroyPanelWindow();
   DeleteClosedWindows();
-  system.AddSnapshot("Intro");
-  CSnapshot* show = system.AddSnapshot("Show");
+  system.Snapshots().AddSnapshot("Intro");
+  CSnapshot* show = system.Snapshots().AddSnapshot("Show");
   SetConfirmSnapshotRecall(true);
 
   auto* launch = new CCCButton(home->m_pView, CRect{10, 10, 60, 30});
@@ -496,7 +496,7 @@ TEST_F(PanelWindowsTest, PanelButtons_OpenTheirPanelAndRecallTheirSnapshotByIdTh
   // A panel or snapshot deleted while its message waits is not found: nothing happens.
   view->OnLButtonDown(MK_LBUTTON, CPoint{30, 60});
   view->OnLButtonUp(0, CPoint{30, 60});
-  system.DeleteSnapshot(1);
+  system.Snapshots().DeleteSnapshot(1);
   const std::size_t asked = prompts.confirms.size();
   ProcessEvents();
   EXPECT_EQ(prompts.confirms.size(), asked);
@@ -570,7 +570,7 @@ TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanel
     EXPECT_FALSE(around->isVisible());
   for (int i = 0; i < CMainFrame::kToolBarCount; ++i) EXPECT_FALSE(frame->GetToolBar(i)->isVisible());
   EXPECT_TRUE(frame->GetCommand(Cmd::kFullScreen)->isChecked());
-  EXPECT_TRUE(frame->GetSystem().IsFullScreenNow());
+  EXPECT_TRUE(frame->GetSystem().File().IsFullScreenNow());
   // Device panels first, then the custom panel, each 20 pixels on; one in view stays.
   EXPECT_EQ(rightWindow->pos(), QPoint(20, 20));
   EXPECT_EQ(customWindow->pos(), QPoint(40, 40));

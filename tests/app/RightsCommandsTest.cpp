@@ -49,15 +49,15 @@ class RightsFrameTest : public FrameTest {
     MakeFrame();
     twins = std::make_unique<CUnitTwins>(System());
     ASSERT_TRUE(twins->OpenPort());
-    System().GetUsers().push_back(new CUser("Guest", "guest"));
-    System().SetUseSystemSecurity(true);
+    System().Users().GetUsers().push_back(new CUser("Guest", "guest"));
+    System().Users().SetUseSystemSecurity(true);
   }
   void TearDown() override {
     frame.reset();
     twins.reset();
   }
   CSystem& System() { return frame->GetSystem(); }
-  CUser& Guest() { return *System().GetUsers().back(); }
+  CUser& Guest() { return *System().Users().GetUsers().back(); }
 
   // A unit in the rack, which the guest may open.
   CDevice* AddUnit(std::uint32_t type, std::uint32_t id) {
@@ -69,7 +69,7 @@ class RightsFrameTest : public FrameTest {
   // Users > Switch Users to the guest, who lacks the rights of the mask.
   void SwitchToGuest(std::uint64_t mask) {
     Guest().SetRestrictionMask(mask);
-    prompts.switchToUser = int(System().GetUsers().size()) - 1;
+    prompts.switchToUser = int(System().Users().GetUsers().size()) - 1;
     frame->RunCommand(Cmd::kSwitchUsers);
     ProcessEvents();
   }
@@ -196,10 +196,10 @@ TEST_P(PaneRightsTest, TheRowsFollowTheUserAfterSwitchUsersAndACommitIsJudgedByT
 
   // An edit begun by a user who holds the right and ended after the right went is refused
   // with words, and nothing leaves.
-  System().SetCurrentUser(0);
+  System().Users().SetCurrentUser(0);
   frame->GetPropertiesPane().RefreshProperties();
   BeginTyping(c.row, c.typed);
-  System().SetCurrentUser(int(System().GetUsers().size()) - 1);
+  System().Users().SetCurrentUser(int(System().Users().GetUsers().size()) - 1);
   EndTyping();
   EXPECT_EQ(Grid().GetErrorTipText(), "The current user cannot edit device properties");
   EXPECT_EQ(twins->DeliverQueued(*device), 0u);

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "a device family is missing\n");
     return 1;
   }
-  if (!system.SaveFile(argv[1])) return 1;
+  if (!system.File().SaveFile(argv[1])) return 1;
   std::printf("%s\n", argv[1]);
   return 0;
 }

@@ -60,7 +60,7 @@ bool BuildSampleSystem(CSystem& system) {
     system.GetZones()[std::size_t(unit.zone)]->AppendDevice(device);
   }
 
-  CCPData* panel = system.AddCustomPanel();
+  CCPData* panel = system.Panels().AddCustomPanel();
   panel->m_name = "Front Panel";
   auto* title = Place(panel, new CCCTextControl, CRect{20, 10, 220, 34});
   title->m_caption = "Main Level";

@@ -43,10 +43,10 @@ TEST_P(SampleSystemOnlineTest, EveryUnitOfTheSampleSystemConnects) {
   {
     CSystem sample;
     ASSERT_TRUE(BuildSampleSystem(sample));
-    ASSERT_TRUE(sample.SaveFile(path));
+    ASSERT_TRUE(sample.File().SaveFile(path));
   }
   CFrameUnderTest& f = MakeFrame();
-  ASSERT_TRUE(f.OpenFilePath(path));
+  ASSERT_TRUE(f.Files().OpenFilePath(path));
   CSystem& system = f.GetSystem();
   ASSERT_EQ(system.GetDeviceCount(), kSampleSystemUnitCount);
 

@@ -113,7 +113,7 @@ TEST_F(SnapshotCommands, ChoosingInTheComboRecallsAfterTheQuestionAndMovesTheSta
   EXPECT_EQ(Items(), (std::vector<std::string>{"A*", "B"}));
 
   // A user who may not recall snapshots finds the combo disabled.
-  System().GetUsers()[0]->SetRestrictionMask(kRestrictRecallSnapshots);
+  System().Users().GetUsers()[0]->SetRestrictionMask(kRestrictRecallSnapshots);
   frame->UpdateCommandUI();
   EXPECT_FALSE(Combo().isEnabled());
   EXPECT_FALSE(Enabled(Cmd::kNewSnapshot));
@@ -265,7 +265,7 @@ TEST_F(SnapshotCommands, SelectedProcessorShowsItsRowsAndAGridEditReachesIt) {
     frame->GetPropertiesPane().resize(320, 560);
     grid.BeginEdit(grid.FindRow("Delay Units"));
     frame->GetPropertiesPane().grab().save(folder + "/pane.png");
-    System().SaveFile((folder + "/sample.ovd").toStdString());
+    System().File().SaveFile((folder + "/sample.ovd").toStdString());
     for (QWidget* w : grid.findChildren<QWidget*>())
       if (w->isWindow() && w->isVisible()) w->grab().save(folder + "/tip.png");
     grid.EndEdit(false);

@@ -49,7 +49,7 @@ class StartupTest : public ::testing::Test {
     system.AppendDevice(device);
     system.GetZones()[0]->AppendDevice(device);
     const std::string path = (temp.path() + "/").toStdString() + name;
-    EXPECT_TRUE(system.SaveFile(path));
+    EXPECT_TRUE(system.File().SaveFile(path));
     return path;
   }
 
@@ -173,7 +173,7 @@ TEST_F(StartupTest, ARelativeCommandLineFileIsListedByItsFullPath) {
     app.SetSplashTime(0);
     ASSERT_TRUE(app.InitInstance({"show.ovd"}));
     EXPECT_EQ(app.GetRecentFileName(0), first);
-    EXPECT_EQ(app.GetMainFrame()->GetSystem().GetFilePath(), first);
+    EXPECT_EQ(app.GetMainFrame()->GetSystem().File().GetFilePath(), first);
   }
   CWorkingFolder inB(temp.path().toStdString() + "/b");
   CQuendalApp app;
@@ -205,7 +205,7 @@ TEST_F(StartupTest, ASaveCutShortIsOfferedBackBeforeTheLastFileOpens) {
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].save, EKeptCopySave::Replaced);
   app.GetMainFrame()->GetSystem().SetModified(true);
-  ASSERT_TRUE(app.GetMainFrame()->OnFileSave());
+  ASSERT_TRUE(app.GetMainFrame()->Files().OnFileSave());
   EXPECT_TRUE(FindKeptCopies().empty());
 }
 
@@ -215,13 +215,13 @@ TEST_F(StartupTest, ALibraryOfAThousandPicturesThatDoNotReadGivesOneNoticeAtTheS
   const std::string library = (temp.path() + "/bad1000.ovl").toStdString();
   {
     CSystem writer;
-    writer.SetImageLibraryFilename(library);
+    writer.Settings().SetImageLibraryFilename(library);
     for (int i = 0; i < 1000; ++i) {
       auto* blank = new CCCImage;  // stored without bytes: no picture to read
       blank->m_name = "pic" + std::to_string(200000 + i);
-      writer.GetLibraryImages().AddChild(blank);
+      writer.Images().GetLibraryImages().AddChild(blank);
     }
-    ASSERT_TRUE(writer.SaveImageLibrary());
+    ASSERT_TRUE(writer.Images().SaveImageLibrary());
   }
   CSettingsStore::WriteInt("Settings", "LoadLastFileOnStartup", 0);
   {
@@ -230,7 +230,7 @@ TEST_F(StartupTest, ALibraryOfAThousandPicturesThatDoNotReadGivesOneNoticeAtTheS
     app.SetSplashTime(0);
     ASSERT_TRUE(app.InitInstance({}));
     EXPECT_TRUE(app.GetMainFrame()->isVisible());
-    EXPECT_EQ(app.GetMainFrame()->GetSystem().GetLibraryImages().GetChildren().size(), 1000u);
+    EXPECT_EQ(app.GetMainFrame()->GetSystem().Images().GetLibraryImages().GetChildren().size(), 1000u);
   }
   CSettingsStore::Remove("Settings", "ImageLibraryFilename");
   ASSERT_EQ(prompts.messages.size(), 1u);
@@ -269,7 +269,7 @@ TEST_F(StartupTest, TheProgramOpensACommandLineFileWhoseNameIsNotUtf8) {
   const std::string path = temp.path().toStdString() + "/caf\xe9.ovd";
   {
     CSystem empty;
-    ASSERT_TRUE(empty.SaveFile(path));
+    ASSERT_TRUE(empty.File().SaveFile(path));
   }
   const std::string home = temp.path().toStdString() + "/home";
   std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "ORVAK_AUTOQUIT_MS=300", "ORVAK_SPLASH_MS=0",
@@ -351,7 +351,7 @@ TEST_F(StartupTest, AQuestionRaisedDuringTheStartFindsNoSplashOverIt) {
   const std::string path = (temp.path() + "/pictures.ovd").toStdString();
   {
     CSystem system;
-    CCPData* panel = system.AddCustomPanel();
+    CCPData* panel = system.Panels().AddCustomPanel();
     auto* picture = new CCCImage;
     picture->m_name = "back";
     picture->m_format = kImageFormatPng;
@@ -359,10 +359,10 @@ TEST_F(StartupTest, AQuestionRaisedDuringTheStartFindsNoSplashOverIt) {
     for (int y = 0; y < 24; ++y)
       for (int x = 0; x < 24; ++x) pixels.SetPixel(x, y, CColour::FromRgb(std::uint8_t(x * 10), std::uint8_t(y * 9), 77));
     picture->SetBitmap(std::move(pixels));
-    system.GetFileImages().AddChild(picture);
+    system.Images().GetFileImages().AddChild(picture);
     panel->m_pBackgroundImage = picture;
     panel->m_panelWasOpen = true;
-    ASSERT_TRUE(system.SaveFile(path));
+    ASSERT_TRUE(system.File().SaveFile(path));
   }
   QByteArray bytes;
   {

@@ -16,6 +16,7 @@
 #include <array>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
@@ -130,8 +131,8 @@ class UnitsOnlineTest : public SimBusFrameTest {
     auto* link = new CLink("Link " + std::to_string(id));
     link->AddRef(new CLinkRef(a.GetUuid(), std::uint32_t(id)));
     link->AddRef(new CLinkRef(b.GetUuid(), std::uint32_t(id)));
-    frame->GetSystem().AppendLink(link);
-    ASSERT_TRUE(frame->GetSystem().AreLinksActive());
+    frame->GetSystem().Links().AppendLink(link);
+    ASSERT_TRUE(frame->GetSystem().Links().AreLinksActive());
   }
 
   // Goes online with "Retrieve" and waits until every unit has been read out in full.
@@ -274,8 +275,8 @@ TEST_P(RetrieveTest, WritesNothingAndEveryUnitKeepsItsOwnSettings) {
   MakeFile();
   CSystem& system = frame->GetSystem();
   if (GetParam().offlineRecall) {
-    system.AddSnapshot("Offline");
-    system.RecallSnapshot(0);
+    system.Snapshots().AddSnapshot("Offline");
+    system.Snapshots().RecallSnapshot(0);
     EXPECT_EQ(system.GetCurrentSnapshot(), 0);
   }
   if (GetParam().links) {
@@ -376,7 +377,7 @@ TEST_F(UnitsOnlineTest, WidgetsOfAUnitThatIsAwayTakeNoChangeAndShowWhatTheUnitHo
   fader->m_rangeMax = 6.0f;
   knob->m_rangeMin = -60.0f;
   knob->m_rangeMax = 0.0f;
-  system.AppendCustomPanel(panel);
+  system.Panels().AppendCustomPanel(panel);
   GoOnlineAndReadOut();
   frame->OpenCustomPanel(panel);
   auto* view = dynamic_cast<CCustomControlPanelWnd*>(panel->m_pView);
@@ -461,10 +462,10 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
   button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
   panel->m_widgets.push_back(button);
-  system.AppendCustomPanel(panel);
+  system.Panels().AppendCustomPanel(panel);
   GoOnlineAndReadOut();
   for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -10.0f, ParamKind::kLevel));
-  CSnapshot* snapshot = system.AddSnapshot("S-10");
+  CSnapshot* snapshot = system.Snapshots().AddSnapshot("S-10");
   for (CNerexSeriesDevice* d : {d3, d4}) ModelChange(d, CParamValue(kProcessorGainA, -20.0f, ParamKind::kLevel));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -200 && GainA(*p4) == -200; }));
 
@@ -485,13 +486,13 @@ TEST_F(UnitsOnlineTest, ARecallThatMissesAUnitLeavesItsDeviceAsTheUnitIsAndIsLog
   EXPECT_TRUE(WaitFor([&] { return LogHas(missed); }));
   ASSERT_NE(view->GetRefusalTip(), nullptr) << "the button said nothing";
   EXPECT_EQ(view->GetRefusalTip()->Message().toStdString(), missed);
-  EXPECT_EQ(frame->GetSnapshotTip(), nullptr);
+  EXPECT_EQ(frame->Snapshots().GetSnapshotTip(), nullptr);
   // Recalled from the combo, the combo says it.
   frame->GetSnapshotCombo().setCurrentIndex(0);
   frame->RunCommand(Cmd::kSnapshotCombo);
-  ASSERT_NE(frame->GetSnapshotTip(), nullptr) << "the combo said nothing";
-  EXPECT_TRUE(frame->GetSnapshotTip()->isVisible());
-  EXPECT_EQ(frame->GetSnapshotTip()->Message().toStdString(), missed);
+  ASSERT_NE(frame->Snapshots().GetSnapshotTip(), nullptr) << "the combo said nothing";
+  EXPECT_TRUE(frame->Snapshots().GetSnapshotTip()->isVisible());
+  EXPECT_EQ(frame->Snapshots().GetSnapshotTip()->Message().toStdString(), missed);
 
   p4Switch->SetSilent(false);
   ASSERT_TRUE(WaitFor([&] { return d4->IsConnected(); }, 60000));
@@ -623,8 +624,8 @@ class LinkedMemberAwayTest : public UnitsOnlineTest, public ::testing::WithParam
 TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsBack) {
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  const CLink& gains = *system.GetLinks()[0];
-  const CLink& amps = *system.GetLinks()[1];
+  const CLink& gains = *system.Links().GetLinks()[0];
+  const CLink& amps = *system.Links().GetLinks()[1];
 
   SwitchedUnitsAway();
   const std::size_t away = bus->RequestCount();
@@ -636,7 +637,7 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   // Linking switched off and on again: the master's value passes the members away once more.
   frame->RunCommand(Cmd::kLinkingStatus);
   frame->RunCommand(Cmd::kLinkingStatus);
-  ASSERT_TRUE(system.AreLinksActive());
+  ASSERT_TRUE(system.Links().AreLinksActive());
   ProcessEvents();
 
   EXPECT_TRUE(GainWrites(*d4, away).empty());
@@ -693,9 +694,9 @@ TEST_P(LinkedMemberAwayTest, BackWhileLinkingIsOffKeepsItsOwnValueAndTheLogSaysT
   ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
-  ASSERT_TRUE(Outs(*system.GetLinks()[0], 1));
+  ASSERT_TRUE(Outs(*system.Links().GetLinks()[0], 1));
   frame->RunCommand(Cmd::kLinkingStatus);
-  ASSERT_FALSE(system.AreLinksActive());
+  ASSERT_FALSE(system.Links().AreLinksActive());
 
   const std::size_t back = bus->RequestCount();
   p4Switch->SetSilent(false);
@@ -704,8 +705,8 @@ TEST_P(LinkedMemberAwayTest, BackWhileLinkingIsOffKeepsItsOwnValueAndTheLogSaysT
   Settle();
   EXPECT_TRUE(GainWrites(*d4, back).empty());
   EXPECT_TRUE(GainWrites(*amp2, back).empty());
-  EXPECT_FALSE(Outs(*system.GetLinks()[0], 1));
-  EXPECT_FALSE(Outs(*system.GetLinks()[1], 1));
+  EXPECT_FALSE(Outs(*system.Links().GetLinks()[0], 1));
+  EXPECT_FALSE(Outs(*system.Links().GetLinks()[1], 1));
   EXPECT_EQ(LogCount("Link \"Link 13\" not applied to " + d4->GetUnitText() + " when it is back: linking is switched off"), 1);
   EXPECT_EQ(LogCount("Link \"Link 5\" not applied to " + amp2->GetUnitText() + " when it is back: linking is switched off"), 1);
 }
@@ -719,8 +720,8 @@ TEST_P(LinkedMemberAwayTest, BackWhileLinkingIsOffKeepsItsOwnValueAndTheLogSaysT
 TEST_P(LinkedMemberAwayTest, MembersThatFallSilentBeforeTheirAckFallOutOfLineAndTakeTheValueWhenBack) {
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  const CLink& gains = *system.GetLinks()[0];
-  const CLink& amps = *system.GetLinks()[1];
+  const CLink& gains = *system.Links().GetLinks()[0];
+  const CLink& amps = *system.Links().GetLinks()[1];
   // The changes are made while the worker holds still, and the units switched off before it
   // goes on: the changes' writes are the first requests their silence meets.
   ASSERT_TRUE(system.GetComms().RequestIdle());
@@ -774,8 +775,8 @@ TEST_P(LinkedMemberAwayTest, MembersThatFallSilentBeforeTheirAckFallOutOfLineAnd
 TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   LinkAndGoOnline(true);
   CSystem& system = frame->GetSystem();
-  const CLink& gains = *system.GetLinks()[0];
-  const CLink& amps = *system.GetLinks()[1];
+  const CLink& gains = *system.Links().GetLinks()[0];
+  const CLink& amps = *system.Links().GetLinks()[1];
   ASSERT_EQ(gains.GetMasterRef(), gains.GetMembers()[0]);
   SwitchedUnitsAway();
   ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
@@ -788,7 +789,7 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   frame->RunCommand(Cmd::kLinkManager);
   frame->RunCommand(Cmd::kLinkingStatus);
   frame->RunCommand(Cmd::kLinkingStatus);
-  ASSERT_TRUE(system.AreLinksActive());
+  ASSERT_TRUE(system.Links().AreLinksActive());
   Settle();
   EXPECT_EQ(GainA(*p3), -167);
   EXPECT_EQ(GainA(*d3), -167);
@@ -819,8 +820,8 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
 // written the link's value instead of keeping what it held.
 TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) {
   LinkAndGoOnline();
-  const CLink& gains = *frame->GetSystem().GetLinks()[0];
-  const CLink& amps = *frame->GetSystem().GetLinks()[1];
+  const CLink& gains = *frame->GetSystem().Links().GetLinks()[0];
+  const CLink& amps = *frame->GetSystem().Links().GetLinks()[1];
   const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
   SwitchedUnitsAway();
   ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
@@ -847,9 +848,9 @@ TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) 
 TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt) {
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  const CLink& gains = *system.GetLinks()[0];
-  const CLink& amps = *system.GetLinks()[1];
-  CSnapshot* show = system.AddSnapshot("Show");
+  const CLink& gains = *system.Links().GetLinks()[0];
+  const CLink& amps = *system.Links().GetLinks()[1];
+  CSnapshot* show = system.Snapshots().AddSnapshot("Show");
   const int p3Show = GainA(*p3), p4Held = GainA(*p4);
   const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
 
@@ -892,7 +893,7 @@ TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt
 TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
-  CSnapshot* show = system.AddSnapshot("Show");
+  CSnapshot* show = system.Snapshots().AddSnapshot("Show");
   SwitchedUnitsAway();
   ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
   ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
@@ -938,7 +939,7 @@ TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
 TEST_P(LinkedMemberAwayTest, StaysOutOfLineThroughAnAutosaveAndANewRunAndIsNeverSentTheOldValue) {
   LinkAndGoOnline();
   const std::string path = PathOf("show.ovd");
-  ASSERT_TRUE(frame->GetSystem().SaveFile(path));
+  ASSERT_TRUE(frame->GetSystem().File().SaveFile(path));
   const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
   SwitchedUnitsAway();
   ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
@@ -952,13 +953,13 @@ TEST_P(LinkedMemberAwayTest, StaysOutOfLineThroughAnAutosaveAndANewRunAndIsNever
   // A new run of the program on the file.
   frame.reset();
   MakeFrame();
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   ProcessEvents();
   CSystem& system = frame->GetSystem();
   FindDevicesAgain();
-  ASSERT_EQ(system.GetLinks().size(), 2u);
-  const CLink& gains = *system.GetLinks()[0];
-  const CLink& amps = *system.GetLinks()[1];
+  ASSERT_EQ(system.Links().GetLinks().size(), 2u);
+  const CLink& gains = *system.Links().GetLinks()[0];
+  const CLink& amps = *system.Links().GetLinks()[1];
   EXPECT_FALSE(Outs(gains, 0));
   EXPECT_TRUE(Outs(gains, 1));
   EXPECT_FALSE(Outs(amps, 0));
@@ -1020,14 +1021,14 @@ TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) 
   auto* channels = new CLink("Box channels");
   channels->AddMember(dbox->GetUuid(), kBreakParamGain);
   channels->AddMember(dbox->GetUuid(), kBreakParamGain + 1);
-  system.AppendLink(channels);
+  system.Links().AppendLink(channels);
   GoOnlineAndReadOut();
   Settle();
 
   const auto set = [](CDevice* device, int id, float level) {
     ModelChange(device, CParamValue(id, level, ParamKind::kLevel));
   };
-  system.SetLinksActive(false);
+  system.Links().SetLinksActive(false);
   set(d3, kProcessorGainA, -10.0f);
   set(d4, kProcessorGainA, -20.0f);
   set(amp2, kAmpGain1, -4.0f);
@@ -1038,17 +1039,17 @@ TEST_F(UnitsOnlineTest, ARecallWithLinkingOnPutsEveryUnitAtItsOwnRecalledLevel) 
   const std::uint8_t boxGain1 = dbox->GetGain(0), boxGain2 = dbox->GetGain(1);
   ASSERT_NE(amp2Gain, amp5Gain);
   ASSERT_NE(boxGain1, boxGain2);
-  system.AddSnapshot("Apart");
+  system.Snapshots().AddSnapshot("Apart");
   for (CDevice* d : {static_cast<CDevice*>(d3), static_cast<CDevice*>(d4)}) set(d, kProcessorGainA, 0.0f);
   for (CDevice* d : {static_cast<CDevice*>(amp2), static_cast<CDevice*>(amp5)}) set(d, kAmpGain1, 0.0f);
   set(dbox, kBreakParamGain, 0.0f);
   set(dbox, kBreakParamGain + 1, 0.0f);
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == 0 && GainA(*p4) == 0 && box->State().gains[1] == dbox->GetGain(1); }));
   Settle();
-  system.SetLinksActive(true);
+  system.Links().SetLinksActive(true);
 
   const std::size_t from = bus->RequestCount();
-  ASSERT_TRUE(system.RecallSnapshot(0));
+  ASSERT_TRUE(system.Snapshots().RecallSnapshot(0));
   Settle();
   // The processors take their images as block writes; none gets the other's single value.
   std::vector<Frame> singleValues;
@@ -1272,7 +1273,7 @@ TEST_F(UnitsOnlineTest, NoReplyIsLoggedAsLeftOutForAChangeThatWasNotMade) {
   StartUnits();
   MakeFile();
   CSystem& system = frame->GetSystem();
-  system.SetLogCommsErrors(true);
+  system.Settings().SetLogCommsErrors(true);
   ModelChange(amp2, MakeTextParamValue(kZelParamAmpName, "Stage"));
   ModelChange(dbox, MakeTextParamValue(kBreakParamBoxName, "Racks"));
   prompts.goOnlineChoice = 1;
@@ -1332,7 +1333,7 @@ TEST_F(UnitsOnlineTest, AutosaveKeepsWhatTheUnitsReportedAndNothingMore) {
   MakeFile();
   CSystem& system = frame->GetSystem();
   const std::string path = PathOf("retrieved.ovd");
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
   GoOnlineAndReadOut();
   Settle();
   EXPECT_FALSE(system.IsModified());
@@ -1340,7 +1341,7 @@ TEST_F(UnitsOnlineTest, AutosaveKeepsWhatTheUnitsReportedAndNothingMore) {
   EXPECT_FALSE(frame->GetCommand(Cmd::kFileSave)->isEnabled());
   auto storedGain = [&] {
     CSystem stored;
-    EXPECT_TRUE(stored.OpenFile(path));
+    EXPECT_TRUE(stored.File().OpenFile(path));
     return stored.GetDeviceCount() == 5 ? int(static_cast<CZelSeriesDevice*>(stored.GetDevice(2))->GetGainIndex(0)) : -1;
   };
   ASSERT_EQ(storedGain(), 0);
@@ -1593,7 +1594,7 @@ class TakeUpInASessionTest : public UnitsOnlineTest, public ::testing::WithParam
     });
     SetUnitGain(0);
     CSystem& system = MakeFrame().GetSystem();
-    system.SetOnGoOnline(kGoOnlineAsk);
+    system.Settings().SetOnGoOnline(kGoOnlineAsk);
     device = Append(system, id, c.type);
     NameDevice(device, "Front of House");
     ModelChange(device, CParamValue(IsProcessor() ? kProcessorGainA : kAmpGain1, -6.0f, ParamKind::kLevel));
@@ -1697,7 +1698,7 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
   const std::uint32_t other = GetParam().session == kGoOnlineSend ? kGoOnlineRetrieve : kGoOnlineSend;
   for (const std::uint32_t setting : {std::uint32_t(kGoOnlineAsk), other}) {
     SCOPED_TRACE(setting);
-    frame->GetSystem().SetOnGoOnline(setting);
+    frame->GetSystem().Settings().SetOnGoOnline(setting);
     ChooseIgnoreDevice();
     ASSERT_TRUE(device->IsIgnored());
     EXPECT_TRUE(IgnoreDeviceTicked());
@@ -1711,7 +1712,7 @@ TEST_P(TakeUpInASessionTest, TurningIgnoreOffTakesTheUnitUpAsTheSessionChose) {
     EXPECT_FALSE(IgnoreDeviceTicked());
     ExpectTakenUpAsTheSessionChose(before);
   }
-  frame->GetSystem().SetOnGoOnline(kGoOnlineAsk);
+  frame->GetSystem().Settings().SetOnGoOnline(kGoOnlineAsk);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, TakeUpInASessionTest,

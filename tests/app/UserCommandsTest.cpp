@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "app/CommandIds.h"
+#include "core/comms/CommsWorker.h"
 #include "core/model/Link.h"
 #include "core/comms/SecurityDialog.h"
 #include "core/system/System.h"
@@ -21,9 +22,9 @@ class UserCommandsTest : public FrameTest {
   CFrameUnderTest& MakeSecuredFrame() {
     CFrameUnderTest& f = MakeFrame();
     CSystem& system = f.GetSystem();
-    system.GetUsers().push_back(new CUser("Bob", "pw"));
-    system.GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
-    system.SetUseSystemSecurity(true);
+    system.Users().GetUsers().push_back(new CUser("Bob", "pw"));
+    system.Users().GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
+    system.Users().SetUseSystemSecurity(true);
     return f;
   }
   static bool Enabled(CMainFrame& f, std::uint32_t id) {
@@ -49,17 +50,17 @@ TEST_F(UserCommandsTest, EnableRulesFollowSecurityRestrictionsAndDevices) {
   EXPECT_TRUE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
 
   system.AppendDevice(new CTestDevice(&system, 1, &f));
-  system.SetUseSystemSecurity(true);
+  system.Users().SetUseSystemSecurity(true);
   EXPECT_TRUE(Enabled(f, Cmd::kLinkManager));
   EXPECT_TRUE(Enabled(f, Cmd::kAddLink));
   EXPECT_FALSE(Enabled(f, Cmd::kSwitchUsers));  // one user only
   EXPECT_TRUE(Enabled(f, Cmd::kChangePassword));
-  system.GetUsers().push_back(new CUser("Bob", "pw"));
+  system.Users().GetUsers().push_back(new CUser("Bob", "pw"));
   EXPECT_TRUE(Enabled(f, Cmd::kSwitchUsers));
 
   // A restricted current user: no file properties, links, linking status or image library.
-  system.SetCurrentUser(1);
-  system.GetUsers()[1]->SetRestrictionMask(kRestrictChangePassword);
+  system.Users().SetCurrentUser(1);
+  system.Users().GetUsers()[1]->SetRestrictionMask(kRestrictChangePassword);
   EXPECT_FALSE(Enabled(f, Cmd::kFileProperties));
   EXPECT_FALSE(Enabled(f, Cmd::kLinkManager));
   EXPECT_FALSE(Enabled(f, Cmd::kAddLink));
@@ -75,7 +76,7 @@ TEST_F(UserCommandsTest, SwitchUsersMakesTheChosenUserCurrentAndTheStatusNamesIt
   prompts.switchToUser = 1;
   f.RunCommand(Cmd::kSwitchUsers);
   EXPECT_EQ(prompts.switchUserDialogs, 1);
-  EXPECT_EQ(f.GetSystem().GetCurrentUser(), 1);
+  EXPECT_EQ(f.GetSystem().Users().GetCurrentUser(), 1);
   EXPECT_TRUE(f.GetSystem().IsModified());
   ProcessEvents();
   EXPECT_EQ(f.GetStatusText(), "Current User - Bob");
@@ -92,14 +93,14 @@ TEST_F(UserCommandsTest, ChangePasswordChangesTheCurrentUsersPasswordOffline) {
   EXPECT_FALSE(f.GetSystem().IsModified());
   prompts.newPassword = "fresh";
   f.RunCommand(Cmd::kChangePassword);
-  EXPECT_EQ(f.GetSystem().GetUsers()[0]->GetPassword(), "fresh");
+  EXPECT_EQ(f.GetSystem().Users().GetUsers()[0]->GetPassword(), "fresh");
   EXPECT_TRUE(f.GetSystem().IsModified());
   EXPECT_FALSE(f.GetSystem().GetComms().NeedSecuritySet());  // offline: nothing to write
 }
 
 TEST_F(UserCommandsTest, FilePropertiesOkRefreshesTheStatusTextFromTheSecuritySetting) {
   CFrameUnderTest& f = MakeFrame();
-  prompts.onFileProperties = [](CSystem& system) { system.SetUseSystemSecurity(true); };
+  prompts.onFileProperties = [](CSystem& system) { system.Users().SetUseSystemSecurity(true); };
   f.RunCommand(Cmd::kFileProperties);
   ProcessEvents();
   EXPECT_EQ(prompts.filePropertiesSheets, 1);
@@ -110,7 +111,7 @@ TEST_F(UserCommandsTest, LinkManagerKeepsItsDeviceBetweenOpeningsAndAChangeMarks
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   system.AppendDevice(new CTestDevice(&system, 1, &f));
-  prompts.onLinkManager = [](CSystem& s) { s.AddLink(); };
+  prompts.onLinkManager = [](CSystem& s) { s.Links().AddLink(); };
   prompts.linkManagerDeviceIndexOut = 2;
   f.RunCommand(Cmd::kLinkManager);
   EXPECT_TRUE(system.IsModified());
@@ -140,7 +141,7 @@ TEST_F(UserCommandsTest, DeleteLinkIsGreyedAndLeavesTheLinks) {
   EXPECT_FALSE(item->isEnabled());
   item->trigger();
   f.RunCommand(Cmd::kDeleteLink);
-  EXPECT_EQ(system.GetLinks().size(), 1u);
+  EXPECT_EQ(system.Links().GetLinks().size(), 1u);
   EXPECT_FALSE(system.IsModified());
 }
 
@@ -149,16 +150,16 @@ TEST_F(UserCommandsTest, LinkingStatusAndAddLinkChangeTheFile) {
   CSystem& system = f.GetSystem();
   system.AppendDevice(new CTestDevice(&system, 1, &f));
   f.RunCommand(Cmd::kLinkingStatus);
-  EXPECT_FALSE(system.AreLinksActive());
+  EXPECT_FALSE(system.Links().AreLinksActive());
   EXPECT_FALSE(f.GetCommand(Cmd::kLinkingStatus)->isChecked());
   EXPECT_TRUE(system.IsModified());
   f.RunCommand(Cmd::kLinkingStatus);
-  EXPECT_TRUE(system.AreLinksActive());
+  EXPECT_TRUE(system.Links().AreLinksActive());
   system.SetModified(false);
   f.RunCommand(Cmd::kAddLink);
   f.RunCommand(Cmd::kAddLink);
-  ASSERT_EQ(system.GetLinks().size(), 2u);
-  EXPECT_EQ(system.GetLinks()[1]->GetName(), "Link 2");
+  ASSERT_EQ(system.Links().GetLinks().size(), 2u);
+  EXPECT_EQ(system.Links().GetLinks()[1]->GetName(), "Link 2");
   EXPECT_TRUE(system.IsModified());
 }
 
@@ -168,20 +169,20 @@ TEST_F(UserCommandsTest, AddLinkIsOfferedOnlyToAUserWhoMayOpenTheLinkManager) {
   CFrameUnderTest& f = MakeSecuredFrame();
   CSystem& system = f.GetSystem();
   system.AppendDevice(new CTestDevice(&system, 1, &f));
-  system.SetCurrentUser(1);  // Bob: every right but the use of the controls
+  system.Users().SetCurrentUser(1);  // Bob: every right but the use of the controls
   system.SetModified(false);
   f.UpdateCommandUI();
   EXPECT_FALSE(f.GetCommand(Cmd::kLinkManager)->isEnabled());
   EXPECT_FALSE(f.GetCommand(Cmd::kAddLink)->isEnabled());
   f.GetCommand(Cmd::kAddLink)->trigger();
   f.RunCommand(Cmd::kAddLink);
-  EXPECT_TRUE(system.GetLinks().empty());
+  EXPECT_TRUE(system.Links().GetLinks().empty());
   EXPECT_FALSE(system.IsModified());
 
-  system.SetCurrentUser(0);
+  system.Users().SetCurrentUser(0);
   f.RunCommand(Cmd::kAddLink);
-  ASSERT_EQ(system.GetLinks().size(), 1u);
-  EXPECT_EQ(system.GetLinks()[0]->GetName(), "Link 1");
+  ASSERT_EQ(system.Links().GetLinks().size(), 1u);
+  EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "Link 1");
   EXPECT_TRUE(system.IsModified());
 }
 

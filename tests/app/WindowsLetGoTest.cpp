@@ -85,10 +85,10 @@ class CShownSample : public SimBusFrameTest {
       CSystem sample;
       ASSERT_TRUE(BuildSampleSystem(sample));
       AddWhatTheCommandsTake(sample);
-      ASSERT_TRUE(sample.SaveFile(path));
+      ASSERT_TRUE(sample.File().SaveFile(path));
     }
     MakeFrame();
-    ASSERT_TRUE(frame->OpenFilePath(path));
+    ASSERT_TRUE(frame->Files().OpenFilePath(path));
     frame->RunCommand(Cmd::kDesignMode);
     DeleteClosedWindows();
     ASSERT_NE(View(), nullptr);
@@ -244,7 +244,7 @@ class CShownSample : public SimBusFrameTest {
     CImage pixels(24, 16);
     pixels.Fill(CColour::FromRgb(200, 40, 40));
     picture->SetBitmap(std::move(pixels));
-    sample.GetFileImages().AddChild(picture);
+    sample.Images().GetFileImages().AddChild(picture);
     CCPData* panel = sample.GetCustomPanels()[0];
     panel->m_pBackgroundImage = picture;
     panel->m_panelWasOpen = true;
@@ -259,22 +259,22 @@ class CShownSample : public SimBusFrameTest {
         widget->m_parameterId = offered.front().id;
       }
     }
-    CSnapshot* scene = sample.AddSnapshot("Scene");
+    CSnapshot* scene = sample.Snapshots().AddSnapshot("Scene");
     auto* button = new CCCButton;
     button->m_rect = CRect{240, 50, 300, 74};
     button->m_text = "Scene";
     button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
     button->m_snapshotId = scene->GetUuid();
     panel->m_widgets.push_back(button);
-    CLink* link = sample.AddLink();
+    CLink* link = sample.Links().AddLink();
     std::vector<CParamInfo> gains;
     first->ListParameters(kControlKnob, gains);
     link->AddMember(first->GetUuid(), gains.front().id);
     link->AddMember(sample.GetDevice(3)->GetUuid(), gains.front().id);
-    sample.SetUseSystemSecurity(true);
-    sample.GetUsers().push_back(new CUser("Bob", "pw"));
-    sample.GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
-    sample.GetUsers().back()->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), 0));
+    sample.Users().SetUseSystemSecurity(true);
+    sample.Users().GetUsers().push_back(new CUser("Bob", "pw"));
+    sample.Users().GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
+    sample.Users().GetUsers().back()->m_panelPermissions.push_back(new CPanelPermissions(panel->GetUuid(), 0));
   }
 };
 
@@ -318,7 +318,7 @@ void DeletePictureInImageLibraryManager(CShownSample& t) {
     dialog.DeleteAction()->trigger();
     dialog.reject();
   });
-  EXPECT_EQ(t.System().GetFileImages().GetChildren().size(), 0u);
+  EXPECT_EQ(t.System().Images().GetFileImages().GetChildren().size(), 0u);
 }
 
 void DeleteKey(CShownSample& t) {
@@ -360,7 +360,7 @@ void DeleteUser(CShownSample& t) {
     users->DeleteButton()->click();
     sheet.accept();
   });
-  EXPECT_EQ(t.System().GetUsers().size(), 1u);
+  EXPECT_EQ(t.System().Users().GetUsers().size(), 1u);
 }
 
 void DeleteSnapshot(CShownSample& t) {
@@ -375,7 +375,7 @@ void DeleteLinkInLinkManager(CShownSample& t) {
     dialog.DeleteLinkButton()->click();
     dialog.reject();
   });
-  EXPECT_TRUE(t.System().GetLinks().empty());
+  EXPECT_TRUE(t.System().Links().GetLinks().empty());
 }
 
 void FileNew(CShownSample& t) {
@@ -590,7 +590,7 @@ class PaneAcrossSwitchUsersTest : public CShownSample {
     // Bob may not open the panel, use device controls or edit properties.
     Bob().SetRestrictionMask(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
   }
-  CUser& Bob() { return *System().GetUsers()[1]; }
+  CUser& Bob() { return *System().Users().GetUsers()[1]; }
   void SwitchUsers(int to) {
     prompts.switchToUser = to;
     frame->RunCommand(Cmd::kSwitchUsers);
@@ -633,25 +633,25 @@ TEST_F(PaneAcrossSwitchUsersTest, AWidgetsRowsNeedTheRightToEditPropertiesAndARe
   const float rangeMax = fader->m_rangeMax;
 
   // Filled for a user without the right, the fader's rows are grey and none opens.
-  System().SetCurrentUser(1);
+  System().Users().SetCurrentUser(1);
   Pane().RefreshProperties();
   SaveShotIfAsked(Pane(), "pane-widget-rows-without-the-right");
   EXPECT_EQ(Rows(true), Rows());
   EXPECT_FALSE(Grid().BeginEdit(Grid().FindRow("Range Max")));
 
   // An edit begun while the right was held and ended after it went is refused with words.
-  System().SetCurrentUser(0);
+  System().Users().SetCurrentUser(0);
   Pane().RefreshProperties();
   BeginTypingIntoRow(Grid(), "Range Max", "5");
-  System().SetCurrentUser(1);
+  System().Users().SetCurrentUser(1);
   PressEnterInRow(Grid());
   EXPECT_EQ(Grid().GetErrorTipText(), "The current user cannot edit device properties");
   EXPECT_EQ(fader->m_rangeMax, rangeMax);
-  System().SetCurrentUser(0);
+  System().Users().SetCurrentUser(0);
 
   // What the file keeps is the range as it was.
   frame->RunCommand(Cmd::kFileSave);
-  ASSERT_TRUE(frame->OpenFilePath(path));
+  ASSERT_TRUE(frame->Files().OpenFilePath(path));
   DeleteClosedWindows();
   auto* reopened = Find<CCCFader>();
   ASSERT_NE(reopened, nullptr);

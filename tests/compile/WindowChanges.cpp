@@ -13,7 +13,7 @@
 #include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
 #include "core/protocol/ControlMessage.h"
-#if defined(TAKES_THE_GATE) || defined(SPREAD_OVER_LINKS) || defined(SOLO_TO_OTHER_DEVICES)
+#if defined(TAKES_THE_GATE) || defined(SPREAD_OVER_LINKS) || defined(LINKS_SPREAD) || defined(SOLO_TO_OTHER_DEVICES)
 #include "core/system/System.h"
 #endif
 #if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL) || defined(PROCESSOR_PROPERTY_ROW) || \
@@ -77,7 +77,7 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
     processor->SavePresetFile("Stage.fnp", nullptr);
   }
   if (auto* system = dynamic_cast<CSystem*>(device.GetHost())) {
-    system->ApplyLinks();
+    system->Links().ApplyLinks();
     system->AddDeviceNamed(60, 0);
   }
 #elif defined(PLAIN_CALL)
@@ -117,6 +117,8 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   device.ApplySnapshotData(image);
 #elif defined(SPREAD_OVER_LINKS)
   static_cast<CSystem&>(*device.GetHost()).OnParameterChanged(&device, value, value, CParameterChangeNotice{});
+#elif defined(LINKS_SPREAD)
+  static_cast<CSystem&>(*device.GetHost()).Links().SpreadChange(&device, value);
 // A row of the properties pane, and the property list, past the right to edit device properties.
 #elif defined(PROPERTY_ROW)
   device.OnPropertyChanged(row);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/comms/Discovery.h"
 #include "core/support/LogFile.h"

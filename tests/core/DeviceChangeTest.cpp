@@ -22,9 +22,9 @@ class DeviceChangeTest : public ::testing::Test {
 
   // A link with the members given as (device index, parameter id).
   CLink* AddLink(std::initializer_list<std::pair<int, int>> members) {
-    auto* link = new CLink("Link " + std::to_string(system.GetLinks().size() + 1));
+    auto* link = new CLink("Link " + std::to_string(system.Links().GetLinks().size() + 1));
     for (auto [d, id] : members) link->AddRef(new CLinkRef(devices[d]->GetUuid(), std::uint32_t(id)));
-    system.AppendLink(link);
+    system.Links().AppendLink(link);
     return link;
   }
 
@@ -53,8 +53,8 @@ TEST_F(DeviceChangeTest, OnlyOpenCustomPanelsAreAskedToRefresh) {
   CTestCustomPanelView view;
   auto* open = new CCPData;
   open->m_pView = &view;
-  system.AppendCustomPanel(open);
-  system.AppendCustomPanel(new CCPData);  // closed: has no view to ask
+  system.Panels().AppendCustomPanel(open);
+  system.Panels().AppendCustomPanel(new CCPData);  // closed: has no view to ask
   ModelChange(devices[1], MakeBoolParamValue(kTestMute, true));
   ASSERT_EQ(view.updates.size(), 1u);
   EXPECT_EQ(view.updates[0].device, devices[1]);
@@ -104,7 +104,7 @@ TEST_F(DeviceChangeTest, CircularLinksSpreadOneLevelAndStop) {
 
 TEST_F(DeviceChangeTest, LinkingOffKeepsChangeOnItsDevice) {
   AddLink({{0, kTestGain}, {1, kTestGain}});
-  system.SetLinksActive(false);
+  system.Links().SetLinksActive(false);
   ModelChange(devices[0], MakeIntParamValue(kTestGain, 1));
   EXPECT_TRUE(devices[1]->applied.empty());
 }
@@ -140,16 +140,16 @@ TEST_F(DeviceChangeTest, APersonsChangeNeedsTheRightAndARefusalShowsTheHeldValue
   CTestControlPanel panel;
   devices[0]->SetControlPanel(&panel);
   devices[0]->values[kTestGain] = MakeIntParamValue(kTestGain, -6);
-  system.GetUsers().push_back(new CUser("Guest", "guest"));
-  system.GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
-  system.SetCurrentUser(1);
+  system.Users().GetUsers().push_back(new CUser("Guest", "guest"));
+  system.Users().GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
+  system.Users().SetCurrentUser(1);
 
   EXPECT_FALSE(devices[0]->Gate().ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
   EXPECT_TRUE(devices[0]->applied.empty());
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].integer, -6);
 
-  system.SetCurrentUser(0);
+  system.Users().SetCurrentUser(0);
   EXPECT_TRUE(devices[0]->Gate().ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
   ASSERT_EQ(devices[0]->applied.size(), 1u);
   EXPECT_EQ(devices[0]->applied[0].integer, -12);

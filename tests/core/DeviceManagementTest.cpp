@@ -3,6 +3,7 @@
 // of the open panels.
 #include <gtest/gtest.h>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/model/DeviceFactory.h"
 #include "core/file/ImageTree.h"
@@ -54,7 +55,7 @@ class DeviceManagementTest : public ::testing::Test {
   void SetUp() override {
     RegisterDeviceCreator(CTestDevice::kTypeCode, CreateTestDevice);
     system.Start(&frame);
-    system.GetUsers().push_back(new CUser("Operator", "x"));
+    system.Users().GetUsers().push_back(new CUser("Operator", "x"));
   }
   void TearDown() override {
     system.GetComms().StopCommsThread();
@@ -96,11 +97,11 @@ TEST_F(DeviceManagementTest, AddDevice_GoesToTheSelectedDevicesZone_ElseTheFirst
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
   EXPECT_EQ(second->GetDevices().size(), 2u);
 
-  const CUser* op = system.GetUsers()[1];
+  const CUser* op = system.Users().GetUsers()[1];
   ASSERT_EQ(op->m_devicePermissions.size(), 2u);
   EXPECT_EQ(op->m_devicePermissions[0]->m_uuid, first->GetUuid());
   EXPECT_EQ(op->m_devicePermissions[0]->m_flags, 1u);
-  EXPECT_TRUE(system.GetUsers()[0]->m_devicePermissions.empty());
+  EXPECT_TRUE(system.Users().GetUsers()[0]->m_devicePermissions.empty());
   EXPECT_EQ(system.FindDeviceByUuid(first->GetUuid()), first);
 }
 
@@ -155,8 +156,8 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   link->AddRef(new CLinkRef(goneUuid, 13));
   link->AddRef(new CLinkRef(keep->GetUuid(), 13));
   link->AddRef(new CLinkRef(goneUuid, 14));
-  system.AppendLink(link);
-  CCPData* panel = system.AddCustomPanel();
+  system.Links().AppendLink(link);
+  CCPData* panel = system.Panels().AddCustomPanel();
   auto* widget = new CLinkedWidget;
   widget->m_pDevice = gone;
   panel->m_widgets.push_back(widget);
@@ -168,45 +169,45 @@ TEST_F(DeviceManagementTest, DeleteZone_WithItsDevices_DeletesThemWithEveryRefer
   ASSERT_EQ(link->GetMembers().size(), 1u);
   EXPECT_EQ(link->GetMembers()[0]->m_uuid, keep->GetUuid());
   EXPECT_EQ(widget->m_pDevice, nullptr);
-  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(goneUuid));
-  EXPECT_TRUE(system.GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));
+  EXPECT_FALSE(system.Users().GetUsers()[1]->HasPermissionRecord(goneUuid));
+  EXPECT_TRUE(system.Users().GetUsers()[1]->HasPermissionRecord(keep->GetUuid()));
   EXPECT_EQ(system.GetZones().size(), 1u);
 }
 
 TEST_F(DeviceManagementTest, AddCustomPanel_TakesTheSmallestFreeNumber_AndGivesUsersAccess) {
-  CCPData* one = system.AddCustomPanel();
-  CCPData* two = system.AddCustomPanel();
+  CCPData* one = system.Panels().AddCustomPanel();
+  CCPData* two = system.Panels().AddCustomPanel();
   EXPECT_EQ(one->m_name, "Panel 1");
   EXPECT_EQ(two->m_name, "Panel 2");
   one->m_name = "Stage";
-  EXPECT_EQ(system.AddCustomPanel()->m_name, "Panel 1");
-  EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions.size(), 3u);
-  EXPECT_TRUE(system.GetUsers()[0]->m_panelPermissions.empty());
+  EXPECT_EQ(system.Panels().AddCustomPanel()->m_name, "Panel 1");
+  EXPECT_EQ(system.Users().GetUsers()[1]->m_panelPermissions.size(), 3u);
+  EXPECT_TRUE(system.Users().GetUsers()[0]->m_panelPermissions.empty());
 }
 
 TEST_F(DeviceManagementTest, DeleteCustomPanel_ClearsEveryReference_ClosesItsView_IgnoresBadIndex) {
-  CCPData* target = system.AddCustomPanel();
-  CCPData* other = system.AddCustomPanel();
+  CCPData* target = system.Panels().AddCustomPanel();
+  CCPData* other = system.Panels().AddCustomPanel();
   auto* opener = new CLinkedWidget;
   opener->panel = target->GetUuid();
   other->m_widgets.push_back(opener);
   auto* copied = new CLinkedWidget;
   copied->panel = target->GetUuid();
-  system.GetCopiedWidgets().push_back(copied);
+  system.Panels().GetCopiedWidgets().push_back(copied);
   CTestCustomPanelView view;
   target->m_pView = &view;
   const CUuid uuid = target->GetUuid();
 
-  system.DeleteCustomPanel(5);
-  system.DeleteCustomPanel(-1);
+  system.Panels().DeleteCustomPanel(5);
+  system.Panels().DeleteCustomPanel(-1);
   EXPECT_EQ(system.GetCustomPanels().size(), 2u);
 
-  system.DeleteCustomPanel(0);
+  system.Panels().DeleteCustomPanel(0);
   ASSERT_EQ(system.GetCustomPanels().size(), 1u);
   EXPECT_EQ(system.GetCustomPanels()[0], other);
   EXPECT_TRUE(opener->panel.IsNil());
   EXPECT_TRUE(copied->panel.IsNil());
-  EXPECT_FALSE(system.GetUsers()[1]->HasPermissionRecord(uuid));
+  EXPECT_FALSE(system.Users().GetUsers()[1]->HasPermissionRecord(uuid));
   EXPECT_EQ(view.destroyCount, 1);
 }
 
@@ -221,28 +222,63 @@ TEST_F(DeviceManagementTest, DeleteImage_FolderGoesDepthFirst_WidgetsAndBackgrou
   inner->AddChild(b);
   folder->AddChild(a);
   folder->AddChild(inner);
-  system.GetFileImages().AddChild(folder);
-  system.GetFileImages().AddChild(keep);
-  CCPData* panel = system.AddCustomPanel();
+  system.Images().GetFileImages().AddChild(folder);
+  system.Images().GetFileImages().AddChild(keep);
+  CCPData* panel = system.Panels().AddCustomPanel();
   panel->m_pBackgroundImage = b;
   auto* widget = new CLinkedWidget;
   widget->image = a;
   panel->m_widgets.push_back(widget);
   auto* copied = new CLinkedWidget;
   copied->image = b;
-  system.GetCopiedWidgets().push_back(copied);
+  system.Panels().GetCopiedWidgets().push_back(copied);
 
-  system.DeleteImage(folder, true);
+  system.Images().DeleteImage(folder, true);
   EXPECT_EQ(deleted, 2);
-  EXPECT_EQ(system.GetFileImages().GetChildren(), std::vector<CCCImageBase*>{keep});
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren(), std::vector<CCCImageBase*>{keep});
   EXPECT_EQ(widget->image, nullptr);
   EXPECT_EQ(copied->image, nullptr);
   EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
 
   // A node that is not in the file's tree is left alone.
   CCountedImage stray;
-  system.DeleteImage(&stray, true);
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+  system.Images().DeleteImage(&stray, true);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 1u);
+}
+
+// A device's redraw reaches the open custom panels with a widget bound to it, and a redraw of
+// every device all the open ones; a closed panel has nothing to draw.
+TEST_F(DeviceManagementTest, RedrawCustomPanels_ReachesTheOpenPanelsBoundToTheDevice) {
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
+  CDevice* a = system.GetDevice(0);
+  CDevice* b = system.GetDevice(1);
+  CTestCustomPanelView boundToA, boundToB, unbound;
+  auto open = [&](CTestCustomPanelView* view, CDevice* device) {
+    CCPData* panel = system.Panels().AddCustomPanel();
+    panel->m_pView = view;
+    if (device) {
+      auto* widget = new CTestWidget;
+      widget->m_pDevice = device;
+      panel->m_widgets.push_back(widget);
+    }
+    return panel;
+  };
+  open(&boundToA, a);
+  open(&boundToB, b);
+  open(&unbound, nullptr);
+  open(nullptr, a);  // closed
+
+  system.Panels().RedrawCustomPanels(a);
+  EXPECT_EQ(boundToA.rebuildCount, 1);
+  EXPECT_EQ(boundToB.rebuildCount, 0);
+  EXPECT_EQ(unbound.rebuildCount, 0);
+
+  system.Panels().RedrawCustomPanels(nullptr);
+  EXPECT_EQ(boundToA.rebuildCount, 2);
+  EXPECT_EQ(boundToB.rebuildCount, 1);
+  EXPECT_EQ(unbound.rebuildCount, 1);
+  for (CCPData* panel : system.GetCustomPanels()) panel->m_pView = nullptr;
 }
 
 TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
@@ -250,33 +286,33 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   ASSERT_TRUE(system.AddDevice(CTestDevice::kTypeCode, 0));
   CDevice* d1 = system.GetDevice(0);
   CDevice* d2 = system.GetDevice(1);
-  CCPData* custom = system.AddCustomPanel();
+  CCPData* custom = system.Panels().AddCustomPanel();
   CTestControlPanel p1, p2;
   CTestCustomPanelView p3;
   p1.SetDevice(d1);
   p2.SetDevice(d2);
-  const CSystem::CPanelView v1{&p1, nullptr}, v2{&p2, nullptr}, v3{nullptr, &p3};
+  const CSystemPanels::CPanelView v1{&p1, nullptr}, v2{&p2, nullptr}, v3{nullptr, &p3};
 
   d1->SetControlPanel(&p1);
-  system.OnPanelActivated(v1);
+  system.Panels().OnPanelActivated(v1);
   d2->SetControlPanel(&p2);
-  system.OnPanelActivated(v2);
+  system.Panels().OnPanelActivated(v2);
   custom->m_pView = &p3;
-  system.OnPanelActivated(v3);
+  system.Panels().OnPanelActivated(v3);
   EXPECT_EQ(d1->GetPanelOrder(), 1);
   EXPECT_EQ(d2->GetPanelOrder(), 2);
   EXPECT_EQ(custom->m_panelOrder, 3);
 
-  system.OnPanelActivated(v1);
+  system.Panels().OnPanelActivated(v1);
   EXPECT_EQ(d1->GetPanelOrder(), 3);
   EXPECT_EQ(d2->GetPanelOrder(), 1);
   EXPECT_EQ(custom->m_panelOrder, 2);
-  std::vector<CSystem::CPanelView> views;
-  system.GetOpenPanelViews(views);
-  EXPECT_EQ(views, (std::vector<CSystem::CPanelView>{v2, v3, v1}));
+  std::vector<CSystemPanels::CPanelView> views;
+  system.Panels().GetOpenPanelViews(views);
+  EXPECT_EQ(views, (std::vector<CSystemPanels::CPanelView>{v2, v3, v1}));
 
   system.SetModified(false);
-  system.OnPanelClosed(v2);
+  system.Panels().OnPanelClosed(v2);
   d2->SetControlPanel(nullptr);
   EXPECT_EQ(d2->GetPanelOrder(), 0);
   EXPECT_EQ(custom->m_panelOrder, 1);
@@ -284,10 +320,10 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   EXPECT_TRUE(system.IsModified());
 
   // While a file's panels are reopened nothing is recorded.
-  system.SetLoading(true);
-  system.OnPanelActivated(v3);
+  system.File().SetLoading(true);
+  system.Panels().OnPanelActivated(v3);
   EXPECT_EQ(custom->m_panelOrder, 1);
-  system.SetLoading(false);
+  system.File().SetLoading(false);
   d1->SetControlPanel(nullptr);
   custom->m_pView = nullptr;
 }

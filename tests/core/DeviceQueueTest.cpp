@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/support/LogFile.h"
 #include "core/comms/SerialComms.h"
@@ -235,7 +236,7 @@ TEST_F(DeviceQueueTest, CommsLevel_ConnectAndDisconnectLinesAreLoggedOnceEach) {
 TEST_F(DeviceQueueTest, ErrorLog_WritesOnlyWhileLogCommsErrorsIsOn) {
   system.WriteErrorLog("first error\n");
   EXPECT_EQ(LogFileText().find("first error"), std::string::npos);
-  system.SetLogCommsErrors(true);
+  system.Settings().SetLogCommsErrors(true);
   system.WriteErrorLog("second error\n");
   EXPECT_NE(LogFileText().find("second error"), std::string::npos);
 }

@@ -72,7 +72,7 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   AddUnit(16, 2, 0, 0x01020304);
   AddUnit(114, 5, 0, 0x1C20);
   CZone* second = h.system.AddZone();
-  h.system.GetUsers().push_back(new CUser("Operator", "x"));
+  h.system.Users().GetUsers().push_back(new CUser("Operator", "x"));
   Scan(6, 0);
 
   ASSERT_EQ(h.system.GetDeviceCount(), 2);
@@ -98,11 +98,11 @@ TEST_F(DiscoveryTest, ShortIds_EachUnitBecomesOneDevice_InTheSelectedZone_ASecon
   EXPECT_EQ(second->GetDevices(), (std::vector<CDevice*>{fennick, nerex}));
   EXPECT_TRUE(h.system.GetZones().front()->GetDevices().empty());
   EXPECT_TRUE(h.system.IsModified());
-  const CUser* op = h.system.GetUsers()[1];
+  const CUser* op = h.system.Users().GetUsers()[1];
   ASSERT_EQ(op->m_devicePermissions.size(), 2u);
   EXPECT_EQ(op->m_devicePermissions[1]->m_uuid, nerex->GetUuid());
   EXPECT_EQ(op->m_devicePermissions[1]->m_flags, 1u);
-  EXPECT_TRUE(h.system.GetUsers()[0]->m_devicePermissions.empty());
+  EXPECT_TRUE(h.system.Users().GetUsers()[0]->m_devicePermissions.empty());
 
   const auto lines = dialog.Lines();
   ASSERT_GE(lines.size(), 6u);

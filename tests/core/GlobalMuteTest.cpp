@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Device.h"
 #include "core/comms/GlobalMute.h"

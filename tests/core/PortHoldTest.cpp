@@ -63,7 +63,7 @@ TEST(PortHoldTest, ListComPorts_OffersTheFreeLinesAndChangesNone) {
 
   CSystem s;
   std::vector<std::uint32_t> ports;
-  s.ListComPorts(ports);
+  s.Settings().ListComPorts(ports);
   EXPECT_EQ(ports, std::vector<std::uint32_t>{5});
   EXPECT_FALSE(s.IsPortOpen());
   EXPECT_TRUE(IsTerminalAt9600(used.Settings()));
@@ -84,7 +84,7 @@ TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
   CSystem s;
   std::vector<std::uint32_t> ports;
   const int before = SerialLineUserReadsForTests();
-  s.ListComPorts(ports);
+  s.Settings().ListComPorts(ports);
   EXPECT_EQ(SerialLineUserReadsForTests() - before, 1);
   EXPECT_EQ(ports, std::vector<std::uint32_t>{2});
   EXPECT_TRUE(used.Untouched());
@@ -92,7 +92,7 @@ TEST(PortHoldTest, ListComPorts_ReadsWhoHoldsTheLinesOnce) {
   COtherProgramOnLine late(free);
   ASSERT_TRUE(late.IsReady());
   ports.clear();
-  s.ListComPorts(ports);
+  s.Settings().ListComPorts(ports);
   EXPECT_EQ(SerialLineUserReadsForTests() - before, 2);
   EXPECT_TRUE(ports.empty());
   EXPECT_TRUE(IsTerminalAt9600(free.Settings()));

@@ -207,9 +207,9 @@ class SecurityTest : public ::testing::Test {
     return pannex;
   }
   void SetSystemUsers(const Users& users, bool useSystemSecurity) {
-    system.DeleteAllUsers();
-    for (const auto& [name, password] : users) system.GetUsers().push_back(new CUser(name, password));
-    system.SetUseSystemSecurity(useSystemSecurity);
+    system.Users().DeleteAllUsers();
+    for (const auto& [name, password] : users) system.Users().GetUsers().push_back(new CUser(name, password));
+    system.Users().SetUseSystemSecurity(useSystemSecurity);
   }
   // Goes online as the Online command does (security first) and waits for the first pass.
   void GoOnlineAndRunPass() {
@@ -304,7 +304,7 @@ TEST_F(SecurityTest, SecuredGroupWithTheRightPasswordAfterAWrongOneTakesAnEmptyT
   EXPECT_EQ(b->SecurityChecks(), 1);
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
   EXPECT_FALSE(Device(1)->NeedsInitialisation());
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
 }
 
 TEST_F(SecurityTest, DifferentUserListsAreAskedOneGroupAtATimeAndSkipIgnoresTheGroup) {
@@ -690,7 +690,7 @@ TEST_F(SecurityTest, AbortAtThePasswordQuestionTakesTheConnectionOffline) {
 
 TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAValidCurrentUser) {
   SetSystemUsers({{"Admin", "Marigold"}, {"A", "1"}, {"B", "2"}, {"C", "3"}}, false);
-  system.SetCurrentUser(3);
+  system.Users().SetCurrentUser(3);
   // The units keep "pw1longe" of the Admin password "pw1longer", which is right typed in full.
   CSimSecurityUnit* a = AddSecureUnit(51, 5, "AmpA", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
   AddSecureUnit(60, 6, "Sornic", {{"Boss", "pw1longer"}, {"Op", "pw2"}});
@@ -702,12 +702,12 @@ TEST_F(SecurityTest, ImportingTheNetworksUsersNeedsItsAdminPasswordAndLeavesAVal
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskImportPassword);
   EXPECT_EQ(questions[2].kind, kSecurityAskImportPassword);
-  ASSERT_EQ(system.GetUsers().size(), 2u);
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
-  EXPECT_EQ(system.GetUsers()[0]->GetPassword(), "pw1longe");
-  EXPECT_EQ(system.GetUsers()[1]->GetPassword(), "pw2");
-  EXPECT_TRUE(system.GetUseSystemSecurity());
-  EXPECT_EQ(system.GetCurrentUser(), 0);
+  ASSERT_EQ(system.Users().GetUsers().size(), 2u);
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Boss");
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetPassword(), "pw1longe");
+  EXPECT_EQ(system.Users().GetUsers()[1]->GetPassword(), "pw2");
+  EXPECT_TRUE(system.Users().GetUseSystemSecurity());
+  EXPECT_EQ(system.Users().GetCurrentUser(), 0);
   // The units hold the file's users now: connected as they are, nothing written.
   EXPECT_EQ(dialog.ProgressLines().back(),
             "Connecting to devices with security data : \n\nAmpA (Zel-2, ID 5)\nSornic (Sornic, ID 6)\n");
@@ -725,8 +725,8 @@ TEST_F(SecurityTest, DeclinedImportFallsBackToTheGroupPassword) {
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Admin");
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
   EXPECT_FALSE(Device(0)->NeedsInitialisation());
 }
 
@@ -780,9 +780,9 @@ TEST_P(FennickOnlineAgain, AdminPasswordIsAskedOnlyWhileTheUnitsHoldAnotherAdmin
   SetSystemUsers(fileUsers, true);
   const std::vector<CSimProcessorUnit*> units{AddFennick(16, 8, GetParam().unitUsers),
                                                AddFennick(17, 9, GetParam().unitUsers)};
-  CUser& op = *system.GetUsers()[1];
+  CUser& op = *system.Users().GetUsers()[1];
   op.SetRestrictionMask(kRestrictUseDeviceControls | kRestrictEditDeviceProperties);
-  system.EnsureUserPermissions();
+  system.Users().EnsureUserPermissions();
   ASSERT_EQ(op.m_devicePermissions.size(), 2u);
   op.m_devicePermissions[1]->m_flags = 0;  // may not open the second unit's panel
   // The expected questions get the other Admin's password; any further one ends its pass.
@@ -876,7 +876,7 @@ TEST_F(SecurityTest, UnitExaminedAgainIsNotAskedWhatTheUserAnsweredForItAlready)
   ASSERT_EQ(questions.size(), 2u);
   EXPECT_EQ(questions[0].kind, kSecurityAskImport);
   EXPECT_EQ(questions[1].kind, kSecurityAskPasswords);
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
 }
 
 TEST_F(SecurityTest, GoingOnlineAgainGivesRefusedDevicesAnotherChance) {
@@ -914,7 +914,7 @@ TEST_F(SecurityTest, SetPassWritesTheFilesUsersOrAnEmptyTableIntoEverySettledUni
   const auto lines = dialog.ProgressLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Updating security data for device Sornic"), lines.end());
 
-  system.SetUseSystemSecurity(false);
+  system.Users().SetUseSystemSecurity(false);
   system.GetComms().SetNeedSecuritySet(true);
   ASSERT_TRUE(WaitFor([&] { return dialog.PassFinished(3); }));
   EXPECT_TRUE(a->GetUsers().empty());
@@ -934,7 +934,7 @@ TEST_F(SecurityTest, PassesWriteTheUsersAsOneWholeCopyWhileTheUiEditsThem) {
     for (int n = 0; editing; ++n) {
       {
         CSingleLock lock(system.GetLock());
-        for (CUser* user : system.GetUsers()) user->m_password = n % 2 ? "b" : "a";
+        for (CUser* user : system.Users().GetUsers()) user->m_password = n % 2 ? "b" : "a";
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -986,6 +986,57 @@ TEST_F(SecurityTest, GoingIdleWhileAQuestionWaitsEndsThePassInsteadOfWaiting) {
   EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerIdle);
   EXPECT_TRUE(dialog.PassFinished(1));
   EXPECT_TRUE(Device(0)->NeedsInitialisation());
+}
+
+// The worker's loop turns while the question waits (the other unit is polled turn after turn):
+// a state set meanwhile neither ends the pass nor starts another, and the answer, given later,
+// settles the unit.
+TEST_F(SecurityTest, AQuestionWaitsThroughTheWorkersTurnsAndAStateSetMeanwhile_ThenItsAnswerSettlesTheUnit) {
+  AddSecureUnit(51, 2, "Open", {});
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return Device(0)->IsConnected(); }));
+
+  system.GetComms().SetWorkerState(kWorkerOnline);
+  auto requestsTo = [&](std::uint8_t id) {
+    std::size_t n = 0;
+    for (const SimBytes& r : bus.Requests())
+      if (r.size() > 7 && r[3] == 51 && r[7] == id) ++n;
+    return n;
+  };
+  const std::size_t toOpen = requestsTo(2), toSecured = requestsTo(5);
+  EXPECT_TRUE(WaitFor([&] { return requestsTo(2) >= toOpen + 20; }));
+  EXPECT_FALSE(dialog.PassFinished(1));
+  EXPECT_EQ(dialog.PassCount(), 1u);
+  EXPECT_EQ(dialog.Questions().size(), 1u);
+  EXPECT_EQ(requestsTo(5), toSecured);
+
+  dialog.AnswerNow(1, kSecurityAnswerOk, "a");
+  EXPECT_TRUE(WaitFor([&] { return Device(1)->IsConnected(); }));
+  EXPECT_TRUE(dialog.PassFinished(1));
+  EXPECT_EQ(system.GetComms().GetWorkerState(), kWorkerOnline);
+}
+
+// Ending the worker while the question waits ends the pass as a stop does: the dialog closes,
+// the unit stays unsettled and the thread ends within its bounds.
+TEST_F(SecurityTest, StoppingTheWorkerWhileAQuestionWaitsEndsThePassAndClosesItsDialog) {
+  AddSecureUnit(51, 5, "AmpA", {{"Admin", "a"}});
+  bus.Start();
+  system.Start(&frame);
+  system.GetComms().SetNeedSecurityGet(true);
+  ASSERT_TRUE(system.GoOnline(0));
+  ASSERT_TRUE(WaitFor([&] { return dialog.Questions().size() == 1; }));
+
+  auto stop = std::async(std::launch::async, [&] { system.GetComms().StopCommsThread(); });
+  ASSERT_EQ(stop.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_FALSE(system.GetComms().IsWorkerRunning());
+  EXPECT_TRUE(dialog.PassFinished(1));
+  EXPECT_TRUE(Device(0)->NeedsInitialisation());
+  EXPECT_EQ(dialog.Questions().size(), 1u);
 }
 
 TEST_F(SecurityTest, FatalCommsErrorDuringThePassClosesTheDialogAndGoesOffline) {

@@ -18,7 +18,7 @@ class StaleReadGuardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     system.Start(&frame);
-    system.SetLogCommsErrors(true);
+    system.Settings().SetLogCommsErrors(true);
     device = new CTestDevice(&system, 2);
     system.AppendDevice(device);
   }

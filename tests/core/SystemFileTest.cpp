@@ -65,14 +65,14 @@ class SystemFileTest : public ::testing::Test {
   }
   static Bytes Store(CSystem& s) {
     CArchive ar;
-    EXPECT_TRUE(s.Serialize(ar));
+    EXPECT_TRUE(s.File().Serialize(ar));
     return ar.TakeData();
   }
   // Reads file into s; its file errors go to errors when given.
   static bool Read(CSystem& s, const Bytes& file, CRecordingErrors* errors = nullptr) {
     if (errors) s.SetUiServices(errors);
     CArchive in(file);
-    return s.Serialize(in);
+    return s.File().Serialize(in);
   }
   // Writes the first count bytes of file to path.
   static void WriteBytes(const std::string& path, const Bytes& file, std::size_t count) {
@@ -84,8 +84,8 @@ class SystemFileTest : public ::testing::Test {
 
   // A system with three devices in two zones, three users, two links and two snapshots.
   void Populate(CSystem& s) {
-    s.SetUseSystemSecurity(true);
-    s.SetFullScreenOnOpen(true);
+    s.Users().SetUseSystemSecurity(true);
+    s.File().SetFullScreenOnOpen(true);
     auto* stage = new CZone(&s);
     stage->SetName("Stage Левый");
     stage->m_bCollapsed = true;
@@ -102,28 +102,28 @@ class SystemFileTest : public ::testing::Test {
     c->trim = 3;
     s.SetSelectedDevice(2);
 
-    s.GetUsers().push_back(new CUser("Operator", "op"));
-    s.GetUsers().push_back(new CUser("Guest", ""));
-    s.GetUsers()[2]->SetRestrictionMask(0x3F);
-    s.EnsureUserPermissions();
-    s.GetUsers()[2]->m_devicePermissions[1]->m_flags = 0;
-    s.SetCurrentUser(1);
+    s.Users().GetUsers().push_back(new CUser("Operator", "op"));
+    s.Users().GetUsers().push_back(new CUser("Guest", ""));
+    s.Users().GetUsers()[2]->SetRestrictionMask(0x3F);
+    s.Users().EnsureUserPermissions();
+    s.Users().GetUsers()[2]->m_devicePermissions[1]->m_flags = 0;
+    s.Users().SetCurrentUser(1);
 
-    CLink* l1 = s.AddLink();
+    CLink* l1 = s.Links().AddLink();
     l1->AddRef(new CLinkRef(a->GetUuid(), CFileTestDevice::kLevel));
     l1->AddRef(new CLinkRef(c->GetUuid(), CFileTestDevice::kTrim));
     l1->GetMembers()[1]->m_displayFlag = true;
     l1->m_master = 1;
     l1->m_expanded = true;
-    CLink* l2 = s.AddLink();
+    CLink* l2 = s.Links().AddLink();
     l2->m_name = "Mains";
     l2->AddRef(new CLinkRef(b->GetUuid(), CFileTestDevice::kLevel));
-    s.SetLinksActive(false);
-    s.SetTreeState(2);
+    s.Links().SetLinksActive(false);
+    s.File().SetTreeState(2);
 
-    s.AddSnapshot("Matinee");
+    s.Snapshots().AddSnapshot("Matinee");
     c->level = 41;
-    s.AddSnapshot("Evening");
+    s.Snapshots().AddSnapshot("Evening");
   }
 
   CManualClock m_clock;
@@ -131,15 +131,15 @@ class SystemFileTest : public ::testing::Test {
 };
 
 void ExpectDefaults(const CSystem& s) {
-  ASSERT_EQ(s.GetUsers().size(), 1u);
-  EXPECT_EQ(s.GetUsers()[0]->GetName(), "Admin");
-  EXPECT_EQ(s.GetCurrentUser(), 0);
+  ASSERT_EQ(s.Users().GetUsers().size(), 1u);
+  EXPECT_EQ(s.Users().GetUsers()[0]->GetName(), "Admin");
+  EXPECT_EQ(s.Users().GetCurrentUser(), 0);
   ASSERT_EQ(s.GetZones().size(), 1u);
   EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
   EXPECT_EQ(s.GetDeviceCount(), 0);
-  EXPECT_TRUE(s.GetLinks().empty());
+  EXPECT_TRUE(s.Links().GetLinks().empty());
   EXPECT_TRUE(s.GetSnapshots().empty());
-  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_TRUE(s.Links().AreLinksActive());
   EXPECT_EQ(s.GetSelectedDevice(), -1);
   EXPECT_FALSE(s.IsModified());
 }
@@ -209,22 +209,55 @@ TEST_F(SystemFileTest, NewSystemFile_GoldenBytes) {
 
 TEST_F(SystemFileTest, NewSystem_SavedAndOpened_KeepsDefaultsAndFlags) {
   CSystem s;
-  s.SetFullScreenOnOpen(true);
-  s.SetGoOnlineOnOpen(true);
+  s.File().SetFullScreenOnOpen(true);
+  s.File().SetGoOnlineOnOpen(true);
   s.SetModified(true);
   const std::string path = PathOf("new.ovd");
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   EXPECT_FALSE(s.IsModified());
-  EXPECT_EQ(s.GetFilePath(), path);
+  EXPECT_EQ(s.File().GetFilePath(), path);
 
   CSystem back;
   back.SetModified(true);
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
   ExpectDefaults(back);
-  EXPECT_TRUE(back.GetFullScreenOnOpen());
-  EXPECT_TRUE(back.GetGoOnlineOnOpen());
-  EXPECT_FALSE(back.GetUseSystemSecurity());
-  EXPECT_EQ(back.GetFilePath(), path);
+  EXPECT_TRUE(back.File().GetFullScreenOnOpen());
+  EXPECT_TRUE(back.File().GetGoOnlineOnOpen());
+  EXPECT_FALSE(back.Users().GetUseSystemSecurity());
+  EXPECT_EQ(back.File().GetFilePath(), path);
+}
+
+// The file the system read or saved last is another once a program writes over it, replaces it
+// or removes it; a save or an open of it makes it the system's file again.
+TEST_F(SystemFileTest, FileChangedOnDisk_IsTheFileReadOrSavedLastNoLonger) {
+  CSystem s;
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());  // no file
+  const std::string path = PathOf("disk.ovd");
+  ASSERT_TRUE(s.File().SaveFile(path));
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());
+
+  {
+    QFile other(QString::fromStdString(path));
+    ASSERT_TRUE(other.open(QIODevice::Append));
+    ASSERT_EQ(other.write("more", 4), 4);
+  }
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "written over";
+  ASSERT_TRUE(s.File().SaveFile(path));
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk());
+
+  const std::string elsewhere = PathOf("elsewhere.ovd");
+  CSystem writer;
+  ASSERT_TRUE(writer.File().SaveFile(elsewhere));
+  ASSERT_TRUE(QFile::remove(QString::fromStdString(path)));
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "removed";
+  ASSERT_TRUE(QFile::rename(QString::fromStdString(elsewhere), QString::fromStdString(path)));
+  EXPECT_TRUE(s.File().IsFileChangedOnDisk()) << "replaced";
+
+  CSystem reader;
+  ASSERT_TRUE(reader.File().OpenFile(path));
+  EXPECT_FALSE(reader.File().IsFileChangedOnDisk());
+  s.Clear();
+  EXPECT_FALSE(s.File().IsFileChangedOnDisk()) << "a cleared system has no file";
 }
 
 TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
@@ -233,14 +266,14 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   const Bytes file = Store(s);
 
   CSystem back;
-  back.SetDesignMode(1);
+  back.Panels().SetDesignMode(1);
   ASSERT_TRUE(Read(back, file));
   EXPECT_EQ(back.GetDesignMode(), 0);
-  EXPECT_TRUE(back.GetUseSystemSecurity());
-  EXPECT_TRUE(back.GetFullScreenOnOpen());
-  EXPECT_FALSE(back.GetGoOnlineOnOpen());
-  EXPECT_EQ(back.GetCurrentUser(), 1);
-  ASSERT_TRUE(AreUserListsEqual(back.GetUsers(), s.GetUsers()));
+  EXPECT_TRUE(back.Users().GetUseSystemSecurity());
+  EXPECT_TRUE(back.File().GetFullScreenOnOpen());
+  EXPECT_FALSE(back.File().GetGoOnlineOnOpen());
+  EXPECT_EQ(back.Users().GetCurrentUser(), 1);
+  ASSERT_TRUE(AreUserListsEqual(back.Users().GetUsers(), s.Users().GetUsers()));
 
   ASSERT_EQ(back.GetDeviceCount(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -264,8 +297,8 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   EXPECT_EQ(back.GetZones()[0]->GetDevices(), std::vector<CDevice*>{back.GetDevice(0)});
   EXPECT_EQ(back.GetZones()[1]->GetDevices(), (std::vector<CDevice*>{back.GetDevice(1), back.GetDevice(2)}));
 
-  ASSERT_EQ(back.GetLinks().size(), 2u);
-  const CLink* l1 = back.GetLinks()[0];
+  ASSERT_EQ(back.Links().GetLinks().size(), 2u);
+  const CLink* l1 = back.Links().GetLinks()[0];
   EXPECT_EQ(l1->GetName(), "Link 1");
   EXPECT_EQ(l1->m_master, 1);
   EXPECT_TRUE(l1->m_expanded);
@@ -273,9 +306,9 @@ TEST_F(SystemFileTest, FullSystem_RoundTripKeepsEveryRecord) {
   EXPECT_EQ(l1->GetMembers()[1]->GetUuid(), s.GetDevice(2)->GetUuid());
   EXPECT_EQ(l1->GetMembers()[1]->m_parameterId, std::uint32_t(CFileTestDevice::kTrim));
   EXPECT_TRUE(l1->GetMembers()[1]->m_displayFlag);
-  EXPECT_EQ(back.GetLinks()[1]->GetName(), "Mains");
-  EXPECT_FALSE(back.AreLinksActive());
-  EXPECT_EQ(back.GetTreeState(), 2u);
+  EXPECT_EQ(back.Links().GetLinks()[1]->GetName(), "Mains");
+  EXPECT_FALSE(back.Links().AreLinksActive());
+  EXPECT_EQ(back.File().GetTreeState(), 2u);
 
   ASSERT_EQ(back.GetSnapshots().size(), 2u);
   const CSnapshot* evening = back.GetSnapshots()[1];
@@ -302,8 +335,8 @@ TEST_F(SystemFileTest, OwedLinkValues_FollowTheRecordBehindTheirMarkAndAFileWith
   level.integer = -3;
   level.flag = 1;
   level.text = "Tr\xC3\xBCm";
-  s.GetLinks()[0]->GetMembers()[1]->SetMissedValue(level);
-  s.GetLinks()[1]->GetMembers()[0]->SetMissedValue(MakeIntParamValue(CFileTestDevice::kLevel, 40));
+  s.Links().GetLinks()[0]->GetMembers()[1]->SetMissedValue(level);
+  s.Links().GetLinks()[1]->GetMembers()[0]->SetMissedValue(MakeIntParamValue(CFileTestDevice::kLevel, 40));
   const Bytes file = Store(s);
   ASSERT_GT(file.size(), plain.size() + 4);
   EXPECT_EQ(Bytes(file.begin(), file.begin() + std::ptrdiff_t(plain.size())), plain);
@@ -312,22 +345,22 @@ TEST_F(SystemFileTest, OwedLinkValues_FollowTheRecordBehindTheirMarkAndAFileWith
 
   CSystem back;
   ASSERT_TRUE(Read(back, file));
-  ASSERT_EQ(back.GetLinks().size(), 2u);
-  EXPECT_FALSE(back.GetLinks()[0]->GetMembers()[0]->IsOutOfLine());
-  ASSERT_TRUE(back.GetLinks()[0]->GetMembers()[1]->IsOutOfLine());
-  const CParamValue& owed = *back.GetLinks()[0]->GetMembers()[1]->GetMissedValue();
+  ASSERT_EQ(back.Links().GetLinks().size(), 2u);
+  EXPECT_FALSE(back.Links().GetLinks()[0]->GetMembers()[0]->IsOutOfLine());
+  ASSERT_TRUE(back.Links().GetLinks()[0]->GetMembers()[1]->IsOutOfLine());
+  const CParamValue& owed = *back.Links().GetLinks()[0]->GetMembers()[1]->GetMissedValue();
   EXPECT_EQ(owed.id, CFileTestDevice::kTrim);
   EXPECT_EQ(owed.kind, ParamKind::kLevel);
   EXPECT_EQ(owed.value, -16.7f);
   EXPECT_EQ(owed.integer, -3);
   EXPECT_EQ(owed.flag, 1);
   EXPECT_EQ(owed.text, level.text);
-  ASSERT_TRUE(back.GetLinks()[1]->GetMembers()[0]->IsOutOfLine());
-  EXPECT_EQ(back.GetLinks()[1]->GetMembers()[0]->GetMissedValue()->integer, 40);
-  EXPECT_EQ(back.GetLinks()[1]->GetMembers()[0]->GetMissedValue()->kind, ParamKind::kInteger);
+  ASSERT_TRUE(back.Links().GetLinks()[1]->GetMembers()[0]->IsOutOfLine());
+  EXPECT_EQ(back.Links().GetLinks()[1]->GetMembers()[0]->GetMissedValue()->integer, 40);
+  EXPECT_EQ(back.Links().GetLinks()[1]->GetMembers()[0]->GetMissedValue()->kind, ParamKind::kInteger);
   EXPECT_EQ(FirstDifference(Store(back), file), -1);
 
-  for (const CLink* link : back.GetLinks())
+  for (const CLink* link : back.Links().GetLinks())
     for (CLinkRef* member : link->GetMembers()) member->ClearMissedValue();
   EXPECT_EQ(FirstDifference(Store(back), plain), -1);
 }
@@ -338,7 +371,7 @@ TEST_F(SystemFileTest, OwedLinkValues_FollowTheRecordBehindTheirMarkAndAFileWith
 TEST_F(SystemFileTest, DamagedOwedLinkValues_AreRefusedAndNothingIsTaken) {
   CSystem s;
   Populate(s);
-  s.GetLinks()[0]->GetMembers()[1]->SetMissedValue(CParamValue(CFileTestDevice::kTrim, -16.7f, ParamKind::kLevel));
+  s.Links().GetLinks()[0]->GetMembers()[1]->SetMissedValue(CParamValue(CFileTestDevice::kTrim, -16.7f, ParamKind::kLevel));
   const Bytes file = Store(s);
   // The block: version, count, then the one entry: link, member, kind, number, integer, flag and
   // the empty text (4 bytes).
@@ -403,8 +436,8 @@ class CFileWriter {
     for (CZone* z : scratch.GetZones()) z->Serialize(m_ar);
   }
   void LinksImagesPanels(CSystem& scratch) {
-    m_ar.WriteU32(std::uint32_t(scratch.GetLinks().size()));
-    for (CLink* l : scratch.GetLinks()) l->Serialize(m_ar);
+    m_ar.WriteU32(std::uint32_t(scratch.Links().GetLinks().size()));
+    for (CLink* l : scratch.Links().GetLinks()) l->Serialize(m_ar);
     m_ar.WriteBool(false);  // links active
     m_ar.WriteU32(3);       // tree state
     m_ar.WriteU32(1);       // empty image root
@@ -439,8 +472,8 @@ TEST_F(SystemFileTest, Version1_PutsEveryDeviceIntoOneMainZoneWithModelIndexZero
 
   CSystem s;
   CArchive in(w.Take());
-  ASSERT_TRUE(s.Serialize(in));
-  EXPECT_TRUE(s.GetUseSystemSecurity());
+  ASSERT_TRUE(s.File().Serialize(in));
+  EXPECT_TRUE(s.Users().GetUseSystemSecurity());
   ASSERT_EQ(s.GetDeviceCount(), 3);
   ASSERT_EQ(s.GetZones().size(), 1u);
   EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
@@ -450,12 +483,12 @@ TEST_F(SystemFileTest, Version1_PutsEveryDeviceIntoOneMainZoneWithModelIndexZero
     EXPECT_EQ(DeviceAt(s, i)->level, 5 + i);
   }
   EXPECT_EQ(s.GetSelectedDevice(), 1);
-  EXPECT_TRUE(s.AreLinksActive());
-  EXPECT_TRUE(s.GetLinks().empty());
+  EXPECT_TRUE(s.Links().AreLinksActive());
+  EXPECT_TRUE(s.Links().GetLinks().empty());
   // The second user got an access record for each device.
-  ASSERT_EQ(s.GetUsers().size(), 2u);
-  EXPECT_EQ(s.GetUsers()[1]->m_devicePermissions.size(), 3u);
-  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());
+  ASSERT_EQ(s.Users().GetUsers().size(), 2u);
+  EXPECT_EQ(s.Users().GetUsers()[1]->m_devicePermissions.size(), 3u);
+  EXPECT_TRUE(s.Users().GetUsers()[0]->m_devicePermissions.empty());
 }
 
 TEST_F(SystemFileTest, Version2_ReadsZonesButNoModelIndexOrLinks) {
@@ -472,14 +505,14 @@ TEST_F(SystemFileTest, Version2_ReadsZonesButNoModelIndexOrLinks) {
 
   CSystem s;
   CArchive in(w.Take());
-  ASSERT_TRUE(s.Serialize(in));
+  ASSERT_TRUE(s.File().Serialize(in));
   ASSERT_EQ(s.GetZones().size(), 2u);
   EXPECT_EQ(s.GetZones()[1]->GetName(), "Balcony");
   ASSERT_EQ(s.GetZones()[1]->GetDevices().size(), 1u);
   EXPECT_EQ(s.GetZones()[1]->GetDevices()[0]->GetUuid(), b->GetUuid());
   EXPECT_EQ(s.GetZones()[0]->GetDevices()[0]->GetUuid(), a->GetUuid());
-  EXPECT_TRUE(s.AreLinksActive());
-  EXPECT_EQ(s.GetTreeState(), 0u);
+  EXPECT_TRUE(s.Links().AreLinksActive());
+  EXPECT_EQ(s.File().GetTreeState(), 0u);
 }
 
 TEST_F(SystemFileTest, Version3_ReadsModelIndexLinksAndTreeStateButNoSnapshots) {
@@ -487,7 +520,7 @@ TEST_F(SystemFileTest, Version3_ReadsModelIndexLinksAndTreeStateButNoSnapshots) 
   auto* d = new CFileTestDevice(&scratch, CFileTestDevice::kImagingType, 4, nullptr, 6);
   scratch.AppendDevice(d);
   scratch.GetZones()[0]->AppendDevice(d);
-  CLink* link = scratch.AddLink();
+  CLink* link = scratch.Links().AddLink();
   link->AddRef(new CLinkRef(d->GetUuid(), 1));
   CFileWriter w(3);
   w.Header(false, false);
@@ -497,21 +530,21 @@ TEST_F(SystemFileTest, Version3_ReadsModelIndexLinksAndTreeStateButNoSnapshots) 
 
   CSystem s;
   CArchive in(w.Take());
-  ASSERT_TRUE(s.Serialize(in));
+  ASSERT_TRUE(s.File().Serialize(in));
   EXPECT_EQ(in.Remaining(), 0u);
   EXPECT_EQ(s.GetDevice(0)->GetModelIndex(), 6u);
-  ASSERT_EQ(s.GetLinks().size(), 1u);
-  EXPECT_EQ(s.GetLinks()[0]->GetName(), "Link 1");
-  EXPECT_FALSE(s.AreLinksActive());
-  EXPECT_EQ(s.GetTreeState(), 3u);
+  ASSERT_EQ(s.Links().GetLinks().size(), 1u);
+  EXPECT_EQ(s.Links().GetLinks()[0]->GetName(), "Link 1");
+  EXPECT_FALSE(s.Links().AreLinksActive());
+  EXPECT_EQ(s.File().GetTreeState(), 3u);
   EXPECT_TRUE(s.GetSnapshots().empty());
-  EXPECT_FALSE(s.GetFullScreenOnOpen());
+  EXPECT_FALSE(s.File().GetFullScreenOnOpen());
 }
 
 TEST_F(SystemFileTest, Version4_HasAOneByteFullScreenFlagSnapshotsAndNoGoOnline) {
   CSystem scratch;
   AddDevice(scratch, CFileTestDevice::kImagingType, 4)->level = 77;
-  scratch.AddSnapshot("Show");
+  scratch.Snapshots().AddSnapshot("Show");
   CFileWriter w(4);
   w.Header(false, true);
   w.Devices(scratch);
@@ -520,12 +553,12 @@ TEST_F(SystemFileTest, Version4_HasAOneByteFullScreenFlagSnapshotsAndNoGoOnline)
   w.Snapshots(scratch);
 
   CSystem s;
-  s.SetGoOnlineOnOpen(true);
+  s.File().SetGoOnlineOnOpen(true);
   CArchive in(w.Take());
-  ASSERT_TRUE(s.Serialize(in));
+  ASSERT_TRUE(s.File().Serialize(in));
   EXPECT_EQ(in.Remaining(), 0u);
-  EXPECT_TRUE(s.GetFullScreenOnOpen());
-  EXPECT_FALSE(s.GetGoOnlineOnOpen());
+  EXPECT_TRUE(s.File().GetFullScreenOnOpen());
+  EXPECT_FALSE(s.File().GetGoOnlineOnOpen());
   ASSERT_EQ(s.GetSnapshots().size(), 1u);
   EXPECT_EQ(s.GetSnapshots()[0]->GetName(), "Show");
   EXPECT_EQ(s.GetSnapshots()[0]->m_data[0]->m_data, (Bytes{77, 0}));
@@ -545,29 +578,29 @@ TEST_F(SystemFileTest, NewerOrZeroVersion_ShowsTheVersionMessageAndLeavesAnEmpty
     CRecordingErrors errors;
     s.SetUiServices(&errors);
     Populate(s);
-    s.SetFilePath("/somewhere/else.ovd");
-    EXPECT_FALSE(s.OpenFile(path));
+    s.File().SetFilePath("/somewhere/else.ovd");
+    EXPECT_FALSE(s.File().OpenFile(path));
     ASSERT_EQ(errors.texts.size(), 1u);
     EXPECT_EQ(errors.texts[0], "Cannot open file (probably created in a more recent version)");
     EXPECT_EQ(errors.captions[0], "File Error");
     ExpectDefaults(s);
-    EXPECT_TRUE(s.GetFilePath().empty());
+    EXPECT_TRUE(s.File().GetFilePath().empty());
   }
 }
 
 TEST_F(SystemFileTest, MoreUsersThanKept_OpensWithTheFirstTenAndNamesTheOthers) {
   CSystem s;
   Populate(s);
-  for (int n = 1; s.GetUsers().size() < kMaxUsers + 2; ++n)
-    s.GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
-  const std::string last = s.GetUsers().back()->GetName();
-  const std::string beforeLast = s.GetUsers()[kMaxUsers]->GetName();
+  for (int n = 1; s.Users().GetUsers().size() < kMaxUsers + 2; ++n)
+    s.Users().GetUsers().push_back(new CUser("Extra" + std::to_string(n), "pw"));
+  const std::string last = s.Users().GetUsers().back()->GetName();
+  const std::string beforeLast = s.Users().GetUsers()[kMaxUsers]->GetName();
   const Bytes file = Store(s);
 
   CSystem back;
   CRecordingErrors errors;
   ASSERT_TRUE(Read(back, file, &errors));
-  EXPECT_EQ(back.GetUsers().size(), kMaxUsers);
+  EXPECT_EQ(back.Users().GetUsers().size(), kMaxUsers);
   EXPECT_EQ(back.GetDeviceCount(), s.GetDeviceCount());
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], std::string(kFileUsersLeftOutText) + "\n" + beforeLast + "\n" + last);
@@ -618,11 +651,11 @@ TEST_F(SystemFileTest, TruncatedAnywhere_FailsCleanlyAndOpenFileClears) {
   back.SetUiServices(&errors);
   Populate(back);
   back.SetModified(true);
-  EXPECT_FALSE(back.OpenFile(path));
+  EXPECT_FALSE(back.File().OpenFile(path));
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0].rfind("Error opening file - the file is damaged or incomplete", 0), 0u);
   ExpectDefaults(back);
-  EXPECT_TRUE(back.GetFilePath().empty());
+  EXPECT_TRUE(back.File().GetFilePath().empty());
 }
 
 TEST_F(SystemFileTest, DamagedCountsAndIndexes_AreRefusedBeforeUse) {
@@ -665,7 +698,7 @@ TEST_F(SystemFileTest, ImageOrPanelCountsWithoutTheirRecords_AreRefusedAsDamaged
 TEST_F(SystemFileTest, OversizedSnapshotImage_IsRefusedWithoutAllocatingIt) {
   CSystem s;
   AddDevice(s, CFileTestDevice::kImagingType, 1);
-  s.AddSnapshot("Big");
+  s.Snapshots().AddSnapshot("Big");
   Bytes file = Store(s);
   // The image length is the word before the image's two bytes and the name "Big" (10 bytes).
   const std::size_t lengthAt = file.size() - 2 - 10 - 4;
@@ -703,7 +736,7 @@ TEST_F(SystemFileTest, MissingFile_FailsWithoutAMessage) {
   CSystem s;
   CRecordingErrors errors;
   s.SetUiServices(&errors);
-  EXPECT_FALSE(s.OpenFile(PathOf("absent.ovd")));
+  EXPECT_FALSE(s.File().OpenFile(PathOf("absent.ovd")));
   EXPECT_TRUE(errors.texts.empty());
 }
 
@@ -745,7 +778,7 @@ TEST_P(BytesAfterTheEndTest, RefuseTheFileWithTheirCountUnlessTheyAreZeros) {
   CSystem back;
   CRecordingErrors errors;
   back.SetUiServices(&errors);
-  const bool opened = back.OpenFile(path);
+  const bool opened = back.File().OpenFile(path);
   if (c.refused) {
     EXPECT_FALSE(opened);
     EXPECT_EQ(errors.texts, std::vector<std::string>{std::string(kFileBytesAfterEndText) + "\n(" +
@@ -754,12 +787,12 @@ TEST_P(BytesAfterTheEndTest, RefuseTheFileWithTheirCountUnlessTheyAreZeros) {
                                                      " bytes follow the system it begins with)"});
     EXPECT_EQ(errors.captions, std::vector<std::string>{"File Error"});
     ExpectDefaults(back);
-    EXPECT_TRUE(back.GetFilePath().empty());
+    EXPECT_TRUE(back.File().GetFilePath().empty());
   } else {
     ASSERT_TRUE(opened);
     EXPECT_TRUE(errors.texts.empty());
     EXPECT_EQ(back.GetDeviceCount(), 3);
-    ASSERT_TRUE(back.SaveFile(path));
+    ASSERT_TRUE(back.File().SaveFile(path));
     EXPECT_EQ(ReadAll(path), file);
   }
 }
@@ -811,7 +844,7 @@ TEST_P(SaveOutsideTheLockTest, NoStepOfTheSaveComesWhileTheLockIsHeld) {
   CSystem s;
   Populate(s);
   for (int i = 0; i < 300; ++i) AddDevice(s, CFileTestDevice::kPlainType, std::uint32_t(100 + i))->label.assign(1000, 'x');
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   if (GetParam()) {
     ASSERT_EQ(::link(path.c_str(), PathOf("second name.ovd").c_str()), 0);
   }
@@ -819,14 +852,14 @@ TEST_P(SaveOutsideTheLockTest, NoStepOfTheSaveComesWhileTheLockIsHeld) {
   s_lock = &s.GetLock();
   s_steps = s_stepsUnderTheLock = 0;
   SetSaveStepHookForTests(LookAtTheLock);
-  const bool saved = s.SaveFile(path);
+  const bool saved = s.File().SaveFile(path);
   SetSaveStepHookForTests(nullptr);
   ASSERT_TRUE(saved);
   EXPECT_GT(s_steps, 5);  // the file's bytes went in several writes
   EXPECT_EQ(s_stepsUnderTheLock, 0);
   EXPECT_EQ(ReadAll(path), Store(s));
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
   EXPECT_EQ(DeviceAt(back, 0)->level, 13);
 }
 
@@ -838,7 +871,7 @@ TEST_P(SaveOutsideTheLockTest, AChangeMadeBetweenThePiecesLeavesTheSystemModifie
   CSystem s;
   Populate(s);
   for (int i = 0; i < 50; ++i) AddDevice(s, CFileTestDevice::kPlainType, std::uint32_t(100 + i))->label.assign(1000, 'x');
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   if (GetParam()) {
     ASSERT_EQ(::link(path.c_str(), PathOf("second name.ovd").c_str()), 0);
   }
@@ -852,11 +885,11 @@ TEST_P(SaveOutsideTheLockTest, AChangeMadeBetweenThePiecesLeavesTheSystemModifie
     });
     worker.join();
   });
-  const bool saved = s.SaveFile(path);
+  const bool saved = s.File().SaveFile(path);
   SetSaveStepHookForTests(nullptr);
   ASSERT_TRUE(saved);
   EXPECT_TRUE(s.IsModified());
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   EXPECT_FALSE(s.IsModified());
 }
 
@@ -871,7 +904,7 @@ TEST_F(SystemFileTest, Save_ReadOnlyFolder_MakesNoNewFileAndWritesTheFileThereIn
   const std::string path = PathOf("show.ovd");
   CSystem s;
   Populate(s);
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   const Bytes original = ReadAll(path);
 
   ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
@@ -886,19 +919,19 @@ TEST_F(SystemFileTest, Save_ReadOnlyFolder_MakesNoNewFileAndWritesTheFileThereIn
   s.SetUiServices(&errors);
   AddDevice(s, CFileTestDevice::kPlainType, 44);
   s.SetModified(true);
-  EXPECT_FALSE(s.SaveFile(PathOf("elsewhere.ovd")));
+  EXPECT_FALSE(s.File().SaveFile(PathOf("elsewhere.ovd")));
   EXPECT_EQ(errors.texts.size(), 1u);
   EXPECT_TRUE(s.IsModified());
-  EXPECT_EQ(s.GetFilePath(), path);
+  EXPECT_EQ(s.File().GetFilePath(), path);
   EXPECT_EQ(ReadAll(path), original);
   EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
 
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   EXPECT_EQ(errors.texts.size(), 1u);
   EXPECT_FALSE(s.IsModified());
   EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
   EXPECT_EQ(back.GetDeviceCount(), s.GetDeviceCount());
 }
 
@@ -907,7 +940,7 @@ TEST_F(SystemFileTest, Save_ReadOnlyFolder_MakesNoNewFileAndWritesTheFileThereIn
 TEST_F(SystemFileTest, Save_OverAReadOnlyFile_IsRefusedWithTheReason) {
   const std::string path = PathOf("show.ovd");
   CSystem s;
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   const Bytes original = ReadAll(path);
   ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner | QFileDevice::ReadGroup |
                                                                     QFileDevice::ReadOther));
@@ -915,7 +948,7 @@ TEST_F(SystemFileTest, Save_OverAReadOnlyFile_IsRefusedWithTheReason) {
   s.SetUiServices(&errors);
   AddDevice(s, CFileTestDevice::kPlainType, 44);
   s.SetModified(true);
-  EXPECT_FALSE(s.SaveFile(path));
+  EXPECT_FALSE(s.File().SaveFile(path));
   EXPECT_EQ(errors.texts, std::vector<std::string>{std::string(kFileSaveFailedText) + "\n" + path +
                                                    "\nThe file could not be written: the file is read-only"});
   EXPECT_TRUE(s.IsModified());
@@ -926,9 +959,9 @@ TEST_F(SystemFileTest, Save_OverAReadOnlyFile_IsRefusedWithTheReason) {
 TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   const std::string path = PathOf("show.ovd");
   CSystem s;
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   const Bytes original = ReadAll(path);
-  s.SetFilePath("/previous/path.ovd");
+  s.File().SetFilePath("/previous/path.ovd");
 
   // A file size limit makes every write past it fail, as a full disk does.
   Populate(s);
@@ -942,7 +975,7 @@ TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   CRecordingErrors errors;
   s.SetUiServices(&errors);
-  const bool saved = s.SaveFile(path);
+  const bool saved = s.File().SaveFile(path);
   setrlimit(RLIMIT_FSIZE, &old);
 
   EXPECT_FALSE(saved);
@@ -950,7 +983,7 @@ TEST_F(SystemFileTest, Save_WriteErrorMidway_FailsAndLeavesOriginalIntact) {
   EXPECT_EQ(errors.texts[0].rfind(kFileSaveFailedText, 0), 0u);
   EXPECT_EQ(errors.captions[0], "File Error");
   EXPECT_TRUE(s.IsModified());
-  EXPECT_EQ(s.GetFilePath(), "/previous/path.ovd");
+  EXPECT_EQ(s.File().GetFilePath(), "/previous/path.ovd");
   EXPECT_EQ(ReadAll(path), original);
   EXPECT_EQ(Entries(m_dir), QStringList{"show.ovd"});
 }
@@ -1077,12 +1110,12 @@ TEST_P(RecordVersionTest, ALaterVersionRefusesTheWholeFileAndTheCurrentOneReadsW
     CSystem back;
     CRecordingErrors errors;
     back.SetUiServices(&errors);
-    ASSERT_TRUE(back.OpenFile(path));
+    ASSERT_TRUE(back.File().OpenFile(path));
     EXPECT_TRUE(errors.texts.empty());
-    ASSERT_EQ(back.GetUsers().size(), 2u);
-    EXPECT_EQ(back.GetUsers()[1]->GetName(), "Op");
-    ASSERT_EQ(back.GetUsers()[1]->m_devicePermissions.size(), 1u);
-    EXPECT_EQ(back.GetUsers()[1]->m_devicePermissions[0]->GetUuid(), device->GetUuid());
+    ASSERT_EQ(back.Users().GetUsers().size(), 2u);
+    EXPECT_EQ(back.Users().GetUsers()[1]->GetName(), "Op");
+    ASSERT_EQ(back.Users().GetUsers()[1]->m_devicePermissions.size(), 1u);
+    EXPECT_EQ(back.Users().GetUsers()[1]->m_devicePermissions[0]->GetUuid(), device->GetUuid());
     ASSERT_EQ(back.GetDeviceCount(), 1);
     EXPECT_EQ(DeviceAt(back, 0)->level, 17);
     ASSERT_EQ(back.GetZones().size(), 1u);
@@ -1094,7 +1127,7 @@ TEST_P(RecordVersionTest, ALaterVersionRefusesTheWholeFileAndTheCurrentOneReadsW
     EXPECT_EQ(back.GetSnapshots()[1]->m_data[0]->m_data, (Bytes{4, 5}));
     // Saved and read again: nothing lost, nothing added.
     const std::string again = PathOf("again.ovd");
-    ASSERT_TRUE(back.SaveFile(again));
+    ASSERT_TRUE(back.File().SaveFile(again));
     EXPECT_EQ(FirstDifference(ReadAll(again), whole), -1);
   }
 
@@ -1106,14 +1139,14 @@ TEST_P(RecordVersionTest, ALaterVersionRefusesTheWholeFileAndTheCurrentOneReadsW
     CRecordingErrors errors;
     back.SetUiServices(&errors);
     Populate(back);
-    EXPECT_FALSE(back.OpenFile(path));
+    EXPECT_FALSE(back.File().OpenFile(path));
     ASSERT_EQ(errors.texts.size(), 1u);
     if (version == 0)
       EXPECT_EQ(errors.texts[0].rfind(std::string(kFileDamagedText) + "\n(", 0), 0u) << errors.texts[0];
     else
       EXPECT_EQ(errors.texts[0], kFileTooNewText);
     ExpectDefaults(back);
-    EXPECT_TRUE(back.GetFilePath().empty());
+    EXPECT_TRUE(back.File().GetFilePath().empty());
     EXPECT_EQ(ReadAll(path), file);  // the file itself stays as it is
   }
 }

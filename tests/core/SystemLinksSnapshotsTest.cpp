@@ -26,7 +26,7 @@ class SystemModelTest : public ::testing::Test {
     return d;
   }
   CLink* Link(std::initializer_list<std::pair<CDevice*, int>> members) {
-    CLink* link = s.AddLink();
+    CLink* link = s.Links().AddLink();
     for (auto [d, id] : members) link->AddRef(new CLinkRef(d->GetUuid(), std::uint32_t(id)));
     return link;
   }
@@ -36,7 +36,7 @@ class SystemModelTest : public ::testing::Test {
     auto* view = new CTestCustomPanelView;
     m_views.emplace_back(view);
     panel->m_pView = view;
-    s.AppendCustomPanel(panel);
+    s.Panels().AppendCustomPanel(panel);
     return view;
   }
 
@@ -49,13 +49,13 @@ class SystemModelTest : public ::testing::Test {
 // --- Links ---
 
 TEST_F(SystemModelTest, AddLink_TakesTheSmallestFreeNumber) {
-  s.AddLink();
-  s.AddLink()->m_name = "Link 3";
-  s.GetLinks()[0]->m_name = "Link 1";
-  EXPECT_EQ(s.AddLink()->GetName(), "Link 2");
-  EXPECT_EQ(s.AddLink()->GetName(), "Link 4");
-  s.GetLinks()[0]->m_name = "link 1";  // the comparison is exact
-  EXPECT_EQ(s.AddLink()->GetName(), "Link 1");
+  s.Links().AddLink();
+  s.Links().AddLink()->m_name = "Link 3";
+  s.Links().GetLinks()[0]->m_name = "Link 1";
+  EXPECT_EQ(s.Links().AddLink()->GetName(), "Link 2");
+  EXPECT_EQ(s.Links().AddLink()->GetName(), "Link 4");
+  s.Links().GetLinks()[0]->m_name = "link 1";  // the comparison is exact
+  EXPECT_EQ(s.Links().AddLink()->GetName(), "Link 1");
   EXPECT_FALSE(s.IsModified());
 }
 
@@ -67,7 +67,7 @@ TEST_F(SystemModelTest, ApplyLinks_CopiesTheMasterValueUnderEachMembersId) {
   c->trim = 30;
   CLink* link = Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kTrim}, {c, CFileTestDevice::kTrim}});
   link->m_master = 2;
-  s.ApplyLinks();
+  s.Links().ApplyLinks();
   EXPECT_EQ(a->level, 30);
   EXPECT_EQ(b->trim, 30);
   EXPECT_EQ(b->level, 0);
@@ -75,8 +75,8 @@ TEST_F(SystemModelTest, ApplyLinks_CopiesTheMasterValueUnderEachMembersId) {
   for (const CParamValue& v : b->applied) EXPECT_EQ(v.id, CFileTestDevice::kTrim);
   EXPECT_EQ(c->trim, 30);
   EXPECT_FALSE(s.IsLinksBusy());
-  EXPECT_TRUE(s.IsParameterLinked(b->GetUuid(), CFileTestDevice::kTrim));
-  EXPECT_FALSE(s.IsParameterLinked(b->GetUuid(), CFileTestDevice::kLevel));
+  EXPECT_TRUE(s.Links().IsParameterLinked(b->GetUuid(), CFileTestDevice::kTrim));
+  EXPECT_FALSE(s.Links().IsParameterLinked(b->GetUuid(), CFileTestDevice::kLevel));
 }
 
 TEST_F(SystemModelTest, ApplyLinks_MasterOutOfRangeUsesTheFirstAndSkipsDeletedDevices) {
@@ -90,7 +90,7 @@ TEST_F(SystemModelTest, ApplyLinks_MasterOutOfRangeUsesTheFirstAndSkipsDeletedDe
   ASSERT_TRUE(s.DeleteDevice(2));
   EXPECT_EQ(link->GetMembers().size(), 2u);  // the deleted device's member went with it
   link->AddRef(new CLinkRef(MakeUuid(), CFileTestDevice::kLevel));  // a device that is gone
-  s.ApplyLinks();
+  s.Links().ApplyLinks();
   EXPECT_EQ(b->level, 5);
   EXPECT_EQ(a->level, 5);
   for (const CParamValue& v : b->applied) EXPECT_EQ(v.id, CFileTestDevice::kLevel);  // nothing from the single-member link
@@ -101,13 +101,13 @@ TEST_F(SystemModelTest, ApplyLinks_MasterOutOfRangeUsesTheFirstAndSkipsDeletedDe
 // master's value once, not once from the master and again from every other member.
 TEST_F(SystemModelTest, ApplyLinks_GivesEachMemberItsMastersValueOnce) {
   std::vector<CFileTestDevice*> devices;
-  CLink* link = s.AddLink();
+  CLink* link = s.Links().AddLink();
   for (int i = 0; i < 10; ++i) {
     devices.push_back(Add());
     link->AddMember(devices.back()->GetUuid(), CFileTestDevice::kLevel);
   }
   devices[0]->level = 7;
-  s.ApplyLinks();
+  s.Links().ApplyLinks();
   EXPECT_TRUE(devices[0]->applied.empty());
   for (std::size_t i = 1; i < devices.size(); ++i) {
     EXPECT_EQ(devices[i]->level, 7) << i;
@@ -155,8 +155,8 @@ TEST_F(SystemModelTest, ApplyLinks_DoesNothingWhileLinkingIsOff) {
   CFileTestDevice* b = Add();
   a->level = 9;
   Link({{a, CFileTestDevice::kLevel}, {b, CFileTestDevice::kLevel}});
-  s.SetLinksActive(false);
-  s.ApplyLinks();
+  s.Links().SetLinksActive(false);
+  s.Links().ApplyLinks();
   EXPECT_EQ(b->level, 0);
   // A user change stays on its device too.
   ModelChange(a, MakeIntParamValue(CFileTestDevice::kLevel, 4));
@@ -171,7 +171,7 @@ TEST_F(SystemModelTest, AddSnapshot_HoldsTheImagesOfDevicesThatMakeOne) {
   CFileTestDevice* c = Add();
   a->level = 1;
   c->level = 3;
-  CSnapshot* snap = s.AddSnapshot("Show");
+  CSnapshot* snap = s.Snapshots().AddSnapshot("Show");
   ASSERT_EQ(s.GetSnapshots().size(), 1u);
   EXPECT_EQ(snap->GetName(), "Show");
   ASSERT_EQ(snap->m_data.size(), 2u);
@@ -182,54 +182,54 @@ TEST_F(SystemModelTest, AddSnapshot_HoldsTheImagesOfDevicesThatMakeOne) {
 TEST_F(SystemModelTest, CaptureSnapshot_ReplacesImagesAndKeepsNameAndUuid) {
   CFileTestDevice* a = Add();
   a->level = 1;
-  CSnapshot* snap = s.AddSnapshot("Show");
+  CSnapshot* snap = s.Snapshots().AddSnapshot("Show");
   const CUuid uuid = snap->GetUuid();
   a->level = 2;
   Add()->level = 8;
-  EXPECT_EQ(s.CaptureSnapshot(0), snap);
+  EXPECT_EQ(s.Snapshots().CaptureSnapshot(0), snap);
   EXPECT_EQ(snap->GetName(), "Show");
   EXPECT_EQ(snap->GetUuid(), uuid);
   ASSERT_EQ(snap->m_data.size(), 2u);
   EXPECT_EQ(snap->m_data[0]->m_data, (Bytes{2, 0}));
   EXPECT_EQ(snap->m_data[1]->m_data, (Bytes{8, 0}));
-  EXPECT_EQ(s.CaptureSnapshot(1), nullptr);
-  EXPECT_EQ(s.CaptureSnapshot(-1), nullptr);
+  EXPECT_EQ(s.Snapshots().CaptureSnapshot(1), nullptr);
+  EXPECT_EQ(s.Snapshots().CaptureSnapshot(-1), nullptr);
 }
 
 TEST_F(SystemModelTest, RecallSnapshot_SkipsDeletedDevicesAndLightsTheButtons) {
   CFileTestDevice* a = Add();
   Add();
   a->level = 4;
-  s.AddSnapshot("One");
-  CSnapshot* two = s.AddSnapshot("Two");
+  s.Snapshots().AddSnapshot("One");
+  CSnapshot* two = s.Snapshots().AddSnapshot("Two");
   a->level = 0;
   ASSERT_TRUE(s.DeleteDevice(1));
   CTestCustomPanelView* view = OpenPanel();
-  s.RecallSnapshot(1);
+  s.Snapshots().RecallSnapshot(1);
   EXPECT_EQ(a->level, 4);
   EXPECT_EQ(a->snapshotsApplied, 1);
   EXPECT_EQ(s.GetCurrentSnapshot(), 1);
   EXPECT_EQ(view->recalled, std::vector<CUuid>{two->GetUuid()});  // nothing for "none before"
-  s.RecallSnapshot(0);
+  s.Snapshots().RecallSnapshot(0);
   EXPECT_EQ(view->recalled, (std::vector<CUuid>{two->GetUuid(), two->GetUuid(), s.GetSnapshots()[0]->GetUuid()}));
-  s.RecallSnapshot(2);  // out of range: nothing
+  s.Snapshots().RecallSnapshot(2);  // out of range: nothing
   EXPECT_EQ(s.GetCurrentSnapshot(), 0);
 }
 
 TEST_F(SystemModelTest, DeleteSnapshot_KeepsTheCurrentSnapshotSelected) {
-  for (const char* name : {"A", "B", "C", "D"}) s.AddSnapshot(name);
-  s.SetCurrentSnapshot(2);
-  s.DeleteSnapshot(0);  // below the current one
+  for (const char* name : {"A", "B", "C", "D"}) s.Snapshots().AddSnapshot(name);
+  s.Snapshots().SetCurrentSnapshot(2);
+  s.Snapshots().DeleteSnapshot(0);  // below the current one
   EXPECT_EQ(s.GetCurrentSnapshot(), 1);
   EXPECT_EQ(s.GetSnapshots()[std::size_t(s.GetCurrentSnapshot())]->GetName(), "C");
-  s.DeleteSnapshot(2);  // above it
+  s.Snapshots().DeleteSnapshot(2);  // above it
   EXPECT_EQ(s.GetCurrentSnapshot(), 1);
-  s.DeleteSnapshot(5);  // out of range
+  s.Snapshots().DeleteSnapshot(5);  // out of range
   EXPECT_EQ(s.GetSnapshots().size(), 2u);
 
   CTestCustomPanelView* view = OpenPanel();
   const CUuid current = s.GetSnapshots()[1]->GetUuid();
-  s.DeleteSnapshot(1);  // the current one
+  s.Snapshots().DeleteSnapshot(1);  // the current one
   EXPECT_EQ(s.GetCurrentSnapshot(), -1);
   EXPECT_EQ(view->recalled, std::vector<CUuid>{current});
   ASSERT_EQ(s.GetSnapshots().size(), 1u);
@@ -248,11 +248,11 @@ TEST_F(SystemModelTest, DeleteSnapshot_ClearsWidgetReferences) {
   auto* onPanel = new CRecallWidget;
   auto* panel = new CCPData;
   panel->m_widgets.push_back(onPanel);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* copied = new CRecallWidget;
-  s.GetCopiedWidgets().push_back(copied);
-  const CUuid uuid = s.AddSnapshot("A")->GetUuid();
-  s.DeleteSnapshot(0);
+  s.Panels().GetCopiedWidgets().push_back(copied);
+  const CUuid uuid = s.Snapshots().AddSnapshot("A")->GetUuid();
+  s.Snapshots().DeleteSnapshot(0);
   EXPECT_EQ(onPanel->cleared, std::vector<CUuid>{uuid});
   EXPECT_EQ(copied->cleared, std::vector<CUuid>{uuid});
 }
@@ -263,22 +263,22 @@ TEST_F(SystemModelTest, EnsureUserPermissions_GivesUsersFromTheSecondOnARecordPe
   CFileTestDevice* a = Add();
   CFileTestDevice* b = Add();
   auto* panel = new CCPData;
-  s.AppendCustomPanel(panel);
-  s.EnsureUserPermissions();
-  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());  // only the administrator
+  s.Panels().AppendCustomPanel(panel);
+  s.Users().EnsureUserPermissions();
+  EXPECT_TRUE(s.Users().GetUsers()[0]->m_devicePermissions.empty());  // only the administrator
 
   auto* op = new CUser("Op", "");
   op->m_devicePermissions.push_back(new CPanelPermissions(b->GetUuid(), 0));
-  s.GetUsers().push_back(op);
-  s.EnsureUserPermissions();
-  EXPECT_TRUE(s.GetUsers()[0]->m_devicePermissions.empty());
+  s.Users().GetUsers().push_back(op);
+  s.Users().EnsureUserPermissions();
+  EXPECT_TRUE(s.Users().GetUsers()[0]->m_devicePermissions.empty());
   ASSERT_EQ(op->m_devicePermissions.size(), 2u);
   EXPECT_EQ(op->m_devicePermissions[0]->GetFlags(), 0u);  // an existing record stays as it is
   EXPECT_EQ(op->m_devicePermissions[1]->GetUuid(), a->GetUuid());
   EXPECT_EQ(op->m_devicePermissions[1]->GetFlags(), 1u);
   ASSERT_EQ(op->m_panelPermissions.size(), 1u);
   EXPECT_EQ(op->m_panelPermissions[0]->GetUuid(), panel->GetUuid());
-  s.EnsureUserPermissions();
+  s.Users().EnsureUserPermissions();
   EXPECT_EQ(op->m_devicePermissions.size(), 2u);
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/comms/SerialComms.h"
 #include "core/system/System.h"
 #include "platform/AppPaths.h"
@@ -17,7 +18,7 @@
 
 TEST(SystemSettingsTest, EmptyProfile_GivesEveryDefault) {
   CSystem s;
-  s.LoadSettings();
+  s.Settings().LoadSettings();
   const CAppSettings& v = s.GetSettings();
   EXPECT_EQ(v.comPort, 1u);
   EXPECT_EQ(v.baudRate, 57600u);
@@ -29,31 +30,31 @@ TEST(SystemSettingsTest, EmptyProfile_GivesEveryDefault) {
   EXPECT_EQ(v.maxLogFileSizeKB, 100u);
   EXPECT_EQ(v.temperatureWarning, 70u);
   EXPECT_FALSE(v.superDebug);
-  EXPECT_EQ(s.GetImageLibraryFilename(), GetAppDataFolder() + "ImageLib.ovl");
+  EXPECT_EQ(s.Settings().GetImageLibraryFilename(), GetAppDataFolder() + "ImageLib.ovl");
 }
 
 TEST(SystemSettingsTest, Setters_WriteAtOnceMarkModifiedAndSurviveARestart) {
   {
     CSystem s;
-    s.LoadSettings();
-    s.SetComPort(4);
+    s.Settings().LoadSettings();
+    s.Settings().SetComPort(4);
     EXPECT_TRUE(s.IsModified());
     s.SetModified(false);
-    s.SetBaudRate(115200);
-    s.SetOnGoOnline(1);
-    s.SetLoadLastFileOnStartup(true);
-    s.SetAutoSave(15);
-    s.SetLogCommsErrors(true);
-    s.SetMaxLogFileSizeKB(250);
-    s.SetTemperatureWarning(0);
-    s.SetImageLibraryFilename("/data/shared.ovl");
-    s.SetCheckForUpdates(false);
+    s.Settings().SetBaudRate(115200);
+    s.Settings().SetOnGoOnline(1);
+    s.Settings().SetLoadLastFileOnStartup(true);
+    s.Settings().SetAutoSave(15);
+    s.Settings().SetLogCommsErrors(true);
+    s.Settings().SetMaxLogFileSizeKB(250);
+    s.Settings().SetTemperatureWarning(0);
+    s.Settings().SetImageLibraryFilename("/data/shared.ovl");
+    s.Settings().SetCheckForUpdates(false);
     EXPECT_TRUE(s.IsModified());
     EXPECT_EQ(s.GetSettings().autoSave, 15u);
     EXPECT_EQ(CSettingsStore::GetInt("Settings", "TemperatureWarning", 70), 0u);
   }
   CSystem next;
-  next.LoadSettings();
+  next.Settings().LoadSettings();
   const CAppSettings& v = next.GetSettings();
   EXPECT_EQ(v.comPort, 4u);
   EXPECT_EQ(v.baudRate, 115200u);
@@ -63,7 +64,7 @@ TEST(SystemSettingsTest, Setters_WriteAtOnceMarkModifiedAndSurviveARestart) {
   EXPECT_TRUE(v.logCommsErrors);
   EXPECT_EQ(v.maxLogFileSizeKB, 250u);
   EXPECT_EQ(v.temperatureWarning, 0u);
-  EXPECT_EQ(next.GetImageLibraryFilename(), "/data/shared.ovl");
+  EXPECT_EQ(next.Settings().GetImageLibraryFilename(), "/data/shared.ovl");
   EXPECT_FALSE(CAppSettings::GetCheckForUpdates());
   EXPECT_FALSE(next.IsModified());
 }
@@ -72,25 +73,25 @@ TEST(SystemSettingsTest, Setters_WriteAtOnceMarkModifiedAndSurviveARestart) {
 // nothing changed); given another value it marks it.
 TEST(SystemSettingsTest, Setters_MarkTheFileModifiedOnlyWhenTheValueChanges) {
   const std::vector<std::pair<const char*, std::function<void(CSystem&, bool)>>> setters = {
-      {"ComPort", [](CSystem& s, bool other) { s.SetComPort(s.GetSettings().comPort + (other ? 1 : 0)); }},
-      {"BaudRate", [](CSystem& s, bool other) { s.SetBaudRate(other ? 9600 : s.GetSettings().baudRate); }},
-      {"OnGoOnline", [](CSystem& s, bool other) { s.SetOnGoOnline(other ? 0 : s.GetSettings().onGoOnline); }},
+      {"ComPort", [](CSystem& s, bool other) { s.Settings().SetComPort(s.GetSettings().comPort + (other ? 1 : 0)); }},
+      {"BaudRate", [](CSystem& s, bool other) { s.Settings().SetBaudRate(other ? 9600 : s.GetSettings().baudRate); }},
+      {"OnGoOnline", [](CSystem& s, bool other) { s.Settings().SetOnGoOnline(other ? 0 : s.GetSettings().onGoOnline); }},
       {"LoadLastFile",
-       [](CSystem& s, bool other) { s.SetLoadLastFileOnStartup(s.GetSettings().loadLastFileOnStartup != other); }},
-      {"AutoSave", [](CSystem& s, bool other) { s.SetAutoSave(other ? 5 : s.GetSettings().autoSave); }},
-      {"LogCommsErrors", [](CSystem& s, bool other) { s.SetLogCommsErrors(s.GetSettings().logCommsErrors != other); }},
-      {"MaxLogFileSize", [](CSystem& s, bool other) { s.SetMaxLogFileSizeKB(other ? 300 : s.GetSettings().maxLogFileSizeKB); }},
+       [](CSystem& s, bool other) { s.Settings().SetLoadLastFileOnStartup(s.GetSettings().loadLastFileOnStartup != other); }},
+      {"AutoSave", [](CSystem& s, bool other) { s.Settings().SetAutoSave(other ? 5 : s.GetSettings().autoSave); }},
+      {"LogCommsErrors", [](CSystem& s, bool other) { s.Settings().SetLogCommsErrors(s.GetSettings().logCommsErrors != other); }},
+      {"MaxLogFileSize", [](CSystem& s, bool other) { s.Settings().SetMaxLogFileSizeKB(other ? 300 : s.GetSettings().maxLogFileSizeKB); }},
       {"TemperatureWarning",
-       [](CSystem& s, bool other) { s.SetTemperatureWarning(other ? 90 : s.GetSettings().temperatureWarning); }},
+       [](CSystem& s, bool other) { s.Settings().SetTemperatureWarning(other ? 90 : s.GetSettings().temperatureWarning); }},
       {"ImageLibrary",
        [](CSystem& s, bool other) {
-         s.SetImageLibraryFilename(other ? "/data/other.ovl" : s.GetSettings().imageLibraryFilename);
+         s.Settings().SetImageLibraryFilename(other ? "/data/other.ovl" : s.GetSettings().imageLibraryFilename);
        }},
       {"CheckForUpdates",
-       [](CSystem& s, bool other) { s.SetCheckForUpdates(CAppSettings::GetCheckForUpdates() != other); }},
+       [](CSystem& s, bool other) { s.Settings().SetCheckForUpdates(CAppSettings::GetCheckForUpdates() != other); }},
   };
   CSystem s;
-  s.LoadSettings();
+  s.Settings().LoadSettings();
   for (const auto& [name, set] : setters) {
     SCOPED_TRACE(name);
     s.SetModified(false);
@@ -106,7 +107,7 @@ TEST(SystemSettingsTest, ValuesSetOnlyInTheProfileAreReadAndBooleansAreNonZero) 
   CSettingsStore::WriteInt("Settings", "CommsTimeoutConstant", 40);
   CSettingsStore::WriteInt("Settings", "LogCommsErrors", 2);
   CSystem s;
-  s.LoadSettings();
+  s.Settings().LoadSettings();
   EXPECT_TRUE(s.GetSettings().superDebug);
   EXPECT_EQ(s.GetSettings().commsTimeoutConstant, 40u);
   EXPECT_TRUE(s.GetSettings().logCommsErrors);
@@ -149,9 +150,9 @@ TEST(SystemSettingsTest, ListComPorts_OffersEveryPortThatOpensAtTheBaudRateAndCl
   SetSerialPortFactoryForTests([&] { return std::make_unique<CSomePortsExist>(present, &bauds); });
   CSystem s;
   SetSerialPortFactoryForTests({});
-  s.SetBaudRate(19200);
+  s.Settings().SetBaudRate(19200);
   std::vector<std::uint32_t> ports{77};  // appended to, not replaced
-  s.ListComPorts(ports);
+  s.Settings().ListComPorts(ports);
   EXPECT_EQ(ports, (std::vector<std::uint32_t>{77, 2, 9, 32}));
   EXPECT_EQ(bauds, std::vector<std::uint32_t>(32, 19200));
   EXPECT_FALSE(s.IsPortOpen());
@@ -164,7 +165,7 @@ TEST(SystemSettingsTest, ListComPorts_NeverTouchesAnOpenConnection) {
   SetSerialPortFactoryForTests({});
   ASSERT_TRUE(s.GetComms().GetTransport().Open(1, 57600, true));
   std::vector<std::uint32_t> ports;
-  s.ListComPorts(ports);
+  s.Settings().ListComPorts(ports);
   EXPECT_TRUE(ports.empty());
   EXPECT_TRUE(s.IsPortOpen());
 }

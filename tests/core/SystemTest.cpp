@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/Link.h"
@@ -24,26 +25,26 @@
 namespace {
 
 void ExpectNewSystemState(const CSystem& s) {
-  ASSERT_EQ(s.GetUsers().size(), 1u);
-  EXPECT_EQ(s.GetUsers()[0]->GetName(), "Admin");
-  EXPECT_EQ(s.GetUsers()[0]->GetPassword(), "Marigold");
-  EXPECT_EQ(s.GetCurrentUser(), 0);
+  ASSERT_EQ(s.Users().GetUsers().size(), 1u);
+  EXPECT_EQ(s.Users().GetUsers()[0]->GetName(), "Admin");
+  EXPECT_EQ(s.Users().GetUsers()[0]->GetPassword(), "Marigold");
+  EXPECT_EQ(s.Users().GetCurrentUser(), 0);
   ASSERT_EQ(s.GetZones().size(), 1u);
   EXPECT_EQ(s.GetZones()[0]->GetName(), "Main Zone");
   EXPECT_TRUE(s.GetZones()[0]->GetDevices().empty());
   EXPECT_EQ(s.GetDeviceCount(), 0);
-  EXPECT_TRUE(s.GetLinks().empty());
+  EXPECT_TRUE(s.Links().GetLinks().empty());
   EXPECT_TRUE(s.GetSnapshots().empty());
   EXPECT_TRUE(s.GetCustomPanels().empty());
-  EXPECT_TRUE(s.AreLinksActive());
+  EXPECT_TRUE(s.Links().AreLinksActive());
   EXPECT_EQ(s.GetSelectedDevice(), -1);
   EXPECT_EQ(s.GetCurrentSnapshot(), -1);
   EXPECT_FALSE(s.IsModified());
-  EXPECT_TRUE(s.GetFilePath().empty());
-  EXPECT_FALSE(s.GetUseSystemSecurity());
-  EXPECT_FALSE(s.GetFullScreenOnOpen());
-  EXPECT_FALSE(s.GetGoOnlineOnOpen());
-  EXPECT_EQ(s.GetTreeState(), 0u);
+  EXPECT_TRUE(s.File().GetFilePath().empty());
+  EXPECT_FALSE(s.Users().GetUseSystemSecurity());
+  EXPECT_FALSE(s.File().GetFullScreenOnOpen());
+  EXPECT_FALSE(s.File().GetGoOnlineOnOpen());
+  EXPECT_EQ(s.File().GetTreeState(), 0u);
 }
 
 // Fills a system as a loaded file would.
@@ -53,24 +54,24 @@ void Populate(CSystem& s, CTestDevice*& device, int* widgetsDeleted) {
   s.GetZones()[0]->AppendDevice(device);
   auto* zone = new CZone(&s);
   s.AppendZone(zone);
-  s.GetUsers().push_back(new CUser("Operator", "x"));
-  s.SetCurrentUser(1);
+  s.Users().GetUsers().push_back(new CUser("Operator", "x"));
+  s.Users().SetCurrentUser(1);
   auto* link = new CLink("Link 1");
   link->AddRef(new CLinkRef(device->GetUuid(), kTestGain));
-  s.AppendLink(link);
+  s.Links().AppendLink(link);
   auto* panel = new CCPData;
   panel->m_widgets.push_back(new CTestWidget(widgetsDeleted));
-  s.AppendCustomPanel(panel);
-  s.AppendSnapshot(new CSnapshot("Show"));
-  s.SetCurrentSnapshot(0);
-  s.GetCopiedWidgets().push_back(new CTestWidget(widgetsDeleted));
-  s.GetFileImages().AddChild(new CCCImageDirectory("Logos"));
-  s.GetLibraryImages().AddChild(new CCCImageDirectory("Shared"));
+  s.Panels().AppendCustomPanel(panel);
+  s.Snapshots().AppendSnapshot(new CSnapshot("Show"));
+  s.Snapshots().SetCurrentSnapshot(0);
+  s.Panels().GetCopiedWidgets().push_back(new CTestWidget(widgetsDeleted));
+  s.Images().GetFileImages().AddChild(new CCCImageDirectory("Logos"));
+  s.Images().GetLibraryImages().AddChild(new CCCImageDirectory("Shared"));
   s.SetSelectedDevice(0);
-  s.SetLinksActive(false);
-  s.SetFilePath("/tmp/show.ovd");
-  s.SetUseSystemSecurity(true);
-  s.SetTreeState(3);
+  s.Links().SetLinksActive(false);
+  s.File().SetFilePath("/tmp/show.ovd");
+  s.Users().SetUseSystemSecurity(true);
+  s.File().SetTreeState(3);
   s.SetModified(true);
 }
 
@@ -93,8 +94,8 @@ TEST(SystemTest, Clear_LeavesTheStateOfANewSystemButKeepsLibraryImages) {
   ExpectNewSystemState(s);
   EXPECT_EQ(widgetsDeleted, 2);
   EXPECT_TRUE(s.GetCopiedWidgets().empty());
-  EXPECT_TRUE(s.GetFileImages().GetChildren().empty());
-  EXPECT_EQ(s.GetLibraryImages().GetChildren().size(), 1u);
+  EXPECT_TRUE(s.Images().GetFileImages().GetChildren().empty());
+  EXPECT_EQ(s.Images().GetLibraryImages().GetChildren().size(), 1u);
 }
 
 TEST(SystemTest, Clear_ClosesOpenPanelWindowsBeforeDeleting) {
@@ -106,7 +107,7 @@ TEST(SystemTest, Clear_ClosesOpenPanelWindowsBeforeDeleting) {
   CTestCustomPanelView view;
   auto* panel = new CCPData;
   panel->m_pView = &view;
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   s.Clear();
   EXPECT_EQ(devicePanel.destroyCount, 1);
   EXPECT_EQ(view.destroyCount, 1);
@@ -126,9 +127,9 @@ TEST(SystemTest, Clear_EmptiesClipboardOnlyWhenItHoldsOurFormat) {
 
 TEST(SystemTest, SetDefaults_AddsNoAdminWhenTenUsersExist) {
   CSystem s;
-  while (s.GetUsers().size() < kMaxUsers) s.GetUsers().push_back(new CUser("u", "p"));
+  while (s.Users().GetUsers().size() < kMaxUsers) s.Users().GetUsers().push_back(new CUser("u", "p"));
   s.SetDefaults();
-  EXPECT_EQ(s.GetUsers().size(), kMaxUsers);
+  EXPECT_EQ(s.Users().GetUsers().size(), kMaxUsers);
   EXPECT_EQ(s.GetZones().size(), 2u);  // SetDefaults deletes nothing
 }
 
@@ -136,10 +137,10 @@ TEST(SystemTest, RestrictedCurrentUserMayNotEditDeviceProperties) {
   CSystem s;
   auto* user = new CUser("Guest", "");
   user->m_restrictLow = kRestrictEditDeviceProperties;
-  s.GetUsers().push_back(user);
-  s.SetCurrentUser(1);
+  s.Users().GetUsers().push_back(user);
+  s.Users().SetCurrentUser(1);
   EXPECT_FALSE(s.CanCurrentUserEditDeviceProperties());
-  s.SetCurrentUser(10);
+  s.Users().SetCurrentUser(10);
   EXPECT_FALSE(s.CanCurrentUserEditDeviceProperties());
 }
 
@@ -155,19 +156,19 @@ TEST(SystemTest, DeleteDevice_RemovesEveryReferenceToIt) {
   link->AddRef(new CLinkRef(gone->GetUuid(), kTestGain));
   link->AddRef(new CLinkRef(keep->GetUuid(), kTestGain));
   link->AddRef(new CLinkRef(gone->GetUuid(), kTestMute));
-  s.AppendLink(link);
+  s.Links().AppendLink(link);
   auto* panel = new CCPData;
   auto* bound = new CTestWidget;
   bound->m_pDevice = gone;
   panel->m_widgets.push_back(bound);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* copied = new CTestWidget;
   copied->m_pDevice = gone;
-  s.GetCopiedWidgets().push_back(copied);
+  s.Panels().GetCopiedWidgets().push_back(copied);
   auto* user = new CUser("Operator", "");
   user->m_devicePermissions.push_back(new CPanelPermissions(gone->GetUuid(), 1));
   user->m_devicePermissions.push_back(new CPanelPermissions(keep->GetUuid(), 1));
-  s.GetUsers().push_back(user);
+  s.Users().GetUsers().push_back(user);
   s.SetSelectedDevice(1);
   const CUuid goneUuid = gone->GetUuid();  // the device is freed by DeleteDevice
 

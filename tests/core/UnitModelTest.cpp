@@ -269,7 +269,7 @@ class ShorterReplyWhileReading : public UnitModelTest, public ::testing::WithPar
 
 TEST_P(ShorterReplyWhileReading, SetsTheDeviceAsideAtThatReply) {
   const ShorterWhileReadingCase& c = GetParam();
-  h.system.SetLogCommsErrors(true);
+  h.system.Settings().SetLogCommsErrors(true);
   MakeFile(c.fileType);
   CSimSwitchedUnit* own = AddUnit(h.bus, c.fileType, kId, true);
   CSimSwitchedUnit* other = AddUnit(h.bus, c.unitType, kId, false);

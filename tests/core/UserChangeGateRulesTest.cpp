@@ -30,9 +30,9 @@ class UserChangeGateRulesTest : public ::testing::Test {
   }
   // The current user from now on withholds the rights (restriction bits).
   void Withhold(std::uint64_t rights) {
-    system.GetUsers().push_back(new CUser("Guest", "guest"));
-    system.GetUsers().back()->SetRestrictionMask(rights);
-    system.SetCurrentUser(int(system.GetUsers().size() - 1));
+    system.Users().GetUsers().push_back(new CUser("Guest", "guest"));
+    system.Users().GetUsers().back()->SetRestrictionMask(rights);
+    system.Users().SetCurrentUser(int(system.Users().GetUsers().size() - 1));
   }
   CDevice* Add(std::uint32_t type, std::uint32_t id) {
     CDevice* added = system.CreateDevice(id, type, 0);

@@ -37,9 +37,9 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
   CSystem system;
   auto* device = new CTestDevice(&system, 1);
   system.AppendDevice(device);
-  system.GetUsers().push_back(new CUser("Stage", "pw"));
-  system.GetUsers().back()->SetRestrictionMask(kRestrictRecallPresets);
-  system.SetCurrentUser(1);
+  system.Users().GetUsers().push_back(new CUser("Stage", "pw"));
+  system.Users().GetUsers().back()->SetRestrictionMask(kRestrictRecallPresets);
+  system.Users().SetCurrentUser(1);
   CUserList first = UnitUsers("Front", kRestrictEditDeviceProperties);
   CUserList second = UnitUsers("Back", kRestrictRecallSnapshots);
 
@@ -49,7 +49,7 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
   std::atomic<bool> done{false};
   std::thread worker([&] {
     while (!asking.load()) std::this_thread::yield();
-    for (int i = 0; i < kImports; ++i) system.ImportNetworkUsers(i % 2 == 0 ? first : second);
+    for (int i = 0; i < kImports; ++i) system.Users().ImportNetworkUsers(i % 2 == 0 ? first : second);
     done = true;
   });
   // What a panel's redraw and input, the properties pane, a custom widget and the frame ask.
@@ -58,10 +58,10 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
   std::uint64_t rounds = 0;
   do {
     masks.insert(CurrentUserRestrictions(&system));
-    names.insert(system.GetCurrentUserName());
+    names.insert(system.Users().GetCurrentUserName());
     (void)system.CanCurrentUserEditDeviceProperties();
-    (void)system.CurrentUserMayOpen(device->GetUuid());
-    (void)system.IsCurrentUserRestricted();
+    (void)system.Users().CurrentUserMayOpen(device->GetUuid());
+    (void)system.Users().IsCurrentUserRestricted();
     (void)device->Gate().MayCurrentUserChange(1);
     ++rounds;
     asking = true;
@@ -75,8 +75,8 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
                 mask == kRestrictRecallSnapshots)
         << "mask " << mask;
   for (const std::string& name : names) EXPECT_TRUE(name == "Stage" || name == "Front" || name == "Back") << name;
-  EXPECT_EQ(system.GetCurrentUser(), 0);
-  EXPECT_EQ(system.GetCurrentUserName(), "Back");
+  EXPECT_EQ(system.Users().GetCurrentUser(), 0);
+  EXPECT_EQ(system.Users().GetCurrentUserName(), "Back");
   EXPECT_EQ(system.GetCurrentUserRestrictions(), std::uint64_t{kRestrictRecallSnapshots});
   EXPECT_TRUE(device->Gate().MayCurrentUserChange(1));
   DeleteAllUsers(first);

@@ -49,15 +49,15 @@ class ImageLibraryTest : public ::testing::Test {
   // A library holding a folder with an image, saved at path by another system.
   CUuid WriteLibrary(const std::string& path) {
     CSystem other;
-    other.SetImageLibraryFilename(path);
+    other.Settings().SetImageLibraryFilename(path);
     auto* folder = new CCCImageDirectory("Logos");
     auto* image = new CCCImage;
     image->m_name = "mark";
     image->m_format = kImageFormatPng;
     image->SetBitmap(CImage(4, 4));
     folder->AddChild(image);
-    other.GetLibraryImages().AddChild(folder);
-    EXPECT_TRUE(other.SaveImageLibrary());
+    other.Images().GetLibraryImages().AddChild(folder);
+    EXPECT_TRUE(other.Images().SaveImageLibrary());
     return image->GetId();
   }
 
@@ -68,16 +68,16 @@ class ImageLibraryTest : public ::testing::Test {
 };
 
 TEST_F(ImageLibraryTest, FirstStart_CreatesAnEmpty28ByteLibraryAtTheDefaultPath) {
-  m_system.LoadSettings();
-  const std::string path = m_system.GetImageLibraryFilename();
+  m_system.Settings().LoadSettings();
+  const std::string path = m_system.Settings().GetImageLibraryFilename();
   EXPECT_EQ(path, GetAppDataFolder() + "ImageLib.ovl");
   QDir().mkpath(QString::fromStdString(GetAppDataFolder()));
   QFile::remove(QString::fromStdString(path));
-  m_system.LoadImageLibrary();
+  m_system.Images().LoadImageLibrary();
   EXPECT_TRUE(m_messages.empty());
   Bytes expected;
   PutU32(expected, 1);
-  PutUuid(expected, m_system.GetLibraryImages().GetId());
+  PutUuid(expected, m_system.Images().GetLibraryImages().GetId());
   PutText(expected, "");
   PutU32(expected, 0);
   EXPECT_EQ(ReadAll(path), expected);
@@ -90,34 +90,34 @@ TEST_F(ImageLibraryTest, FirstStart_ThroughADanglingLinkMakesTheLibraryAtItsTarg
   const std::string link = PathOf("ImageLib.ovl");
   const std::string target = PathOf("shared.ovl");
   std::filesystem::create_symlink(target, link);
-  m_system.SetImageLibraryFilename(link);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(link);
+  m_system.Images().LoadImageLibrary();
   EXPECT_TRUE(m_messages.empty());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadAll(target).size(), 28u);
-  EXPECT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_TRUE(m_system.Images().SaveImageLibrary());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
 }
 
 TEST_F(ImageLibraryTest, SavedLibrary_LoadsElsewhereWithTreeNamesAndIds) {
   const std::string path = PathOf("shared.ovl");
   const CUuid mark = WriteLibrary(path);
-  m_system.SetImageLibraryFilename(path);
-  m_system.GetLibraryImages().AddChild(new CCCImageDirectory("stale"));
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().GetLibraryImages().AddChild(new CCCImageDirectory("stale"));
+  m_system.Images().LoadImageLibrary();
   EXPECT_TRUE(m_messages.empty());
-  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 1u);
-  EXPECT_EQ(m_system.GetLibraryImages().GetChildren()[0]->m_name, "Logos");
-  CCCImage* image = m_system.GetLibraryImages().FindImage(mark);
+  ASSERT_EQ(m_system.Images().GetLibraryImages().GetChildren().size(), 1u);
+  EXPECT_EQ(m_system.Images().GetLibraryImages().GetChildren()[0]->m_name, "Logos");
+  CCCImage* image = m_system.Images().GetLibraryImages().FindImage(mark);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->GetPixelWidth(), 4);
   EXPECT_EQ(image->m_name, "mark");
   // The file's own images are another tree.
-  EXPECT_EQ(m_system.GetFileImages().FindImage(mark), nullptr);
+  EXPECT_EQ(m_system.Images().GetFileImages().FindImage(mark), nullptr);
 
   // Saving without an edit writes the same file again.
   const Bytes before = ReadAll(path);
-  EXPECT_TRUE(m_system.SaveImageLibrary());
+  EXPECT_TRUE(m_system.Images().SaveImageLibrary());
   EXPECT_EQ(ReadAll(path), before);
 }
 
@@ -131,10 +131,10 @@ TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
   f.write(reinterpret_cast<const char*>(damaged.data()), qint64(damaged.size()));
   f.close();
 
-  m_system.SetImageLibraryFilename(path);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().LoadImageLibrary();
   EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
-  EXPECT_TRUE(m_system.GetLibraryImages().GetChildren().empty());
+  EXPECT_TRUE(m_system.Images().GetLibraryImages().GetChildren().empty());
   EXPECT_EQ(ReadAll(path), damaged);
 }
 
@@ -143,32 +143,32 @@ TEST_F(ImageLibraryTest, DamagedLibrary_IsLeftAloneWithOneMessage) {
 TEST_F(ImageLibraryTest, UndecodablePictures_AreToldInOneNoticeWithTheirCountAndFirstNames) {
   const std::string path = PathOf("blank.ovl");
   CSystem other;
-  other.SetImageLibraryFilename(path);
+  other.Settings().SetImageLibraryFilename(path);
   auto* fine = new CCCImage;
   fine->SetBitmap(CImage(2, 2));
-  other.GetLibraryImages().AddChild(fine);
+  other.Images().GetLibraryImages().AddChild(fine);
   auto* folder = new CCCImageDirectory("small");
-  other.GetLibraryImages().AddChild(folder);
+  other.Images().GetLibraryImages().AddChild(folder);
   for (int i = 0; i < 1000; ++i) {
     auto* blank = new CCCImage;  // no picture: stored with no bytes, which decode to nothing
     blank->m_name = "pic" + std::to_string(i);
     folder->AddChild(blank);
   }
-  ASSERT_TRUE(other.SaveImageLibrary());
+  ASSERT_TRUE(other.Images().SaveImageLibrary());
 
   const std::vector<std::string> once{
       "Image Library: Error loading image\n\n1,000 pictures of the image library could not be read: \"pic0\", "
       "\"pic1\", \"pic2\", \"pic3\", \"pic4\" and 995 more.\nThey are kept as they are and shown without a picture."};
-  m_system.SetImageLibraryFilename(path);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().LoadImageLibrary();
   EXPECT_EQ(m_messages, once);
-  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 2u);
-  const auto* small = static_cast<const CCCImageDirectory*>(m_system.GetLibraryImages().GetChildren()[1]);
+  ASSERT_EQ(m_system.Images().GetLibraryImages().GetChildren().size(), 2u);
+  const auto* small = static_cast<const CCCImageDirectory*>(m_system.Images().GetLibraryImages().GetChildren()[1]);
   ASSERT_EQ(small->GetChildren().size(), 1000u);
   EXPECT_EQ(small->GetChildren()[999]->m_name, "pic999");
   EXPECT_FALSE(static_cast<const CCCImage*>(small->GetChildren()[999])->HasBitmap());
   m_messages.clear();
-  EXPECT_TRUE(m_system.ChangeImageLibraryFile(path));
+  EXPECT_TRUE(m_system.Images().ChangeImageLibraryFile(path));
   EXPECT_EQ(m_messages, once);
 }
 
@@ -189,12 +189,12 @@ TEST(PictureNoticeTest, NamesAreCutShortAndMemoryIsToldApart) {
 
 TEST_F(ImageLibraryTest, MissingFolder_CannotCreateOrSaveAndSaysSo) {
   const std::string path = PathOf("no/such/folder/lib.ovl");
-  m_system.SetImageLibraryFilename(path);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().LoadImageLibrary();
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0], "Image Library: Could not create new Image Library file, GetLastError = 2");
   // The save says why, as the system file's save does.
-  EXPECT_FALSE(m_system.SaveImageLibrary());
+  EXPECT_FALSE(m_system.Images().SaveImageLibrary());
   const std::string prefix = "Image Library: Could not save Image Library file\n" + path + "\n";
   ASSERT_EQ(m_messages.back().rfind(prefix, 0), 0u) << m_messages.back();
   EXPECT_GT(m_messages.back().size(), prefix.size());
@@ -206,23 +206,23 @@ TEST_F(ImageLibraryTest, UnreadLibrary_IsKeptBesideTheLibraryFirstWrittenOverIt)
   ASSERT_FALSE(cut.empty());
   ASSERT_TRUE(WriteFileAtomically(path, cut, nullptr));
   ASSERT_TRUE(WriteFileAtomically(path + ".bak", {1, 2, 3}, nullptr));  // an older backup stays
-  m_system.SetImageLibraryFilename(path);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().LoadImageLibrary();
   EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
-  EXPECT_TRUE(m_system.IsImageLibraryUnread());
-  EXPECT_EQ(m_system.GetImageLibraryBackupPath(), path + ".bak2");
+  EXPECT_TRUE(m_system.Images().IsImageLibraryUnread());
+  EXPECT_EQ(m_system.Images().GetImageLibraryBackupPath(), path + ".bak2");
 
-  m_system.GetLibraryImages().AddChild(new CCCImageDirectory("New Folder"));
-  ASSERT_TRUE(m_system.SaveImageLibrary());
+  m_system.Images().GetLibraryImages().AddChild(new CCCImageDirectory("New Folder"));
+  ASSERT_TRUE(m_system.Images().SaveImageLibrary());
   EXPECT_EQ(ReadAll(path + ".bak2"), cut);
   EXPECT_EQ(ReadAll(path + ".bak"), (Bytes{1, 2, 3}));
-  EXPECT_FALSE(m_system.IsImageLibraryUnread());
+  EXPECT_FALSE(m_system.Images().IsImageLibraryUnread());
   CSystem other;
-  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
-  ASSERT_EQ(other.GetLibraryImages().GetChildren().size(), 1u);
+  ASSERT_TRUE(other.Images().ChangeImageLibraryFile(path));
+  ASSERT_EQ(other.Images().GetLibraryImages().GetChildren().size(), 1u);
 
   // The file now holds the library: later saves keep no further copy.
-  ASSERT_TRUE(m_system.SaveImageLibrary());
+  ASSERT_TRUE(m_system.Images().SaveImageLibrary());
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".bak3")));
 }
 
@@ -235,15 +235,15 @@ TEST_F(ImageLibraryTest, PipeOrDeviceAsTheLibrary_IsRefusedAtOnceAndNeverWritten
   for (const std::string& path : {pipe, std::string("/dev/zero")}) {
     SCOPED_TRACE(path);
     m_messages.clear();
-    m_system.SetImageLibraryFilename(path);
-    m_system.LoadImageLibrary();
+    m_system.Settings().SetImageLibraryFilename(path);
+    m_system.Images().LoadImageLibrary();
     EXPECT_EQ(m_messages, std::vector<std::string>{"Image Library: Exception while opening Image Library file"});
-    EXPECT_TRUE(m_system.IsImageLibraryUnread());
-    EXPECT_TRUE(m_system.GetLibraryImages().GetChildren().empty());
-    EXPECT_FALSE(m_system.SaveImageLibrary());
-    EXPECT_FALSE(std::filesystem::exists(m_system.GetImageLibraryBackupPath() + "2"));
+    EXPECT_TRUE(m_system.Images().IsImageLibraryUnread());
+    EXPECT_TRUE(m_system.Images().GetLibraryImages().GetChildren().empty());
+    EXPECT_FALSE(m_system.Images().SaveImageLibrary());
+    EXPECT_FALSE(std::filesystem::exists(m_system.Images().GetImageLibraryBackupPath() + "2"));
     CSystem other;
-    EXPECT_FALSE(other.ChangeImageLibraryFile(path));
+    EXPECT_FALSE(other.Images().ChangeImageLibraryFile(path));
     CCCImage picture;
     EXPECT_FALSE(picture.LoadFromFile(path, kImageFormatPng));
   }
@@ -263,19 +263,19 @@ TEST_P(UndecodableLibraryTest, LoadsWithANoticeAndIsSavedBackByteForByte) {
   const Bytes original = ReadAll(TestDataPath(GetParam()));
   ASSERT_FALSE(original.empty());
   ASSERT_TRUE(WriteFileAtomically(path, original, nullptr));
-  m_system.SetImageLibraryFilename(path);
-  m_system.LoadImageLibrary();
+  m_system.Settings().SetImageLibraryFilename(path);
+  m_system.Images().LoadImageLibrary();
   ASSERT_EQ(m_messages.size(), 1u);
   EXPECT_EQ(m_messages[0].rfind("Image Library: Error loading image\n\nThe picture ", 0), 0u) << m_messages[0];
-  EXPECT_FALSE(m_system.IsImageLibraryUnread());
-  ASSERT_EQ(m_system.GetLibraryImages().GetChildren().size(), 2u);
-  const auto* skins = static_cast<const CCCImageDirectory*>(m_system.GetLibraryImages().GetChildren()[0]);
+  EXPECT_FALSE(m_system.Images().IsImageLibraryUnread());
+  ASSERT_EQ(m_system.Images().GetLibraryImages().GetChildren().size(), 2u);
+  const auto* skins = static_cast<const CCCImageDirectory*>(m_system.Images().GetLibraryImages().GetChildren()[0]);
   EXPECT_EQ(skins->m_name, "Skins");
   ASSERT_FALSE(skins->GetChildren().empty());
   const auto* damaged = static_cast<const CCCImage*>(skins->GetChildren()[0]);
   EXPECT_FALSE(damaged->HasBitmap());
 
-  ASSERT_TRUE(m_system.SaveImageLibrary());
+  ASSERT_TRUE(m_system.Images().SaveImageLibrary());
   EXPECT_EQ(FirstDifference(ReadAll(path), original), -1);
 }
 
@@ -285,9 +285,9 @@ INSTANTIATE_TEST_SUITE_P(DamagedPictures, UndecodableLibraryTest,
 TEST_F(ImageLibraryTest, Change_OnlyAWholeFileReplacesTheLibraryAndTheSetting) {
   const std::string first = PathOf("first.ovl");
   WriteLibrary(first);
-  m_system.SetImageLibraryFilename(first);
-  m_system.LoadImageLibrary();
-  const CUuid firstRoot = m_system.GetLibraryImages().GetId();
+  m_system.Settings().SetImageLibraryFilename(first);
+  m_system.Images().LoadImageLibrary();
+  const CUuid firstRoot = m_system.Images().GetLibraryImages().GetId();
 
   // A missing file and a damaged one change nothing and say nothing themselves.
   const std::string broken = PathOf("broken.ovl");
@@ -296,22 +296,22 @@ TEST_F(ImageLibraryTest, Change_OnlyAWholeFileReplacesTheLibraryAndTheSetting) {
   f.write("not a library");
   f.close();
   for (const std::string& path : {PathOf("missing.ovl"), broken}) {
-    EXPECT_FALSE(m_system.ChangeImageLibraryFile(path));
-    EXPECT_EQ(m_system.GetImageLibraryFilename(), first);
-    EXPECT_EQ(m_system.GetLibraryImages().GetId(), firstRoot);
-    EXPECT_EQ(m_system.GetLibraryImages().GetChildren().size(), 1u);
+    EXPECT_FALSE(m_system.Images().ChangeImageLibraryFile(path));
+    EXPECT_EQ(m_system.Settings().GetImageLibraryFilename(), first);
+    EXPECT_EQ(m_system.Images().GetLibraryImages().GetId(), firstRoot);
+    EXPECT_EQ(m_system.Images().GetLibraryImages().GetChildren().size(), 1u);
   }
   EXPECT_TRUE(m_messages.empty());
 
   const std::string second = PathOf("second.ovl");
   const CUuid mark = WriteLibrary(second);
-  ASSERT_TRUE(m_system.ChangeImageLibraryFile(second));
-  EXPECT_EQ(m_system.GetImageLibraryFilename(), second);
-  EXPECT_NE(m_system.GetLibraryImages().FindImage(mark), nullptr);
-  EXPECT_NE(m_system.GetLibraryImages().GetId(), firstRoot);
+  ASSERT_TRUE(m_system.Images().ChangeImageLibraryFile(second));
+  EXPECT_EQ(m_system.Settings().GetImageLibraryFilename(), second);
+  EXPECT_NE(m_system.Images().GetLibraryImages().FindImage(mark), nullptr);
+  EXPECT_NE(m_system.Images().GetLibraryImages().GetId(), firstRoot);
   CSystem next;
-  next.LoadSettings();
-  EXPECT_EQ(next.GetImageLibraryFilename(), second);
+  next.Settings().LoadSettings();
+  EXPECT_EQ(next.Settings().GetImageLibraryFilename(), second);
 }
 
 TEST_F(ImageLibraryTest, LoadFromFile_NamesTheImageAfterTheFileAndRefusesASecondPicture) {

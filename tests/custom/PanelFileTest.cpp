@@ -81,13 +81,13 @@ class PanelFileTest : public ::testing::Test {
 
   static Bytes Store(CSystem& s) {
     CArchive ar;
-    EXPECT_TRUE(s.Serialize(ar));
+    EXPECT_TRUE(s.File().Serialize(ar));
     return ar.TakeData();
   }
   static bool Read(CSystem& s, const Bytes& file, CRecordingErrors* errors) {
     s.SetUiServices(errors);
     CArchive in(file);
-    return s.Serialize(in);
+    return s.File().Serialize(in);
   }
   // Offset of the file image root's record in a stored system without links or devices.
   static std::size_t ImageRootOffset(CSystem& empty) {
@@ -109,10 +109,10 @@ class PanelFileTest : public ::testing::Test {
     skins->AddChild(inner);
     inner->AddChild(cap);
     inner->AddChild(new CCCImageDirectory("empty"));
-    s.GetFileImages().AddChild(skins);
-    s.GetFileImages().m_name = "root";
+    s.Images().GetFileImages().AddChild(skins);
+    s.Images().GetFileImages().m_name = "root";
 
-    main = s.AddCustomPanel();
+    main = s.Panels().AddCustomPanel();
     main->m_name = "Main Ω";
     main->m_pBackgroundImage = logo;
     main->m_gridPitch = 12;
@@ -121,8 +121,8 @@ class PanelFileTest : public ::testing::Test {
     main->m_placement = {2, 1, 5, 6, 7, 8, 10, 20, 300, 400};
     main->m_imageUsage = kImageUsageStretch;
     main->m_panelOrder = 2;
-    other = s.AddCustomPanel();
-    s.AddSnapshot("Show");
+    other = s.Panels().AddCustomPanel();
+    s.Snapshots().AddSnapshot("Show");
 
     auto* bitmap = new CCCBitmap(nullptr, CRect{0, 0, 60, 60});
     bitmap->m_pImage = cap;
@@ -241,7 +241,7 @@ TEST_F(PanelFileTest, PanelRecord_DamagedFormsFailTheRead) {
 TEST_F(PanelFileTest, SystemFile_EveryWidgetKindAndNestedFolders_RoundTripByteForByte) {
   CSystem s;
   Populate(s);
-  const CUuid rootId = s.GetFileImages().GetId();
+  const CUuid rootId = s.Images().GetFileImages().GetId();
   const Bytes file = Store(s);
 
   CSystem back;
@@ -251,15 +251,15 @@ TEST_F(PanelFileTest, SystemFile_EveryWidgetKindAndNestedFolders_RoundTripByteFo
   EXPECT_EQ(FirstDifference(Store(back), file), -1);
 
   // The root keeps its id and name; folders, images and their order come back.
-  EXPECT_EQ(back.GetFileImages().GetId(), rootId);
-  EXPECT_EQ(back.GetFileImages().m_name, "root");
-  ASSERT_EQ(back.GetFileImages().GetChildren().size(), 1u);
-  auto* skins = static_cast<CCCImageDirectory*>(back.GetFileImages().GetChildren()[0]);
+  EXPECT_EQ(back.Images().GetFileImages().GetId(), rootId);
+  EXPECT_EQ(back.Images().GetFileImages().m_name, "root");
+  ASSERT_EQ(back.Images().GetFileImages().GetChildren().size(), 1u);
+  auto* skins = static_cast<CCCImageDirectory*>(back.Images().GetFileImages().GetChildren()[0]);
   ASSERT_EQ(skins->GetChildren().size(), 2u);
   auto* inner = static_cast<CCCImageDirectory*>(skins->GetChildren()[1]);
   EXPECT_EQ(inner->m_name, "Ünïcode Ордер");
-  CCCImage* backLogo = back.GetFileImages().FindImage(logo->GetId());
-  CCCImage* backCap = back.GetFileImages().FindImage(cap->GetId());
+  CCCImage* backLogo = back.Images().GetFileImages().FindImage(logo->GetId());
+  CCCImage* backCap = back.Images().GetFileImages().FindImage(cap->GetId());
   ASSERT_TRUE(backLogo && backCap);
   EXPECT_EQ(backCap->m_format, kImageFormatBmp);
   EXPECT_EQ(backCap->GetPixelWidth(), 5);
@@ -290,12 +290,12 @@ TEST_F(PanelFileTest, SystemFile_EveryWidgetKindAndNestedFolders_RoundTripByteFo
 
 TEST_F(PanelFileTest, SystemFile_JpegPicturesAreEncodedAfreshAndReadBack) {
   CSystem s;
-  s.GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, 16, 8));
+  s.Images().GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, 16, 8));
   CSystem back;
   CRecordingErrors errors;
   ASSERT_TRUE(Read(back, Store(s), &errors));
-  ASSERT_EQ(back.GetFileImages().GetChildren().size(), 1u);
-  auto* photo = static_cast<CCCImage*>(back.GetFileImages().GetChildren()[0]);
+  ASSERT_EQ(back.Images().GetFileImages().GetChildren().size(), 1u);
+  auto* photo = static_cast<CCCImage*>(back.Images().GetFileImages().GetChildren()[0]);
   EXPECT_EQ(photo->m_format, kImageFormatJpeg);
   EXPECT_EQ(photo->GetPixelWidth(), 16);
   EXPECT_EQ(photo->GetPixelHeight(), 8);
@@ -339,7 +339,7 @@ TEST_F(PanelFileTest, ImageRecords_UndecodableBmp24AndFolderTags) {
   EXPECT_EQ(errors.texts[0],
             "Error loading image\n\n2 pictures of this file could not be read: \"junk\" and \"zero\".\n"
             "They are kept as they are and shown without a picture.");
-  const auto& children = back.GetFileImages().GetChildren();
+  const auto& children = back.Images().GetFileImages().GetChildren();
   ASSERT_EQ(children.size(), 4u);
   auto* junkImage = static_cast<CCCImage*>(children[0]);
   EXPECT_EQ(junkImage->m_name, "junk");
@@ -434,7 +434,7 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   CSystem s;
   Populate(s);
   auto* copiedButton = new CCCButton(*static_cast<CCCButton*>(main->m_widgets[5]));
-  s.GetCopiedWidgets().push_back(copiedButton);
+  s.Panels().GetCopiedWidgets().push_back(copiedButton);
   const auto& w = main->m_widgets;
 
   s.DeleteDevice(0);
@@ -442,20 +442,20 @@ TEST_F(PanelFileTest, Deleting_DevicesImagesPanelsAndSnapshots_ClearsTheirRefere
   EXPECT_EQ(w[1]->m_parameterId, std::uint32_t(CFileTestDevice::kLevel));
   EXPECT_EQ(w[2]->m_pDevice, nullptr);
 
-  s.DeleteImage(logo, true);
+  s.Images().DeleteImage(logo, true);
   EXPECT_EQ(main->m_pBackgroundImage, nullptr);
   EXPECT_EQ(static_cast<CCCFader*>(w[2])->m_pKnobImage, nullptr);
   EXPECT_EQ(static_cast<CCCButton*>(w[5])->m_pImage, nullptr);
   EXPECT_EQ(copiedButton->m_pImage, nullptr);
   EXPECT_EQ(static_cast<CCCBitmap*>(w[0])->m_pImage, cap);
-  s.DeleteImage(s.GetFileImages().GetChildren()[0], true);  // the folder with cap
+  s.Images().DeleteImage(s.Images().GetFileImages().GetChildren()[0], true);  // the folder with cap
   EXPECT_EQ(static_cast<CCCBitmap*>(w[0])->m_pImage, nullptr);
   EXPECT_EQ(static_cast<CCCKnob*>(w[3])->m_pImage, nullptr);
 
-  s.DeleteCustomPanel(1);
+  s.Panels().DeleteCustomPanel(1);
   EXPECT_TRUE(static_cast<CCCButton*>(w[5])->m_panelId.IsNil());
   EXPECT_TRUE(copiedButton->m_panelId.IsNil());
-  s.DeleteSnapshot(0);
+  s.Snapshots().DeleteSnapshot(0);
   EXPECT_TRUE(static_cast<CCCButton*>(w[5])->m_snapshotId.IsNil());
 
   // What is left still stores and reads back.
@@ -478,7 +478,7 @@ class FarWidget : public PanelFileTest, public ::testing::WithParamInterface<Far
 TEST_P(FarWidget, IsReadMovedWithItsSize) {
   CSystem s;
   auto* panel = new CCPData(&s);
-  s.AppendCustomPanel(panel);
+  s.Panels().AppendCustomPanel(panel);
   auto* knob = new CCCKnob(nullptr, GetParam().stored);
   panel->m_widgets.push_back(knob);
   CSystem back;
@@ -569,7 +569,7 @@ TEST_F(PanelFileTest, DamagedSizes_AWidgetTooLargeToKeepIsDrawnInPlace) {
 // the open system stays as it was.
 TEST_F(PanelFileTest, DamagedRanges_AWidgetRangeThatIsNotANumberRefusesTheFile) {
   CSystem system;
-  system.AddCustomPanel();
+  system.Panels().AddCustomPanel();
   CRecordingErrors errors;
   EXPECT_FALSE(Read(system, ReadDataFile("fuzz/panel_file/ub-fader-nan.ovd"), &errors));
   ASSERT_EQ(errors.texts.size(), 1u);

@@ -23,10 +23,10 @@ namespace {
 class PanelPropertiesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_panel = m_system.AddCustomPanel();
+    m_panel = m_system.Panels().AddCustomPanel();
     m_view.panel = m_panel;
     m_panel->m_pView = &m_view;
-    m_system.SetDesignMode(1);
+    m_system.Panels().SetDesignMode(1);
   }
   void TearDown() override { m_panel->m_pView = nullptr; }
 
@@ -69,7 +69,7 @@ TEST_F(PanelPropertiesTest, Rows_OnlyInDesignMode) {
   EXPECT_EQ(m_grid.Row(6)->GetValueText(), "Centre");
   m_panel->m_pBackgroundImage = nullptr;
 
-  m_system.SetDesignMode(0);
+  m_system.Panels().SetDesignMode(0);
   m_grid.groups.clear();
   m_panel->FillPropertiesPane(m_grid);
   EXPECT_TRUE(m_grid.groups.empty());
@@ -145,7 +145,7 @@ TEST_F(PanelPropertiesTest, Clipboard_OnlyWithAnOpenViewAndCopiedWidgets) {
   led.m_pView = &m_view;
   EXPECT_NE(led.GetClipboardFormat(), 0u);
   EXPECT_FALSE(led.CanPaste(0));
-  m_system.GetCopiedWidgets().push_back(new CCCLED);
+  m_system.Panels().GetCopiedWidgets().push_back(new CCCLED);
   EXPECT_TRUE(led.CanPaste(0));
   m_panel->m_pView = nullptr;
   EXPECT_FALSE(m_panel->CanPaste(0));

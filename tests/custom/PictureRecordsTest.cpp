@@ -49,18 +49,18 @@ CCCImage* MakeImage(const std::string& name, std::int32_t format, CImage picture
 
 Bytes Store(CSystem& s) {
   CArchive ar;
-  EXPECT_TRUE(s.Serialize(ar));
+  EXPECT_TRUE(s.File().Serialize(ar));
   return ar.TakeData();
 }
 
 bool Read(CSystem& s, const Bytes& file, CRecordingUi& ui) {
   s.SetUiServices(&ui);
   CArchive in(file);
-  return s.Serialize(in);
+  return s.File().Serialize(in);
 }
 
 CCCImage* ImageAt(CSystem& s, std::size_t index) {
-  return static_cast<CCCImage*>(s.GetFileImages().GetChildren().at(index));
+  return static_cast<CCCImage*>(s.Images().GetFileImages().GetChildren().at(index));
 }
 
 bool SamePixels(const CImage& a, const CImage& b) {
@@ -77,7 +77,7 @@ Bytes FileWithImageRecord(std::int32_t format, const Bytes& data, CUuid* id = nu
   auto* image = new CCCImage;
   image->m_name = "picture";
   image->m_format = format;
-  s.GetFileImages().AddChild(image);
+  s.Images().GetFileImages().AddChild(image);
   if (id) *id = image->GetId();
   Bytes file = Store(s);
   // The record ends the image tree: its length word and its (empty) data come just before the
@@ -108,10 +108,10 @@ TEST_F(PictureRecordsTest, SaveOpenSaveLoop_KeepsJpegAndPngBytesAndPixelsOfTheFi
   auto* camera = new CCCImage;
   ASSERT_TRUE(camera->LoadFromFile(jpegPath, kImageFormatJpeg));
   EXPECT_EQ(camera->GetStoredBytes(), jpegFile);
-  s.GetFileImages().AddChild(camera);
-  s.GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(48, 32, 1)));
-  s.GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(24, 16, 2)));
-  s.GetFileImages().AddChild(MakeImage("tiles", kImageFormatBmp, MakePhoto(8, 8, 4)));
+  s.Images().GetFileImages().AddChild(camera);
+  s.Images().GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(48, 32, 1)));
+  s.Images().GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(24, 16, 2)));
+  s.Images().GetFileImages().AddChild(MakeImage("tiles", kImageFormatBmp, MakePhoto(8, 8, 4)));
 
   const Bytes first = Store(s);
   CRecordingUi ui;
@@ -137,8 +137,8 @@ TEST_F(PictureRecordsTest, SaveOpenSaveLoop_KeepsJpegAndPngBytesAndPixelsOfTheFi
 
 TEST_F(PictureRecordsTest, ChangedPictureOrFormat_IsEncodedAfreshInTheRecordsFormat) {
   CSystem s;
-  s.GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(16, 12, 5)));
-  s.GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(16, 12, 6)));
+  s.Images().GetFileImages().AddChild(MakeImage("photo", kImageFormatJpeg, MakePhoto(16, 12, 5)));
+  s.Images().GetFileImages().AddChild(MakeImage("logo", kImageFormatPng, MakePhoto(16, 12, 6)));
   CSystem back;
   CRecordingUi ui;
   ASSERT_TRUE(Read(back, Store(s), ui));
@@ -184,7 +184,7 @@ TEST_P(ForeignPictureTest, IsNeverDecodedAndIsStoredBackUnchanged) {
   EXPECT_EQ(ui.FileErrors()[0].first,
             "Error loading image\n\nThe picture \"picture\" of this file could not be read.\n"
             "It is kept as it is and shown without a picture.");
-  CCCImage* image = back.GetFileImages().FindImage(id);
+  CCCImage* image = back.Images().GetFileImages().FindImage(id);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->m_name, "picture");
   EXPECT_FALSE(image->HasBitmap());
@@ -229,13 +229,13 @@ TEST_P(DamagedPixelsTest, FailedDecodeOnFirstUseIsToldOnce) {
     QTemporaryDir dir;
     const std::string path = dir.filePath("lib.ovl").toStdString();
     CSystem other;
-    other.SetImageLibraryFilename(path);
+    other.Settings().SetImageLibraryFilename(path);
     auto* image = new CCCImage;
     image->m_format = kImageFormatPng;
-    other.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
-    static_cast<CCCImageDirectory*>(other.GetLibraryImages().GetChildren()[0])->AddChild(image);
+    other.Images().GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
+    static_cast<CCCImageDirectory*>(other.Images().GetLibraryImages().GetChildren()[0])->AddChild(image);
     id = image->GetId();
-    ASSERT_TRUE(other.SaveImageLibrary());
+    ASSERT_TRUE(other.Images().SaveImageLibrary());
     Bytes file;
     ASSERT_TRUE(ReadWholeFile(path, file, nullptr));
     // The image's record ends the file with its length word (0).
@@ -243,24 +243,24 @@ TEST_P(DamagedPixelsTest, FailedDecodeOnFirstUseIsToldOnce) {
     file.insert(file.end(), png.begin(), png.end());
     ASSERT_TRUE(WriteFileAtomically(path, file, nullptr));
     s.SetUiServices(&ui);
-    ASSERT_TRUE(s.ChangeImageLibraryFile(path));
+    ASSERT_TRUE(s.Images().ChangeImageLibraryFile(path));
   } else {
     ASSERT_TRUE(Read(s, FileWithImageRecord(kImageFormatPng, png, &id), ui));
   }
   EXPECT_TRUE(ui.FileErrors().empty());
   EXPECT_TRUE(ui.MessageBoxes().empty());
-  CCCImage* image = (library ? s.GetLibraryImages() : s.GetFileImages()).FindImage(id);
+  CCCImage* image = (library ? s.Images().GetLibraryImages() : s.Images().GetFileImages()).FindImage(id);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 0u);
   EXPECT_FALSE(image->HasBitmap());
   EXPECT_FALSE(image->HasBitmap());
   EXPECT_EQ(image->GetPixelWidth(), 0);
   ASSERT_EQ(ui.Count(FrameMsg::kImageNotDecoded), 1u);
-  const std::vector<CSystem::CPictureNotice> notices = s.TakePictureNotices();
+  const std::vector<CSystemImages::CPictureNotice> notices = s.Images().TakePictureNotices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].caption, library ? "Image Library" : "File Error");
   EXPECT_EQ(notices[0].text, PicturesNotReadText(1, {image->m_name}, library));
-  EXPECT_TRUE(s.TakePictureNotices().empty());
+  EXPECT_TRUE(s.Images().TakePictureNotices().empty());
   EXPECT_EQ(image->GetStoredBytes(), png);
 }
 
@@ -290,7 +290,7 @@ TEST_P(MisfiledPictureTest, IsDecodedAndStoredBackUnchanged) {
   CRecordingUi ui;
   ASSERT_TRUE(Read(back, file, ui));
   EXPECT_TRUE(ui.FileErrors().empty());
-  CCCImage* image = back.GetFileImages().FindImage(id);
+  CCCImage* image = back.Images().GetFileImages().FindImage(id);
   ASSERT_NE(image, nullptr);
   ASSERT_TRUE(image->HasBitmap());
   EXPECT_EQ(image->GetPixelWidth(), 8);
@@ -303,7 +303,7 @@ TEST_P(MisfiledPictureTest, IsDecodedAndStoredBackUnchanged) {
   EXPECT_EQ(FirstDifference(saved, file), -1);
   CSystem again;
   ASSERT_TRUE(Read(again, saved, ui));
-  EXPECT_EQ(again.GetFileImages().FindImage(id)->GetStoredBytes(), data);
+  EXPECT_EQ(again.Images().GetFileImages().FindImage(id)->GetStoredBytes(), data);
   EXPECT_EQ(FirstDifference(Store(again), file), -1);
 }
 
@@ -328,11 +328,11 @@ TEST_F(PictureRecordsTest, SystemFileWithADamagedGif_OpensWithANoticeAndSavesItB
   CSystem s;
   CRecordingUi ui;
   s.SetUiServices(&ui);
-  ASSERT_TRUE(s.OpenFile(path));
+  ASSERT_TRUE(s.File().OpenFile(path));
   ASSERT_EQ(ui.FileErrors().size(), 1u);
   EXPECT_EQ(ui.FileErrors()[0].first.rfind(std::string(kImageLoadErrorText) + "\n\nThe picture ", 0), 0u);
   // The GIF's bytes stay in the file as they were.
-  ASSERT_TRUE(s.SaveFile(path));
+  ASSERT_TRUE(s.File().SaveFile(path));
   Bytes saved;
   ASSERT_TRUE(ReadWholeFile(path, saved, nullptr));
   EXPECT_NE(std::search(saved.begin(), saved.end(), gif.begin(), gif.end()), saved.end());
@@ -353,7 +353,7 @@ class PictureBudgetTest : public PictureRecordsTest {
   void OpenPictures(int count, int side) {
     CSystem s;
     for (int i = 0; i < count; ++i)
-      s.GetFileImages().AddChild(MakeImage("pic" + std::to_string(i), kImageFormatPng, MakePhoto(side, side, i)));
+      s.Images().GetFileImages().AddChild(MakeImage("pic" + std::to_string(i), kImageFormatPng, MakePhoto(side, side, i)));
     m_file = Store(s);
     ASSERT_TRUE(Read(m_system, m_file, m_ui));
   }
@@ -420,7 +420,7 @@ TEST_F(PictureBudgetTest, ADecodeWithoutMemoryIsNotDamageAndIsTriedAgainAtTheNex
   EXPECT_FALSE(image->IsDamaged());
   EXPECT_TRUE(image->GetBitmap().IsNull());
   EXPECT_EQ(m_ui.Count(FrameMsg::kImageNotDecoded), 1u);
-  const std::vector<CSystem::CPictureNotice> notices = m_system.TakePictureNotices();
+  const std::vector<CSystemImages::CPictureNotice> notices = m_system.Images().TakePictureNotices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0].caption, "File Error");
   EXPECT_EQ(notices[0].text,

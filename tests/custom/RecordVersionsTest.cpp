@@ -42,8 +42,8 @@ TEST_P(RecordVersionsTest, LaterVersion_RefusesTheFileAsFromALaterVersion) {
   image->m_format = kImageFormatPng;
   image->SetBitmap(CImage(2, 2));
   folder->AddChild(image);
-  s.GetFileImages().AddChild(folder);
-  CCPData* panel = s.AddCustomPanel();
+  s.Images().GetFileImages().AddChild(folder);
+  CCPData* panel = s.Panels().AddCustomPanel();
   auto* bitmap = new CCCBitmap(nullptr, CRect{0, 0, 10, 10});
   bitmap->m_pImage = image;
   auto* led = new CCCLED(nullptr, CRect{0, 20, 10, 30});
@@ -54,7 +54,7 @@ TEST_P(RecordVersionsTest, LaterVersion_RefusesTheFileAsFromALaterVersion) {
   panel->m_widgets = {bitmap, led, fader, knob, text, button};
 
   CArchive out;
-  ASSERT_TRUE(s.Serialize(out));
+  ASSERT_TRUE(s.File().Serialize(out));
   Bytes file = out.TakeData();
   // A widget's record: its base record (60 bytes from its version word), then its kind's.
   auto widgetAt = [&](CCustomControlObject* widget) {
@@ -85,14 +85,14 @@ TEST_P(RecordVersionsTest, LaterVersion_RefusesTheFileAsFromALaterVersion) {
     CRecordingUi ui;
     back.SetUiServices(&ui);
     CArchive in(file);
-    EXPECT_FALSE(back.Serialize(in));
+    EXPECT_FALSE(back.File().Serialize(in));
     ASSERT_EQ(ui.FileErrors().size(), 1u);
     if (bad == 9)
       EXPECT_EQ(ui.FileErrors()[0].first, "Cannot open file (probably created in a more recent version)");
     else
       EXPECT_EQ(ui.FileErrors()[0].first.rfind("Error opening file - the file is damaged or incomplete", 0), 0u);
     EXPECT_TRUE(back.GetCustomPanels().empty());
-    EXPECT_TRUE(back.GetFileImages().GetChildren().empty());
+    EXPECT_TRUE(back.Images().GetFileImages().GetChildren().empty());
   }
 }
 

@@ -104,10 +104,10 @@ class CWidgetView : public CCustomControlPanel, public CTextEditorHost {
 class WidgetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_panel = m_system.AddCustomPanel();
+    m_panel = m_system.Panels().AddCustomPanel();
     m_view.panel = m_panel;
     m_panel->m_pView = &m_view;
-    m_system.SetDesignMode(0);
+    m_system.Panels().SetDesignMode(0);
     m_device = std::make_unique<CParamTestDevice>(&m_system);
   }
   void TearDown() override { m_panel->m_pView = nullptr; }
@@ -412,8 +412,8 @@ TEST_F(WidgetTest, LedFollowsItsBoundParameter) {
 TEST_F(WidgetTest, LaunchAndRecallButtonsPostToTheFrame) {
   CRecordingFrame frame;
   m_system.Start(&frame);
-  CCPData* target = m_system.AddCustomPanel();
-  CSnapshot* snapshot = m_system.AddSnapshot("Show");
+  CCPData* target = m_system.Panels().AddCustomPanel();
+  CSnapshot* snapshot = m_system.Snapshots().AddSnapshot("Show");
   CCCButton launch(&m_view, CRect{0, 0, 50, 20});
   launch.m_flags = (launch.m_flags & ~kButtonActions) | kButtonLaunchPanel;
   launch.m_panelId = target->GetUuid();

@@ -46,9 +46,9 @@ class CRangeDevice : public CDevice {
 class WidgetPropertiesFixture {
  public:
   WidgetPropertiesFixture() {
-    system.SetDesignMode(1);
+    system.Panels().SetDesignMode(1);
     for (const char* name : {"Stage", "Desk", "Foyer"}) {
-      CCPData* panel = system.AddCustomPanel();
+      CCPData* panel = system.Panels().AddCustomPanel();
       panel->m_name = name;
     }
     panel = system.GetCustomPanels()[0];
@@ -443,8 +443,8 @@ TEST_F(WidgetEdits, ButtonActionPanelAndSnapshotChoicesIndexTheSystemsLists) {
   EXPECT_TRUE(Choose(*button, 26, 3)) << "past the end: accepted, nothing changes";
   EXPECT_EQ(button->m_panelId, system.GetCustomPanels()[2]->GetUuid());
 
-  system.AddSnapshot("Show");
-  system.AddSnapshot("Show");
+  system.Snapshots().AddSnapshot("Show");
+  system.Snapshots().AddSnapshot("Show");
   ASSERT_TRUE(Choose(*button, 25, 2));
   system.SetModified(false);
   ASSERT_TRUE(Choose(*button, 27, 1));

@@ -40,19 +40,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CQuietMessages messages;
   CSystem system;
   system.SetUiServices(&messages);
-  system.SetImageLibraryFilename(input);
-  system.LoadImageLibrary();
-  if (!system.IsImageLibraryUnread()) DrawAll(system.GetLibraryImages());
+  system.Settings().SetImageLibraryFilename(input);
+  system.Images().LoadImageLibrary();
+  if (!system.Images().IsImageLibraryUnread()) DrawAll(system.Images().GetLibraryImages());
 
-  if (!system.ChangeImageLibraryFile(input)) return 0;
-  DrawAll(system.GetLibraryImages());
-  system.SetImageLibraryFilename(saved);
-  if (!system.SaveImageLibrary()) std::abort();
+  if (!system.Images().ChangeImageLibraryFile(input)) return 0;
+  DrawAll(system.Images().GetLibraryImages());
+  system.Settings().SetImageLibraryFilename(saved);
+  if (!system.Images().SaveImageLibrary()) std::abort();
   std::vector<std::uint8_t> first, second;
   ReadWholeFile(saved, first, nullptr);
   CSystem again;
   again.SetUiServices(&messages);
-  if (!again.ChangeImageLibraryFile(saved) || !again.SaveImageLibrary()) std::abort();
+  if (!again.Images().ChangeImageLibraryFile(saved) || !again.Images().SaveImageLibrary()) std::abort();
   ReadWholeFile(saved, second, nullptr);
   if (first != second) std::abort();
   return 0;

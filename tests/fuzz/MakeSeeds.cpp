@@ -253,7 +253,7 @@ void SerialFraming(CSeedWriter& out) {
 void SystemFiles(CSeedWriter& out) {
   CSystem empty;
   CArchive plain;
-  empty.Serialize(plain);
+  empty.File().Serialize(plain);
   out.AddWithDamage("system_file", {}, plain.Data());
 
   // One processor with every other family, users, a link and a snapshot.
@@ -267,16 +267,16 @@ void SystemFiles(CSeedWriter& out) {
     system.AppendDevice(device);
     system.GetZones()[0]->AppendDevice(device);
   }
-  system.GetUsers().push_back(new CUser("Operator", "pass"));
+  system.Users().GetUsers().push_back(new CUser("Operator", "pass"));
   auto* link = new CLink("Link 1");
   if (system.GetDeviceCount() >= 2) {
     link->AddRef(new CLinkRef(system.GetDevice(0)->GetUuid(), 13));
     link->AddRef(new CLinkRef(system.GetDevice(1)->GetUuid(), 13));
   }
-  system.AppendLink(link);
-  system.AddSnapshot("Show");
+  system.Links().AppendLink(link);
+  system.Snapshots().AddSnapshot("Show");
   CArchive full;
-  system.Serialize(full);
+  system.File().Serialize(full);
   out.AddWithDamage("system_file", {}, full.Data());
   // One file for each family (three processor models), so that a mutation meets each
   // family's records early.
@@ -287,9 +287,9 @@ void SystemFiles(CSeedWriter& out) {
     if (!device) continue;
     one.AppendDevice(device);
     one.GetZones()[0]->AppendDevice(device);
-    one.AddSnapshot("One");
+    one.Snapshots().AddSnapshot("One");
     CArchive ar;
-    one.Serialize(ar);
+    one.File().Serialize(ar);
     out.Add("system_file", ar.Data());
   }
   CArchive users;
@@ -384,7 +384,7 @@ void PanelFiles(CSeedWriter& out) {
   };
   auto store = [](CSystem& system) {
     CArchive ar;
-    system.Serialize(ar);
+    system.File().Serialize(ar);
     return ar.TakeData();
   };
 
@@ -397,14 +397,14 @@ void PanelFiles(CSeedWriter& out) {
   CCCImage* bmp = picture("cap", kImageFormatBmp, 5, 4);
   auto* folder = new CCCImageDirectory("Skins");
   folder->AddChild(bmp);
-  system.GetFileImages().AddChild(png);
-  system.GetFileImages().AddChild(jpeg);
-  system.GetFileImages().AddChild(folder);
-  CSnapshot* snapshot = system.AddSnapshot("Show");
+  system.Images().GetFileImages().AddChild(png);
+  system.Images().GetFileImages().AddChild(jpeg);
+  system.Images().GetFileImages().AddChild(folder);
+  CSnapshot* snapshot = system.Snapshots().AddSnapshot("Show");
 
-  CCPData* main = system.AddCustomPanel();
-  CCPData* second = system.AddCustomPanel();
-  CCPData* third = system.AddCustomPanel();
+  CCPData* main = system.Panels().AddCustomPanel();
+  CCPData* second = system.Panels().AddCustomPanel();
+  CCPData* third = system.Panels().AddCustomPanel();
   main->m_pBackgroundImage = png;
   main->m_placement = {0, 1, -1, -1, -1, -1, 10, 20, 610, 470};
   main->m_panelWasOpen = true;
@@ -486,7 +486,7 @@ void PanelFiles(CSeedWriter& out) {
     CSystem one;
     CDevice* device = one.CreateDevice(1, 114, 0);
     one.AppendDevice(device);
-    CCPData* panel = one.AddCustomPanel();
+    CCPData* panel = one.Panels().AddCustomPanel();
     CCustomControlObject* widget = CreateCustomControl(kind);
     widget->SetRect(10, 10, 70, 70);
     if (kind != kControlBitmap) {

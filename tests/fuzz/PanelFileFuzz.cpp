@@ -79,7 +79,7 @@ const char* EditText(unsigned salt) {
 }
 
 void Operate(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsigned salt) {
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view.RebuildDisplay();
   const int dx = int(salt % 23) - 11, dy = int(salt % 31) - 15;
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
@@ -99,7 +99,7 @@ void Operate(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsi
 }
 
 void Design(CSystem& system, CCustomControlPanelWnd& view, CCPData& panel, unsigned salt) {
-  system.SetDesignMode(1);
+  system.Panels().SetDesignMode(1);
   Properties(panel);
   for (std::size_t i = 0; i < panel.m_widgets.size() && i < kWidgets; ++i) {
     CCustomControlObject* widget = panel.m_widgets[i];
@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CSystem system;
   system.SetUiServices(&ui);
   CArchive ar(std::vector<std::uint8_t>(data, data + size));
-  if (!system.Serialize(ar)) return 0;
+  if (!system.File().Serialize(ar)) return 0;
 
   unsigned salt = 0;
   for (std::size_t i = 0; i < size; i += 97) salt = salt * 31 + data[i];
@@ -167,11 +167,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   CArchive out;
-  if (!system.Serialize(out)) std::abort();
+  if (!system.File().Serialize(out)) std::abort();
   CQuietUi backUi;
   CSystem back;
   back.SetUiServices(&backUi);
   CArchive in(out.TakeData());
-  if (!back.Serialize(in)) std::abort();
+  if (!back.File().Serialize(in)) std::abort();
   return 0;
 }

@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CSystem system;
   system.SetUiServices(&errors);
   CArchive ar(std::vector<std::uint8_t>(data, data + size));
-  if (system.Serialize(ar)) {
+  if (system.File().Serialize(ar)) {
     CArchive out;
-    system.Serialize(out);
+    system.File().Serialize(out);
   }
   return 0;
 }

@@ -35,7 +35,7 @@ class CustomPanelRig : public RightsFixture {
     amp = AddUnit(51, 5);
     box = AddUnit(40, 7);
     data = new CCPData(&system);
-    system.AppendCustomPanel(data);
+    system.Panels().AppendCustomPanel(data);
   }
   void TearDown() override {
     view.reset();
@@ -53,7 +53,7 @@ class CustomPanelRig : public RightsFixture {
   }
   // The panel's window in operate mode, shown offscreen.
   void Open() {
-    system.SetDesignMode(0);
+    system.Panels().SetDesignMode(0);
     view = std::make_unique<CCustomControlPanelWnd>(system);
     view->resize(320, 240);
     view->SetPanelData(data);
@@ -277,7 +277,7 @@ TEST_P(SnapshotButtonRightsTest, APressAsksForTheRecallOnlyWithTheRight) {
   auto* button = new CCCButton(nullptr, CRect{20, 20, 90, 44});
   button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot | kButtonFill;
   button->m_text = "Show";
-  button->m_snapshotId = system.AddSnapshot("Show")->GetUuid();
+  button->m_snapshotId = system.Snapshots().AddSnapshot("Show")->GetUuid();
   data->m_widgets.push_back(button);
   Open();
   const double lit = Ink(button);

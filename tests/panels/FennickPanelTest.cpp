@@ -284,8 +284,8 @@ TEST_F(FennickPanelTest, WithoutTheRightToRecallPresetsTheDisplayButtonsHide) {
   CNerexSeriesDevice& d = Ready(16, false);
   auto* user = new CUser("Guest", "");
   user->SetRestrictionMask(0x04 | kRestrictEditDeviceProperties);
-  m_system.GetUsers().push_back(user);
-  m_system.SetCurrentUser(int(m_system.GetUsers().size()) - 1);
+  m_system.Users().GetUsers().push_back(user);
+  m_system.Users().SetCurrentUser(int(m_system.Users().GetUsers().size()) - 1);
   panel->UpdateAllControls();
   for (int id : {436, 437, 438}) EXPECT_FALSE(panel->GetActionButton(id)->IsVisible()) << id;
   EXPECT_TRUE(panel->GetActionButton(421)->IsVisible());

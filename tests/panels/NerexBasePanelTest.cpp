@@ -279,8 +279,8 @@ class NerexBasePanelTest : public ProcessorDeviceTest {
   void AddUser(std::uint64_t mask) {
     auto* user = new CUser("User", "");
     user->SetRestrictionMask(mask);
-    m_system.GetUsers().push_back(user);
-    m_system.SetCurrentUser(int(m_system.GetUsers().size()) - 1);
+    m_system.Users().GetUsers().push_back(user);
+    m_system.Users().SetCurrentUser(int(m_system.Users().GetUsers().size()) - 1);
   }
   void SetName(bool input, int channel, const std::string& name) {
     CNerexSeriesMemory& settings = WritableSettings(*m_device);
@@ -415,9 +415,9 @@ TEST_F(NerexBasePanelTest, RightsMakeNamesEditableAndShowThePresetButtons) {
                         Case{0, false, false, false}}) {
     SCOPED_TRACE(std::to_string(c.mask) + (c.validUser ? "" : " beyond the user list"));
     CTestProcessorPanel& p = Open(120);
-    m_system.DeleteAllUsers();
+    m_system.Users().DeleteAllUsers();
     AddUser(c.mask);
-    if (!c.validUser) m_system.SetCurrentUser(3);
+    if (!c.validUser) m_system.Users().SetCurrentUser(3);
     p.ApplyPermissions(true);
     EXPECT_EQ(p.m_deviceName->IsEditable(), c.edit);
     EXPECT_EQ(p.m_inputNames[3]->IsEditable(), c.edit);

@@ -432,10 +432,10 @@ TEST_F(NerexPanelTest, PresetsButtonNeedsTheRightAndAValidUser) {
   panel.ShowPage(59);
   EXPECT_TRUE(panel.GetPresetManagerButton()->IsVisible());
   // A current-user index beyond the list holds no rights.
-  m_system.SetCurrentUser(12);
+  m_system.Users().SetCurrentUser(12);
   panel.ShowPage(59);
   EXPECT_FALSE(panel.GetPresetManagerButton()->IsVisible());
-  m_system.SetCurrentUser(0);
+  m_system.Users().SetCurrentUser(0);
 }
 
 TEST_F(NerexPanelTest, StoredPageThatTheNerexPanelLacksOpensWithoutHarm) {

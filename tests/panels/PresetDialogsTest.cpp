@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "core/comms/CommsWorker.h"
 #include "core/model/Confirm.h"
 #include "core/system/System.h"
 #include "core/model/Device.h"

@@ -506,8 +506,8 @@ TEST_F(LinkedRefusalTest, TheMembersPanelSaysNothingOfAChangeThatCameOverALink) 
   auto* link = new CLink("Mains");
   link->AddRef(new CLinkRef(master->GetUuid(), kParamOutputGain + 1));
   link->AddRef(new CLinkRef(member->GetUuid(), kParamOutputGain + 1));
-  system.AppendLink(link);
-  system.SetLinksActive(true);
+  system.Links().AppendLink(link);
+  system.Links().SetLinksActive(true);
   UnitAway(false);
   DeliverQueued(*member);
   DeliverQueued(*master);

@@ -66,7 +66,7 @@ class ProcessorGraphsTest : public ProcessorFixture {
  protected:
   void SetUp() override {
     RegisterDevicePanelClasses();
-    m_system.SetCurrentUser(0);
+    m_system.Users().SetCurrentUser(0);
   }
   void TearDown() override {
     if (m_panel && m_panel->GetDevice()) m_panel->GetDevice()->SetControlPanel(nullptr);
@@ -290,8 +290,8 @@ TEST_F(ProcessorGraphsTest, ALockedGainKeepsThePanelsValueAndTheLinkedProcessorF
   auto* link = new CLink("Mains");
   link->AddRef(new CLinkRef(locked.GetUuid(), kParamOutputGain + 1));
   link->AddRef(new CLinkRef(linked.GetUuid(), kParamOutputGain + 1));
-  m_system.AppendLink(link);
-  m_system.SetLinksActive(true);
+  m_system.Links().AppendLink(link);
+  m_system.Links().SetLinksActive(true);
   WritableSettings(locked).outputs.gains[1] = 35;
   std::uint8_t* locks = WritableSettings(locked).outputs.channelGroups.data();
   locks[kGroupGainLockA] = locks[kGroupGainLockB] = 0x02;

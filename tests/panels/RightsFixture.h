@@ -34,7 +34,7 @@ class RightsFixture : public ::testing::Test {
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
     ASSERT_TRUE(twins.OpenPort());
-    system.GetUsers().push_back(new CUser("Guest", "guest"));
+    system.Users().GetUsers().push_back(new CUser("Guest", "guest"));
   }
   void TearDown() override { twins.ClosePort(); }
 
@@ -45,10 +45,10 @@ class RightsFixture : public ::testing::Test {
 
   // The guest becomes the current user, withholding the rights of the mask.
   void BecomeGuest(std::uint64_t mask) {
-    system.GetUsers().back()->SetRestrictionMask(mask);
-    system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+    system.Users().GetUsers().back()->SetRestrictionMask(mask);
+    system.Users().SetCurrentUser(int(system.Users().GetUsers().size()) - 1);
   }
-  void BecomeAdmin() { system.SetCurrentUser(0); }
+  void BecomeAdmin() { system.Users().SetCurrentUser(0); }
 
   // Runs the act on the device's control and reads what the unit holds before and after (the
   // frames queued before the act reach it first): for a user without the right no frame

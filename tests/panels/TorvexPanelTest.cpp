@@ -526,7 +526,7 @@ TEST_F(TorvexPanelTest, PresetNameIsAskedOverThePanel) {
 // --- Rights and skins ---
 
 TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
-  system.SetCurrentUser(99);
+  system.Users().SetCurrentUser(99);
   Open();
   EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
   EXPECT_FALSE(panel->GetInputName(0)->IsEditable());
@@ -535,12 +535,12 @@ TEST_F(TorvexPanelTest, WithoutAValidCurrentUserThePanelDrawsAndRefusesEdits) {
   // The header is drawn all the same.
   EXPECT_EQ(panel->GetBackBuffer()->GetPixel(6, 50).A(), 255);
 
-  system.SetCurrentUser(0);
+  system.Users().SetCurrentUser(0);
   panel->ShowPage(59);
   panel->ApplyPermissions(false);
   EXPECT_TRUE(panel->GetPresetManagerButton()->IsVisible());
   EXPECT_TRUE(panel->GetInputName(0)->IsEditable());
-  system.GetUsers()[0]->SetRestrictionMask(0x04);
+  system.Users().GetUsers()[0]->SetRestrictionMask(0x04);
   panel->ShowPage(59);
   EXPECT_FALSE(panel->GetPresetManagerButton()->IsVisible());
 }
@@ -789,7 +789,7 @@ TEST(TorvexPanelBus, AMatrixKnobAndADeqHandleReachTheUnit) {
   ASSERT_TRUE(bus.Open());
   CNerexSeriesDevice* d = bus.AddDevice(121, 3);
   ASSERT_TRUE(bus.RunUntil([&] { return d->AllBlocksReceived() && d->IsConnected(); }));
-  bus.System().SetCurrentUser(0);
+  bus.System().Users().SetCurrentUser(0);
   auto panel = OpenPanel(*d);
   // The device forgets the panel before the panel goes, however the test ends.
   struct Unbind {

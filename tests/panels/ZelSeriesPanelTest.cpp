@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/draw/BitmapImage.h"
 #include "core/comms/Security.h"
 #include "core/support/SystemMessages.h"
@@ -95,8 +96,8 @@ class ZelPanelTest : public ZelAmpFixture {
   void AddUser(std::uint64_t mask) {
     auto* user = new CUser("Guest", "");
     user->SetRestrictionMask(mask);
-    system.GetUsers().push_back(user);
-    system.SetCurrentUser(int(system.GetUsers().size()) - 1);
+    system.Users().GetUsers().push_back(user);
+    system.Users().SetCurrentUser(int(system.Users().GetUsers().size()) - 1);
   }
 
   CZelSeriesDevice* amp = nullptr;
@@ -494,7 +495,7 @@ TEST_F(ZelPanelTest, WithoutTheRightToEditPropertiesNamesAreNotEditable) {
   EXPECT_FALSE(panel->GetChannelCover()->IsVisible());
   EXPECT_FALSE(panel->GetAmpName()->IsEditable());
   for (int ch = 0; ch < 4; ++ch) EXPECT_FALSE(panel->GetNameText(ch)->IsEditable());
-  system.GetUsers().back()->SetRestrictionMask(0);
+  system.Users().GetUsers().back()->SetRestrictionMask(0);
   panel->ApplyPermissions(true);
   EXPECT_TRUE(panel->GetAmpName()->IsEditable());
   EXPECT_TRUE(panel->GetNameText(3)->IsEditable());

@@ -45,8 +45,8 @@ struct CWorld {
     RegisterProcessorFamily();
     RegisterAmplifierFamilies();
     system.SetUiServices(&frame);
-    system.SetDesignMode(1);
-    panel = system.AddCustomPanel();
+    system.Panels().SetDesignMode(1);
+    panel = system.Panels().AddCustomPanel();
     panel->m_pView = &view;
     view.panel = panel;
     processor = static_cast<CNerexSeriesDevice*>(Append(kModelFennick, 1));
@@ -73,7 +73,7 @@ struct CWorld {
     }
     return widget;
   }
-  void TakeAwayTheRight() { system.GetUsers()[0]->SetRestrictionMask(0x10); }
+  void TakeAwayTheRight() { system.Users().GetUsers()[0]->SetRestrictionMask(0x10); }
   static void Connect(CDevice& device) {
     for (int i = 0; i < 3; ++i) device.UpdateCommsState(true);
   }
@@ -508,8 +508,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"Vertical Alignment", "Vertical aligmnent of the text within the control bounds"}}},
         KindCase{"ButtonRecallingOneOfTwoSnapshotsOfOneName",
                  [](CWorld& w) {
-                   w.system.AddSnapshot("Same");
-                   w.system.AddSnapshot("Same");
+                   w.system.Snapshots().AddSnapshot("Same");
+                   w.system.Snapshots().AddSnapshot("Same");
                    auto* button = w.Place(new CCCButton, CRect{0, 0, 50, 40});
                    button->m_flags = (button->m_flags & ~kButtonActions) | kButtonRecallSnapshot;
                    button->m_snapshotId = w.system.GetSnapshots()[1]->GetUuid();
@@ -752,7 +752,7 @@ INSTANTIATE_TEST_SUITE_P(
                  26, Plain(Choose(1)), "accepted", "1"},
         EditCase{"SnapshotOnePastTheEnd",
                  [](CWorld& w) {
-                   w.system.AddSnapshot("One");
+                   w.system.Snapshots().AddSnapshot("One");
                    CCCButton* button = Button(w, kButtonRecallSnapshot);
                    return Subject{button, [button] { return std::to_string(button->m_snapshotId.IsNil()); }};
                  },

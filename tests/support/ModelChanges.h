@@ -61,7 +61,7 @@ template <class Pointer>
 void ModelChange(const Pointer& device, const CParamValue& value) {
   ModelChange(*device, value);
 }
-// A snapshot image recalled on the device, as CSystem::RecallSnapshot hands it over.
+// A snapshot image recalled on the device, as CSystemSnapshots::RecallSnapshot hands it over.
 inline void RecallImage(CDevice& device, const CSnapshotData& data) { CDeviceTestAccess::ApplySnapshotData(device, data); }
 template <class Pointer>
   requires requires(const Pointer& p) { *p; }

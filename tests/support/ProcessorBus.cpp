@@ -1,4 +1,5 @@
 // The processor test bus and its stand-in of the comms worker.
+#include "core/comms/CommsWorker.h"
 #include "tests/support/ProcessorBus.h"
 
 #include "core/comms/Security.h"

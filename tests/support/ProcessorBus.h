@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/comms/Discovery.h"
 #include "core/comms/SerialComms.h"
 #include "core/system/System.h"

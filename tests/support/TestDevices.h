@@ -69,10 +69,12 @@ class CTestCustomPanelView : public CCustomControlPanel {
   }
   void BroadcastSnapshotRecalled(const CUuid& snapshot) override { recalled.push_back(snapshot); }
   void DestroyPanelWindow() override { ++destroyCount; }
+  void RebuildDisplay() override { ++rebuildCount; }
 
   std::vector<Update> updates;
   std::vector<CUuid> recalled;
   int destroyCount = 0;
+  int rebuildCount = 0;
 };
 
 // A custom widget that counts its deletion.

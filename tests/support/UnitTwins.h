@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "core/comms/CommsWorker.h"
 #include "core/comms/SerialComms.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/system/System.h"

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/file/ImageTree.h"
 #include "core/system/System.h"
@@ -111,8 +112,8 @@ class CustomPanelViewTest : public ::testing::Test {
     data = new CCPData(&system);
     data->m_background = kBackground;
     data->m_gridPitch = 10;
-    system.AppendCustomPanel(data);
-    system.SetDesignMode(1);
+    system.Panels().AppendCustomPanel(data);
+    system.Panels().SetDesignMode(1);
     view = std::make_unique<CTestView>(system);
     view->resize(300, 200);
     view->SetPropertiesHandlers([this](CCustomControlPanel& shown, bool) { sent.push_back({&shown, nullptr}); },
@@ -137,8 +138,8 @@ class CustomPanelViewTest : public ::testing::Test {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("panel.ovd")).toStdString();
     auto back = std::make_unique<CSystem>();
-    EXPECT_TRUE(system.SaveFile(path));
-    EXPECT_TRUE(back->OpenFile(path));
+    EXPECT_TRUE(system.File().SaveFile(path));
+    EXPECT_TRUE(back->File().OpenFile(path));
     return back;
   }
   void Drag(CPoint from, CPoint to, std::uint32_t flags = 0) {
@@ -167,7 +168,7 @@ TEST_F(CustomPanelViewTest, DrawsBackgroundGridInDesignModeAndWidgetsInArrayOrde
   EXPECT_EQ(Pixel(200, 150), CColour::FromRgb(255, 255, 255));  // a grid dot
   EXPECT_EQ(Pixel(205, 150), kBackground);
 
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view->RebuildDisplay();
   EXPECT_EQ(Pixel(200, 150), kBackground);  // no grid in operate mode
 }
@@ -183,7 +184,7 @@ TEST_F(CustomPanelViewTest, TiledBackgroundCoversThePanelFromItsCornerPixelForPi
   for (int i = 0; i < 6; ++i) pixels.SetPixel(i % 3, i / 3, cells[std::size_t(i)]);
   auto* picture = new CCCImage;
   picture->SetBitmap(pixels);
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   data->m_pBackgroundImage = picture;
   data->m_imageUsage = kImageUsageTile;
   data->m_showGrid = false;
@@ -243,13 +244,13 @@ TEST_F(CustomPanelViewTest, DeletingTheBackgroundImageRepaintsTheOpenPanel) {
   CImage pixels(4, 4);
   pixels.Fill(CColour::FromRgb(200, 120, 0));
   picture->SetBitmap(pixels);
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   data->m_pBackgroundImage = picture;
   Open();
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view->RebuildDisplay();
   ASSERT_EQ(Pixel(150, 101), CColour::FromRgb(200, 120, 0));
-  system.DeleteImage(picture, true);
+  system.Images().DeleteImage(picture, true);
   EXPECT_EQ(data->m_pBackgroundImage, nullptr);
   EXPECT_EQ(Pixel(150, 101), kBackground);
   EXPECT_EQ(Pixel(0, 0), kBackground);
@@ -266,7 +267,7 @@ TEST_F(CustomPanelViewTest, AnOpenPanelKeepsItsBackgroundDecodedUntilItCloses) {
     EXPECT_TRUE(pixels.save(path, "PNG"));
     auto* image = new CCCImage;
     EXPECT_TRUE(image->LoadFromFile(path.toStdString(), kImageFormatPng));
-    system.GetFileImages().AddChild(image);
+    system.Images().GetFileImages().AddChild(image);
     return image;
   };
   CCCImage* back = pictureFile("back.png", QColor(200, 120, 0));
@@ -314,7 +315,7 @@ TEST_F(CustomPanelViewTest, HitTestIsInclusiveTopmostFirstAndSkipsWidgetsWithout
   EXPECT_EQ(view->HitTest(CPoint{70, 70}), upper);  // right and bottom edges hit
   EXPECT_EQ(view->HitTest(CPoint{110, 110}), nullptr);
 
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view->OnLButtonDown(MK_LBUTTON, CPoint{40, 40});
   view->OnLButtonDown(MK_LBUTTON, CPoint{110, 110});
   EXPECT_EQ(upper->messages, (std::vector<std::uint32_t>{WM_LBUTTONDOWN}));
@@ -326,7 +327,7 @@ TEST_F(CustomPanelViewTest, ActiveWidgetGetsTheMouseAndOnReleaseTheTopmostGetsIt
   CSwatch* knob = Add(CRect{10, 10, 50, 50}, kRed);
   knob->takesMouse = true;
   Open();
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view->OnLButtonDown(MK_LBUTTON, CPoint{20, 20});
   EXPECT_EQ(view->GetActiveControl(), knob);
   view->OnMouseMove(MK_LBUTTON, CPoint{200, 150});  // outside, still its drag
@@ -529,7 +530,7 @@ TEST_F(CustomPanelViewTest, PasteOffsetsBesideTheGroupOrAtThePointer) {
   EXPECT_EQ(view->Designer().GetPasteCounter(), 0);
   data->m_widgets.erase(data->m_widgets.begin());  // the knob goes before the device
   delete knob;
-  DeleteCustomControlObjects(system.GetCopiedWidgets());
+  DeleteCustomControlObjects(system.Panels().GetCopiedWidgets());
 }
 
 // Pasted from the menu again and again, every copy lands inside the window, and each comes
@@ -553,7 +554,7 @@ TEST_F(CustomPanelViewTest, PastesFromTheMenuLandInTheWindowAndComeBackFromTheFi
   // The first ones still walk right along the group's row.
   EXPECT_EQ(data->m_widgets[2]->m_rect, (CRect{80, 20, 120, 60}));
   EXPECT_EQ(data->m_widgets[7]->m_rect, (CRect{270, 20, 290, 40}));
-  DeleteCustomControlObjects(system.GetCopiedWidgets());
+  DeleteCustomControlObjects(system.Panels().GetCopiedWidgets());
   const std::unique_ptr<CSystem> back = Reopened();
   ASSERT_EQ(back->GetCustomPanels().size(), 1u);
   std::vector<CRect> read;
@@ -567,7 +568,7 @@ TEST_F(CustomPanelViewTest, AnAspectRatioPictureStaysWithinTheLargestPanel) {
   auto* picture = new CCCImage;
   picture->m_name = "banner";
   picture->SetBitmap(CImage(8000, 1));
-  system.GetFileImages().AddChild(picture);
+  system.Images().GetFileImages().AddChild(picture);
   auto* bitmap = new CCCBitmap;
   bitmap->m_rect = CRect{10, 10, 70, 70};
   bitmap->m_pImage = picture;
@@ -646,7 +647,7 @@ TEST_P(ManyWidgetsTest, RedrawsOnceAndAsksEachWidgetAFewTimes) {
   EXPECT_LE(asked, 4 * kSwatches);
   EXPECT_EQ(data->m_widgets.size(), GetParam().widgetsAfter);
   EXPECT_EQ(view->Designer().GetSelection().size(), GetParam().selectedAfter);
-  DeleteCustomControlObjects(system.GetCopiedWidgets());
+  DeleteCustomControlObjects(system.Panels().GetCopiedWidgets());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -677,7 +678,7 @@ TEST_F(CustomPanelViewTest, OperateModeClickChangesTheBoundParameterAndEveryPane
   Open();
   EXPECT_EQ(fader->shown, 2.0f);  // read when the panel opened
 
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   view->OnLButtonDown(MK_LBUTTON, CPoint{20, 20});
   ASSERT_EQ(device->applied.size(), 1u);
   EXPECT_EQ(device->applied[0].value, 3.0f);
@@ -708,7 +709,7 @@ TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndDimmedInOperateMode) {
   data->m_widgets.push_back(widget);
   const CRect r{widget->m_rect.left - 8, widget->m_rect.top - 8, widget->m_rect.right + 8, widget->m_rect.bottom + 8};
   auto drawn = [&](std::int32_t designMode) {
-    system.SetDesignMode(designMode);
+    system.Panels().SetDesignMode(designMode);
     Open();
     std::vector<CColour> pixels;
     for (int y = r.top; y < r.bottom; ++y)
@@ -803,7 +804,7 @@ class CustomPanelEditorTest : public CustomPanelViewTest {
     text->m_parameterId = kTestGain;
     data->m_widgets.push_back(text);
     Open();
-    system.SetDesignMode(0);
+    system.Panels().SetDesignMode(0);
   }
   void DoubleClick(int x, int y) {
     QMouseEvent press(QEvent::MouseButtonDblClick, QPointF(x, y), view->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
@@ -1143,7 +1144,7 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
   DoubleClick(30, 30);
   Box()->setText("2");
   // The widget goes (design mode's Delete) while its box is open.
-  system.SetDesignMode(1);
+  system.Panels().SetDesignMode(1);
   view->Designer().AddToSelection(text);
   view->OnCommand(kCmdDeleteControl);
   EXPECT_EQ(Box(), nullptr);
@@ -1164,7 +1165,7 @@ TEST_F(CustomPanelEditorTest, DeletingTheWidgetOrTheViewWhileEditingEndsTheEditW
   view = std::make_unique<CTestView>(system);
   view->resize(300, 200);
   Open();
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   DoubleClick(30, 70);
   ASSERT_NE(Box(), nullptr);
   Box()->setText("1");
@@ -1196,7 +1197,7 @@ TEST_F(CustomPanelViewTest, WheelReachesTheWidgetUnderThePointerWithItsDeltaAndM
     QApplication::sendEvent(view.get(), &event);
   };
   for (const int mode : {0, 1}) {
-    system.SetDesignMode(mode);
+    system.Panels().SetDesignMode(mode);
     swatch->messages.clear();
     wheel(QPoint(230, 120), -240);
     ASSERT_EQ(swatch->messages, std::vector<std::uint32_t>{WM_MOUSEWHEEL});

@@ -135,7 +135,7 @@ TEST_F(PanelFrameTest, DeviceFrame_AppliesAStoredPlacementWithItsState) {
 TEST_F(PanelFrameTest, DeviceFrame_ClosingDropsThePanelFromTheOrderAndUnbindsIt) {
   CPanelView* view = nullptr;
   CChildFrame* frame = OpenDeviceFrame(view);
-  system.OnPanelActivated(CSystem::CPanelView{view, nullptr});
+  system.Panels().OnPanelActivated(CSystemPanels::CPanelView{view, nullptr});
   EXPECT_EQ(device->GetPanelOrder(), 1);
   frame->close();
   EXPECT_EQ(device->GetPanelOrder(), 0);
@@ -145,9 +145,9 @@ TEST_F(PanelFrameTest, DeviceFrame_ClosingDropsThePanelFromTheOrderAndUnbindsIt)
 class CustomFrameTest : public PanelFrameTest {
  protected:
   CCCPFrame* OpenCustomFrame(std::int32_t mode) {
-    system.SetDesignMode(mode);
+    system.Panels().SetDesignMode(mode);
     data = new CCPData;
-    system.AppendCustomPanel(data);
+    system.Panels().AppendCustomPanel(data);
     view = new CCustomView;
     view->resize(300, 200);
     data->m_pView = view;
@@ -208,7 +208,7 @@ TEST_F(CustomFrameTest, PlacementIsStoredInDesignGeometryWhateverTheMode) {
   // Restored in operate mode it gives back the operate frame; in design mode the design frame.
   frame->RestorePlacement(MakeWindowPlacement(stored));
   EXPECT_EQ(frame->geometry(), operate);
-  system.SetDesignMode(1);
+  system.Panels().SetDesignMode(1);
   frame->LayoutForMode();
   frame->RestorePlacement(MakeWindowPlacement(stored));
   EXPECT_EQ(frame->geometry(), QRect(50, 60, stored[8] - 50, stored[9] - 60));
@@ -232,8 +232,8 @@ TEST_P(CloseRefusalTest, CloseBoxFollowsTheLockAndTheUsersRights) {
   const CloseCase& c = GetParam();
   CCCPFrame* frame = OpenCustomFrame(0);
   data->m_disableClosePanel = c.disableClose;
-  system.GetUsers()[0]->SetRestrictionMask(c.restriction);
-  system.SetCurrentUser(0);
+  system.Users().GetUsers()[0]->SetRestrictionMask(c.restriction);
+  system.Users().SetCurrentUser(0);
   EXPECT_EQ(frame->IsCloseRefused(), c.refused);
   const bool closed = frame->close();
   EXPECT_EQ(closed, !c.refused);

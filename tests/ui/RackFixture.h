@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/system/System.h"
 #include "core/system/Zone.h"
 #include "platform/Graphics.h"

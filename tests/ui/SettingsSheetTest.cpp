@@ -24,7 +24,7 @@ TEST(SettingsPagesTest, GeneralPage_UnlistedAutosaveMinutesShowTickedWithoutSele
   CSettingsStore::WriteInt("Settings", "AutoSave", 7);
   CSettingsStore::WriteString("WinSparkle", "CheckForUpdates", "2");
   CSystem system;
-  system.LoadSettings();
+  system.Settings().LoadSettings();
   CGeneralAppSettingsDialog page(&system);
   EXPECT_TRUE(page.AutoSaveBox()->isChecked());
   EXPECT_TRUE(page.MinutesList()->isEnabled());
@@ -54,7 +54,7 @@ TEST(SettingsPagesTest, CommsPage_StoresTheGoingOnlineChoiceAndKeepsAPortItCanno
   CSettingsStore::WriteInt("Settings", "ComPort", 29);  // nothing opens there
   CSettingsStore::WriteInt("Settings", "OnGoOnline", 0);
   CSystem system;
-  system.LoadSettings();
+  system.Settings().LoadSettings();
   CCommsDialog page(&system);
   EXPECT_EQ(page.PortList()->currentIndex(), -1);
   EXPECT_EQ(page.BaudList()->currentText(), "57600");
@@ -73,7 +73,7 @@ TEST(SettingsPagesTest, CommsPage_StoresTheGoingOnlineChoiceAndKeepsAPortItCanno
 
 TEST(SettingsPagesTest, ErrorLogPage_UntickedTemperatureStoresZeroAndReopensDisabled) {
   CSystem system;
-  system.LoadSettings();
+  system.Settings().LoadSettings();
   {
     CErrorLogSettingsDlg page(&system);
     EXPECT_TRUE(page.TemperatureBox()->isChecked());
@@ -109,9 +109,9 @@ class ErrorLogRefusalTest : public ::testing::TestWithParam<ErrorLogRefusalCase>
 TEST_P(ErrorLogRefusalTest, OkKeepsTheSheetOpenOnTheRefusedBox) {
   const ErrorLogRefusalCase& c = GetParam();
   CSystem system;
-  system.LoadSettings();
-  system.SetTemperatureWarning(70);
-  system.SetMaxLogFileSizeKB(100);
+  system.Settings().LoadSettings();
+  system.Settings().SetTemperatureWarning(70);
+  system.Settings().SetMaxLogFileSizeKB(100);
   CSettingsSheet sheet(QStringLiteral("Settings"));
   sheet.AddPage(QStringLiteral("General"), new CGeneralAppSettingsDialog(&system));
   auto* page = new CErrorLogSettingsDlg(&system);
@@ -179,9 +179,9 @@ class ErrorLogTakenTest : public ::testing::TestWithParam<ErrorLogTakenCase> {};
 TEST_P(ErrorLogTakenTest, IsStoredAsTheNumberItShows) {
   const ErrorLogTakenCase& c = GetParam();
   CSystem system;
-  system.LoadSettings();
-  system.SetTemperatureWarning(70);
-  system.SetMaxLogFileSizeKB(100);
+  system.Settings().LoadSettings();
+  system.Settings().SetTemperatureWarning(70);
+  system.Settings().SetMaxLogFileSizeKB(100);
   {
     CErrorLogSettingsDlg page(&system);
     page.TemperatureEdit()->setText(QString::fromUtf8(c.degrees));
@@ -217,10 +217,10 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   const std::string current = dir.filePath("current.ovl").toStdString();
   const std::string other = dir.filePath("other.ovl").toStdString();
   CSystem system;
-  system.SetImageLibraryFilename(current);
-  ASSERT_TRUE(system.SaveImageLibrary());
-  system.GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
-  ASSERT_TRUE(system.SaveImageLibrary());
+  system.Settings().SetImageLibraryFilename(current);
+  ASSERT_TRUE(system.Images().SaveImageLibrary());
+  system.Images().GetLibraryImages().AddChild(new CCCImageDirectory("Logos"));
+  ASSERT_TRUE(system.Images().SaveImageLibrary());
   CMessageRecorder recorder;
   std::vector<std::string>& messages = recorder.messages;
   system.SetUiServices(&recorder);
@@ -234,18 +234,18 @@ TEST(SettingsPagesTest, GeneralPage_SwitchesTheImageLibraryOnlyToAFileThatReads)
   EXPECT_EQ(messages[0].rfind("Could not change Image Library file\n\n" + other + "\nThe file could not be read: ", 0),
             0u)
       << messages[0];
-  EXPECT_EQ(system.GetImageLibraryFilename(), current);
-  EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 1u);
+  EXPECT_EQ(system.Settings().GetImageLibraryFilename(), current);
+  EXPECT_EQ(system.Images().GetLibraryImages().GetChildren().size(), 1u);
 
   // Another system writes an empty library there; now the switch takes it.
   CSystem writer;
-  writer.SetImageLibraryFilename(other);
-  ASSERT_TRUE(writer.SaveImageLibrary());
+  writer.Settings().SetImageLibraryFilename(other);
+  ASSERT_TRUE(writer.Images().SaveImageLibrary());
   messages.clear();
   page.Apply();
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(system.GetImageLibraryFilename(), other);
-  EXPECT_TRUE(system.GetLibraryImages().GetChildren().empty());
+  EXPECT_EQ(system.Settings().GetImageLibraryFilename(), other);
+  EXPECT_TRUE(system.Images().GetLibraryImages().GetChildren().empty());
 }
 
 // A file that is no image library is refused when it is chosen, with why; the page keeps the
@@ -255,8 +255,8 @@ TEST(SettingsPagesTest, GeneralPage_AFileThatIsNoLibraryIsRefusedWithWhyWhenChos
   ASSERT_TRUE(dir.isValid());
   const std::string current = dir.filePath("current.ovl").toStdString();
   CSystem system;
-  system.SetImageLibraryFilename(current);
-  ASSERT_TRUE(system.SaveImageLibrary());
+  system.Settings().SetImageLibraryFilename(current);
+  ASSERT_TRUE(system.Images().SaveImageLibrary());
   CMessageRecorder recorder;
   system.SetUiServices(&recorder);
   const QString text = dir.filePath("text.png");
@@ -274,13 +274,13 @@ TEST(SettingsPagesTest, GeneralPage_AFileThatIsNoLibraryIsRefusedWithWhyWhenChos
   EXPECT_EQ(page.LibraryFileText()->text().toStdString(), current);
   page.Apply();
   EXPECT_EQ(recorder.messages.size(), 1u);
-  EXPECT_EQ(system.GetImageLibraryFilename(), current);
+  EXPECT_EQ(system.Settings().GetImageLibraryFilename(), current);
 
   const QString good = dir.filePath("good.ovl");
   CSystem writer;
-  writer.SetImageLibraryFilename(good.toStdString());
-  ASSERT_TRUE(writer.SaveImageLibrary());
-  system.SetImageLibraryFilename(current);
+  writer.Settings().SetImageLibraryFilename(good.toStdString());
+  ASSERT_TRUE(writer.Images().SaveImageLibrary());
+  system.Settings().SetImageLibraryFilename(current);
   page.OnLibraryChosen(good);
   EXPECT_EQ(page.LibraryFileText()->text(), good);
   EXPECT_EQ(recorder.messages.size(), 1u);

@@ -33,7 +33,7 @@ int Finish(CBitmapDialogEx& dialog) {
 class SnapshotDialogs : public ::testing::Test {
  protected:
   void AddSnapshots(std::initializer_list<const char*> names) {
-    for (const char* name : names) system.AppendSnapshot(new CSnapshot(name));
+    for (const char* name : names) system.Snapshots().AppendSnapshot(new CSnapshot(name));
   }
   CSystem system;
 };
@@ -42,7 +42,7 @@ TEST_F(SnapshotDialogs, DefaultNameTakesTheFirstFreeNumber) {
   EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 1");
   AddSnapshots({"Snapshot 1", "Snapshot 2"});
   EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 3");
-  system.DeleteSnapshot(0);
+  system.Snapshots().DeleteSnapshot(0);
   EXPECT_EQ(DefaultSnapshotName(system), "Snapshot 1");
 }
 
@@ -341,7 +341,7 @@ void ExpectControlsDrawn(QWidget& dialog, const char* name, std::initializer_lis
 
 TEST(DialogPictures, EveryControlLiesInsideItsDialogAndShowsItsText) {
   CSystem system;
-  system.AppendSnapshot(new CSnapshot("Stage"));
+  system.Snapshots().AppendSnapshot(new CSnapshot("Stage"));
   CSnapshotCreateDlg create(nullptr, &system, "New Snapshot", "Snapshot 2");
   ExpectControlsDrawn(create, "create",
                       {create.NameEdit(), create.OverwriteBox(), create.OkButton(), create.CancelButton()});

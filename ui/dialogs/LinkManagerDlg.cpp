@@ -185,7 +185,7 @@ void CLinkManagerDlg::OnInitDialog() {
   m_initialised = true;
   m_tree->clear();
   m_lastLinkItem = nullptr;
-  for (CLink* link : m_system.GetLinks()) {
+  for (CLink* link : m_system.Links().GetLinks()) {
     QTreeWidgetItem* linkItem = AddLinkItem(link);
     for (CLinkRef* member : link->GetMembers()) AddMemberItem(linkItem, member);
     ShowMaster(linkItem);
@@ -234,7 +234,7 @@ void CLinkManagerDlg::FillParameterList() {
   std::vector<CParamInfo> matching;
   device->ListMatchingParameters(reference, matching);
   for (const CParamInfo& info : matching) {
-    if (m_system.IsParameterLinked(device->GetUuid(), std::uint32_t(info.id))) continue;
+    if (m_system.Links().IsParameterLinked(device->GetUuid(), std::uint32_t(info.id))) continue;
     if ((info.options & kParamOptionReadOnly) != 0) continue;
     auto* row = new QListWidgetItem(QString::fromStdString(info.name), m_parameters);
     row->setData(kPointerRole, info.id);
@@ -242,7 +242,7 @@ void CLinkManagerDlg::FillParameterList() {
 }
 
 void CLinkManagerDlg::OnAddLink() {
-  CLink* link = m_system.AddLink();
+  CLink* link = m_system.Links().AddLink();
   AddLinkItem(link);
 }
 
@@ -253,7 +253,7 @@ void CLinkManagerDlg::OnDeleteLink() {
   // The item goes first: the selection it hands on may still read the link.
   delete linkItem;
   if (m_lastLinkItem == linkItem) m_lastLinkItem = nullptr;
-  m_system.DeleteLink(link);
+  m_system.Links().DeleteLink(link);
   FillParameterList();
 }
 
@@ -290,7 +290,7 @@ void CLinkManagerDlg::OnRemoveMember() {
     FillParameterList();
     return;
   }
-  m_system.RemoveLinkMember(*link, std::size_t(it - members->begin()));
+  m_system.Links().RemoveLinkMember(*link, std::size_t(it - members->begin()));
   delete item;
   ShowMaster(linkItem);
   FillParameterList();

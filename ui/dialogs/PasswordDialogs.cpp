@@ -56,9 +56,9 @@ CSwitchUserDialog::CSwitchUserDialog(CSystem& system, QWidget* parent)
   // comms worker's user import replaces the users.
   {
     CSingleLock lock(m_system.GetLock());
-    const CUserList& users = m_system.GetUsers();
+    const CUserList& users = m_system.Users().GetUsers();
     for (std::size_t i = 0; i < users.size() && i < kMaxUsers; ++i) {
-      if (int(i) == m_system.GetCurrentUser()) continue;
+      if (int(i) == m_system.Users().GetCurrentUser()) continue;
       m_users->addItem(QString::fromStdString(users[i]->GetName()), QVariant::fromValue(int(i)));
     }
   }
@@ -72,7 +72,7 @@ void CSwitchUserDialog::accept() {
   std::string password;
   {
     CSingleLock lock(m_system.GetLock());
-    const CUserList& users = m_system.GetUsers();
+    const CUserList& users = m_system.Users().GetUsers();
     if (index < 0 || std::size_t(index) >= users.size()) return;
     password = users[std::size_t(index)]->GetPassword();
   }
@@ -80,7 +80,7 @@ void CSwitchUserDialog::accept() {
     m_errorBox(QString::fromLatin1(kSwitchWrongPassword), QString::fromLatin1(kPasswordError));
     return;
   }
-  m_system.SetCurrentUser(index);
+  m_system.Users().SetCurrentUser(index);
   QDialog::accept();
 }
 

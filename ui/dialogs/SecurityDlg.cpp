@@ -1,4 +1,5 @@
 // The security dialog and its hand-over with the comms worker.
+#include "core/comms/CommsWorker.h"
 #include "ui/dialogs/SecurityDlg.h"
 
 #include <QKeyEvent>

@@ -1,4 +1,5 @@
 // The user levels page and the general page of the file's properties.
+#include "core/comms/CommsWorker.h"
 #include "ui/dialogs/UserLevelsDialog.h"
 
 #include <QCheckBox>
@@ -92,9 +93,9 @@ void CUserLevelsDialog::LoadUsers() {
   {
     // The worker replaces the users under the lock when it imports them.
     CSingleLock lock(m_system->GetLock());
-    m_imports = m_system->GetUserImports();
+    m_imports = m_system->Users().GetUserImports();
     // The working copies, in the system's order.
-    const CUserList& systemUsers = m_system->GetUsers();
+    const CUserList& systemUsers = m_system->Users().GetUsers();
     for (std::size_t i = 0; i < systemUsers.size() && i < kMaxUsers; ++i) {
       auto copy = std::make_unique<CUser>();
       copy->CopyFrom(*systemUsers[i]);
@@ -105,7 +106,7 @@ void CUserLevelsDialog::LoadUsers() {
     }
   }
   m_loading = false;
-  const int current = m_system->GetCurrentUser();
+  const int current = m_system->Users().GetCurrentUser();
   m_userList->setCurrentRow(current >= 0 && current < m_userList->count() ? current : -1);
   OnSelchangeUserList();
   m_modified = false;
@@ -336,7 +337,7 @@ const char* CUserLevelsDialog::UsersImportedText() {
 }
 
 bool CUserLevelsDialog::Validate() {
-  if (m_system->GetUserImports() != m_imports) {
+  if (m_system->Users().GetUserImports() != m_imports) {
     // What the sheet holds was read before the import: applied, it would put the old users
     // back and take the unit's users off it.
     LoadUsers();
@@ -351,7 +352,7 @@ bool CUserLevelsDialog::Validate() {
     bool fromTheFile = false;
     {
       CSingleLock lock(m_system->GetLock());
-      const CUserList& systemUsers = m_system->GetUsers();
+      const CUserList& systemUsers = m_system->Users().GetUsers();
       fromTheFile = origin >= 0 && std::size_t(origin) < systemUsers.size() &&
                     systemUsers[std::size_t(origin)]->GetPassword() == user.GetPassword();
     }
@@ -370,10 +371,10 @@ bool CUserLevelsDialog::Validate() {
 void CUserLevelsDialog::Apply() {
   if (!m_shown) return;
   StorePanelTree(m_shownUser);
-  CUserList& systemUsers = m_system->GetUsers();
+  CUserList& systemUsers = m_system->Users().GetUsers();
   // The same person stays logged in: the current index follows its user, and falls back to the
   // administrator when that user was deleted.
-  const int current = m_system->GetCurrentUser();
+  const int current = m_system->Users().GetCurrentUser();
   int newCurrent = 0;
   for (std::size_t i = 0; i < m_origins.size(); ++i)
     if (m_origins[i] >= 0 && m_origins[i] == current) newCurrent = int(i);
@@ -392,7 +393,7 @@ void CUserLevelsDialog::Apply() {
       user->CopyFrom(*m_users[i]);
       systemUsers.push_back(user);
     }
-    m_system->SetCurrentUser(newCurrent);
+    m_system->Users().SetCurrentUser(newCurrent);
   }
   // The working copies now stand for the system's users at the same index.
   for (std::size_t i = 0; i < m_origins.size(); ++i) m_origins[i] = int(i);
@@ -414,26 +415,26 @@ CGeneralFilePropertiesDialog::CGeneralFilePropertiesDialog(CSystem* system, QWid
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addStretch(1);
-  m_fullScreen->setChecked(m_system->GetFullScreenOnOpen());
-  m_security->setChecked(m_system->GetUseSystemSecurity());
-  m_goOnline->setChecked(m_system->GetGoOnlineOnOpen());
-  m_imports = m_system->GetUserImports();
+  m_fullScreen->setChecked(m_system->File().GetFullScreenOnOpen());
+  m_security->setChecked(m_system->Users().GetUseSystemSecurity());
+  m_goOnline->setChecked(m_system->File().GetGoOnlineOnOpen());
+  m_imports = m_system->Users().GetUserImports();
 }
 
 bool CGeneralFilePropertiesDialog::Validate() {
   // An import turned security on since the page read it: the box shows it again, so that an
   // apply keeps it (the users page tells the person and keeps the sheet open).
-  if (m_system->GetUserImports() != m_imports) {
-    m_security->setChecked(m_system->GetUseSystemSecurity());
-    m_imports = m_system->GetUserImports();
+  if (m_system->Users().GetUserImports() != m_imports) {
+    m_security->setChecked(m_system->Users().GetUseSystemSecurity());
+    m_imports = m_system->Users().GetUserImports();
   }
   return true;
 }
 
 void CGeneralFilePropertiesDialog::Apply() {
-  m_system->SetUseSystemSecurity(m_security->isChecked());
-  m_system->SetFullScreenOnOpen(m_fullScreen->isChecked());
-  m_system->SetGoOnlineOnOpen(m_goOnline->isChecked());
+  m_system->Users().SetUseSystemSecurity(m_security->isChecked());
+  m_system->File().SetFullScreenOnOpen(m_fullScreen->isChecked());
+  m_system->File().SetGoOnlineOnOpen(m_goOnline->isChecked());
   m_system->SetModified(true);
   if (m_system->IsPortOpen()) m_system->GetComms().SetNeedSecuritySet(true);
 }

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "core/file/ImageTree.h"
+#include "core/support/ScopeGuard.h"
 #include "core/system/ImageStore.h"
 #include "platform/Image.h"
 
@@ -392,11 +393,9 @@ CCCImage* CImageTreeDlgBase::ShowSelection() {
   m_preview->SetBitmap(CImage());
   {
     // This dialog hears of the selected picture that gives none, not the system's notice.
-    struct CNoticeHere {
-      IImageDecodeNotice* before = GetImageDecodeNotice();
-      explicit CNoticeHere(IImageDecodeNotice* here) { SetImageDecodeNotice(here); }
-      ~CNoticeHere() { SetImageDecodeNotice(before); }
-    } here(this);
+    IImageDecodeNotice* const before = GetImageDecodeNotice();
+    SetImageDecodeNotice(this);
+    CScopeGuard restore([before] { SetImageDecodeNotice(before); });
     m_preview->SetBitmap(image ? image->GetBitmap() : CImage());
   }
   ShowImageInfo(image);

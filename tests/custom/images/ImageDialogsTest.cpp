@@ -65,25 +65,25 @@ class ImageDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_dir.isValid());
-    system.SetImageLibraryFilename(m_dir.filePath("ImageLib.ovl").toStdString());
+    system.Settings().SetImageLibraryFilename(m_dir.filePath("ImageLib.ovl").toStdString());
     logo = MakeImage("logo");
     parts = new CCCImageDirectory("Parts");
     knob = MakeImage("knob");
     parts->AddChild(knob);
-    system.GetFileImages().AddChild(logo);
-    system.GetFileImages().AddChild(parts);
+    system.Images().GetFileImages().AddChild(logo);
+    system.Images().GetFileImages().AddChild(parts);
     badge = MakeImage("badge", 300, 100);
     icons = new CCCImageDirectory("Icons");
     star = MakeImage("star");
     icons->AddChild(star);
-    system.GetLibraryImages().AddChild(badge);
-    system.GetLibraryImages().AddChild(icons);
+    system.Images().GetLibraryImages().AddChild(badge);
+    system.Images().GetLibraryImages().AddChild(icons);
     panel = new CCPData(&system);
     panel->m_pBackgroundImage = logo;
     widget = new CCCBitmap;
     widget->m_pImage = logo;
     panel->m_widgets.push_back(widget);
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
     system.SetModified(false);
   }
   std::string WritePicture(const char* name, int width, int height) {
@@ -146,7 +146,7 @@ TEST_F(ImageDialogs, PreviewDrawsNoImageOnDarkGreyAndAPictureOnWhiteWithABlackOu
 // --- Image selection ---
 
 TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) {
-  CImageSelectDlg dialog(&system);
+  CImageSelectDlg dialog(&system.Images());
   dialog.show();
   QTreeWidget* tree = dialog.Tree();
   ASSERT_EQ(tree->topLevelItemCount(), 2);
@@ -179,7 +179,7 @@ TEST_F(ImageDialogs, SelectionShowsBothBranchesCollapsedAndFollowsTheSelection) 
 // The skin's light window-text colour stays out of the white tree: the expand marks left of
 // the roots are drawn dark.
 TEST_F(ImageDialogs, TreeBranchMarksAreDarkOnTheWhiteGround) {
-  CImageSelectDlg dialog(&system);
+  CImageSelectDlg dialog(&system.Images());
   dialog.resize(625, 398);
   dialog.show();
   QTreeWidget* tree = dialog.Tree();
@@ -193,7 +193,7 @@ TEST_F(ImageDialogs, TreeBranchMarksAreDarkOnTheWhiteGround) {
 }
 
 TEST_F(ImageDialogs, ChoosingALibraryImageCopiesItIntoTheFileOnceWithItsId) {
-  CImageSelectDlg first(&system);
+  CImageSelectDlg first(&system.Images());
   first.show();
   first.Tree()->setCurrentItem(first.ItemOf(badge));
   first.UseButton()->click();
@@ -203,53 +203,53 @@ TEST_F(ImageDialogs, ChoosingALibraryImageCopiesItIntoTheFileOnceWithItsId) {
   EXPECT_EQ(first.m_pSelectedImage->GetId(), badge->GetId());
   EXPECT_EQ(first.m_pSelectedImage->m_name, "badge");
   EXPECT_EQ(first.m_pSelectedImage->GetPixelWidth(), 300);
-  EXPECT_EQ(system.GetFileImages().GetChildren().back(), first.m_pSelectedImage);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().back(), first.m_pSelectedImage);
   EXPECT_TRUE(system.IsModified());
 
   system.SetModified(false);
-  CImageSelectDlg again(&system);
+  CImageSelectDlg again(&system.Images());
   again.show();
   again.Tree()->setCurrentItem(again.ItemOf(badge));
   again.OnDblClk();  // a double click on an image chooses it
   EXPECT_EQ(Finish(again), QDialog::Accepted);
   EXPECT_EQ(again.m_pSelectedImage, first.m_pSelectedImage);
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "badge"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "Parts", "badge"}));
   EXPECT_FALSE(system.IsModified());
 }
 
 TEST_F(ImageDialogs, ALibraryImageWhoseIdTheFileHoldsInAFolderIsNotCopied) {
   parts->AddChild(new CCCImage(*star));
   CCCImage* own = static_cast<CCCImage*>(parts->GetChildren().back());
-  CImageSelectDlg dialog(&system);
+  CImageSelectDlg dialog(&system.Images());
   dialog.show();
   dialog.Tree()->setCurrentItem(dialog.ItemOf(star));
   dialog.UseButton()->click();
   EXPECT_EQ(Finish(dialog), QDialog::Accepted);
   EXPECT_EQ(dialog.m_pSelectedImage, own);
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 2u);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 2u);
   EXPECT_FALSE(system.IsModified());
 }
 
 TEST_F(ImageDialogs, UseWithoutASelectionAndRemoveEndWithNoImageCancelWithCancel) {
-  CImageSelectDlg use(&system);
+  CImageSelectDlg use(&system.Images());
   use.show();
   use.UseButton()->click();
   EXPECT_EQ(Finish(use), QDialog::Accepted);
   EXPECT_EQ(use.m_pSelectedImage, nullptr);
 
-  CImageSelectDlg remove(&system);
+  CImageSelectDlg remove(&system.Images());
   remove.show();
   remove.Tree()->setCurrentItem(remove.ItemOf(logo));
   remove.RemoveButton()->click();
   EXPECT_EQ(Finish(remove), QDialog::Accepted);
   EXPECT_EQ(remove.m_pSelectedImage, nullptr);
 
-  CImageSelectDlg cancel(&system);
+  CImageSelectDlg cancel(&system.Images());
   cancel.show();
   cancel.Tree()->setCurrentItem(cancel.ItemOf(badge));
   cancel.CancelButton()->click();
   EXPECT_EQ(Finish(cancel), QDialog::Rejected);
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 2u);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 2u);
   EXPECT_FALSE(system.IsModified());
 }
 
@@ -259,7 +259,7 @@ class ImageManager : public ImageDialogs {
  protected:
   void SetUp() override {
     ImageDialogs::SetUp();
-    dialog = std::make_unique<CImageLibraryManagerDlg>(&system);
+    dialog = std::make_unique<CImageLibraryManagerDlg>(&system.Images());
     dialog->SetMessageHandler([this](const QString& text) { messages.push_back(text); });
     dialog->SetHelpHandler([this](const QString& text) { messages.push_back(text); });
     dialog->SetQuestionHandler([this](const QString& text) {
@@ -285,7 +285,7 @@ TEST_F(ImageManager, OpensWithPlaceholderTextsAndDeleteEnabledOnlyForNodes) {
   EXPECT_EQ(dialog->SizeText()->text(), "Size");
   EXPECT_EQ(dialog->TypeText()->text(), "Type");
   EXPECT_FALSE(dialog->DeleteAction()->isEnabled());
-  Select(&system.GetFileImages());
+  Select(&system.Images().GetFileImages());
   EXPECT_FALSE(dialog->DeleteAction()->isEnabled());
   Select(parts);
   EXPECT_TRUE(dialog->DeleteAction()->isEnabled());
@@ -297,9 +297,9 @@ TEST_F(ImageManager, OpensWithPlaceholderTextsAndDeleteEnabledOnlyForNodes) {
 
 TEST_F(ImageManager, AddImageGoesToTheSelectedFolderOrTheSelectedImagesFolder) {
   chosen = WritePicture("wave.png", 8, 6);
-  Select(&system.GetLibraryImages());
+  Select(&system.Images().GetLibraryImages());
   dialog->AddImageAction()->trigger();
-  const auto& library = system.GetLibraryImages().GetChildren();
+  const auto& library = system.Images().GetLibraryImages().GetChildren();
   ASSERT_EQ(library.size(), 3u);
   EXPECT_EQ(library.back()->m_name, "wave");
   EXPECT_FALSE(system.IsModified()) << "a library edit leaves the file alone";
@@ -317,9 +317,9 @@ TEST_F(ImageManager, AddImageGoesToTheSelectedFolderOrTheSelectedImagesFolder) {
 
 TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNothing) {
   chosen = WritePicture("photo.jpeg", 5, 5);
-  Select(&system.GetFileImages());
+  Select(&system.Images().GetFileImages());
   dialog->AddImageAction()->trigger();
-  auto* added = static_cast<CCCImage*>(system.GetFileImages().GetChildren().back());
+  auto* added = static_cast<CCCImage*>(system.Images().GetFileImages().GetChildren().back());
   EXPECT_EQ(added->m_name, "photo.");
   EXPECT_EQ(added->m_format, kImageFormatNone);
   EXPECT_EQ(dialog->TypeText()->text(), "Type : ");
@@ -332,18 +332,18 @@ TEST_F(ImageManager, AnyOtherExtensionGivesFormatNoneAndAPictureThatFailsAddsNot
   dialog->AddImageAction()->trigger();
   EXPECT_EQ(messages,
             std::vector<QString>{"Error loading image\n\nbroken.png\nThe file is not a BMP, JPEG or PNG picture."});
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 3u);
 
   chosen.clear();  // cancelled
   dialog->AddImageAction()->trigger();
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 3u);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 3u);
 }
 
 // A folder added to the file's pictures is a change of the file.
 TEST_F(ImageManager, AddDirectoryAppendsNewFolderUnselectedAndMarksTheFile) {
   Select(logo);
   dialog->AddDirectoryAction()->trigger();
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "New Folder"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "Parts", "New Folder"}));
   EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "Parts", "New Folder"}));
   EXPECT_EQ(dialog->Tree()->currentItem(), Item(logo));
   EXPECT_TRUE(system.IsModified());
@@ -362,7 +362,7 @@ TEST_F(ImageManager, DeletingAFileFolderClearsEveryReferenceAndMarksTheFile) {
   dialog->DeleteAction()->trigger();
   EXPECT_EQ(panel->m_pBackgroundImage, nullptr);
   EXPECT_EQ(widget->m_pImage, nullptr);
-  EXPECT_EQ(Names(system.GetFileImages()), std::vector<std::string>{"logo"});
+  EXPECT_EQ(Names(system.Images().GetFileImages()), std::vector<std::string>{"logo"});
   EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo"}));
   EXPECT_TRUE(system.IsModified());
 }
@@ -370,7 +370,7 @@ TEST_F(ImageManager, DeletingAFileFolderClearsEveryReferenceAndMarksTheFile) {
 TEST_F(ImageManager, DeletingALibraryNodeLeavesTheFileAndItsPanelsAlone) {
   Select(icons);
   dialog->DeleteAction()->trigger();
-  EXPECT_EQ(Names(system.GetLibraryImages()), std::vector<std::string>{"badge"});
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), std::vector<std::string>{"badge"});
   EXPECT_EQ(panel->m_pBackgroundImage, logo);
   EXPECT_FALSE(system.IsModified());
 }
@@ -401,12 +401,12 @@ TEST_F(ImageManager, RenameTakesAnyTextTheEmptyOneIncludedRootsAreNotEditable) {
 
 TEST_F(ImageManager, DraggingAFileImageToTheLibraryCopiesItAndTheCopyCannotComeBack) {
   Drag(logo, dialog->LibraryRootItem());
-  const auto& library = system.GetLibraryImages().GetChildren();
+  const auto& library = system.Images().GetLibraryImages().GetChildren();
   ASSERT_EQ(library.size(), 3u);
   auto* copy = static_cast<CCCImage*>(library.back());
   EXPECT_EQ(copy->GetId(), logo->GetId());
   EXPECT_NE(copy, logo);
-  EXPECT_EQ(system.GetFileImages().GetChildren().front(), logo) << "the original stays";
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().front(), logo) << "the original stays";
   EXPECT_EQ(dialog->Tree()->currentItem(), Item(copy));
   EXPECT_FALSE(system.IsModified()) << "the target is the library";
 
@@ -417,12 +417,12 @@ TEST_F(ImageManager, DraggingAFileImageToTheLibraryCopiesItAndTheCopyCannotComeB
   EXPECT_EQ(messages, std::vector<QString>{"This image is already in the file"});
   Drag(logo, Item(badge));
   EXPECT_EQ(messages.back(), "This image is already in the library");
-  EXPECT_EQ(system.GetFileImages().GetChildren().size(), 1u);
+  EXPECT_EQ(system.Images().GetFileImages().GetChildren().size(), 1u);
 }
 
 TEST_F(ImageManager, ALibraryImageDroppedOnAFileImageIsCopiedRightBehindIt) {
   Drag(star, Item(logo));
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "star", "Parts"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "star", "Parts"}));
   EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "star", "Parts"}));
   EXPECT_EQ(Names(*icons), std::vector<std::string>{"star"});
   EXPECT_TRUE(system.IsModified());
@@ -436,14 +436,14 @@ TEST_F(ImageManager, FoldersMoveWithinABranchButNeverAcrossOrIntoThemselves) {
   Drag(parts, Item(parts));
   Drag(parts, dialog->FileRootItem());  // already its parent
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "Parts"}));
   EXPECT_FALSE(system.IsModified());
 
   Drag(icons, dialog->FileRootItem());
   EXPECT_EQ(messages, std::vector<QString>{"Cannot copy directories between the file and library"});
 
   Drag(inner, Item(logo));  // onto an image: right behind it, with its subtree
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Inner", "Parts"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "Inner", "Parts"}));
   EXPECT_EQ(Children(dialog->FileRootItem()), QStringList({"logo", "Inner", "Parts"}));
   EXPECT_TRUE(system.IsModified());
 }
@@ -452,12 +452,12 @@ TEST_F(ImageManager, AnImageDroppedOnASiblingLandsDirectlyBehindIt) {
   auto* a = MakeImage("a");
   auto* b = MakeImage("b");
   auto* c = MakeImage("c");
-  for (CCCImage* image : {a, b, c}) system.GetLibraryImages().AddChild(image);
+  for (CCCImage* image : {a, b, c}) system.Images().GetLibraryImages().AddChild(image);
   dialog->FillTree();
   Drag(a, Item(c));
-  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "b", "c", "a"}));
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "b", "c", "a"}));
   Drag(c, Item(badge));
-  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "c", "Icons", "b", "a"}));
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "c", "Icons", "b", "a"}));
   EXPECT_EQ(Children(dialog->LibraryRootItem()), QStringList({"badge", "c", "Icons", "b", "a"}));
   Drag(b, Item(icons));
   EXPECT_EQ(Names(*icons), (std::vector<std::string>{"star", "b"}));
@@ -503,15 +503,15 @@ TEST_F(ImageManager, EnterAndEscapeNeverCloseAndTheCloseBoxSavesAnEditedLibrary)
     QApplication::sendEvent(dialog.get(), &press);
   }
   EXPECT_TRUE(dialog->isVisible());
-  Select(&system.GetLibraryImages());
+  Select(&system.Images().GetLibraryImages());
   dialog->AddDirectoryAction()->trigger();
   const QString path = m_dir.filePath("ImageLib.ovl");
   EXPECT_FALSE(QFile::exists(path));
   dialog->reject();
   EXPECT_EQ(Finish(*dialog), QDialog::Rejected);
   CSystem other;
-  EXPECT_TRUE(other.ChangeImageLibraryFile(path.toStdString()));
-  EXPECT_EQ(Names(other.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "New Folder"}));
+  EXPECT_TRUE(other.Images().ChangeImageLibraryFile(path.toStdString()));
+  EXPECT_EQ(Names(other.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "New Folder"}));
 }
 
 // What the user does before closing the manager, and whether the library file is written.
@@ -534,7 +534,7 @@ TEST_P(ManagerClose, WritesTheLibraryOnlyAfterAnEditOfIt) {
     case Edit::None: break;
     case Edit::FileFolder: Select(parts); dialog->AddDirectoryAction()->trigger(); break;
     case Edit::FileRename: Item(knob)->setText(0, "dial"); break;
-    case Edit::FileImage: Select(&system.GetFileImages()); dialog->AddImageAction()->trigger(); break;
+    case Edit::FileImage: Select(&system.Images().GetFileImages()); dialog->AddImageAction()->trigger(); break;
     case Edit::FileDelete: Select(knob); dialog->DeleteAction()->trigger(); break;
     case Edit::FileMove: Drag(logo, Item(parts)); break;
     case Edit::CopyToFile: Drag(star, dialog->FileRootItem()); break;
@@ -554,8 +554,8 @@ TEST_P(ManagerClose, WritesTheLibraryOnlyAfterAnEditOfIt) {
     return;
   }
   CSystem other;
-  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
-  EXPECT_EQ(Names(other.GetLibraryImages()), Names(system.GetLibraryImages()));
+  ASSERT_TRUE(other.Images().ChangeImageLibraryFile(path));
+  EXPECT_EQ(Names(other.Images().GetLibraryImages()), Names(system.Images().GetLibraryImages()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -575,11 +575,11 @@ TEST_F(ImageManager, ALibraryThatFailedToLoadIsWrittenOnlyAfterALibraryEditAndKe
   Bytes cut;
   ASSERT_TRUE(ReadWholeFile(std::string(std::getenv("ORVAK_TEST_DATA")) + "/images/library-cut-short.ovl", cut, nullptr));
   ASSERT_TRUE(WriteFileAtomically(path, cut, nullptr));
-  system.LoadImageLibrary();
-  ASSERT_TRUE(system.GetLibraryImages().GetChildren().empty());
+  system.Images().LoadImageLibrary();
+  ASSERT_TRUE(system.Images().GetLibraryImages().GetChildren().empty());
 
   auto manage = [&](const CCCImageDirectory& root, bool addFolder) {
-    CImageLibraryManagerDlg manager(&system);
+    CImageLibraryManagerDlg manager(&system.Images());
     manager.SetFileChooser([&] { return QString::fromStdString(WritePicture("wave.png", 8, 6)); });
     manager.show();
     manager.Tree()->setCurrentItem(manager.ItemOf(&root));
@@ -588,19 +588,19 @@ TEST_F(ImageManager, ALibraryThatFailedToLoadIsWrittenOnlyAfterALibraryEditAndKe
     manager.reject();
     Finish(manager);
   };
-  manage(system.GetFileImages(), false);
+  manage(system.Images().GetFileImages(), false);
   Bytes after;
   ASSERT_TRUE(ReadWholeFile(path, after, nullptr));
   EXPECT_EQ(after, cut);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".bak")));
 
-  manage(system.GetLibraryImages(), true);
+  manage(system.Images().GetLibraryImages(), true);
   Bytes kept;
   ASSERT_TRUE(ReadWholeFile(path + ".bak", kept, nullptr));
   EXPECT_EQ(kept, cut);
   CSystem other;
-  ASSERT_TRUE(other.ChangeImageLibraryFile(path));
-  EXPECT_EQ(Names(other.GetLibraryImages()), std::vector<std::string>{"New Folder"});
+  ASSERT_TRUE(other.Images().ChangeImageLibraryFile(path));
+  EXPECT_EQ(Names(other.Images().GetLibraryImages()), std::vector<std::string>{"New Folder"});
 }
 
 // --- Deleting ---
@@ -611,7 +611,7 @@ TEST_F(ImageManager, ALibraryThatFailedToLoadIsWrittenOnlyAfterALibraryEditAndKe
 TEST_F(ImageManager, DeletingAFolderOrALibraryNodeAsksFirstAndNoKeepsEverything) {
   auto* small = new CCCImageDirectory("small");
   for (int i = 0; i < 1200; ++i) small->AddChild(MakeImage(("pic" + std::to_string(i)).c_str()));
-  system.GetFileImages().AddChild(small);
+  system.Images().GetFileImages().AddChild(small);
   dialog->FillTree();
   const std::string path = m_dir.filePath("ImageLib.ovl").toStdString();
   const Bytes before = {'o', 'l', 'd'};
@@ -630,9 +630,9 @@ TEST_F(ImageManager, DeletingAFolderOrALibraryNodeAsksFirstAndNoKeepsEverything)
                 "Delete the folder \"Parts\" from this file?\nThe picture in it goes with it." + file,
                 "Delete the folder \"Icons\" from the image library?\nThe picture in it goes with it." + library,
                 "Delete the picture \"badge\" from the image library?" + library}));
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"logo", "Parts", "small"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"logo", "Parts", "small"}));
   EXPECT_EQ(small->GetChildren().size(), 1200u);
-  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
   EXPECT_EQ(Children(dialog->LibraryRootItem()), QStringList({"badge", "Icons"}));
   EXPECT_FALSE(system.IsModified());
 
@@ -640,7 +640,7 @@ TEST_F(ImageManager, DeletingAFolderOrALibraryNodeAsksFirstAndNoKeepsEverything)
   Select(logo);
   dialog->DeleteAction()->trigger();
   EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(Names(system.GetFileImages()), (std::vector<std::string>{"Parts", "small"}));
+  EXPECT_EQ(Names(system.Images().GetFileImages()), (std::vector<std::string>{"Parts", "small"}));
   dialog->reject();
   Finish(*dialog);
   Bytes after;
@@ -652,17 +652,17 @@ TEST_F(ImageManager, YesDeletesTheLibraryFolderAndTheLibraryIsWrittenWithoutIt) 
   Select(icons);
   dialog->DeleteAction()->trigger();
   ASSERT_EQ(questions.size(), 1u);
-  EXPECT_EQ(Names(system.GetLibraryImages()), std::vector<std::string>{"badge"});
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), std::vector<std::string>{"badge"});
   dialog->reject();
   Finish(*dialog);
   CSystem other;
-  ASSERT_TRUE(other.ChangeImageLibraryFile(m_dir.filePath("ImageLib.ovl").toStdString()));
-  EXPECT_EQ(Names(other.GetLibraryImages()), std::vector<std::string>{"badge"});
+  ASSERT_TRUE(other.Images().ChangeImageLibraryFile(m_dir.filePath("ImageLib.ovl").toStdString()));
+  EXPECT_EQ(Names(other.Images().GetLibraryImages()), std::vector<std::string>{"badge"});
 }
 
 // The question is a warning box whose default answer is No.
 TEST_F(ImageDialogs, TheDeleteQuestionIsAWarningBoxThatDefaultsToNo) {
-  CImageLibraryManagerDlg manager(&system);
+  CImageLibraryManagerDlg manager(&system.Images());
   manager.SetTitle("Image Library Manager");
   manager.show();
   manager.Tree()->setCurrentItem(manager.ItemOf(icons));
@@ -685,7 +685,7 @@ TEST_F(ImageDialogs, TheDeleteQuestionIsAWarningBoxThatDefaultsToNo) {
   EXPECT_EQ(caption, "Image Library Manager");
   EXPECT_TRUE(text.startsWith("Delete the folder \"Icons\" from the image library?")) << text.toStdString();
   EXPECT_TRUE(noIsTheDefault);
-  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "Icons"}));
 }
 
 // --- Where the manager's boxes stand ---
@@ -707,7 +707,7 @@ TEST_P(ManagerBoxPlace, StandsOverTheManagerAtAPlaceTheProgramSets) {
   QWidget main;
   main.setGeometry(screen);
   main.show();
-  CImageLibraryManagerDlg manager(&system, &main);
+  CImageLibraryManagerDlg manager(&system.Images(), &main);
   manager.SetTitle("Image Library Manager");
   manager.show();
   // Away from the main window's middle, wholly on the screen.
@@ -718,7 +718,7 @@ TEST_P(ManagerBoxPlace, StandsOverTheManagerAtAPlaceTheProgramSets) {
   manager.SetFileChooser([&bad] { return bad; });
   auto* damaged = new CCCImage;
   LoadDamagedPicture(*damaged);
-  system.GetLibraryImages().AddChild(damaged);
+  system.Images().GetLibraryImages().AddChild(damaged);
   manager.FillTree();
 
   QRect placed;
@@ -766,7 +766,7 @@ TEST_P(ManagerBoxPlace, StandsOverTheManagerAtAPlaceTheProgramSets) {
   const QPoint centre = manager.frameGeometry().center();
   EXPECT_LE((placed.center() - centre).manhattanLength(), 2)
       << placed.center().x() << "," << placed.center().y() << " over " << centre.x() << "," << centre.y();
-  EXPECT_EQ(Names(system.GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "damaged"}));
+  EXPECT_EQ(Names(system.Images().GetLibraryImages()), (std::vector<std::string>{"badge", "Icons", "damaged"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, ManagerBoxPlace,
@@ -790,11 +790,11 @@ TEST_P(AddImageRefusal, SaysWhyAndAddsNothing) {
   const QString path = m_dir.filePath(GetParam().file);
   ASSERT_TRUE(WriteFileAtomically(path.toStdString(), GetParam().bytes, nullptr));
   chosen = path.toStdString();
-  Select(&system.GetLibraryImages());
+  Select(&system.Images().GetLibraryImages());
   dialog->AddImageAction()->trigger();
   EXPECT_EQ(messages, std::vector<QString>{
                           QStringLiteral("Error loading image\n\n%1\n%2").arg(GetParam().file, GetParam().reason)});
-  EXPECT_EQ(system.GetLibraryImages().GetChildren().size(), 2u);
+  EXPECT_EQ(system.Images().GetLibraryImages().GetChildren().size(), 2u);
 }
 
 Bytes CutPng() {
@@ -840,7 +840,7 @@ TEST_F(ImageManager, WalkingThePicturesKeepsTheDecodedOnesWithinTheBudget) {
     folder->AddChild(image);
     walked.push_back(image);
   }
-  system.GetFileImages().AddChild(folder);
+  system.Images().GetFileImages().AddChild(folder);
   dialog->FillTree();
   const std::size_t each = 400 * 300 * 4;
   SetDecodedPictureLimit(2 * each);
@@ -880,7 +880,7 @@ TEST_F(ImageManager, WalkingThroughPicturesThatDoNotDecodeGivesOneNotice) {
     return folder;
   };
   CCCImageDirectory* bad = damagedFolder("bad", 20);
-  system.GetFileImages().AddChild(bad);
+  system.Images().GetFileImages().AddChild(bad);
   dialog->FillTree();
   dialog->Tree()->expandItem(dialog->FileRootItem());
   dialog->Tree()->expandItem(Item(bad));
@@ -890,7 +890,7 @@ TEST_F(ImageManager, WalkingThroughPicturesThatDoNotDecodeGivesOneNotice) {
     Key(*dialog->Tree(), Qt::Key_Down);
     QApplication::processEvents();
     // As the main window shows the system's notices, each time it is told.
-    if (ui.Take().size()) systemBoxes += system.TakePictureNotices().size();
+    if (ui.Take().size()) systemBoxes += system.Images().TakePictureNotices().size();
     EXPECT_EQ(dialog->NameText()->text(), QStringLiteral("Name : bad%1").arg(i));
     EXPECT_EQ(dialog->SizeText()->text(), "Size : The picture's data is damaged.");
   }
@@ -903,16 +903,16 @@ TEST_F(ImageManager, WalkingThroughPicturesThatDoNotDecodeGivesOneNotice) {
             "shown without a picture.\nWhile this window is open, other pictures that cannot be shown say so under "
             "the preview.");
 
-  CImageSelectDlg select(&system);
+  CImageSelectDlg select(&system.Images());
   std::vector<QString> told;
   select.SetMessageHandler([&told](const QString& text) { told.push_back(text); });
   CCCImageDirectory* worse = damagedFolder("worse", 5);
-  system.GetLibraryImages().AddChild(worse);
+  system.Images().GetLibraryImages().AddChild(worse);
   select.show();
   for (const CCCImageBase* node : worse->GetChildren()) {
     select.Tree()->setCurrentItem(select.ItemOf(node));
     QApplication::processEvents();
-    if (ui.Take().size()) systemBoxes += system.TakePictureNotices().size();
+    if (ui.Take().size()) systemBoxes += system.Images().TakePictureNotices().size();
   }
   EXPECT_EQ(systemBoxes, 0u);
   ASSERT_EQ(told.size(), 1u);
@@ -928,8 +928,8 @@ TEST_F(ImageDialogs, ALongNameIsCutInTheViewAndNeitherDialogOutgrowsTheScreen) {
   const std::string name(300, 'L');
   badge->m_name = name;
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  CImageLibraryManagerDlg manager(&system);
-  CImageSelectDlg select(&system);
+  CImageLibraryManagerDlg manager(&system.Images());
+  CImageSelectDlg select(&system.Images());
   for (CImageTreeDlgBase* dialog : std::initializer_list<CImageTreeDlgBase*>{&manager, &select}) {
     dialog->SetCloseBoxShown(true);
     dialog->resize(625, 398);

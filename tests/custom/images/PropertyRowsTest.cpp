@@ -120,15 +120,15 @@ class PropertyRows : public ::testing::Test {
  protected:
   void SetUp() override {
     system.SetUiServices(&pickers);
-    system.SetDesignMode(1);
+    system.Panels().SetDesignMode(1);
     panel = new CCPData(&system);
     panel->m_name = "Stage";
     panel->m_pView = &view;
     view.panel = panel;
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
     image = new CCCImage;
     image->m_name = "Backdrop";
-    system.GetFileImages().AddChild(image);
+    system.Images().GetFileImages().AddChild(image);
     pane.resize(320, 500);
     pane.show();
   }
@@ -163,7 +163,7 @@ TEST_F(PropertyRows, APanelShowsItsRowsOnlyInDesignMode) {
   EXPECT_EQ(Shown("Background Image"), "No Image");
   EXPECT_EQ(Shown("Image Usage"), "Tile");
   EXPECT_EQ(Shown("Disable Close Panel"), "No");
-  system.SetDesignMode(0);
+  system.Panels().SetDesignMode(0);
   pane.ShowPanelProperties(true, &view);
   EXPECT_TRUE(Grid().GetGroups().empty());
 }
@@ -266,11 +266,11 @@ TEST_F(PropertyRows, WidgetsShowTheSharedRowsAndTheParameterRowBindsThroughItsPi
 TEST_F(PropertyRows, AnImageRowSaysWhenItsPictureDidNotDecode) {
   auto* damaged = new CCCImage;
   LoadDamagedPicture(*damaged, "good");
-  system.GetFileImages().AddChild(damaged);
+  system.Images().GetFileImages().AddChild(damaged);
   auto* sound = new CCCImage;
   sound->m_name = "Stage photo";
   sound->SetBitmap(CImage(4, 4));
-  system.GetFileImages().AddChild(sound);
+  system.Images().GetFileImages().AddChild(sound);
   auto* bitmap = new CCCBitmap;
   bitmap->m_pView = &view;
   panel->m_widgets = {bitmap};
@@ -373,14 +373,14 @@ TEST_P(FontSizeAtDensity, APickedFontComesBackAtItsSize) {
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("fonts.ovd")).toStdString();
   // Saved and opened twice over (without the fixture's picture, which holds no pixels).
-  system.DeleteImage(image, true);
+  system.Images().DeleteImage(image, true);
   RegisterCustomControls();
   std::unique_ptr<CSystem> back;
   CSystem* source = &system;
   for (int round = 0; round < 2; ++round) {
     auto next = std::make_unique<CSystem>();
-    ASSERT_TRUE(source->SaveFile(path));
-    ASSERT_TRUE(next->OpenFile(path));
+    ASSERT_TRUE(source->File().SaveFile(path));
+    ASSERT_TRUE(next->File().OpenFile(path));
     auto* loaded = dynamic_cast<CCCTextControl*>(next->GetCustomPanels().at(0)->m_widgets.at(0));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->m_textStyle.size, 1000) << "round " << round;

@@ -42,7 +42,7 @@ class LinkedRecallTest : public ::testing::TestWithParam<LinkedFamily> {
       system.GetZones()[0]->AppendDevice(device);
     }
     // Every other unit in one link, its first member the master.
-    CLink* link = system.AddLink();
+    CLink* link = system.Links().AddLink();
     for (std::uint32_t i = 0; i < kUnits; i += 2)
       link->AddMember(system.GetDevice(int(i))->GetUuid(), std::uint32_t(GetParam().gain));
   }
@@ -60,13 +60,13 @@ class LinkedRecallTest : public ::testing::TestWithParam<LinkedFamily> {
 // Levels set apart while linking was off are stored; all units then go to 0 dB, linking goes
 // on, and the recall puts every unit, member or not, at its own stored level.
 TEST_P(LinkedRecallTest, EveryUnitTakesItsOwnRecalledLevel) {
-  system.SetLinksActive(false);
+  system.Links().SetLinksActive(false);
   for (int i = 0; i < int(kUnits); ++i) Set(i, LevelOf(i));
-  system.AddSnapshot("Apart");
+  system.Snapshots().AddSnapshot("Apart");
   for (int i = 0; i < int(kUnits); ++i) Set(i, 0.0f);
-  system.SetLinksActive(true);
+  system.Links().SetLinksActive(true);
 
-  ASSERT_TRUE(system.RecallSnapshot(0));
+  ASSERT_TRUE(system.Snapshots().RecallSnapshot(0));
   for (int i = 0; i < int(kUnits); ++i) EXPECT_FLOAT_EQ(Level(i), LevelOf(i)) << "unit " << i;
   EXPECT_EQ(system.GetCurrentSnapshot(), 0);
   EXPECT_FALSE(system.IsLinksBusy());

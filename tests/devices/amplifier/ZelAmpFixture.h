@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/protocol/SevenBit.h"

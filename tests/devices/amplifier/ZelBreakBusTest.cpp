@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "core/comms/CommsWorker.h"
 #include "core/comms/Security.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/Snapshot.h"
@@ -61,7 +62,7 @@ class ZelBreakBusTest : public ::testing::Test {
     timings.messagePauseMs = 0;
     timings.updatePauseMs = 0;
     system.GetComms().Security().SetTimingsForTests(timings);
-    system.SetLogCommsErrors(true);
+    system.Settings().SetLogCommsErrors(true);
     ASSERT_TRUE(bus.StartWorker(0));
     ASSERT_TRUE(bus.WaitFor([&] {
       return bigBox->IsReadOutComplete() && smallBox->IsReadOutComplete() && amp->IsReadOutComplete() &&

@@ -2,6 +2,7 @@
 // widgets and links use, and the exact write frames of every change.
 #include <gtest/gtest.h>
 
+#include "core/comms/CommsWorker.h"
 #include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
 #include "tests/support/ModelChanges.h"

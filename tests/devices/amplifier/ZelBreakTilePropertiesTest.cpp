@@ -139,12 +139,12 @@ TEST_F(ZelBreakPropertiesTest, RowsInTheirGroupsAndRights) {
   Grid online;
   d->FillPropertiesPane(online);
   EXPECT_FALSE(online.Find("ID")->IsEnabled());
-  system.GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
+  system.Users().GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
   Grid restricted;
   d->FillPropertiesPane(restricted);
   EXPECT_FALSE(restricted.Find("Device Name")->IsEnabled());
   EXPECT_FALSE(restricted.Find("Input")->IsEnabled());
-  system.GetUsers()[0]->SetRestrictionMask(0);
+  system.Users().GetUsers()[0]->SetRestrictionMask(0);
 }
 
 TEST_F(ZelBreakPropertiesTest, NameLimitsAndTheIdInUse) {

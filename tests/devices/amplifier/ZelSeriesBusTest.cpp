@@ -22,7 +22,7 @@ namespace {
 bool GoOnline(CBusHarness& harness, std::uint32_t choice = 0) {
   harness.DecideOnEvents();
   harness.SkipSecurityDialog();
-  harness.system.SetLogCommsErrors(true);
+  harness.system.Settings().SetLogCommsErrors(true);
   return harness.StartOnline(choice);
 }
 
@@ -156,17 +156,17 @@ class ZelBusLoadAlarmTest : public ZelBusTest, public ::testing::WithParamInterf
 TEST_P(ZelBusLoadAlarmTest, AlarmFollowsTheCheckLedWhenMonitoringIsSwitchedUnderAStandingFault) {
   StandingLoadFaultOnChannel3();
   EXPECT_FALSE(Warned());
-  EXPECT_FALSE(amp->IsChannelCheck(2));
+  EXPECT_FALSE(CZelLoadAlarms::IsCheck(amp->GetChannelLoad(2)));
 
   SetWindow(20);
-  ASSERT_TRUE(Wait([&] { return amp->IsChannelCheck(2) && Warned(); }));
+  ASSERT_TRUE(Wait([&] { return CZelLoadAlarms::IsCheck(amp->GetChannelLoad(2)) && Warned(); }));
   ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error on Channel 3"); }));
   EXPECT_TRUE(amp->GetCurrentValue(kZelParamWarnings).flag);
   EXPECT_NE(amp->GetStatusText().find("\nLoad Alarm on Channel 3"), std::string::npos);
   EXPECT_TRUE(WaitFor([&] { return unit->State().impedanceWindow[2] == 20; }));
 
   SetWindow(0);
-  ASSERT_TRUE(Wait([&] { return !amp->IsChannelCheck(2) && !Warned(); }));
+  ASSERT_TRUE(Wait([&] { return !CZelLoadAlarms::IsCheck(amp->GetChannelLoad(2)) && !Warned(); }));
   ASSERT_TRUE(WaitFor([&] { return Logged("Amplifier ID 3 Load Error Cleared on Channel 3"); }));
   EXPECT_FALSE(amp->GetCurrentValue(kZelParamWarnings).flag);
   EXPECT_EQ(amp->GetStatusText().find("Load Alarm"), std::string::npos);
@@ -223,7 +223,7 @@ TEST_F(ZelBusTest, ASettingsReadAnsweredAfterATypedWindowLeavesTheTypedWindowInT
   {
     CSingleLock lock(harness.system.GetLock());
     EXPECT_EQ(amp->GetImpedanceWindow(2), 20);
-    EXPECT_TRUE(amp->IsChannelCheck(2));
+    EXPECT_TRUE(CZelLoadAlarms::IsCheck(amp->GetChannelLoad(2)));
     EXPECT_NE(amp->GetWarningBits() & kZelWarnLoad, 0u);
   }
   EXPECT_EQ(harness.frame.CountLogLinesStartingWith("Amplifier ID 3 Load Error Cleared"), 0u);

@@ -2,6 +2,7 @@
 // same settings as a property list.
 #include <gtest/gtest.h>
 
+#include "core/comms/CommsWorker.h"
 #include "core/model/DeviceProperty.h"
 #include "core/support/SystemMessages.h"
 #include "tests/devices/amplifier/ZelAmpFixture.h"
@@ -53,12 +54,12 @@ TEST_F(ZelPropertiesTest, RightsAndTheConnectionEnableTheRows) {
   d->FillPropertiesPane(online);
   EXPECT_FALSE(online.Find("ID")->IsEnabled());
   EXPECT_TRUE(online.Find("Amp Name")->IsEnabled());
-  system.GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
+  system.Users().GetUsers()[0]->SetRestrictionMask(kRestrictEditDeviceProperties);
   Grid locked;
   d->FillPropertiesPane(locked);
   for (const auto& group : locked.groups)
     for (const auto& row : group->rows) EXPECT_FALSE(row->IsEnabled()) << row->GetName();
-  system.GetUsers()[0]->SetRestrictionMask(0);
+  system.Users().GetUsers()[0]->SetRestrictionMask(0);
 }
 
 TEST_F(ZelPropertiesTest, IdEditsRefuseAnIdInUseExceptZero) {

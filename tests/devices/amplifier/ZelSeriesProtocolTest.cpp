@@ -183,10 +183,10 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
   EXPECT_EQ(d->GetImpedanceWindow(3), 40);
   EXPECT_EQ(d->GetPowerOnDelay(), 5);
   EXPECT_EQ(d->GetAlarmTemperature(), 90);
-  EXPECT_EQ(d->GetGpioInput(), 2u);
-  EXPECT_EQ(d->GetGpioOutput(), 3u);
-  EXPECT_EQ(d->GetGpioAuxRelay(), 1u);
-  EXPECT_EQ(d->GetAuxRelayText(), "Follows GP Out");
+  EXPECT_EQ(d->GetGpio().Input(), 2u);
+  EXPECT_EQ(d->GetGpio().Output(), 3u);
+  EXPECT_EQ(d->GetGpio().AuxRelay(), 1u);
+  EXPECT_EQ(d->GetGpio().AuxRelayText(), "Follows GP Out");
   EXPECT_EQ(d->GetMuteMask(), 0x05);
   EXPECT_EQ(d->GetStatusFlags(), 0x13);
   EXPECT_TRUE(d->GetHaveRead() & kZelReadSettings);
@@ -265,7 +265,7 @@ TEST_F(ZelProtocolTest, RepliesToReadsAskedBeforeAChangeLeaveTheChangedSettingsI
 // writes queued before it still wait (as the file's settings in a "Send" session) is left out and
 // asked again without a line.
 TEST_F(ZelProtocolTest, ALeftOutReplyIsLoggedOnlyWhenAChangeCameAfterItsRead) {
-  system.SetLogCommsErrors(true);
+  system.Settings().SetLogCommsErrors(true);
   CZelSeriesDevice* d = Add(51, 5);
   Connect(*d);
   auto leftOutLines = [&] {
@@ -413,9 +413,9 @@ TEST_F(ZelProtocolTest, MetersDecodeAndLoadAlarmEdges) {
   EXPECT_EQ(d->GetMeters().loadMonitorState[3], 1);
   EXPECT_EQ(LogCount(error), 1u);
   EXPECT_TRUE(d->GetWarningBits() & kZelWarnLoad);
-  EXPECT_TRUE(d->IsChannelCheck(1));
-  EXPECT_TRUE(d->IsChannelOk(2));
-  EXPECT_FALSE(d->IsChannelOk(3));  // its window is 0: load monitoring is off
+  EXPECT_TRUE(CZelLoadAlarms::IsCheck(d->GetChannelLoad(1)));
+  EXPECT_TRUE(CZelLoadAlarms::IsOk(d->GetChannelLoad(2)));
+  EXPECT_FALSE(CZelLoadAlarms::IsOk(d->GetChannelLoad(3)));  // its window is 0: load monitoring is off
 
   // Clearing: one line, and the bit goes once no channel is in alarm.
   const Bytes clear{60, 120, 0, 0, 124, 62, 0, 0, 0x00, 0x00, 0x00};
@@ -740,7 +740,7 @@ TEST_P(ZelWarningSettingTest, WarnsAtOrAboveAWarningThatIsOn) {
   const WarningCase& c = GetParam();
   CZelSeriesDevice* d = Add(51, 5);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 0, 0, 0}, true));
-  system.SetTemperatureWarning(c.setting);
+  system.Settings().SetTemperatureWarning(c.setting);
   Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {c.temperature, 0}));
   EXPECT_EQ((d->GetWarningBits() & kZelWarnTemperatureSoftware) != 0, c.warned);
   EXPECT_EQ(LogCount(FormatText("Temp warning threshold exceeded alarm level (software) on amp ID 5, Temp = %d\xC2\xBA" "C\n",
@@ -760,7 +760,7 @@ TEST_F(ZelProtocolTest, AWarningTurnedOffIsResetAtTheNextTemperature) {
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 110, 0, 0, 0}, true));
   Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {75, 0}));
   ASSERT_TRUE(d->GetWarningBits() & kZelWarnTemperatureSoftware);
-  system.SetTemperatureWarning(0);
+  system.Settings().SetTemperatureWarning(0);
   Deliver(*d, 0x3D, ZelReply(*d, 0x3D, 13, {75, 0}));
   EXPECT_FALSE(d->GetWarningBits() & kZelWarnTemperatureSoftware);
   EXPECT_EQ(LogCount("Temp warning alarm reset (software) on amp ID 5, Temp = 75\xC2\xBA" "C\n"), 1u);
@@ -879,16 +879,16 @@ TEST_P(ZelUnitReportTest, AReplyThatChangesTheFileIsSeenAndTheSameOneAgainIsNot)
   ASSERT_TRUE(dir.isValid());
   const std::string path = dir.filePath("units.ovd").toStdString();
   DeliverZelReply(*d, report.command, report.reply(*d, 0), report.argument);
-  ASSERT_TRUE(system.SaveFile(path));
-  EXPECT_FALSE(system.HasChangesSinceStored());
+  ASSERT_TRUE(system.File().SaveFile(path));
+  EXPECT_FALSE(system.File().HasChangesSinceStored());
   DeliverZelReply(*d, report.command, report.reply(*d, 0), report.argument);
-  EXPECT_FALSE(system.HasChangesSinceStored()) << "the unit reported what the file holds";
+  EXPECT_FALSE(system.File().HasChangesSinceStored()) << "the unit reported what the file holds";
 
   DeliverZelReply(*d, report.command, report.reply(*d, 1), report.argument);
-  EXPECT_TRUE(system.HasChangesSinceStored());
+  EXPECT_TRUE(system.File().HasChangesSinceStored());
   EXPECT_FALSE(system.IsModified());
-  ASSERT_TRUE(system.SaveFile(path));
-  EXPECT_FALSE(system.HasChangesSinceStored());
+  ASSERT_TRUE(system.File().SaveFile(path));
+  EXPECT_FALSE(system.File().HasChangesSinceStored());
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, ZelUnitReportTest, ::testing::ValuesIn(kZelUnitReports),

@@ -83,7 +83,7 @@ TEST_F(ZelModelTest, CurrentValuesFollowTheModel) {
   EXPECT_TRUE(d->GetCurrentValue(kZelParamCheck).flag);
   EXPECT_FALSE(d->GetCurrentValue(kZelParamCheck + 1).flag);
   EXPECT_FALSE(d->GetCurrentValue(kZelParamOk + 1).flag);
-  EXPECT_FALSE(d->IsLoadFaultReported(4));
+  EXPECT_FALSE(d->GetChannelLoad(4).faultReported);
 }
 
 TEST_F(ZelModelTest, ListsAndLinkMatching) {
@@ -157,7 +157,7 @@ TEST_F(ZelRecordsTest, FileRecordRoundTripKeepsSettingsAndDropsMonitoredValues) 
   EXPECT_EQ(copy.GetAlarmTemperature(), 95);
   EXPECT_EQ(copy.GetGainIndex(3), 32);
   EXPECT_EQ(copy.GetStatusFlags(), 0x2A);
-  EXPECT_EQ(copy.GetGpioByte(), 0x1A);
+  EXPECT_EQ(copy.GetGpio().Byte(), 0x1A);
   EXPECT_EQ(copy.GetMode(), 3u);
   EXPECT_EQ(copy.GetImpedanceWindow(0), 0);
   EXPECT_EQ(copy.GetReferenceImpedance(0), 0.0f);
@@ -222,12 +222,12 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRef
   const Bytes u{31, 30, 29, 28, 0, 0, 0, 0, 12, 88, 0x21, 0x06, 0x00};
   Deliver(*amp, 0x3B, ZelReply(*amp, 0x3B, 26, u, true));
   CArchive out;
-  ASSERT_TRUE(source.Serialize(out));
+  ASSERT_TRUE(source.File().Serialize(out));
   const Bytes file = out.TakeData();
 
   CSystem loaded;
   CArchive in(file);
-  ASSERT_TRUE(loaded.Serialize(in));
+  ASSERT_TRUE(loaded.File().Serialize(in));
   ASSERT_EQ(loaded.GetDeviceCount(), 1);
   auto* copy = dynamic_cast<CZelSeriesDevice*>(loaded.GetDevice(0));
   ASSERT_NE(copy, nullptr);
@@ -248,7 +248,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRef
   CSystem held;
   held.SetUiServices(&errors);
   CArchive beyondIn(beyond);
-  ASSERT_TRUE(held.Serialize(beyondIn));
+  ASSERT_TRUE(held.File().Serialize(beyondIn));
   EXPECT_TRUE(errors.texts.empty());
   auto* heldAmp = dynamic_cast<CZelSeriesDevice*>(held.GetDevice(0));
   ASSERT_NE(heldAmp, nullptr);
@@ -271,7 +271,7 @@ TEST_F(ZelRecordsTest, SystemFileKeepsTheAmplifierHoldsAStepBeyondTheTableAndRef
     Bytes newer = file;
     newer[versionAt] = 3;
     CArchive bad(newer);
-    EXPECT_FALSE(loaded.Serialize(bad));
+    EXPECT_FALSE(loaded.File().Serialize(bad));
     ASSERT_EQ(errors.texts.size(), 1u);
     EXPECT_EQ(errors.texts[0], std::string("File Error: ") + kFileTooNewText);
     ASSERT_EQ(loaded.GetDeviceCount(), 1);
@@ -296,7 +296,7 @@ TEST_F(ZelRecordsTest, StreamRecordRoundTripAndACutStreamChangesNothing) {
   EXPECT_EQ(copy.GetName(), "Amp");
   EXPECT_EQ(copy.GetGainIndex(1), 8);
   EXPECT_EQ(copy.GetAlarmTemperature(), 77);
-  EXPECT_EQ(copy.GetGpioByte(), 0x0B);
+  EXPECT_EQ(copy.GetGpio().Byte(), 0x0B);
   EXPECT_EQ(copy.GetMuteMask(), 0x02);
 
   CZelSeriesDevice cut(&system, nullptr, 51, 7);
@@ -362,14 +362,14 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   auto* link = new CLink("Ch 2");
   link->AddRef(new CLinkRef(controls->GetUuid(), kZelParamGain + 1));
   link->AddRef(new CLinkRef(follower->GetUuid(), kZelParamGain + 1));
-  system.AppendLink(link);
+  system.Links().AppendLink(link);
   PasteZelRecord(*controls, record, kZelCmdPasteControls);
   EXPECT_EQ(controls->GetGainIndex(1), 6);
   EXPECT_EQ(follower->GetGainIndex(1), 6);
   EXPECT_EQ(controls->GetMuteMask(), 0x03);
   EXPECT_TRUE(controls->IsInStandby());
   EXPECT_EQ(controls->GetPowerOnDelay(), 0);
-  EXPECT_EQ(controls->GetGpioByte(), 0);
+  EXPECT_EQ(controls->GetGpio().Byte(), 0);
   EXPECT_EQ(controls->GetStatusFlags(), 0x01);  // no VCA bits
   EXPECT_EQ(controls->GetImpedanceWindow(0), 0);
   EXPECT_TRUE(system.IsModified());
@@ -381,7 +381,7 @@ TEST_F(ZelRecordsTest, PasteControlsOnlyAndPropertiesOnlyKeepTheirOwnHalves) {
   EXPECT_FALSE(properties->IsInStandby());
   EXPECT_EQ(properties->GetPowerOnDelay(), 30);
   EXPECT_EQ(properties->GetAlarmTemperature(), 100);
-  EXPECT_EQ(properties->GetGpioByte(), 0x13);
+  EXPECT_EQ(properties->GetGpio().Byte(), 0x13);
   EXPECT_EQ(properties->GetStatusFlags(), 0x38);
   EXPECT_EQ(properties->GetImpedanceWindow(1), 22);
   EXPECT_FALSE(properties->GetPollGate()->IsSet());
@@ -545,9 +545,9 @@ TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
   ASSERT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("solo.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
 
-  ASSERT_TRUE(system.OpenFile(path));
+  ASSERT_TRUE(system.File().OpenFile(path));
   ASSERT_EQ(system.GetDeviceCount(), 2);
   auto* a = static_cast<CZelSeriesDevice*>(system.GetDevice(0));
   auto* b = static_cast<CZelSeriesDevice*>(system.GetDevice(1));
@@ -587,12 +587,12 @@ TEST_F(ZelRecordsTest, CanPasteNeedsTheFormatTheRightToUseControlsAndTheUnit) {
   EXPECT_FALSE(d->CanPaste(0));  // online and not connected: it would change the file only
   Connect(*d);
   EXPECT_TRUE(d->CanPaste(0));
-  system.GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
+  system.Users().GetUsers()[0]->SetRestrictionMask(kRestrictUseDeviceControls);
   EXPECT_FALSE(d->CanPaste(0));
-  system.GetUsers()[0]->SetRestrictionMask(0);
-  system.SetCurrentUser(5);
+  system.Users().GetUsers()[0]->SetRestrictionMask(0);
+  system.Users().SetCurrentUser(5);
   EXPECT_FALSE(d->CanPaste(0));
-  system.SetCurrentUser(0);
+  system.Users().SetCurrentUser(0);
 }
 
 TEST_F(ZelRecordsTest, ContextMenuEntriesGoBelowPasteOrAfterTheFirstItem) {

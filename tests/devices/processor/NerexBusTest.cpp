@@ -216,12 +216,12 @@ TEST(NerexBus, MemoryNamesGoBackToTheUnitAsItHeldThemThroughTheFile) {
     ASSERT_TRUE(bus.StartAndReadOut(d));
     EXPECT_EQ(d->GetMemoryName(0), "Caf\xC3\xA9 ~ \xC3\xBF");
     EXPECT_EQ(d->GetMemoryName(1), "Pad");
-    ASSERT_TRUE(bus.System().SaveFile(path));
+    ASSERT_TRUE(bus.System().File().SaveFile(path));
   }
   CProcessorBus bus;
   bus.DecideOnEvents();
   CSimProcessorUnit* unit = bus.AddUnit(kModelFennick, 3);
-  ASSERT_TRUE(bus.System().OpenFile(path));
+  ASSERT_TRUE(bus.System().File().OpenFile(path));
   std::remove(path.c_str());
   const auto devices = bus.Devices();
   ASSERT_EQ(devices.size(), 1u);
@@ -515,7 +515,7 @@ TEST(NerexBus, UnitsAtLongIdsReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
     ASSERT_NE(devices.back(), nullptr);
   }
   units.back()->SetRepeatsHeader(false);
-  bus.System().SetLogCommsErrors(true);
+  bus.System().Settings().SetLogCommsErrors(true);
   ASSERT_TRUE(bus.StartWorker());
   auto readOut = [](CNerexSeriesDevice* d) { return d->IsConnected() && d->AllBlocksReceived(); };
   ASSERT_TRUE(bus.WaitFor([&] {
@@ -583,9 +583,9 @@ TEST_P(NerexBusDeviceName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWor
   EXPECT_EQ(d->GetName(), kept);
 
   const std::string path = ::testing::TempDir() + "device-name-" + c.name + ".ovd";
-  ASSERT_TRUE(bus.System().SaveFile(path));
+  ASSERT_TRUE(bus.System().File().SaveFile(path));
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
   ASSERT_EQ(back.GetDeviceCount(), 1);
   EXPECT_EQ(back.GetDevice(0)->GetName(), kept);
   std::remove(path.c_str());
@@ -635,9 +635,9 @@ TEST_P(NerexBusChannelName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWo
   EXPECT_EQ(std::string(unit->Current().outputs.names[4].data(), 8), kept);
 
   const std::string path = ::testing::TempDir() + "channel-name-" + c.name + ".ovd";
-  ASSERT_TRUE(bus.System().SaveFile(path));
+  ASSERT_TRUE(bus.System().File().SaveFile(path));
   CSystem back;
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
   std::remove(path.c_str());
   auto* reopened = dynamic_cast<CNerexSeriesDevice*>(back.GetDevice(0));
   ASSERT_NE(reopened, nullptr);

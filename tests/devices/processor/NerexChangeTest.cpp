@@ -268,8 +268,8 @@ TEST_F(NerexChangeTest, ALockedSettingPassesTheRequestToLinkedDevices) {
     auto* link = new CLink("Output 3");
     link->AddRef(new CLinkRef(locked.GetUuid(), std::uint32_t(c.value.id)));
     link->AddRef(new CLinkRef(follower->GetUuid(), std::uint32_t(c.value.id)));
-    m_system.AppendLink(link);
-    m_system.SetLinksActive(true);
+    m_system.Links().AppendLink(link);
+    m_system.Links().SetLinksActive(true);
     Lock(kGroupGainLockA) = 1u << 2;
     Lock(c.lockByte) = 1u << 2;
     const CNerexSeriesMemory before = Image();
@@ -286,7 +286,7 @@ TEST_F(NerexChangeTest, ALockedSettingPassesTheRequestToLinkedDevices) {
     EXPECT_EQ(shown.values[0].value, stored.value);
     EXPECT_EQ(shown.values[0].flag, stored.flag);
     EXPECT_EQ(c.stored(follower->GetCurrentSettings()), c.requested);
-    m_system.DeleteAllLinks();
+    m_system.Links().DeleteAllLinks();
     m_system.DeleteDevice(m_system.GetDeviceIndex(follower));
   }
 }

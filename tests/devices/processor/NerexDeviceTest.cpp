@@ -228,7 +228,7 @@ TEST_F(NerexDeviceTest, SecurityRequestsOnlyFennickReadsAndWritesTheUserTable) {
   CUserList back;
   m_system.AppendDevice(CreateNerexSeriesDevice(&m_system, &m_sink, 120, 8, 0));
   m_system.AppendDevice(CreateNerexSeriesDevice(&m_system, &m_sink, 121, 9, 0));
-  m_system.AppendCustomPanel(new CCPData());
+  m_system.Panels().AppendCustomPanel(new CCPData());
   fennick.DecodeSecurityBlock(m.frame, back);
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0]->GetName(), "Admin");

@@ -1,6 +1,7 @@
 // The preset actions of a processor: their questions, asked before an action is handed in,
 // their confirmations, model changes and exact frames, online and offline, and store and
 // recall against the simulated unit.
+#include "core/comms/CommsWorker.h"
 #include "core/support/SystemMessages.h"
 #include "tests/devices/processor/ProcessorTestSupport.h"
 

@@ -564,19 +564,19 @@ TEST_P(UnitChangesTest, AReadOutThatChangesTheFileIsSeenAndOneThatDoesNotIsNot) 
   CSimProcessorUnit& unit = rig.unit;
   auto readOut = [&] { rig.ReadOut(); };
   readOut();
-  ASSERT_TRUE(system.SaveFile(path));
-  EXPECT_FALSE(system.HasChangesSinceStored());
+  ASSERT_TRUE(system.File().SaveFile(path));
+  EXPECT_FALSE(system.File().HasChangesSinceStored());
   readOut();
-  EXPECT_FALSE(system.HasChangesSinceStored()) << "the unit reported what the file holds";
+  EXPECT_FALSE(system.File().HasChangesSinceStored()) << "the unit reported what the file holds";
 
   GetParam().change(unit);
   readOut();
-  EXPECT_TRUE(system.HasChangesSinceStored());
+  EXPECT_TRUE(system.File().HasChangesSinceStored());
   EXPECT_FALSE(system.IsModified());  // no edit of the person's
-  ASSERT_TRUE(system.SaveFile(path));
-  EXPECT_FALSE(system.HasChangesSinceStored());
+  ASSERT_TRUE(system.File().SaveFile(path));
+  EXPECT_FALSE(system.File().HasChangesSinceStored());
   readOut();
-  EXPECT_FALSE(system.HasChangesSinceStored());
+  EXPECT_FALSE(system.File().HasChangesSinceStored());
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnitChangesTest, ::testing::ValuesIn(kUnitChanges),
@@ -613,13 +613,13 @@ TEST_P(UnkeptGeneralTest, AReadOutThatMovesOnlyWhatTheFileDoesNotKeepLeavesItAsS
     CReadOutRig rig(model);
     rig.d->SetAutoRtcUpdate(false);
     rig.ReadOut();
-    ASSERT_TRUE(rig.system.SaveFile(path));
+    ASSERT_TRUE(rig.system.File().SaveFile(path));
     std::array<std::uint8_t, 20> general = rig.unit.GeneralSettings();
     general[GetParam().byte] = GetParam().value;
     rig.unit.SetGeneralSettings(general);
     rig.ReadOut();
     EXPECT_EQ(rig.d->GetGeneralSettings().bytes[GetParam().byte], GetParam().value);
-    EXPECT_FALSE(rig.system.HasChangesSinceStored());
+    EXPECT_FALSE(rig.system.File().HasChangesSinceStored());
   }
 }
 
@@ -642,18 +642,18 @@ TEST_P(ReopenedFileTest, AReadOutOfWhatTheOpenedFileHoldsLeavesItAsStored) {
     if (std::string(change.name).rfind("Preset", 0) == 0) change.change(rig.unit);
   rig.d->SetAutoRtcUpdate(false);
   rig.ReadOut();
-  ASSERT_TRUE(rig.system.SaveFile(path));
+  ASSERT_TRUE(rig.system.File().SaveFile(path));
 
   CSystem opened;
   CRecordingFrame frame;
-  ASSERT_TRUE(opened.OpenFile(path));
+  ASSERT_TRUE(opened.File().OpenFile(path));
   ASSERT_EQ(opened.GetDeviceCount(), 1);
   auto* d = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
   d->SetAutoRtcUpdate(false);
   d->Reinitialise(0);
   CLoopback loop(opened, *d, rig.unit);
   ASSERT_TRUE(loop.ReadInFull());
-  EXPECT_FALSE(opened.HasChangesSinceStored());
+  EXPECT_FALSE(opened.File().HasChangesSinceStored());
   EXPECT_EQ(d->GetPresets()[2]->name, "Matinee");
 }
 

@@ -81,7 +81,7 @@ TEST_F(ProcessorClipboard, CanPasteNeedsABlockAndTheRightToUseControls) {
   Restrict(0x2);
   for (std::uint32_t cmd : {0u, 33870u, 33876u, 33878u}) EXPECT_FALSE(b.CanPaste(cmd)) << cmd;
   Restrict(0);
-  m_system.SetCurrentUser(5);  // no such user
+  m_system.Users().SetCurrentUser(5);  // no such user
   EXPECT_FALSE(b.CanPaste(0));
 }
 

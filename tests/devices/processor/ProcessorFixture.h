@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/comms/SerialComms.h"
 #include "core/system/System.h"
@@ -42,7 +43,7 @@ class ProcessorFixture : public ::testing::Test {
   }
 
   // The current user (Admin) with the given restriction bits.
-  void Restrict(std::uint64_t mask) { m_system.GetUsers()[0]->SetRestrictionMask(mask); }
+  void Restrict(std::uint64_t mask) { m_system.Users().GetUsers()[0]->SetRestrictionMask(mask); }
 
   // A processor that the system owns, appended to its device list.
   CNerexSeriesDevice& Make(int model, std::uint32_t id = 1, std::uint32_t hardwareCode = 0) {

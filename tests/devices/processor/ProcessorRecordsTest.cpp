@@ -111,10 +111,10 @@ TEST_F(ProcessorRecords, SystemFileGivesBackExactlyTheFilesPresetsWithTheirParam
       preset.name = "Show " + std::to_string(i);
       preset.sectionFlags = std::uint32_t(i % 16);
     }
-    ASSERT_TRUE(saved.SaveFile(path));
+    ASSERT_TRUE(saved.File().SaveFile(path));
 
     CSystem opened;
-    ASSERT_TRUE(opened.OpenFile(path));
+    ASSERT_TRUE(opened.File().OpenFile(path));
     auto* back = static_cast<CNerexSeriesDevice*>(opened.GetDevice(0));
     ASSERT_NE(back, nullptr);
     ASSERT_EQ(back->GetPresets().size(), count);
@@ -303,7 +303,7 @@ TEST(ProcessorSystemFile, DamagedValuesOpenWithinTheirRanges) {
   CRecordingFrame frame;
   CSystem system;
   system.SetUiServices(&frame);
-  ASSERT_TRUE(system.OpenFile(TestData("bad-values.ovd")));
+  ASSERT_TRUE(system.File().OpenFile(TestData("bad-values.ovd")));
   int processors = 0;
   for (CDevice* device : system.GetDevices()) {
     auto* d = dynamic_cast<CNerexSeriesDevice*>(device);
@@ -505,7 +505,7 @@ TEST_F(ProcessorRecords, ASystemFileWithALaterProcessorRecordIsNamedSoAndAZeroOn
   CNerexSeriesDevice& device = Make(AllModels().front().model, 5);
   NameDevice(device, "Qz");
   CArchive out;
-  ASSERT_TRUE(m_system.Serialize(out));
+  ASSERT_TRUE(m_system.File().Serialize(out));
   const std::vector<std::uint8_t> file = out.TakeData();
   // The processor's own record: its version word 6, then its name.
   const std::vector<std::uint8_t> record = {6, 0, 0, 0, 0xFF, 0xFE, 0xFF, 2, 'Q', 0, 'z', 0};
@@ -522,7 +522,7 @@ TEST_F(ProcessorRecords, ASystemFileWithALaterProcessorRecordIsNamedSoAndAZeroOn
     CRecordingUi ui;
     reader.SetUiServices(&ui);
     CArchive in(changed);
-    EXPECT_FALSE(reader.Serialize(in));
+    EXPECT_FALSE(reader.File().Serialize(in));
     const CRecordingUi::Texts errors = ui.FileErrors();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].first.rfind(c.text, 0), 0u) << errors[0].first;

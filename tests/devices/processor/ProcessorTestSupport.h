@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/comms/CommsWorker.h"
 #include "core/model/Confirm.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/model/ControlPanel.h"

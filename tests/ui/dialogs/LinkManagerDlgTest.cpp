@@ -96,13 +96,13 @@ TEST_F(LinkManagerTest, PlusNamesLinksByTheFirstFreeNumberAndMinusDeletesWithout
   Open(dialog);
   dialog.AddLinkButton()->click();
   dialog.AddLinkButton()->click();
-  ASSERT_EQ(system.GetLinks().size(), 2u);
-  EXPECT_EQ(system.GetLinks()[1]->GetName(), "Link 2");
+  ASSERT_EQ(system.Links().GetLinks().size(), 2u);
+  EXPECT_EQ(system.Links().GetLinks()[1]->GetName(), "Link 2");
   dialog.LinkTree()->setCurrentItem(dialog.LinkTree()->topLevelItem(0));
   dialog.DeleteLinkButton()->click();
-  ASSERT_EQ(system.GetLinks().size(), 1u);
+  ASSERT_EQ(system.Links().GetLinks().size(), 1u);
   dialog.AddLinkButton()->click();
-  EXPECT_EQ(system.GetLinks()[1]->GetName(), "Link 1");
+  EXPECT_EQ(system.Links().GetLinks()[1]->GetName(), "Link 1");
   EXPECT_EQ(dialog.LinkTree()->topLevelItem(1)->text(0), "Link 1");
 }
 
@@ -115,7 +115,7 @@ TEST_F(LinkManagerTest, FirstMemberBecomesTheBoldMasterAndRestrictsTheParameters
   dialog.AddLinkButton()->click();
   QTreeWidgetItem* linkItem = dialog.LinkTree()->topLevelItem(0);
   AddMember(dialog, linkItem, 0, "Gain A");
-  CLink& link = *system.GetLinks()[0];
+  CLink& link = *system.Links().GetLinks()[0];
   ASSERT_EQ(link.GetMembers().size(), 1u);
   EXPECT_EQ(link.m_master, 0);
   EXPECT_EQ(link.GetMembers()[0]->m_parameterId, 1u);
@@ -141,7 +141,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
   Open(dialog);
   dialog.AddLinkButton()->click();
   QTreeWidgetItem* linkItem = dialog.LinkTree()->topLevelItem(0);
-  CLink& link = *system.GetLinks()[0];
+  CLink& link = *system.Links().GetLinks()[0];
   auto fill = [&] {
     AddMember(dialog, linkItem, 0, "Gain A");
     AddMember(dialog, linkItem, 1, "Gain A");
@@ -182,7 +182,7 @@ TEST_F(LinkManagerTest, RemovingMembersMovesTheMasterAsTheRulesSay) {
 }
 
 TEST_F(LinkManagerTest, OpensOnTheRememberedDeviceAndShowsStoredLinksWithTheirMaster) {
-  CLink* link = system.AddLink();
+  CLink* link = system.Links().AddLink();
   link->m_name = "Mains";
   link->AddMember(system.GetDevice(0)->GetUuid(), 2);
   link->AddMember(system.GetDevice(1)->GetUuid(), 2)->m_displayFlag = true;
@@ -207,12 +207,12 @@ TEST_F(LinkManagerTest, OpensOnTheRememberedDeviceAndShowsStoredLinksWithTheirMa
 // A member that a value of the link passed by while its unit was away reads "out of line" in
 // red, with why in its tooltip, and its link opens to show it; the others read as ever.
 TEST_F(LinkManagerTest, ShowsAMemberOutOfLineInRedWithWhyInItsTooltip) {
-  CLink* link = system.AddLink();
+  CLink* link = system.Links().AddLink();
   link->m_name = "Delay towers";
   link->AddMember(system.GetDevice(0)->GetUuid(), 1);
   link->AddMember(system.GetDevice(1)->GetUuid(), 1)->SetMissedValue(CParamValue(1, -16.7f, ParamKind::kLevel));
   link->AddMember(system.GetDevice(2)->GetUuid(), 1);
-  CLink* other = system.AddLink();
+  CLink* other = system.Links().AddLink();
   other->AddMember(system.GetDevice(0)->GetUuid(), 3);
   other->AddMember(system.GetDevice(1)->GetUuid(), 3);
   CLinkManagerDlg dialog(system);
@@ -245,7 +245,7 @@ class OwedValueEndTest : public LinkManagerTest, public ::testing::WithParamInte
 TEST_P(OwedValueEndTest, IsSaidOnceInTheLogAndTheMarkGoes) {
   CRecordingFrame log;
   system.SetUiServices(&log);
-  CLink* link = system.AddLink();
+  CLink* link = system.Links().AddLink();
   link->m_name = "Delay towers";
   link->AddMember(system.GetDevice(0)->GetUuid(), 1);
   CLinkRef* away = link->AddMember(system.GetDevice(1)->GetUuid(), 1);
@@ -264,7 +264,7 @@ TEST_P(OwedValueEndTest, IsSaidOnceInTheLogAndTheMarkGoes) {
   EXPECT_EQ(said("Link \"Delay towers\" not applied to " + unit + " when it is back: " + GetParam().why), 1);
   EXPECT_EQ(said(" not applied to "), 1);
   EXPECT_TRUE(system.IsModified());
-  for (const CLink* left : system.GetLinks())
+  for (const CLink* left : system.Links().GetLinks())
     for (const CLinkRef* member : left->GetMembers()) EXPECT_FALSE(member->IsOutOfLine());
   system.SetUiServices(nullptr);
 }
@@ -299,9 +299,9 @@ TEST_F(LinkManagerTest, RenamingALinkStoresTheTextAndEnterOrEscapeNeverCloseTheD
   QTreeWidgetItem* item = dialog.LinkTree()->topLevelItem(0);
   EXPECT_TRUE(item->flags() & Qt::ItemIsEditable);
   item->setText(0, "");
-  EXPECT_EQ(system.GetLinks()[0]->GetName(), "");
+  EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "");
   item->setText(0, "Front fills");
-  EXPECT_EQ(system.GetLinks()[0]->GetName(), "Front fills");
+  EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "Front fills");
   PressKey(&dialog, Qt::Key_Escape);
   PressKey(&dialog, Qt::Key_Return);
   for (int i = 0; i < 30; ++i) dialog.FadeStep();
@@ -327,7 +327,7 @@ TEST_F(LinkManagerTest, ALinkNameWithALineEndOrOverThirtyCharactersIsRefusedInWo
   };
   for (const auto& c : cases) {
     item->setText(0, QString::fromUtf8(c.typed));
-    EXPECT_EQ(system.GetLinks()[0]->GetName(), "Front fills") << c.typed;
+    EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "Front fills") << c.typed;
     EXPECT_EQ(item->text(0), "Front fills");
     ASSERT_NE(dialog.RefusalTip(), nullptr);
     EXPECT_TRUE(dialog.RefusalTip()->isVisible());
@@ -354,9 +354,9 @@ TEST_F(LinkManagerTest, ALinkNameWithALineEndOrOverThirtyCharactersIsRefusedInWo
   editor->paste();
   EXPECT_EQ(editor->text(), QStringLiteral("Fills and delays of the front of house"));
   PressKey(editor, Qt::Key_Return);
-  EXPECT_EQ(system.GetLinks()[0]->GetName(), "Front fills");
+  EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "Front fills");
   item->setText(0, QString::fromUtf8("L\xC3\xAFnk 2"));
-  EXPECT_EQ(system.GetLinks()[0]->GetName(), "L\xC3\xAFnk 2");
+  EXPECT_EQ(system.Links().GetLinks()[0]->GetName(), "L\xC3\xAFnk 2");
 }
 
 TEST_F(LinkManagerTest, WithoutDevicesLinksCanStillBeMadeRenamedAndDeleted) {
@@ -368,9 +368,9 @@ TEST_F(LinkManagerTest, WithoutDevicesLinksCanStillBeMadeRenamedAndDeleted) {
   dialog.AddLinkButton()->click();
   dialog.LinkTree()->setCurrentItem(dialog.LinkTree()->topLevelItem(0));
   dialog.AddMemberButton()->click();  // nothing to add: nothing happens
-  EXPECT_TRUE(empty.GetLinks()[0]->GetMembers().empty());
+  EXPECT_TRUE(empty.Links().GetLinks()[0]->GetMembers().empty());
   dialog.DeleteLinkButton()->click();
-  EXPECT_TRUE(empty.GetLinks().empty());
+  EXPECT_TRUE(empty.Links().GetLinks().empty());
 }
 
 TEST_F(LinkManagerTest, CloseBoxEndsTheDialogWithCancel) {

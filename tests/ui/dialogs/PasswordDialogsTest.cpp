@@ -20,10 +20,10 @@ struct Box {
 class PasswordDialogsTest : public ::testing::Test {
  protected:
   PasswordDialogsTest() {
-    system.GetUsers()[0]->m_password = "Root";
-    system.GetUsers().push_back(new CUser("Bob", "Secret"));
-    system.GetUsers().push_back(new CUser("Carol", ""));
-    system.SetCurrentUser(1);
+    system.Users().GetUsers()[0]->m_password = "Root";
+    system.Users().GetUsers().push_back(new CUser("Bob", "Secret"));
+    system.Users().GetUsers().push_back(new CUser("Carol", ""));
+    system.Users().SetCurrentUser(1);
   }
   PasswordErrorBox Recorder() {
     return [this](const QString& text, const QString& caption) { boxes.push_back({text, caption}); };
@@ -53,14 +53,14 @@ TEST_F(PasswordDialogsTest, SwitchListsEveryOtherUserAndRefusesThePasswordInAnot
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "The password entered was incorrect.  Try again.");
   EXPECT_EQ(boxes[0].caption, "Password Error");
-  EXPECT_EQ(system.GetCurrentUser(), 1);
+  EXPECT_EQ(system.Users().GetCurrentUser(), 1);
   EXPECT_EQ(dialog.result(), 0);
   EXPECT_EQ(dialog.PasswordEdit()->text(), "root");  // kept for correcting
 
   dialog.PasswordEdit()->setText("Root");
   dialog.OkButton()->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
-  EXPECT_EQ(system.GetCurrentUser(), 0);
+  EXPECT_EQ(system.Users().GetCurrentUser(), 0);
 
   // The next switch lists everybody but the new current user.
   CSwitchUserDialog next(system);
@@ -73,11 +73,11 @@ TEST_F(PasswordDialogsTest, SwitchToAUserWithAnEmptyPasswordNeedsAnEmptyEdit) {
   dialog.UserList()->setCurrentIndex(1);
   dialog.OkButton()->click();
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(system.GetCurrentUser(), 2);
+  EXPECT_EQ(system.Users().GetCurrentUser(), 2);
 }
 
 TEST_F(PasswordDialogsTest, ChangePasswordNeedsTheCurrentOneAndTakesEightCharactersOrNone) {
-  CUser& bob = *system.GetUsers()[1];
+  CUser& bob = *system.Users().GetUsers()[1];
   CChangePasswordDialog dialog(bob);
   dialog.SetErrorBox(Recorder());
   EXPECT_EQ(dialog.windowTitle(), "Change Password");
@@ -112,7 +112,7 @@ class ChangePasswordRefusalTest : public PasswordDialogsTest, public ::testing::
 // A new password the file would not keep as typed is refused with its reason, and the old one
 // stays.
 TEST_P(ChangePasswordRefusalTest, ANewPasswordTheFileWouldCutIsRefused) {
-  CUser& bob = *system.GetUsers()[1];
+  CUser& bob = *system.Users().GetUsers()[1];
   CChangePasswordDialog dialog(bob);
   dialog.SetErrorBox(Recorder());
   dialog.CurrentEdit()->setText("Secret");

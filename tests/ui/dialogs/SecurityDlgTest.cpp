@@ -141,7 +141,7 @@ TEST_F(SecurityDlgTest, SecuredUnitAsksForItsPasswordRefusesAWrongOneAndConnects
   EXPECT_TRUE(dialog.GetLink()->IsClosed());
   EXPECT_TRUE(unit->GetUsers().empty());
   EXPECT_FALSE(system.GetDevice(0)->NeedsInitialisation());
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
   EXPECT_EQ(frame.dialogsOpened, 1);
 }
 
@@ -204,9 +204,9 @@ TEST_F(SecurityDlgTest, ImportOfTheNetworksUsersNeedsItsAdminPassword) {
   TypeText(dialog.PasswordEdit(), "pw1");
   dialog.OkButton()->click();
   ASSERT_TRUE(WaitForDialogEnd());
-  ASSERT_EQ(system.GetUsers().size(), 2u);
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
-  EXPECT_TRUE(system.GetUseSystemSecurity());
+  ASSERT_EQ(system.Users().GetUsers().size(), 2u);
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Boss");
+  EXPECT_TRUE(system.Users().GetUseSystemSecurity());
   EXPECT_FALSE(system.GetDevice(0)->NeedsInitialisation());
 }
 
@@ -221,7 +221,7 @@ TEST_F(SecurityDlgTest, EscapeDeclinesTheImportAndAbortAtThePasswordTakesTheConn
   Dialog().AbortButton()->click();
   ASSERT_TRUE(WaitForUi([&] { return frame.goOffline.load() == 1; }));
   ASSERT_TRUE(WaitForDialogEnd());
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Admin");
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Admin");
   EXPECT_TRUE(system.GetDevice(0)->NeedsInitialisation());
 }
 
@@ -308,16 +308,16 @@ TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
   TypeText(Dialog().PasswordEdit(), "pw1");
   Dialog().OkButton()->click();
   ASSERT_TRUE(WaitForDialogEnd());
-  ASSERT_EQ(system.GetUsers().size(), 2u);
-  const CUser& op = *system.GetUsers()[1];
+  ASSERT_EQ(system.Users().GetUsers().size(), 2u);
+  const CUser& op = *system.Users().GetUsers()[1];
   ASSERT_EQ(op.m_devicePermissions.size(), 1u);
   EXPECT_TRUE(op.CanAccessPanel(system.GetDevice(0)->GetUuid()));
 
   open.PressOk();
   EXPECT_TRUE(sheet.isVisible());
   EXPECT_EQ(open.messages, QStringList{CUserLevelsDialog::UsersImportedText()});
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
-  EXPECT_TRUE(system.GetUseSystemSecurity());
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Boss");
+  EXPECT_TRUE(system.Users().GetUseSystemSecurity());
   EXPECT_TRUE(general->SecurityBox()->isChecked());
   ASSERT_EQ(users->UserList()->count(), 2);
   EXPECT_EQ(users->UserList()->item(1)->text(), "Op");
@@ -331,5 +331,5 @@ TEST_F(SecurityDlgTest, ASheetOpenedBeforeAnImportNeverUndoesIt) {
   EXPECT_FALSE(sheet.isVisible());
   ASSERT_TRUE(WaitForUi([&] { return frame.dialogsOpened > dialogs && !Dialog().isVisible(); }));
   EXPECT_EQ(unit->GetUsers(), (SimUsers{{"Boss", "pw1"}, {"Op", "pw2"}}));
-  EXPECT_EQ(system.GetUsers()[0]->GetName(), "Boss");
+  EXPECT_EQ(system.Users().GetUsers()[0]->GetName(), "Boss");
 }

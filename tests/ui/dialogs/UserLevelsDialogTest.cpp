@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include "core/comms/CommsWorker.h"
 #include "custom/CPData.h"
 #include "core/system/System.h"
 #include "core/model/User.h"
@@ -39,14 +40,14 @@ class UserLevelsTest : public ::testing::Test {
     }
     auto* panel = new CCPData;
     panel->m_name = "Stage";
-    system.AppendCustomPanel(panel);
+    system.Panels().AppendCustomPanel(panel);
   }
   void AddSystemUser(const std::string& name, std::uint64_t mask) {
     auto* user = new CUser(name, name + "pw");
     user->SetRestrictionMask(mask);
     for (CDevice* d : system.GetDevices()) user->m_devicePermissions.push_back(new CPanelPermissions(d->GetUuid(), 1));
     for (CCPData* p : system.GetCustomPanels()) user->m_panelPermissions.push_back(new CPanelPermissions(p->GetUuid(), 1));
-    system.GetUsers().push_back(user);
+    system.Users().GetUsers().push_back(user);
   }
   static QStringList Names(const CUserLevelsDialog& page) {
     QStringList names;
@@ -105,7 +106,7 @@ TEST_F(UserLevelsTest, AddedUsersTakeTheFreeNumbersTheirNameAsPasswordAndEveryDe
   // Ten at most.
   for (int i = 0; i < 5; ++i) page.AddButton()->click();
   EXPECT_EQ(page.GetWorkingUsers().size(), 10u);
-  EXPECT_EQ(system.GetUsers().size(), 3u);  // nothing applied yet
+  EXPECT_EQ(system.Users().GetUsers().size(), 3u);  // nothing applied yet
 }
 
 // A unit whose name was never read (a Sornic or a Pannex module) still has its line, by model
@@ -174,12 +175,12 @@ TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSy
   page.UserList()->setCurrentRow(1);
   EXPECT_EQ(page.PanelsRoot()->child(0)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(page.DevicesRoot()->checkState(0), Qt::PartiallyChecked);  // some ticked, some not
-  EXPECT_EQ(system.GetUsers()[1]->m_panelPermissions[0]->GetFlags(), 1u);
+  EXPECT_EQ(system.Users().GetUsers()[1]->m_panelPermissions[0]->GetFlags(), 1u);
 
   page.RightBox(5)->click();  // withhold "Can Recall Snapshots"
   page.PasswordEdit()->setText("newpw");
   page.Apply();
-  const CUser& op = *system.GetUsers()[1];
+  const CUser& op = *system.Users().GetUsers()[1];
   EXPECT_EQ(op.m_panelPermissions[0]->GetFlags(), 0u);
   EXPECT_EQ(op.m_devicePermissions[0]->GetFlags(), 0u);
   EXPECT_EQ(op.m_devicePermissions[1]->GetFlags(), 1u);
@@ -191,7 +192,7 @@ TEST_F(UserLevelsTest, UntickedPanelStaysUntickedAcrossSelectionsAndReachesTheSy
 
 TEST_F(UserLevelsTest, DeletingTheLastOfFiveSelectsTheFourthAndApplyRepairsTheCurrentUser) {
   for (const char* name : {"A", "B", "C", "D"}) AddSystemUser(name, 0x02);
-  system.SetCurrentUser(4);
+  system.Users().SetCurrentUser(4);
   CUserLevelsDialog page(&system);
   page.show();
   EXPECT_EQ(page.UserList()->currentRow(), 4);
@@ -202,22 +203,22 @@ TEST_F(UserLevelsTest, DeletingTheLastOfFiveSelectsTheFourthAndApplyRepairsTheCu
   page.DeleteButton()->click();
   EXPECT_EQ(page.UserList()->currentRow(), 1);
   page.Apply();
-  ASSERT_EQ(system.GetUsers().size(), 3u);
-  EXPECT_EQ(system.GetUsers()[1]->GetName(), "B");
+  ASSERT_EQ(system.Users().GetUsers().size(), 3u);
+  EXPECT_EQ(system.Users().GetUsers()[1]->GetName(), "B");
   // The logged-in user "D" is gone: the administrator is current, not a stale index.
-  EXPECT_EQ(system.GetCurrentUser(), 0);
+  EXPECT_EQ(system.Users().GetCurrentUser(), 0);
 }
 
 TEST_F(UserLevelsTest, ApplyKeepsTheCurrentPersonWhenAUserBeforeItGoes) {
   for (const char* name : {"A", "B"}) AddSystemUser(name, 0x02);
-  system.SetCurrentUser(2);
+  system.Users().SetCurrentUser(2);
   CUserLevelsDialog page(&system);
   page.show();
   page.UserList()->setCurrentRow(1);
   page.DeleteButton()->click();
   page.Apply();
-  EXPECT_EQ(system.GetCurrentUser(), 1);
-  EXPECT_EQ(system.GetUsers()[1]->GetName(), "B");
+  EXPECT_EQ(system.Users().GetCurrentUser(), 1);
+  EXPECT_EQ(system.Users().GetUsers()[1]->GetName(), "B");
 }
 
 TEST_F(UserLevelsTest, RenamingInPlaceRenamesTheWorkingUserAndEnterNeverReachesTheSheet) {
@@ -236,7 +237,7 @@ TEST_F(UserLevelsTest, RenamingInPlaceRenamesTheWorkingUserAndEnterNeverReachesT
   QApplication::sendEvent(&page, &enter);
   EXPECT_TRUE(enter.isAccepted());
   page.Apply();
-  EXPECT_EQ(system.GetUsers()[1]->GetName(), "Oper");
+  EXPECT_EQ(system.Users().GetUsers()[1]->GetName(), "Oper");
 }
 
 TEST_F(UserLevelsTest, EnterOnAFocusedAddOrDeleteButtonNeverRepeatsItNorClosesTheSheet) {
@@ -265,7 +266,7 @@ TEST_F(UserLevelsTest, EnterOnAFocusedAddOrDeleteButtonNeverRepeatsItNorClosesTh
   press(page->UserList(), Qt::Key_Return);
   EXPECT_TRUE(sheet.isVisible());
   EXPECT_EQ(sheet.result(), 0);
-  EXPECT_EQ(system.GetUsers().size(), 4u) << "the sheet applied nothing";
+  EXPECT_EQ(system.Users().GetUsers().size(), 4u) << "the sheet applied nothing";
 }
 
 TEST_F(UserLevelsTest, APageNeverShownAppliesNothing) {
@@ -277,11 +278,11 @@ TEST_F(UserLevelsTest, APageNeverShownAppliesNothing) {
   ASSERT_EQ(page.GetWorkingUsers().size(), 1u);
   page.Apply();
   EXPECT_FALSE(system.IsModified());
-  EXPECT_EQ(system.GetUsers().size(), 2u);
+  EXPECT_EQ(system.Users().GetUsers().size(), 2u);
 }
 
 TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
-  system.SetGoOnlineOnOpen(true);
+  system.File().SetGoOnlineOnOpen(true);
   CGeneralFilePropertiesDialog page(&system);
   EXPECT_TRUE(page.GoOnlineBox()->isChecked());
   EXPECT_FALSE(page.SecurityBox()->isChecked());
@@ -290,11 +291,11 @@ TEST_F(UserLevelsTest, GeneralPageStoresTheThreeOptionsOnApply) {
   page.SecurityBox()->click();
   page.FullScreenBox()->click();
   page.GoOnlineBox()->click();
-  EXPECT_FALSE(system.GetUseSystemSecurity());
+  EXPECT_FALSE(system.Users().GetUseSystemSecurity());
   page.Apply();
-  EXPECT_TRUE(system.GetUseSystemSecurity());
-  EXPECT_TRUE(system.GetFullScreenOnOpen());
-  EXPECT_FALSE(system.GetGoOnlineOnOpen());
+  EXPECT_TRUE(system.Users().GetUseSystemSecurity());
+  EXPECT_TRUE(system.File().GetFullScreenOnOpen());
+  EXPECT_FALSE(system.File().GetGoOnlineOnOpen());
   EXPECT_TRUE(system.IsModified());
 }
 
@@ -306,8 +307,8 @@ namespace {
 void SaveAndReopen(CSystem& system, CSystem& back) {
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("users.ovd")).toStdString();
-  ASSERT_TRUE(system.SaveFile(path));
-  ASSERT_TRUE(back.OpenFile(path));
+  ASSERT_TRUE(system.File().SaveFile(path));
+  ASSERT_TRUE(back.File().OpenFile(path));
 }
 
 struct TypedPassword {
@@ -323,7 +324,7 @@ class UserFileTest : public ::testing::Test {
   void AddSystemUser(const std::string& name) {
     auto* user = new CUser(name, name + "pw");
     user->SetRestrictionMask(0x02);
-    system.GetUsers().push_back(user);
+    system.Users().GetUsers().push_back(user);
   }
   CSystem system;
 };
@@ -350,11 +351,11 @@ TEST_P(PasswordBoxTest, WhatTheBoxTakesLetsItsUserInAfterReopening) {
   EXPECT_EQ(open.messages.value(0), QString::fromUtf8(c.message));
   EXPECT_EQ(open.sheet.isVisible(), !c.taken);
   if (!c.taken) {
-    EXPECT_EQ(system.GetUsers()[0]->GetPassword(), "Marigold");
+    EXPECT_EQ(system.Users().GetUsers()[0]->GetPassword(), "Marigold");
     EXPECT_EQ(open.users->UserList()->currentRow(), 0);  // the user whose password is refused
     return;
   }
-  system.SetCurrentUser(1);
+  system.Users().SetCurrentUser(1);
   CSystem back;
   SaveAndReopen(system, back);
   CSwitchUserDialog switchUser(back);
@@ -362,7 +363,7 @@ TEST_P(PasswordBoxTest, WhatTheBoxTakesLetsItsUserInAfterReopening) {
   ASSERT_EQ(switchUser.UserList()->currentText(), "Admin");
   switchUser.PasswordEdit()->setText(QString::fromUtf8(c.shown));
   switchUser.OkButton()->click();
-  EXPECT_EQ(back.GetCurrentUser(), 0);
+  EXPECT_EQ(back.Users().GetCurrentUser(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -410,8 +411,8 @@ TEST_P(UserRenameTest, NamesAreKeptAsTypedAndTellTheUsersApart) {
   EXPECT_FALSE(open.sheet.isVisible());
   CSystem back;
   SaveAndReopen(system, back);
-  ASSERT_EQ(back.GetUsers().size(), 3u);
-  EXPECT_EQ(QString::fromStdString(back.GetUsers()[1]->GetName()), expected);
+  ASSERT_EQ(back.Users().GetUsers().size(), 3u);
+  EXPECT_EQ(QString::fromStdString(back.Users().GetUsers()[1]->GetName()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -458,23 +459,23 @@ class UserRightsFileTest : public ::testing::Test {
     for (const char* name : {"Stage", "Front"}) {
       auto* panel = new CCPData;
       panel->m_name = name;
-      system.AppendCustomPanel(panel);
+      system.Panels().AppendCustomPanel(panel);
     }
     auto* op = new CUser("Op", "Oppw");
     op->SetRestrictionMask(kRestrictUseDeviceControls);
     for (CDevice* d : system.GetDevices()) op->m_devicePermissions.push_back(new CPanelPermissions(d->GetUuid(), 1));
     for (CCPData* p : system.GetCustomPanels())
       op->m_panelPermissions.push_back(new CPanelPermissions(p->GetUuid(), 1));
-    system.GetUsers().push_back(op);
-    system.SetUseSystemSecurity(true);
+    system.Users().GetUsers().push_back(op);
+    system.Users().SetUseSystemSecurity(true);
   }
   // Whether Op, logged in, may open each device and then each panel of the system.
   static std::vector<bool> OpMayOpen(CSystem& s) {
-    s.SetCurrentUser(1);
+    s.Users().SetCurrentUser(1);
     std::vector<bool> may;
-    for (CDevice* d : s.GetDevices()) may.push_back(s.CurrentUserMayOpen(d->GetUuid()));
-    for (CCPData* p : s.GetCustomPanels()) may.push_back(s.CurrentUserMayOpen(p->GetUuid()));
-    s.SetCurrentUser(0);
+    for (CDevice* d : s.GetDevices()) may.push_back(s.Users().CurrentUserMayOpen(d->GetUuid()));
+    for (CCPData* p : s.GetCustomPanels()) may.push_back(s.Users().CurrentUserMayOpen(p->GetUuid()));
+    s.Users().SetCurrentUser(0);
     return may;
   }
   CSystem system;
@@ -526,7 +527,7 @@ TEST_F(UserRightsFileTest, UntickingARootTakesAwayEveryItemUnderItAndTheFileKeep
 
   CSystem back;
   SaveAndReopen(system, back);
-  ASSERT_EQ(back.GetUsers().size(), 2u);
+  ASSERT_EQ(back.Users().GetUsers().size(), 2u);
   EXPECT_EQ(OpMayOpen(back), (std::vector<bool>{false, false, false, false}));
   FilePropertiesSheet again(back);
   again.users->UserList()->setCurrentRow(1);

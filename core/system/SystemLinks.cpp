@@ -1,4 +1,5 @@
-// The system's links: creation, look-up and the bulk application when linking is switched on.
+// The system's links: creation, look-up, the spreading of a change and the bulk application when
+// linking is switched on.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "core/model/Link.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
+#include "core/system/SystemLinks.h"
 
 namespace {
 
@@ -18,8 +20,15 @@ bool SameValue(const CParamValue& a, const CParamValue& b) {
 
 }  // namespace
 
-CLink* CSystem::AddLink() {
-  const std::vector<CLink*>& links = GetLinks();
+CSystemLinks::~CSystemLinks() { DeleteAllLinks(); }
+
+void CSystemLinks::DeleteAllLinks() {
+  for (CLink* link : m_links) delete link;
+  m_links.clear();
+}
+
+CLink* CSystemLinks::AddLink() {
+  const std::vector<CLink*>& links = m_links;
   // n names at most links.size() + 1 candidates before one is free.
   for (std::size_t n = 1;; ++n) {
     const std::string name = "Link " + std::to_string(n);
@@ -33,7 +42,7 @@ CLink* CSystem::AddLink() {
   }
 }
 
-void CSystem::DeleteLink(CLink* link) {
+void CSystemLinks::DeleteLink(CLink* link) {
   auto it = std::find(m_links.begin(), m_links.end(), link);
   if (it == m_links.end()) return;
   for (CLinkRef* member : link->GetMembers()) EndOwedLinkValue(*link, *member, "the link was deleted");
@@ -41,13 +50,13 @@ void CSystem::DeleteLink(CLink* link) {
   delete link;
 }
 
-bool CSystem::RemoveLinkMember(CLink& link, std::size_t index) {
+bool CSystemLinks::RemoveLinkMember(CLink& link, std::size_t index) {
   if (index >= link.GetMembers().size()) return false;
   EndOwedLinkValue(link, *link.GetMembers()[index], "it was taken out of the link");
   return link.RemoveMemberAt(index);
 }
 
-void CSystem::RemoveDeviceFromLinks(const CDevice& device) {
+void CSystemLinks::RemoveDeviceFromLinks(const CDevice& device) {
   const CUuid uuid = device.GetUuid();
   for (CLink* link : m_links) {
     for (CLinkRef* member : link->GetMembers())
@@ -56,7 +65,7 @@ void CSystem::RemoveDeviceFromLinks(const CDevice& device) {
   }
 }
 
-void CSystem::SetLinksActive(bool on) {
+void CSystemLinks::SetLinksActive(bool on) {
   // What a link owes a member out of line stays while linking is off: switched on again before
   // the member's unit is back, the links give it once more (an away master's the value it
   // missed, not what its unit kept). A unit back while linking is off keeps what it holds, and
@@ -64,63 +73,64 @@ void CSystem::SetLinksActive(bool on) {
   m_linksActive = on;
 }
 
-void CSystem::EndOwedLinkValue(const CLink& link, CLinkRef& member, const std::string& why) {
+void CSystemLinks::EndOwedLinkValue(const CLink& link, CLinkRef& member, const std::string& why) {
   if (!member.IsOutOfLine()) return;
   member.ClearMissedValue();
   // The file keeps what a link owes: it changed.
-  m_modified = true;
-  CDevice* device = FindDeviceByUuid(member.GetUuid());
-  WriteLog("Link \"" + link.GetName() + "\" not applied to " + (device ? device->GetUnitText() : std::string("a device")) +
-           " when it is back: " + why + "\n");
+  m_system.SetModified(true);
+  CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
+  m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " +
+                    (device ? device->GetUnitText() : std::string("a device")) +
+                    " when it is back: " + why + "\n");
 }
 
-void CSystem::TellOwedLinkValues() {
+void CSystemLinks::TellOwedLinkValues() {
   for (const CLink* link : m_links) {
     for (const CLinkRef* member : link->GetMembers()) {
       if (!member->IsOutOfLine()) continue;
-      if (CDevice* device = FindDeviceByUuid(member->GetUuid()))
-        WriteLog("Link \"" + link->GetName() + "\" not applied to " + device->GetUnitText() +
-                 " when the file was saved - it takes the link's value when it is back\n");
+      if (CDevice* device = m_system.FindDeviceByUuid(member->GetUuid()))
+        m_system.WriteLog("Link \"" + link->GetName() + "\" not applied to " + device->GetUnitText() +
+                          " when the file was saved - it takes the link's value when it is back\n");
     }
   }
 }
 
-void CSystem::PutOwedLinkValuesIntoTheFile() {
+void CSystemLinks::PutOwedLinkValuesIntoTheFile() {
   // The port is closed: the devices take the values into the file alone, and their marks stay
   // until their units have them.
-  if (IsPortOpen() || !AreLinksActive()) return;
-  WithoutSpreading([&] {
+  if (m_system.IsPortOpen() || !AreLinksActive()) return;
+  m_system.WithoutSpreading([&] {
     for (std::size_t l = 0; l < m_links.size(); ++l) {
       const CLink* link = m_links[l];
       for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
         const CLinkRef* member = link->GetMembers()[m];
         if (!member->IsOutOfLine()) continue;
-        if (CDevice* device = FindDeviceByUuid(member->GetUuid()))
+        if (CDevice* device = m_system.FindDeviceByUuid(member->GetUuid()))
           device->SystemEntries().ApplyLinkedChange(*member->GetMissedValue(), CSystemPass{});
       }
     }
   });
 }
 
-bool CSystem::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const {
-  for (const CLink* link : GetLinks())
+bool CSystemLinks::IsParameterLinked(const CUuid& device, std::uint32_t parameterId) const {
+  for (const CLink* link : m_links)
     if (link->FindRef(device, parameterId)) return true;
   return false;
 }
 
-void CSystem::ApplyLinks() {
+void CSystemLinks::ApplyLinks() {
   if (!AreLinksActive()) return;
   // Each member takes its master's value once. Were the members' own changes to spread, every
   // member would hand the same value to every other member again: a link of n units would
   // make n * n changes.
-  WithoutSpreading([this] { ApplyEachLinkFromItsMaster(); });
+  m_system.WithoutSpreading([this] { ApplyEachLinkFromItsMaster(); });
 }
 
-void CSystem::ApplyEachLinkFromItsMaster() {
-  for (CLink* link : GetLinks()) {
+void CSystemLinks::ApplyEachLinkFromItsMaster() {
+  for (CLink* link : m_links) {
     CLinkRef* master = link->GetMasterRef();
     if (!master) continue;
-    CDevice* source = FindDeviceByUuid(master->GetUuid());
+    CDevice* source = m_system.FindDeviceByUuid(master->GetUuid());
     if (!source) continue;
     CParamValue value;
     if (!source->IsConnected() && master->IsOutOfLine()) {
@@ -135,7 +145,7 @@ void CSystem::ApplyEachLinkFromItsMaster() {
     }
     for (CLinkRef* member : link->GetMembers()) {
       if (member == master) continue;
-      CDevice* target = FindDeviceByUuid(member->GetUuid());
+      CDevice* target = m_system.FindDeviceByUuid(member->GetUuid());
       if (!target) continue;
       CParamValue copy = value;
       copy.id = std::int32_t(member->m_parameterId);
@@ -144,18 +154,15 @@ void CSystem::ApplyEachLinkFromItsMaster() {
   }
 }
 
-void CSystem::OnParameterChanged(CDevice* device, const CParamValue& stored, const CParamValue& requested,
-                                 CParameterChangeNotice notice) {
-  (void)notice;
-  UpdateCustomPanelControls(device, std::uint32_t(stored.id));
+void CSystemLinks::SpreadChange(CDevice* device, const CParamValue& requested) {
   // The busy flag stops the linked devices' own changes from spreading again, so a change
   // travels one level, to the direct members of each link that holds the source parameter.
   // A value the device only announces as its unit reported it is no change to spread.
-  if (!AreLinksActive() || IsLinksBusy() || device->IsAnnouncingUnitValues()) return;
-  WithoutSpreading([&] { SpreadToLinkedParameters(device, requested); });
+  if (!AreLinksActive() || m_system.IsLinksBusy() || device->IsAnnouncingUnitValues()) return;
+  m_system.WithoutSpreading([&] { SpreadToLinkedParameters(device, requested); });
 }
 
-void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& requested) {
+void CSystemLinks::SpreadToLinkedParameters(CDevice* device, const CParamValue& requested) {
   const CUuid self = device->GetUuid();
   const auto parameterId = std::uint32_t(requested.id);
   // By index: a member's change may reach code that walks the lists again.
@@ -169,7 +176,7 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
         member->ClearMissedValue();
         continue;
       }
-      CDevice* target = FindDeviceByUuid(member->GetUuid());
+      CDevice* target = m_system.FindDeviceByUuid(member->GetUuid());
       if (!target) continue;
       CParamValue copy = requested;
       copy.id = std::int32_t(member->m_parameterId);
@@ -178,17 +185,17 @@ void CSystem::SpreadToLinkedParameters(CDevice* device, const CParamValue& reque
   }
 }
 
-void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value) {
+void CSystemLinks::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target, const CParamValue& value) {
   // A unit away online would refuse the change: the member keeps the link's value to take when
   // its unit is back, and the log says so once, when the member falls out of line. A member
   // already out of line stays so while its unit is not connected, offline too: its unit has
   // still to take the link's value, which a later "Retrieve" would otherwise read over.
   if (target.IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
     if (!member.IsOutOfLine())
-      WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
-               " (not connected) - it takes the link's value when it is back\n");
+      m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
+                        " (not connected) - it takes the link's value when it is back\n");
     // The file keeps what the link owes the member.
-    if (!member.IsOutOfLine() || !SameValue(*member.GetMissedValue(), value)) m_modified = true;
+    if (!member.IsOutOfLine() || !SameValue(*member.GetMissedValue(), value)) m_system.SetModified(true);
     member.SetMissedValue(value);
     return;
   }
@@ -196,10 +203,10 @@ void CSystem::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& target
   target.SystemEntries().ApplyLinkedChange(value, CSystemPass{});
 }
 
-void CSystem::BringLinkMembersIntoLine(CDevice* device) {
+void CSystemLinks::BringLinkMembersIntoLine(CDevice* device) {
   // Only a connected unit takes the value; offline the file alone would, and the unit would
   // still hold another value when next read.
-  if (!device || !IsPortOpen() || !device->IsConnected()) return;
+  if (!device || !m_system.IsPortOpen() || !device->IsConnected()) return;
   const CUuid self = device->GetUuid();
   if (!AreLinksActive()) {
     // Linking off gives a unit nothing: what the links owed it ends, and the log says so once.
@@ -209,7 +216,7 @@ void CSystem::BringLinkMembersIntoLine(CDevice* device) {
     return;
   }
   // The other members hold the value already: it goes to this device alone.
-  WithoutSpreading([&] {
+  m_system.WithoutSpreading([&] {
     for (std::size_t l = 0; l < m_links.size(); ++l) {
       const CLink* link = m_links[l];
       for (std::size_t m = 0; m < link->GetMembers().size(); ++m) {
@@ -218,13 +225,14 @@ void CSystem::BringLinkMembersIntoLine(CDevice* device) {
         const CParamValue value = *member->GetMissedValue();
         member->ClearMissedValue();
         device->SystemEntries().ApplyLinkedChange(value, CSystemPass{});
-        WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() + " now that it is back\n");
+        m_system.WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() +
+                          " now that it is back\n");
       }
     }
   });
 }
 
-void CSystem::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
+void CSystemLinks::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
   // The snapshot's devices are looked up only once a member out of line is found.
   std::optional<std::unordered_set<CUuid, CUuidHash>> recalled;
   for (const CLink* link : m_links) {
@@ -238,4 +246,29 @@ void CSystem::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
       EndOwedLinkValue(*link, *member, "snapshot \"" + snapshot.m_name + "\" was recalled since");
     }
   }
+}
+
+void CSystemLinks::MarkLinkWritesOwed(CDevice* device) {
+  if (!device) return;
+  const std::vector<std::int32_t> owed = device->Queue().TakeLinkWritesOwed();
+  if (owed.empty()) return;
+  const CUuid self = device->GetUuid();
+  m_system.WithoutSpreading([&] {
+    for (const std::int32_t id : owed) {
+      bool kept = false;
+      for (std::size_t l = 0; l < m_links.size(); ++l) {
+        CLink* link = m_links[l];
+        CLinkRef* member = link->FindRef(self, std::uint32_t(id));
+        if (!member || !AreLinksActive() || !device->IsAwayOnline()) continue;
+        // A member out of line already keeps a value of the link at least as new.
+        if (!member->IsOutOfLine()) {
+          CParamValue value = device->GetCurrentValue(id);
+          value.id = id;
+          GiveLinkValue(*link, *member, *device, value);
+        }
+        kept = kept || member->IsOutOfLine();
+      }
+      if (kept) device->Queue().DropLinkWrites(id);
+    }
+  });
 }

@@ -5,6 +5,8 @@
 #include "core/model/User.h"
 #include "core/model/Snapshot.h"
 #include "core/system/System.h"
+#include "core/system/SystemLinks.h"
+#include "core/system/SystemSnapshots.h"
 
 namespace {
 // The units named in the words that say where a recall was made which units it passed by.
@@ -29,60 +31,66 @@ void CaptureImages(const CSystem& system, CSnapshot& snapshot) {
 }
 }  // namespace
 
-CSnapshot* CSystem::AddSnapshot(const std::string& name) {
+CSystemSnapshots::~CSystemSnapshots() { DeleteAllSnapshots(); }
+
+void CSystemSnapshots::DeleteAllSnapshots() {
+  for (CSnapshot* s : m_snapshots) delete s;
+  m_snapshots.clear();
+}
+
+CSnapshot* CSystemSnapshots::AddSnapshot(const std::string& name) {
   auto* snapshot = new CSnapshot(name);
-  CaptureImages(*this, *snapshot);
+  CaptureImages(m_system, *snapshot);
   AppendSnapshot(snapshot);
   return snapshot;
 }
 
-CSnapshot* CSystem::CaptureSnapshot(int index) {
+CSnapshot* CSystemSnapshots::CaptureSnapshot(int index) {
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
   if (index < 0 || std::size_t(index) >= snapshots.size()) return nullptr;
   CSnapshot now(snapshots[std::size_t(index)]->m_name);
-  CaptureImages(*this, now);
+  CaptureImages(m_system, now);
   snapshots[std::size_t(index)]->CopyFrom(now);
   return snapshots[std::size_t(index)];
 }
 
-bool CSystem::MayCurrentUserRecallSnapshots() const { return CurrentUserHolds(this, kRestrictRecallSnapshots); }
-
-bool CSystem::RecallSnapshot(int index, std::string* notRecalled) {
+bool CSystemSnapshots::RecallSnapshot(int index, std::string* notRecalled) {
   if (notRecalled) notRecalled->clear();
   const std::vector<CSnapshot*>& snapshots = GetSnapshots();
-  if (index < 0 || std::size_t(index) >= snapshots.size() || !MayCurrentUserRecallSnapshots()) return false;
+  if (index < 0 || std::size_t(index) >= snapshots.size() || !m_system.MayCurrentUserRecallSnapshots()) return false;
   const CSnapshot& snapshot = *snapshots[std::size_t(index)];
   // Each device announces its recalled values to its panels and custom panels; were they to
   // spread over the links, each unit's recall would overwrite the members recalled before it.
   std::vector<std::string> passedBy;
-  WithoutSpreading([&] { ApplyImages(snapshot, passedBy); });
+  m_system.WithoutSpreading([&] { ApplyImages(snapshot, passedBy); });
   if (notRecalled && !passedBy.empty()) *notRecalled = NotRecalledText(snapshot.m_name, passedBy);
   const int previous = GetCurrentSnapshot();
   SetCurrentSnapshot(index);
   // The devices' settings and the current snapshot are kept in the file.
-  SetModified(true);
+  m_system.SetModified(true);
   UpdateSnapshotControls(previous);
   UpdateSnapshotControls(index);
   return true;
 }
 
-void CSystem::ApplyImages(const CSnapshot& snapshot, std::vector<std::string>& passedBy) {
-  EndLinkValuesSupersededByRecall(snapshot);
+void CSystemSnapshots::ApplyImages(const CSnapshot& snapshot, std::vector<std::string>& passedBy) {
+  m_system.Links().EndLinkValuesSupersededByRecall(snapshot);
   for (const CSnapshotData* image : snapshot.m_data) {
-    CDevice* device = FindDeviceByUuid(image->GetUuid());
+    CDevice* device = m_system.FindDeviceByUuid(image->GetUuid());
     if (!device) continue;
     // Online, a unit that is not connected would miss the recall while the file and the
     // windows showed it: the device keeps what its unit holds, and the log names it.
     if (device->IsAwayOnline()) {
       passedBy.push_back(device->GetUnitText());
-      WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() + " (not connected)\n");
+      m_system.WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() +
+                        " (not connected)\n");
       continue;
     }
     device->SystemEntries().RecallSnapshotImage(*image, CSystemPass{});
   }
 }
 
-void CSystem::DeleteSnapshot(int index) {
+void CSystemSnapshots::DeleteSnapshot(int index) {
   if (index < 0 || std::size_t(index) >= m_snapshots.size()) return;
   if (index == m_currentSnapshot) {
     m_currentSnapshot = -1;
@@ -93,15 +101,15 @@ void CSystem::DeleteSnapshot(int index) {
   }
   CSnapshot* snapshot = m_snapshots[std::size_t(index)];
   const CUuid uuid = snapshot->GetUuid();
-  for (CCPData* panel : GetCustomPanels()) panel->ClearSnapshotReference(uuid);
-  for (CCustomControlObject* widget : GetCopiedWidgets()) widget->ClearSnapshotReference(uuid);
+  for (CCPData* panel : m_system.GetCustomPanels()) panel->ClearSnapshotReference(uuid);
+  for (CCustomControlObject* widget : m_system.Panels().GetCopiedWidgets()) widget->ClearSnapshotReference(uuid);
   m_snapshots.erase(m_snapshots.begin() + index);
   delete snapshot;
 }
 
-void CSystem::UpdateSnapshotControls(int index) {
+void CSystemSnapshots::UpdateSnapshotControls(int index) {
   if (index < 0 || std::size_t(index) >= GetSnapshots().size()) return;
   const CUuid uuid = GetSnapshots()[std::size_t(index)]->GetUuid();
-  for (CCPData* panel : GetCustomPanels())
+  for (CCPData* panel : m_system.GetCustomPanels())
     if (panel->m_pView) panel->m_pView->BroadcastSnapshotRecalled(uuid);
 }
