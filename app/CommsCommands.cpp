@@ -99,7 +99,7 @@ void CCommsCommands::TellUnaddressedUnits() {
     }
     // The family's frames would carry such an ID to the unit at another ID, or to every unit of
     // the model.
-    const std::string refusal = device->AddressRefusal(device->GetDeviceId());
+    const std::string refusal = device->AddressRules().AddressRefusal(device->GetDeviceId());
     if (refusal.empty()) continue;
     m_system.WriteLog("Left out until it has an ID its frames carry: " + device->GetUnitText() + " - " + refusal + "\n");
     beyond.Add(device->GetUnitText() + " - " + refusal);
@@ -215,7 +215,7 @@ void CCommsCommands::OnOpenSecurityDlg(WPARAM pass) {
 
 void CCommsCommands::PropagateOnlineStatus(CDevice* device) {
   // Panels and linked widgets follow; nothing goes to the unit.
-  device->AnnounceConnectionStatus();
+  device->SystemEntries().AnnounceConnectionStatus();
   // Its widgets take changes again, or no longer.
   m_system.Panels().RedrawCustomPanels(device);
   // Away, the links keep the values whose writes it had not acknowledged; back, it takes what
@@ -225,4 +225,4 @@ void CCommsCommands::PropagateOnlineStatus(CDevice* device) {
   m_frame.ShowLinkMarksInOpenManager();
 }
 
-void CCommsCommands::PropagateWarningStatus(CDevice* device) { device->AnnounceWarningStatus(); }
+void CCommsCommands::PropagateWarningStatus(CDevice* device) { device->SystemEntries().AnnounceWarningStatus(); }

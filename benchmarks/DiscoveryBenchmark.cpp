@@ -37,7 +37,7 @@ class CNoDialog : public IAutoscanDialog {
 class CMeterDevice : public CDevice {
  public:
   CMeterDevice(CSystem* system, std::uint32_t id) : CDevice(system, 16, id, nullptr, 0) {}
-  ~CMeterDevice() override { ClearQueue(); }
+  ~CMeterDevice() override { Queue().ClearQueue(); }
   const char* GetControlPanelClass() override { return nullptr; }
   std::string GetModelName() override { return "Meter"; }
   bool GetNextPollMessage(CControlMessage& record) override {
@@ -47,7 +47,7 @@ class CMeterDevice : public CDevice {
     record.frame[7] = Checksum7Bit(head, 7);
     return true;
   }
-  void ProcessReply(CControlMessage&) override {
+  void TakeReply(CControlMessage&) override {
     ++replies;
     UpdateCommsState(true);
   }

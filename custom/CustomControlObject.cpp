@@ -41,11 +41,11 @@ bool CCustomControlObject::InDesignMode() const {
 }
 
 bool CCustomControlObject::CurrentUserMayUse() const {
-  return !ChangesDevice() || m_pDevice->MayCurrentUserChange(int(m_parameterId));
+  return !ChangesDevice() || m_pDevice->Gate().MayCurrentUserChange(int(m_parameterId));
 }
 
 std::string CCustomControlObject::RightsRefusal() const {
-  return ChangesDevice() ? m_pDevice->RightsRefusalFor(int(m_parameterId)) : std::string();
+  return ChangesDevice() ? m_pDevice->Gate().RightsRefusalFor(int(m_parameterId)) : std::string();
 }
 
 std::string CCustomControlObject::PressRefusal() const {

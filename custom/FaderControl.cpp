@@ -308,7 +308,7 @@ void CCCFader::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool d
     const CRect before = GetKnobRect();
     m_value = value;
     if (IsLinked())
-      m_pDevice->ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
+      m_pDevice->Gate().ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
     const CRect after = GetKnobRect();
     if (after != before) {
       UnionRects(invalid, before, after);

@@ -294,7 +294,7 @@ void CCCKnob::OnMouseMessage(std::uint32_t message, std::uint32_t flags, bool de
     const float moved = IsLinked() ? m_pDevice->NudgeLevel(int(m_parameterId), m_value, delta) : m_value + delta;
     const float value = ClampToRange(delta == 0.0f ? m_value : moved, m_rangeMin, m_rangeMax);
     if (value != m_value && IsLinked())
-      m_pDevice->ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
+      m_pDevice->Gate().ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, GetParameterValue().kind));
     m_lastPoint = CPoint{x, y};
   }
 }

@@ -260,7 +260,7 @@ void CCCTextControl::OnMouseMessage(std::uint32_t message, std::uint32_t flags, 
       case ParamKind::kPhase: value = std::max(0.0f, x0 + 2.0f * float(d)); break;
       default: send = false; break;
     }
-    if (send && m_pDevice) m_pDevice->ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, info.kind));
+    if (send && m_pDevice) m_pDevice->Gate().ApplyUserChange(CParamValue(std::int32_t(m_parameterId), value, info.kind));
     m_lastPoint = CPoint{x, y};
   } else if (message == WM_LBUTTONDBLCLK) {
     if (((!designMode && !(m_flags & kTextReadOnly)) || designMode) && Contains(x, y) && m_hitTest && !info.inactive &&

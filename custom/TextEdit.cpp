@@ -170,5 +170,5 @@ void CCCTextEdit::Commit(const std::string& text) {
     if (IsNumberKind(current.kind) && m_pWidget->IsLinked()) m_pWidget->RefreshState();
     return;
   }
-  if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->ApplyUserChange(value);
+  if (m_pWidget->m_pDevice) m_pWidget->m_pDevice->Gate().ApplyUserChange(value);
 }

@@ -1,5 +1,5 @@
 # Compiles tests/compile/WindowChanges.cpp once for each of its cases, with the flags a window's
-# source is compiled with: the case that takes the rights gate (CDevice::ApplyUserChange and
+# source is compiled with: the case that takes the rights gate (CUserChangeGate::ApplyUserChange and
 # ApplyUserPropertyChange, and reads what a processor stores) must compile, and every way past
 # the gate must be refused by the compiler: the change path, a frame queued for the unit and a
 # family's writers for want of access to a protected or private member or base; what a
@@ -18,7 +18,9 @@ set(access_cases PLAIN_CALL CALL_SPLIT_OVER_LINES BASE_CALL MEMBER_POINTER PROCE
     BREAKOUT_BOX_PROPERTY_LIST PROPERTY_LIST_INTERFACE PROPERTY_LIST_HELPER DEVICE_NAME NAME_PASS DEVICE_ID
     AMPLIFIER_PASTE_RECORD BREAKOUT_BOX_PASTE_RECORD SYSTEM_SOLO AMPLIFIER_SOLO BREAKOUT_BOX_SOLO SORNIC_SOLO
     PANNEX_SOLO SOLO_PASS SOLO_TO_OTHER_DEVICES QUEUE_FRAME QUEUE_WRITE_AGAIN PROCESSOR_QUEUE_FRAME LOAD_PRESET_FILE
-    NOTIFY_ALL NOTIFY_CHANNEL PROCESSOR_POLL_TURN AMPLIFIER_SEND_ALL BREAKOUT_BOX_SEND_ALL)
+    NOTIFY_ALL NOTIFY_CHANNEL PROCESSOR_POLL_TURN AMPLIFIER_SEND_ALL BREAKOUT_BOX_SEND_ALL PROCESSOR_ANSWERED_CHANGE AMPLIFIER_ANSWERED_CHANGE
+    UNIT_TAKEN_UP ASIDE_CONFIRMED WRITE_COUNTED REPLY_TAKEN PROCESSOR_REPLY_TAKEN AMPLIFIER_REPLY_TAKEN QUEUE_PUSH
+    QUEUE_PUT_BACK)
 set(access_define "")
 set(access_refusal "is (private|protected) within this context|is a (private|protected) member|is an inaccessible base of")
 set(access_words "for want of access")

@@ -538,7 +538,7 @@ bool CDevicePropertiesCtrl::ValidateItemData(CDeviceProperty& row) {
   row.SetErrorText(std::string());
   // A device judges its rows by the current user's right now: they may have been filled for
   // another user.
-  const bool accepted = device ? device->ApplyUserPropertyChange(row) : owner->OnPropertyChanged(row);
+  const bool accepted = device ? device->Gate().ApplyUserPropertyChange(row) : owner->OnPropertyChanged(row);
   row.EndCommit();
   if (accepted) {
     if (choice) row.SetComboSelection(m_comboPicked);

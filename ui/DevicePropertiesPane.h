@@ -89,7 +89,7 @@ class CDevicePropertiesCtrl : public QTreeWidget, public IDevicePropertyGrid {
 
   // --- The commit ---
   // Hands the edited row to the current object's handler (a device's through
-  // CDevice::ApplyUserPropertyChange, which refuses it while the current user, now, not when
+  // CUserChangeGate::ApplyUserPropertyChange, which refuses it while the current user, now, not when
   // the rows were filled, lacks the right to edit device properties). Typed text that is no
   // value of the row's type is refused without it, as is a panel's or widget's row while the
   // current user lacks that right. A refused row shows the value the object holds (a picker

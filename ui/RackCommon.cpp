@@ -13,8 +13,8 @@ CDeviceTip MakeDeviceTip(CDevice& device, bool idWhenNameEmpty) {
   CDeviceTip tip;
   // A unit of another model at the device's ID heads the status lines, then what is known of the
   // unit on the line (another unit answering with it, its answers coming late).
-  const std::string otherModel = device.GetOtherModelNote();
-  const std::string lineNotes = device.GetLineNotes();
+  const std::string otherModel = device.UnitAtId().GetOtherModelNote();
+  const std::string lineNotes = device.UnitAtId().GetLineNotes();
   tip.description = QString::fromStdString((otherModel.empty() ? "" : "\n" + otherModel) +
                                            (lineNotes.empty() ? "" : "\n" + lineNotes) + device.GetStatusText());
   if (tip.description.isEmpty()) return tip;

@@ -110,7 +110,7 @@ bool CCommsWorker::GoOnline(std::uint32_t choice) {
   const std::vector<CDevice*> devices = m_document.GetDevices();
   for (CDevice* device : devices) {
     device->Reinitialise(choice);
-    device->SetLateAnswerNote({});
+    device->UnitAtId().SetLateAnswerNote({});
   }
   // A device that an earlier one's frames reach too is left out (the frame names both), and a
   // device whose requests another's unit answers too is known for it.
@@ -143,7 +143,7 @@ bool CCommsWorker::SetOnline(bool online) {
   m_transport->Close();
   for (CDevice* device : m_document.GetDevices()) {
     // Changes still owed to a unit go no further in this session.
-    if (const std::size_t owed = device->GetQueuedWriteCount())
+    if (const std::size_t owed = device->Queue().GetQueuedWriteCount())
       m_document.WriteLog(FormatText("%s: %zu change(s) not acknowledged before going offline - the unit may not "
                                      "hold them\n",
                                      device->GetUnitText().c_str(), owed));
@@ -267,7 +267,7 @@ void CCommsWorker::ResetPlan() {
   for (const auto& [handle, request] : aside) {
     if (!request.write) continue;
     for (CDevice* device : devices)
-      if (device->GetHandle() == handle) device->PutBack(request);
+      if (device->GetHandle() == handle) device->Queue().PutBack(request);
   }
 }
 
@@ -278,10 +278,10 @@ PollUnit PollUnitOf(const CDevice& device) {
   PollUnit unit;
   unit.handle = device.GetHandle();
   unit.deviceId = device.GetDeviceId();
-  unit.addressable = device.IsAddressable();
+  unit.addressable = device.AddressRules().IsAddressable();
   unit.level = device.GetCommsLevel();
   unit.connected = device.IsConnected();
-  unit.clash = device.HasAddressClash();
+  unit.clash = device.UnitAtId().HasAddressClash();
   return unit;
 }
 
@@ -422,7 +422,7 @@ void CCommsWorker::HandOver() {
       if (shorter) {
         // Only the model it names is read from it, before or after a security pass.
         comms.CopyReplyToTransaction();
-        if (!device->TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
+        if (!device->UnitAtId().TakeModelOfShorterReply(record)) device->UpdateCommsState(false);
       } else if (!whole) {
         if (another)
           comms.LogCommsError(FormatText("Reply to command 0x%X for device ID %u names another unit - not used",
@@ -435,19 +435,19 @@ void CCommsWorker::HandOver() {
         device->UpdateCommsState(false);
         // A change that got no ACK may not be held by the unit: it goes again, and given up the
         // log says so.
-        if (record.write && !device->QueueWriteAgain(record, answeredBefore)) JudgeGivenUpWrite(*device, record);
+        if (record.write && !device->Queue().QueueWriteAgain(record, answeredBefore)) JudgeGivenUpWrite(*device, record);
       } else if (device->NeedsInitialisation()) {
         // Nothing of the reply is taken until a security pass admits the device, but who answers
         // is: a unit of another model there is named and set aside at once.
         comms.CopyReplyToTransaction();
-        if (!device->TakeModelOfShorterReply(record) && m_security.IsDueForPass(device)) m_needSecurityGet = true;
+        if (!device->UnitAtId().TakeModelOfShorterReply(record) && m_security.IsDueForPass(device)) m_needSecurityGet = true;
       } else {
         comms.CopyReplyToTransaction();
         device->ProcessReply(record);
       }
       // While the unit is away, the values of links still owed to it are the links' to keep: the
       // frame marks their members out of line, as it marks a member away when a value comes.
-      if (!device->IsConnected() && device->NoteLinkWritesOwed()) device->Post(FrameMsg::kPropagateOnline);
+      if (!device->IsConnected() && device->Queue().NoteLinkWritesOwed()) device->Post(FrameMsg::kPropagateOnline);
       m_plan.OnOutcome(PollUnitOf(*device), whole || shorter, comms.HeardNothing(), ClockMicroseconds(),
                        comms.SilentSendUs());
     }
@@ -510,7 +510,7 @@ void CCommsWorker::TellUnitAnswersLate(CDevice& device) {
                                  "\"SuperDebug\" on and \"CommsTimeoutConstant\" at %u the program waits for its "
                                  "answers\n",
                                  device.GetUnitText().c_str(), lateMs, serves));
-  device.SetLateAnswerNote(FormatText(
+  device.UnitAtId().SetLateAnswerNote(FormatText(
       "Answers about %u ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at %u serve it", lateMs, serves));
 }
 

@@ -177,7 +177,7 @@ class CCommsWorker {
   void NoteUnitsHeardLate();
   // Tells the person, once a session, that the device's unit answers later than the read
   // time-out, and which settings serve it: in the log, and in the device's tooltip
-  // (CDevice::SetLateAnswerNote). Under the document's lock.
+  // (CUnitAtId::SetLateAnswerNote). Under the document's lock.
   void TellUnitAnswersLate(CDevice& device);
   // The log's word on a write the device gave up without an ACK: that the unit may not hold it,
   // unless its late answers say otherwise. A unit heard answering late in the last

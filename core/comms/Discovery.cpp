@@ -346,8 +346,8 @@ std::vector<CSharedAddress> FindSharedAddresses(const std::vector<CDevice*>& dev
   first.reserve(devices.size());
   for (CDevice* device : devices) {
     const std::uint32_t id = device->GetDeviceId();
-    if (id == 0 || !device->AddressRefusal(id).empty()) continue;
-    const auto [at, added] = first.emplace(device->FrameAddress(id), device);
+    if (id == 0 || !device->AddressRules().AddressRefusal(id).empty()) continue;
+    const auto [at, added] = first.emplace(device->AddressRules().FrameAddress(id), device);
     if (!added) shared.push_back({device, at->second});
   }
   return shared;
@@ -359,9 +359,9 @@ std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>&
   std::unordered_set<const CDevice*> leftOut;
   for (const CSharedAddress& s : shared) {
     leftOut.insert(s.device);
-    if (!s.device->IsLeftOut()) newly.push_back(s);
+    if (!s.device->AddressRules().IsLeftOut()) newly.push_back(s);
   }
-  for (CDevice* device : devices) device->SetLeftOut(leftOut.count(device) != 0);
+  for (CDevice* device : devices) device->AddressRules().SetLeftOut(leftOut.count(device) != 0);
   return newly;
 }
 
@@ -378,12 +378,13 @@ std::vector<CAddressClash> FindAddressClashes(const std::vector<CDevice*>& devic
   }
   for (CDevice* device : devices) {
     const std::uint32_t id = device->GetDeviceId();
-    if (id == 0 || leftOut.count(device) != 0 || !device->QueriesLongId() || !device->AddressRefusal(id).empty())
-      continue;
+    const CAddressRules& rules = device->AddressRules();
+    if (id == 0 || leftOut.count(device) != 0 || !rules.QueriesLongId() || !rules.AddressRefusal(id).empty()) continue;
     for (CDevice* other : devices) {
+      const CAddressRules& others = other->AddressRules();
       // Devices whose frames are the same share them, and are told of above.
-      if (other == device || other->GetDeviceId() != id || !other->AnswersLongIdProbe() ||
-          (other->AddressRefusal(id).empty() && other->FrameAddress(id) == device->FrameAddress(id)))
+      if (other == device || other->GetDeviceId() != id || !others.AnswersLongIdProbe() ||
+          (others.AddressRefusal(id).empty() && others.FrameAddress(id) == rules.FrameAddress(id)))
         continue;
       add(device, other, false);
       break;
@@ -408,11 +409,11 @@ std::vector<CAddressClash> MarkAddressClashes(const std::vector<CDevice*>& devic
   for (const CAddressClash& clash : FindAddressClashes(devices)) {
     marked.insert(clash.device);
     const std::string note = "Address clash: " + AddressClashText(clash);
-    if (clash.device->GetAddressClashNote() != note) newly.push_back(clash);
-    clash.device->SetAddressClash(note);
+    if (clash.device->UnitAtId().GetAddressClashNote() != note) newly.push_back(clash);
+    clash.device->UnitAtId().SetAddressClash(note);
   }
   for (CDevice* device : devices)
-    if (marked.count(device) == 0) device->SetAddressClash({});
+    if (marked.count(device) == 0) device->UnitAtId().SetAddressClash({});
   return newly;
 }
 
@@ -438,12 +439,12 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
   // A unit whose device's frames would not reach it alone (they would reach the unit at another
   // ID, every unit of the model, or the unit of a device of the file too) is not added, and is
   // quieted as a unit of no family is.
-  std::string refusal = device->AddressRefusal(id);
+  std::string refusal = device->AddressRules().AddressRefusal(id);
   if (refusal.empty()) {
-    const std::uint64_t address = device->FrameAddress(id);
+    const std::uint64_t address = device->AddressRules().FrameAddress(id);
     for (CDevice* other : m_document.GetDevices()) {
-      if (other->GetDeviceId() == 0 || !other->AddressRefusal(other->GetDeviceId()).empty()) continue;
-      if (other->FrameAddress(other->GetDeviceId()) != address) continue;
+      if (other->GetDeviceId() == 0 || !other->AddressRules().AddressRefusal(other->GetDeviceId()).empty()) continue;
+      if (other->AddressRules().FrameAddress(other->GetDeviceId()) != address) continue;
       refusal = "its frames would also reach " + other->GetUnitText();
       break;
     }
@@ -471,13 +472,13 @@ CDevice* CDiscoveryPass::AddFoundDevice(std::uint32_t id, std::uint32_t typeCode
 }
 
 void CDiscoveryPass::SetAsideOtherModel(CDevice& device, std::uint32_t foundType, std::uint32_t variant) {
-  if (device.GetOtherModelAtId() != foundType) {
+  if (device.UnitAtId().GetOtherModelAtId() != foundType) {
     // The found model's name, from a device of that type made for the purpose only.
     const std::unique_ptr<CDevice> probe(m_document.CreateDevice(device.GetDeviceId(), foundType, variant));
-    device.SetAside(foundType, probe ? probe->GetModelName() : device.ModelNameOfType(foundType));
+    device.UnitAtId().SetAside(foundType, probe ? probe->GetModelName() : device.UnitAtId().ModelNameOfType(foundType));
   }
   // The scan tells what it did not add, also of a unit that a reply named before.
-  const std::string text = device.GetOtherModelNote();
+  const std::string text = device.UnitAtId().GetOtherModelNote();
   m_document.WriteLog(text + " - the unit is not added and the " + device.GetModelName() + " is not polled\n");
   if (IAutoscanDialog* dialog = m_autoscanDialog) dialog->OnUnitNotAdded(text);
 }

@@ -50,26 +50,26 @@ inline constexpr std::uint32_t kLongIdAbove = 64;
 // A long ID is four seven-bit groups: the bits it may have.
 inline constexpr std::uint32_t kLongIdGroupsMask = 0x7F7F7F7F;
 
-// A device of the file that the frames of an earlier one reach too (CDevice::FrameAddress):
+// A device of the file that the frames of an earlier one reach too (CAddressRules::FrameAddress):
 // both units would take what either device is sent, so the later device is left out.
 struct CSharedAddress {
   CDevice* device;
   CDevice* earlier;
 };
 // The devices of the list that share their frames with an earlier one, in list order. Devices
-// that address no unit (ID 0, or an ID their frames cannot carry: CDevice::AddressRefusal) share
+// that address no unit (ID 0, or an ID their frames cannot carry: CAddressRules::AddressRefusal) share
 // nothing. Any thread, with a list that holds still.
 std::vector<CSharedAddress> FindSharedAddresses(const std::vector<CDevice*>& devices);
 // Leaves out the devices of the list that share their frames with an earlier one, and takes
-// back the others (CDevice::SetLeftOut). Returns those newly left out.
+// back the others (CAddressRules::SetLeftOut). Returns those newly left out.
 std::vector<CSharedAddress> LeaveOutSharedAddresses(const std::vector<CDevice*>& devices);
 
 // A device whose requests the unit of another device of the file answers too: while both units
 // are on the line their answers garble each other and the device's unit cannot be read. The
 // earlier of two devices that share their frames (the later is left out, but its unit answers),
-// and a device whose identity query is the long-ID probe of its ID (CDevice::QueriesLongId)
+// and a device whose identity query is the long-ID probe of its ID (CAddressRules::QueriesLongId)
 // beside a device of another family at that ID whose unit answers that probe
-// (CDevice::AnswersLongIdProbe).
+// (CAddressRules::AnswersLongIdProbe).
 struct CAddressClash {
   CDevice* device;
   CDevice* other;
@@ -81,7 +81,7 @@ std::vector<CAddressClash> FindAddressClashes(const std::vector<CDevice*>& devic
 // are also answered by Nerex48 ID: 300 (left out)", "its identity query is also answered by
 // Nerex24 ID: 300".
 std::string AddressClashText(const CAddressClash& clash);
-// Marks each device of the list with its clash (CDevice::SetAddressClash) and clears the marks of
+// Marks each device of the list with its clash (CUnitAtId::SetAddressClash) and clears the marks of
 // the others. Returns the clashes newly marked.
 std::vector<CAddressClash> MarkAddressClashes(const std::vector<CDevice*>& devices);
 
@@ -117,7 +117,7 @@ class CDiscoveryPass {
   // class for the type, when the family's frames would not reach the unit alone (they cannot
   // carry the ID, or they would reach the unit of another device of the file too: said in the
   // log and the dialog), or when the file has only devices of other models at that ID: those are
-  // set aside (CDevice::SetAside) and the conflict goes to the log and the dialog.
+  // set aside (CUnitAtId::SetAside) and the conflict goes to the log and the dialog.
   CDevice* AddFoundDevice(std::uint32_t id, std::uint32_t typeCode, std::uint32_t variant);
   void ResetBreakoutReadFlags();
   // UI thread: the devices found since the last call, for the system to place in a zone.

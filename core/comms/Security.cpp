@@ -267,7 +267,7 @@ bool CSecurityPass::CheckDeviceSecurity(CDevice* device, std::uint32_t maxSilent
   CSingleLock lock(m_document.GetLock());
   comms.CopyReplyToTransaction();
   // A shorter reply tells only the unit's model: the check is answered when that is another one.
-  if (shorter) return device->TakeModelOfShorterReply(record);
+  if (shorter) return device->UnitAtId().TakeModelOfShorterReply(record);
   device->ProcessReply(record);
   return true;
 }
@@ -374,7 +374,7 @@ void CSecurityPass::Release(const CSecurityGroup& group) {
 }
 
 bool CSecurityPass::IsCandidate(const CDevice* device) const {
-  if (!device->NeedsInitialisation() || !device->IsAddressable() || device->IsIgnored()) return false;
+  if (!device->NeedsInitialisation() || !device->AddressRules().IsAddressable() || device->IsIgnored()) return false;
   CSingleLock lock(m_host.StateLock());
   for (const Refusal& r : m_refused)
     if (r.device == device) return r.due;
@@ -636,7 +636,7 @@ CSecurityPass::Presence CSecurityPass::AskWhetherPresent(CDevice* device) {
   // there is named and set aside at once.
   CSingleLock lock(m_document.GetLock());
   comms.CopyReplyToTransaction();
-  return device->TakeModelOfShorterReply(record) ? Presence::kOtherModel : Presence::kHeard;
+  return device->UnitAtId().TakeModelOfShorterReply(record) ? Presence::kOtherModel : Presence::kHeard;
 }
 
 std::unique_ptr<CDeviceSecurityRecord> CSecurityPass::Examine(CDevice* device) {
@@ -657,7 +657,7 @@ std::unique_ptr<CDeviceSecurityRecord> CSecurityPass::Examine(CDevice* device) {
   }
   // The check's answer came from a unit of another model: nothing more is read from it, and no
   // user table is written to it.
-  if (device->IsSetAside()) return nullptr;
+  if (device->UnitAtId().IsSetAside()) return nullptr;
   CControlMessage& request = m_host.Transport().Transaction();
   if (!device->BuildReadSecurityMessage(request))
     return std::make_unique<CDeviceSecurityRecord>(device, Kind::kNoSecurity);
@@ -800,7 +800,7 @@ CPassTask<SecurityPassOutcome> CSecurityPass::RunSetPass() {
   CUserCopies copies;
   if (m_document.GetUseSystemSecurity()) CopySystemUsers(copies.List());
   for (CDevice* device : m_document.GetDevices()) {
-    if (device->NeedsInitialisation() || !device->IsAddressable() || device->IsSetAside() ||
+    if (device->NeedsInitialisation() || !device->AddressRules().IsAddressable() || device->UnitAtId().IsSetAside() ||
         !device->BuildWriteSecurityMessage(nullptr, nullptr))
       continue;
     if (IsStopRequested()) co_return SecurityPassOutcome::kCancelled;

@@ -31,14 +31,6 @@ constexpr std::uint32_t kIgnoredVeil = 0x96323232u;
 // Bounds the walk of GetParameterAt for a family whose list lacks its "NULL" end.
 constexpr int kMaxParameters = 100000;
 
-// The linked change under way on this thread: the member device and the parameter whose
-// writes it queues.
-struct LinkedChange {
-  const CDevice* device = nullptr;
-  std::int32_t parameterId = -1;
-};
-thread_local LinkedChange t_linkedChange;
-
 }  // namespace
 
 CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
@@ -48,9 +40,12 @@ CDevice::CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t device
       m_uuid(MakeUuid()),
       m_deviceId(deviceId),
       m_typeCode(typeCode),
-      m_modelIndex(modelIndex) {}
+      m_modelIndex(modelIndex),
+      m_gate(std::make_unique<CUserChangeGate>(*this)),
+      m_addressRules(std::make_unique<CAddressRules>(*this)),
+      m_unitAtId(std::make_unique<CUnitAtId>(*this)) {}
 
-CDevice::~CDevice() { ClearQueue(); }
+CDevice::~CDevice() { m_queue.ClearQueue(); }
 
 // --- CObjectProperties ---
 
@@ -140,100 +135,6 @@ void CDevice::ShowHeldValue(int parameterId) {
   if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
 }
 
-// --- A person's changes ---
-
-std::uint64_t CDevice::RightsNeededFor(int parameterId) const {
-  (void)parameterId;
-  return kRestrictUseDeviceControls;
-}
-
-bool CDevice::MayCurrentUserChange(int parameterId) const {
-  const std::uint64_t needed = RightsNeededFor(parameterId);
-  return needed == 0 || (m_host && CurrentUserHolds(m_host, needed));
-}
-
-std::string CDevice::RightsRefusalFor(int parameterId) const {
-  return NoRightRefusal(RightsNeededFor(parameterId) & CurrentUserRestrictions(m_host));
-}
-
-std::string NoRightRefusal(std::uint64_t withheld) {
-  if (withheld & kRestrictUseDeviceControls) return "The current user cannot use device controls";
-  if (withheld & kRestrictRecallPresets) return "The current user cannot recall presets";
-  if (withheld & kRestrictEditDeviceProperties) return kNoRightToEditRefusal;
-  if (withheld & kRestrictRecallSnapshots) return "The current user cannot recall snapshots";
-  return withheld ? "The current user does not have the right" : std::string();
-}
-
-bool CDevice::ApplyUserChange(const CParamValue& value) {
-  CChangeAnswer none;
-  return ApplyUserChange(value, none);
-}
-
-bool CDevice::ApplyUserChange(const CParamValue& value, CChangeAnswer& answer) {
-  if (!MayCurrentUserChange(value.id) || (ConfirmationFor(value, answer) != 0 && !answer.confirmed)) {
-    ShowHeldValue(value.id);
-    return false;
-  }
-  ApplyAnsweredChange(value, answer);
-  return true;
-}
-
-std::uint32_t CDevice::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
-  (void)value;
-  (void)answer;
-  return 0;
-}
-
-void CDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
-  (void)answer;
-  ApplyControlChange(value);
-}
-
-bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer) {
-  if (!answer.confirmed && device.MayCurrentUserChange(value.id)) {
-    if (const std::uint32_t question = device.ConfirmationFor(value, answer)) {
-      // A unit away takes no change: the refusal says so before the person answers in vain.
-      if (device.RefuseChangeWhileAway(value.id)) return false;
-      IDeviceHost* host = device.GetHost();
-      answer.confirmed = host && host->ConfirmAction(question);
-    }
-  }
-  return device.ApplyUserChange(value, answer);
-}
-
-bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value) {
-  CChangeAnswer answer;
-  return ConfirmAndApplyUserChange(device, value, answer);
-}
-
-void CDevice::ApplyLinkedChange(const CParamValue& value, CSystemPass pass) {
-  (void)pass;
-  // The writes the change queues carry the link's value (see NoteLinkWritesOwed).
-  CScopedValue linked(t_linkedChange, LinkedChange{this, value.id});
-  ApplyControlChange(value);
-}
-
-void CDevice::RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass) {
-  (void)pass;
-  ApplySnapshotData(data);
-}
-
-void CDevice::AnnounceConnectionStatus() {
-  for (int id : {GetOnlineStatusParamId(), GetOfflineStatusParamId()})
-    if (id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
-}
-
-void CDevice::AnnounceWarningStatus() {
-  if (const int id = GetWarningStatusParamId(); id != 0) CDevice::ApplyControlChange(GetCurrentValue(id));
-}
-
-bool CDevice::ApplyUserPropertyChange(CDeviceProperty& row) {
-  if (!m_host || !m_host->CanCurrentUserEditDeviceProperties()) {
-    row.SetErrorText(kNoRightToEditRefusal);
-    return false;
-  }
-  return OnPropertyChanged(row);
-}
 
 bool CDevice::ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value) {
   return ValidatePropertyList([this](IDevicePropertyGrid& grid) { FillPropertiesPane(grid); },
@@ -368,7 +269,26 @@ bool CDevice::GetNextPollMessage(CControlMessage& record) {
   (void)record;
   return false;
 }
-void CDevice::ProcessReply(CControlMessage& record) { (void)record; }
+void CDevice::ProcessReply(CControlMessage& record) {
+  // Every family's replies are counted here, so that no reply handler can store a value the
+  // file keeps without autosave knowing of it.
+  if (!m_unitChanges.MayStore(record)) return TakeReply(record);
+  const std::uint64_t before = StoredPrint();
+  TakeReply(record);
+  m_unitChanges.CountIfChanged(before, StoredPrint());
+}
+
+void CDevice::TakeReply(CControlMessage& record) { (void)record; }
+
+std::uint64_t CDevice::StoredPrint() {
+  std::uint64_t print = 0xcbf29ce484222325ull;
+  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) print = (print ^ data[i]) * 0x100000001b3ull;
+  });
+  Serialize(ar);
+  ar.Flush();
+  return print;
+}
 bool CDevice::BuildReadSecurityMessage(CControlMessage& record) {
   (void)record;
   return false;
@@ -478,21 +398,12 @@ void CDevice::Post(std::uint32_t message, LPARAM lParam) {
   if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle.Value(), {}});
 }
 
-void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) {
+void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) const {
   if (!m_host) return;
   m_host->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
                                      unsigned(record.command), unsigned(m_deviceId), why));
 }
 
-bool CDevice::LeavesOvertakenReply(const CControlMessage& record) {
-  if (!IsReadOvertaken(record)) return false;
-  // The log names only a change made since the read was asked. A read answered while writes
-  // queued before it still wait (the file's settings that a "Send" session sends first, or a
-  // change whose writes have not left yet) is asked again as a matter of course.
-  if (record.changeCount != m_settingsChanges || m_changesUnderWay > 0)
-    LogUnusedReply(record, "asked before a change of the settings it holds");
-  return true;
-}
 
 void CDevice::UpdateCommsState(bool replyOk) {
   bool notify = false;
@@ -507,7 +418,7 @@ void CDevice::UpdateCommsState(bool replyOk) {
     edge = level == kConnectedAbove + 1;
     if (edge && m_host) m_host->WriteLog("Connected to " + GetUnitText() + "\n");
     // Back: what the links kept while it was away they give it now.
-    if (edge) ForgetLinkWritesOwed();
+    if (edge) m_queue.ForgetLinkWritesOwed();
   } else {
     ++m_missCount;
     if (m_commsLevel > 0 && --m_commsLevel == 0) {
@@ -579,160 +490,7 @@ void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
 // --- Outgoing queue ---
 
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
-  if (!message) return;
-  CSingleLock lock(m_host->GetLock());
-  // ID 0 is the address of every unit of the model: a frame built for it goes to none or to all;
-  // one built for an ID the frame cannot carry goes to the unit at another ID.
-  if (!IsAddressable()) return;
-  if (!force && (!m_host->IsPortOpen() || !IsConnected())) return;  // dropped
-  const std::uint32_t mask = GetMessageMergeMask(*message);
-  if (mask != 0) {
-    auto same = FindSameSetting(*message, mask);
-    if (same != m_queue.end()) m_queue.erase(same);
-  }
-  if (message->write) {
-    ++m_settingsChanges;
-    if (t_linkedChange.device == this) message->linkedParameter = t_linkedChange.parameterId;
-  }
-  m_queue.push_back(std::move(message));
-}
-
-std::vector<std::unique_ptr<CControlMessage>>::iterator CDevice::FindSameSetting(const CControlMessage& message,
-                                                                                  std::uint32_t mask) {
-  return std::find_if(m_queue.begin(), m_queue.end(), [&](const auto& queued) {
-    if (queued->command != message.command) return false;
-    for (int i = 0; i < 32; ++i)
-      if ((mask >> i) & 1u && queued->frame[i] != message.frame[i]) return false;
-    return true;
-  });
-}
-
-bool CDevice::QueueWriteAgain(const CControlMessage& write, bool unitAnswered) {
-  if (!write.write || !m_host) return false;
-  CSingleLock lock(m_host->GetLock());
-  // Only a unit that is there can be said not to take the write; one that has fallen silent
-  // gets it when it answers again.
-  const std::uint32_t tries = write.unansweredTries + (unitAnswered ? 1u : 0u);
-  if (!IsAddressable() || IsSetAside() || tries >= kMaxWriteTries) return false;
-  // A newer value of the setting waits: that one goes.
-  const std::uint32_t mask = GetMessageMergeMask(write);
-  if (mask != 0 && FindSameSetting(write, mask) != m_queue.end()) return true;
-  auto again = std::make_unique<CControlMessage>(write);
-  again->unansweredTries = tries;
-  m_queue.insert(m_queue.begin(), std::move(again));
-  return true;
-}
-
-void CDevice::PutBack(const CControlMessage& request) {
-  if (!m_host) return;
-  CSingleLock lock(m_host->GetLock());
-  const std::uint32_t mask = GetMessageMergeMask(request);
-  if (request.write && mask != 0 && FindSameSetting(request, mask) != m_queue.end()) return;
-  m_queue.insert(m_queue.begin(), std::make_unique<CControlMessage>(request));
-}
-
-bool CDevice::NoteLinkWritesOwed() {
-  if (!m_host) return false;
-  CSingleLock lock(m_host->GetLock());
-  auto has = [](const std::vector<std::int32_t>& ids, std::int32_t id) {
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-  };
-  // A write that went again after its link had taken its value over is the link's too.
-  std::erase_if(m_queue, [&](const auto& message) {
-    return message->write && message->linkedParameter >= 0 && has(m_linkWritesKept, message->linkedParameter);
-  });
-  bool added = false;
-  for (const auto& message : m_queue) {
-    const std::int32_t id = message->linkedParameter;
-    if (!message->write || id < 0 || has(m_linkWritesTold, id)) continue;
-    m_linkWritesTold.push_back(id);
-    m_linkWritesOwed.push_back(id);
-    added = true;
-  }
-  return added;
-}
-
-std::vector<std::int32_t> CDevice::TakeLinkWritesOwed() {
-  std::vector<std::int32_t> out;
-  if (!m_host) return out;
-  CSingleLock lock(m_host->GetLock());
-  out.swap(m_linkWritesOwed);
-  return out;
-}
-
-void CDevice::DropLinkWrites(std::int32_t parameterId) {
-  if (!m_host) return;
-  CSingleLock lock(m_host->GetLock());
-  m_linkWritesKept.push_back(parameterId);
-  std::erase_if(m_queue,
-                [parameterId](const auto& message) { return message->write && message->linkedParameter == parameterId; });
-}
-
-void CDevice::ClearQueue() {
-  if (!m_host) {
-    m_queue.clear();
-    ForgetLinkWritesOwed();
-    return;
-  }
-  CSingleLock lock(m_host->GetLock());
-  m_queue.clear();
-  ForgetLinkWritesOwed();
-}
-
-void CDevice::ForgetLinkWritesOwed() {
-  m_linkWritesOwed.clear();
-  m_linkWritesTold.clear();
-  m_linkWritesKept.clear();
-}
-
-bool CDevice::PopMessage(CControlMessage& record) {
-  CSingleLock lock(m_host->GetLock());
-  if (m_queue.empty()) return false;
-  record = *m_queue.front();
-  m_queue.erase(m_queue.begin());
-  // A queued read is asked when it is sent, after the writes queued before it.
-  if (!record.write) StampRead(record);
-  return true;
-}
-
-std::size_t CDevice::GetQueueSize() const {
-  CSingleLock lock(m_host->GetLock());
-  return m_queue.size();
-}
-
-std::size_t CDevice::GetQueuedWriteCount() const {
-  CSingleLock lock(m_host->GetLock());
-  return std::size_t(std::count_if(m_queue.begin(), m_queue.end(), [](const auto& message) { return message->write; }));
-}
-
-bool CDevice::PeekQueuedMessage(std::size_t i, CControlMessage& out) const {
-  CSingleLock lock(m_host->GetLock());
-  if (i >= m_queue.size()) return false;
-  out = *m_queue[i];
-  return true;
-}
-
-// --- Reads that a change overtakes ---
-
-CDevice::CSettingsChange::CSettingsChange(CDevice& device) : m_device(device) {
-  ++m_device.m_settingsChanges;
-  ++m_device.m_changesUnderWay;
-}
-
-CDevice::CSettingsChange::~CSettingsChange() {
-  // A read stamped while the change was under way was asked before its writes were queued: the
-  // count moves before the change stops being under way, so that no read is taken in between.
-  ++m_device.m_settingsChanges;
-  --m_device.m_changesUnderWay;
-}
-
-void CDevice::StampRead(CControlMessage& read) const { read.changeCount = m_settingsChanges; }
-
-bool CDevice::IsReadOvertaken(const CControlMessage& read) const {
-  if (read.changeCount != m_settingsChanges || m_changesUnderWay > 0) return true;
-  if (!m_host) return false;
-  CSingleLock lock(m_host->GetLock());
-  return std::any_of(m_queue.begin(), m_queue.end(), [](const auto& message) { return message->write; });
+  m_queue.Push(force, std::move(message));
 }
 
 void CDevice::StartReplyTimer() {
@@ -756,181 +514,18 @@ bool CDevice::HasParamId(std::uint32_t id) const {
 
 void CDevice::SetDeviceId(std::uint32_t id) {
   if (id == m_deviceId) return;
-  ClearQueue();
+  m_queue.ClearQueue();
   m_deviceId = id;
-  m_otherModelAtId = 0;
+  m_unitAtId->SetOtherModelAtId(0);
   if (CControlPanel* panel = m_controlPanel) panel->UpdateDeviceId();
   // The ID rows refuse an ID that another device's frames reach: the new one is the device's own.
-  m_leftOut = false;
+  m_addressRules->SetLeftOut(false);
   // Online the unit at the new ID has had nothing of the session: it gets what going online
   // gave the old one, the file's settings or a read-out.
   if (m_host && m_host->IsPortOpen()) Reinitialise(m_sessionMode);
 }
 
-std::string CDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
-  if (id <= 0xFFFFFFFFu) return {};
-  return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
-}
-
-std::string CDevice::AddressRefusal(std::uint64_t id) const { return DeviceIdRangeRefusal(id); }
-
-std::uint64_t CDevice::FrameAddress(std::uint64_t id) const { return id; }
-
-bool CDevice::QueriesLongId() const { return false; }
-
-bool CDevice::AnswersLongIdProbe() const { return m_deviceId > kMaxShortId; }
-
-std::string CDevice::ModelNameOfType(std::uint32_t typeCode) const {
-  return FormatText("unit of type %u", unsigned(typeCode));
-}
-
-std::string CDevice::SetAside(std::uint32_t unitType, const std::string& unitModel, bool confirmed) {
-  // Whoever holds the lock sees the device either as it was or wholly set aside.
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  if (m_otherModelAtId == unitType) {
-    ConfirmAside();
-    return {};
-  }
-  const bool wasAside = IsSetAside();
-  m_otherModelAtId = unitType;
-  m_otherModelName = unitModel;
-  if (confirmed || wasAside) ConfirmAside();
-  // No security step writes to this unit, and nothing queued for the device's own model goes to
-  // it: the device sends only its probes, whose replies it reads itself.
-  if (!wasAside) m_asideBeforeSecurity = m_needsInitialisation;
-  m_needsInitialisation = false;
-  if (IsConnected()) {
-    OnDisconnected(false);
-  } else {
-    m_commsLevel = 0;
-  }
-  Post(FrameMsg::kRedrawMeterEntry);
-  Post(FrameMsg::kRefreshRack);
-  Post(FrameMsg::kPropagateOnline);
-  if (m_controlPanel) Post(FrameMsg::kPanelOnlineState, 0);
-  if (m_host && m_host->IsSelectedDevice(this)) Post(FrameMsg::kSelectDevice, 1);
-  return GetOtherModelNote();
-}
-
-void CDevice::ConfirmAside() {
-  m_asideConfirmed = true;
-  // The device's own unit left: what was queued for it is of no use now but the changes a person
-  // made, which go to it first once it is taken up in a "Retrieve" session; in "Send" the file's
-  // settings, sent again then, carry them.
-  std::erase_if(m_queue, [this](const auto& message) { return m_sessionMode == 1 || !message->write; });
-}
-
-std::string CDevice::GetOtherModelNote() {
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  if (m_otherModelAtId == 0) return {};
-  return FormatText("ID %u: the file has a %s, the unit is a %s", unsigned(m_deviceId),
-                    GetModelName().c_str(), m_otherModelName.c_str());
-}
-
 void CDevice::OnLateAnswer(std::uint32_t command, std::uint32_t argument) {
   (void)command;
   (void)argument;
-}
-
-void CDevice::SetLateAnswerNote(const std::string& note) {
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  m_lateAnswerNote = note;
-}
-
-void CDevice::SetAddressClash(const std::string& note) {
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  m_clashNote = note;
-  m_addressClash = !note.empty();
-}
-
-std::string CDevice::GetAddressClashNote() {
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  return m_clashNote;
-}
-
-std::string CDevice::GetLineNotes() {
-  std::optional<CSingleLock> lock;
-  if (m_host) lock.emplace(m_host->GetLock());
-  std::string notes = m_clashNote;
-  if (!m_lateAnswerNote.empty()) notes += (notes.empty() ? "" : "\n") + m_lateAnswerNote;
-  return notes;
-}
-
-std::uint32_t CDevice::UnitTypeOfReply(const CControlMessage& record) const {
-  return record.write || record.receivedLength <= 3 ? 0 : record.frame[3];
-}
-
-bool CDevice::TakeUnitModel(const CControlMessage& record) {
-  using EReplyEcho = CControlMessage::EReplyEcho;
-  // Another unit's reply (come late, say) tells nothing of the unit at this ID.
-  if (record.replyEcho == EReplyEcho::kOther) return false;
-  const std::uint32_t unitType = UnitTypeOfReply(record);
-  // A reply that leaves its header empty tells no model.
-  if (unitType == 0) return !IsSetAside();
-  const bool ownModel = (unitType & 0x7F) == (m_typeCode & 0x7F);
-  // Nor does one that names nobody tell who is at the ID.
-  if (record.replyEcho == EReplyEcho::kEmpty) return ownModel && !IsSetAside();
-  if (!ownModel) {
-    const std::string note = SetAside(unitType, ModelNameOfType(unitType), false);
-    if (!note.empty() && m_host) m_host->WriteLog(note + " - nothing is sent to that unit or read from it\n");
-    return false;
-  }
-  if (!IsSetAside()) return true;
-  TakeUp();
-  return false;
-}
-
-void CDevice::TakeUp() {
-  const bool otherUnitWasThere = m_asideConfirmed;
-  m_otherModelAtId = 0;
-  if (m_host)
-    m_host->WriteLog(FormatText("ID %u: the unit is a %s again\n", unsigned(m_deviceId), GetModelName().c_str()));
-  if (!otherUnitWasThere) {
-    // The other model answered once, between answers of this one: the unit never left. It goes
-    // on where it was, and what waited for it is sent; nothing is sent again.
-    m_needsInitialisation = m_asideBeforeSecurity;
-    Post(FrameMsg::kRefreshRack);
-    return;
-  }
-  // As at going online: the file's settings in a "Send" session (which carry a person's changes
-  // too), a read-out otherwise, each after the security step. In "Retrieve" the changes a person
-  // made that still wait go first.
-  std::vector<std::unique_ptr<CControlMessage>> waiting;
-  if (m_host) {
-    CSingleLock lock(m_host->GetLock());
-    waiting.swap(m_queue);
-  }
-  Reinitialise(m_sessionMode);
-  if (!waiting.empty()) {
-    CSingleLock lock(m_host->GetLock());
-    m_queue.insert(m_queue.begin(), std::make_move_iterator(waiting.begin()), std::make_move_iterator(waiting.end()));
-  }
-  Post(FrameMsg::kRefreshRack);
-}
-
-bool CDevice::TakeModelOfShorterReply(const CControlMessage& record) {
-  if (record.write || record.receivedLength <= 3) return false;
-  TakeUnitModel(record);
-  return IsSetAside();
-}
-
-std::optional<std::string> CDevice::DeviceIdInUseRefusal(std::uint64_t id) const {
-  if (id == 0 || !m_host) return std::nullopt;
-  const std::vector<CDevice*> devices = m_host->GetDevices();
-  for (const CDevice* other : devices)
-    if (other != this && other->GetDeviceId() == id) return "Device ID " + std::to_string(id) + " already in use";
-  // Frames built for the ID that reach another device's unit too would reach both units.
-  if (!AddressRefusal(id).empty()) return std::nullopt;
-  const std::uint64_t address = FrameAddress(id);
-  for (CDevice* other : devices) {
-    if (other == this || other->GetDeviceId() == 0 || !other->AddressRefusal(other->GetDeviceId()).empty()) continue;
-    if (other->FrameAddress(other->GetDeviceId()) == address)
-      return "Device ID " + std::to_string(id) + " would also address " + other->GetUnitText();
-  }
-  return std::nullopt;
 }

@@ -11,7 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "core/model/AddressRules.h"
 #include "core/model/ObjectProperties.h"
+#include "core/model/OutgoingQueue.h"
+#include "core/model/StaleReadGuard.h"
+#include "core/model/SystemEntries.h"
+#include "core/model/UnitAtId.h"
+#include "core/model/UnitChangeCount.h"
+#include "core/model/UserChangeGate.h"
 #include "core/values/ParamRecords.h"
 #include "core/model/User.h"
 #include "core/support/ScopeGuard.h"
@@ -42,29 +49,6 @@ inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
 // The refusal of a properties row edited while the device is away online.
 inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
-// The refusal of a properties row committed by a user without the right to edit properties.
-inline constexpr const char* kNoRightToEditRefusal = "The current user cannot edit device properties";
-// The words of a refusal for want of rights (restriction bits, User.h), naming the first one
-// withheld: "The current user cannot use device controls" ("Can Use Device Controls"), "...
-// cannot recall presets", "... cannot edit device properties", "... cannot recall snapshots";
-// empty for none.
-std::string NoRightRefusal(std::uint64_t withheld);
-
-// What a person answered to the questions of a change, asked by the window before it hands the
-// change in (CDevice::ApplyUserChange), so that no question waits inside the change while the
-// unit's replies go on arriving: whether they confirmed it (CDevice::ConfirmationFor), and, in
-// a family's own answer derived from this one, what else that family asks (a name, a file).
-// The change may leave in the answer what the window is to tell the person afterwards.
-class CChangeAnswer {
- public:
-  CChangeAnswer() = default;
-  virtual ~CChangeAnswer() = default;
-  CChangeAnswer(const CChangeAnswer&) = default;
-  CChangeAnswer& operator=(const CChangeAnswer&) = default;
-
-  bool confirmed = false;
-};
-
 // Colour codes of DrawLed.
 enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
@@ -80,7 +64,8 @@ class CDevice : protected CObjectProperties {
   // device's posts (may be null).
   CDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
           std::uint32_t modelIndex);
-  // Families call ClearQueue first; the base frees whatever is still queued.
+  // Families clear the queue first (COutgoingQueue::ClearQueue); the base frees whatever is
+  // still queued.
   ~CDevice() override;
   CDevice(const CDevice&) = delete;
   CDevice& operator=(const CDevice&) = delete;
@@ -118,71 +103,23 @@ class CDevice : protected CObjectProperties {
   virtual const char* GetControlPanelClass() = 0;
   virtual std::string GetModelName() = 0;
 
-  // --- A person's changes ---
-  // Where a change that a person makes enters the model: a panel's control, a custom widget or
-  // a preset dialog hands its value here. Refused (false) while the current user lacks a right
-  // that RightsNeededFor names, the place where it was made then showing the held value again;
-  // otherwise the family's change path, ApplyControlChange (true). The change path itself is
-  // not public: a value the unit reported and the family's own announcements run inside the
-  // family, and a link spreading a change already taken and a snapshot recall come through the
-  // entries below that take a system pass, which no window can make. UI thread.
-  bool ApplyUserChange(const CParamValue& value);
-  // The same with what the person answered to the change's questions: a change for which
-  // ConfirmationFor names a question is refused as well unless the answer confirms it.
-  bool ApplyUserChange(const CParamValue& value, CChangeAnswer& answer);
-  // The confirmation (a kConfirm... kind of IDeviceHost::ConfirmAction) that a person is to be
-  // asked before the change is handed in, judged with the rest of the answer and the settings
-  // as they are now; 0 for none. The change path itself asks nothing. Base: none.
-  virtual std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const;
-  // The same for a row of the properties pane: refused with kNoRightToEditRefusal as the row's
-  // message while the current user lacks the right to edit device properties; otherwise
-  // OnPropertyChanged, which is not public: the family's handling of a row, and the property
-  // list's edit (ValidateProperty) that commits through it, are reached from outside only here.
-  // UI thread.
-  bool ApplyUserPropertyChange(CDeviceProperty& row);
-  // The rights (restriction bits, User.h) that a person's change of the parameter needs; 0 for
-  // a parameter whose change reaches no unit. Base: the right to use device controls.
-  virtual std::uint64_t RightsNeededFor(int parameterId) const;
-  // True when the current user holds those rights; false without a system, which has no user.
-  bool MayCurrentUserChange(int parameterId) const;
-  // Why the current user may not change the parameter, in the words of NoRightRefusal; empty
-  // when they may.
-  std::string RightsRefusalFor(int parameterId) const;
-
-  // --- Changes the system makes itself ---
-  // Made only by the system (CSystem, and its links and snapshots, which act for it): the
-  // entries that take one are the way in of changes that no person makes at this device, and a
-  // window, holding none, cannot reach them.
-  class CSystemPass {
-    friend class CSystem;
-    friend class CSystemLinks;
-    friend class CSystemSnapshots;
-    friend class CDeviceTestAccess;
-    CSystemPass() = default;
-  };
-  // A value a link hands on to this member: a change a person made at another member, taken
-  // there already, or the master's value when linking is switched on. The family's change
-  // path takes it as its own (clamped, converted, queued for the unit). UI thread.
-  void ApplyLinkedChange(const CParamValue& value, CSystemPass pass);
-  // A snapshot's image recalled (ApplySnapshotData). UI thread.
-  void RecallSnapshotImage(const CSnapshotData& data, CSystemPass pass);
-  // Another device of the system soloed a channel (solo) or ended its solo: the family mutes
-  // its unit's channels, or gives them back (OnSystemSolo). UI thread.
-  void ApplySystemSolo(bool solo, CSystemPass pass) {
-    (void)pass;
-    OnSystemSolo(solo);
-  }
-  // The name the system gives a device it has just added (CSystem::AddDeviceNamed). UI thread.
-  void SetName(const std::string& name, CSystemPass pass) {
-    (void)pass;
-    SetName(name);
-  }
-  // Shows what the device holds for its online and offline status parameters, or for its
-  // warning status parameter: the open panel, the custom panels and the linked parameters
-  // follow (GetCurrentValue through the base change path); nothing goes to the unit. The frame
-  // calls them when the device's connection or its warnings changed. UI thread.
-  void AnnounceConnectionStatus();
-  void AnnounceWarningStatus();
+  // --- The device's rule sets ---
+  // The gate of a person's changes (ApplyUserChange): the rights and questions of a change.
+  CUserChangeGate& Gate() { return *m_gate; }
+  const CUserChangeGate& Gate() const { return *m_gate; }
+  // The system's ways in: linked changes, snapshot recalls, solos, names, status shown.
+  CSystemEntries& SystemEntries() { return m_systemEntries; }
+  // The guard against reads that a change overtakes (CSettingsChange).
+  CStaleReadGuard& ReadGuard() { return m_readGuard; }
+  const CStaleReadGuard& ReadGuard() const { return m_readGuard; }
+  // Who answers at the device's ID, and what is known of the unit on the line.
+  CUnitAtId& UnitAtId() { return *m_unitAtId; }
+  const CUnitAtId& UnitAtId() const { return *m_unitAtId; }
+  // The rules of the device's address.
+  CAddressRules& AddressRules() { return *m_addressRules; }
+  const CAddressRules& AddressRules() const { return *m_addressRules; }
+  // Autosave's count of the changes the unit's replies made to what the record stores.
+  const CUnitChangeCount& UnitChanges() const { return m_unitChanges; }
 
   // --- Parameters ---
   // Why the device would not take this change as it stands (a name its unit cannot carry), in
@@ -251,8 +188,10 @@ class CDevice : protected CObjectProperties {
   // --- Comms (worker thread) ---
   // Fills the record with the next request and returns true, or false with nothing to send.
   virtual bool GetNextPollMessage(CControlMessage& record);
-  // Parses a completed transaction; runs under the system's lock.
-  virtual void ProcessReply(CControlMessage& record);
+  // Takes a completed transaction in: the family's TakeReply parses it, and a reply that
+  // changed what the device's record stores counts for autosave (UnitChanges). Runs under the
+  // system's lock.
+  void ProcessReply(CControlMessage& record);
   virtual bool BuildReadSecurityMessage(CControlMessage& record);
   // With both null only answers whether the family writes a security block.
   virtual bool BuildWriteSecurityMessage(CControlMessage* record, const CUserList* users);
@@ -292,89 +231,10 @@ class CDevice : protected CObjectProperties {
   CUuid GetUuid() const { return m_uuid; }
   std::string GetName() const { return m_name; }
   std::uint32_t GetDeviceId() const { return m_deviceId; }
-  // True when the worker may address the device: it has an ID of its own (ID 0 addresses every
-  // unit of a model on the bus) whose frames reach its unit alone, and it is not left out for an
-  // earlier device of the file that the same frames reach (SetLeftOut). Any thread.
-  bool IsAddressable() const { return m_deviceId != 0 && !m_leftOut && AddressRefusal(m_deviceId).empty(); }
-  // Why the ID row refuses id (it would reach the unit at another ID, or lies outside the
-  // family's range), in the words of the properties pane; empty when the row takes it. Base:
-  // every 32-bit ID. Any thread.
-  virtual std::string DeviceIdRangeRefusal(std::uint64_t id) const;
-  // Why frames built for id would not reach the unit at id alone (they would reach the unit at
-  // another ID, or every unit of the model), in the words of the log and the going-online
-  // notice; empty when they do. Base: DeviceIdRangeRefusal. Any thread.
-  virtual std::string AddressRefusal(std::uint64_t id) const;
-  // What the family's frames built for id carry to the bus: two devices with equal addresses
-  // are reached by the same frames, so that the units of both would take what either is sent.
-  // Base: the ID (a unit's identity query names no model). Any thread.
-  virtual std::uint64_t FrameAddress(std::uint64_t id) const;
-  // Whether the device's requests include the long-ID probe of its ID (an identity query of
-  // that form), which every unit at that long ID answers, of whatever family. Base: false.
-  virtual bool QueriesLongId() const;
-  // Whether the device's unit answers the long-ID probe of the device's ID: a unit at a long ID
-  // (above the short IDs, 1 to kMaxShortId) does. Any thread.
-  virtual bool AnswersLongIdProbe() const;
-  static constexpr std::uint32_t kMaxShortId = 63;
-  // Left out: an earlier device of the file is reached by the same frames (FrameAddress), so
-  // this one is not addressed. Set by the comms worker from the device list; a new ID ends it.
-  // Any thread.
-  bool IsLeftOut() const { return m_leftOut; }
-  void SetLeftOut(bool leftOut) { m_leftOut = leftOut; }
-  // The type code of a unit of another model that answers at the device's ID (found by a reply
-  // or by an autoscan), 0 when none. Such a device is set aside: nothing is written to it and
-  // no reply is taken into the file; it is only asked, now and then, what answers there, and
-  // taken up again when a unit of its own model does. Going online again or a new ID ends it.
-  // Any thread.
-  std::uint32_t GetOtherModelAtId() const { return m_otherModelAtId; }
-  bool IsSetAside() const { return m_otherModelAtId != 0; }
-  void SetOtherModelAtId(std::uint32_t typeCode) { m_otherModelAtId = typeCode; }
-  // Sets the device aside for the unit of type unitType, model name unitModel, found at its ID:
-  // a connection ends, and the polls probe only. What was queued for the device waits, sent to
-  // no unit meanwhile: a person's change still goes to the device's own unit should it answer
-  // again. Confirmed: the unit is known to be there (an autoscan found it, or it answered
-  // again); one reply alone does not confirm it, and should the device's own unit answer next,
-  // it never left (see TakeUnitModel). Returns the words that name both models ("ID 3: the file
-  // has a Nerex24, the unit is a Nerex48"), or an empty text when the device was set aside for
-  // that unit already, which confirms it. Any thread.
-  std::string SetAside(std::uint32_t unitType, const std::string& unitModel, bool confirmed = true);
-  // The words that name both models while the device is set aside; empty otherwise. Any thread.
-  std::string GetOtherModelNote();
-  // --- What is known of the unit on the line ---
   // An answer of the unit to a request of the command (with its CControlMessage::argument) came
   // after that request's transaction had ended: the unit is there, and answers late. Base:
   // nothing. Worker thread, under the system's lock.
   virtual void OnLateAnswer(std::uint32_t command, std::uint32_t argument);
-  // The unit answers later than the read time-out: the words that say so and what serves it, set
-  // by the comms worker for the session; empty when not known. Any thread.
-  void SetLateAnswerNote(const std::string& note);
-  // Another unit answers what this device sends it (its identity query, say), so that the two
-  // answers garble each other while both are on the line: the words that name both, set when
-  // going online and whenever the devices' IDs change; empty when none. Meanwhile the device's
-  // unit is probed at the rate of an absent one. Any thread.
-  void SetAddressClash(const std::string& note);
-  bool HasAddressClash() const { return m_addressClash; }
-  std::string GetAddressClashNote();
-  // Those notes, one a line (the address clash first), for the device's tooltip; empty when
-  // none. Any thread.
-  std::string GetLineNotes();
-  // A reply nothing of which is taken but the model it names, as TakeUnitModel takes it: a whole
-  // reply shorter than its request asked for that repeats the request's unit ID and command
-  // (CSerialComms::EndedOnShorterReply), or one that came before the device's security step. True
-  // when a unit of another model answered, and the device is set aside. Worker thread, under the
-  // system's lock.
-  bool TakeModelOfShorterReply(const CControlMessage& record);
-  // The type code a reply repeats (byte 3 of a framed reply), 0 when it tells none: the ACK of a
-  // write, a reply too short. A family whose replies of some request lay out other bytes there
-  // says so.
-  virtual std::uint32_t UnitTypeOfReply(const CControlMessage& record) const;
-  // The model name of a unit of the device's family that reports typeCode, for the words of
-  // SetAside; base: "unit of type n".
-  virtual std::string ModelNameOfType(std::uint32_t typeCode) const;
-  // The refusal of id as this device's new ID when another device of the system has it
-  // ("Device ID n already in use"), or when the frames built for it would reach another device's
-  // unit too ("Device ID n would also address Nerex48 ID: 300"); none for a free ID or 0, which
-  // devices not yet addressed share.
-  std::optional<std::string> DeviceIdInUseRefusal(std::uint64_t id) const;
   // The going-online choice the device was last reinitialised with (0 retrieve, 1 send). Any
   // thread.
   std::uint32_t GetSessionMode() const { return m_sessionMode; }
@@ -426,72 +286,10 @@ class CDevice : protected CObjectProperties {
   CWindowPlacement GetPanelPlacement() const;
   void SetPanelPlacement(const CWindowPlacement& placement);
 
-  // Outgoing queue; every operation takes the system's lock. Any thread. A family queues its
-  // frames itself, and the comms worker a write again (QueueMessage, QueueWriteAgain, below).
-  // A write whose transaction ended without the unit's ACK (the ACK lost behind another unit's
-  // late answer, say, or the unit silent) goes again, ahead of what is queued, as a read that went
-  // unanswered is asked again; not when a newer write of the same setting waits (that one goes),
-  // nor to a device set aside or not addressable, nor once kMaxWriteTries of its transactions
-  // were met by a unit that is there: one that answered its request before (unitAnswered). A
-  // unit that has fallen silent is owed the write for as long as it is away, and gets it when it
-  // answers again. False when it is given up. Worker thread.
-  static constexpr std::uint32_t kMaxWriteTries = 3;
-  void ClearQueue();
-  // Copies the oldest message into record and removes it; false when the queue is empty. A read
-  // taken off the queue is stamped (StampRead) as it is taken.
-  bool PopMessage(CControlMessage& record);
-  std::size_t GetQueueSize() const;
-  // The writes queued, not yet acknowledged by the unit.
-  std::size_t GetQueuedWriteCount() const;
-  // A copy of queued message i (tests and diagnostics); false when out of range.
-  bool PeekQueuedMessage(std::size_t i, CControlMessage& out) const;
+  // The outgoing queue: what the unit is to be sent, and the writes a link is owed.
+  COutgoingQueue& Queue() { return m_queue; }
+  const COutgoingQueue& Queue() const { return m_queue; }
 
-  // --- Links' values owed to an away unit ---
-  // The writes a change a link handed the device queues carry the parameter's id
-  // (CControlMessage::linkedParameter). While its unit is not connected, such a write still
-  // queued is owed by the link: the worker notes the parameters, each once while the unit is
-  // away (true when one is new: the frame is then told); the frame takes them, marks the link's
-  // members out of line and hands each parameter whose value a link now keeps back here, and its
-  // writes leave the queue, as one that goes again later does. What is noted is forgotten once
-  // the unit is connected again. Under the system's lock.
-  bool NoteLinkWritesOwed();
-  std::vector<std::int32_t> TakeLinkWritesOwed();
-  void DropLinkWrites(std::int32_t parameterId);
-
-  // --- What the units change in the file ---
-  // How many times a reply of the unit changed what the device's record stores (the person's
-  // own changes mark the system modified instead). The system keeps the count it saw when the
-  // file was read or saved: a count that moved since tells autosave that the file no longer
-  // holds what the unit reported, without the record being stored to find out. Any thread.
-  std::uint32_t GetUnitChanges() const { return m_unitChanges; }
-
-  // --- Reads that a change overtakes ---
-  // A unit answers a read with what it holds when the read reaches it. A change of its settings
-  // that the device makes after the read was asked, or makes while the read is on its way, or
-  // whose write still waits in the queue, is not in that answer: taken into the file, the
-  // answer would put the unit's old value back over the change (and the change's own write
-  // could then carry the old value too). A read carries the count of changes it was asked at
-  // (StampRead), and the family takes no setting from an answer that IsReadOvertaken.
-  //
-  // A change of the device's settings that its unit is to get, from before the model takes any
-  // of it until its writes are queued; changes may nest. UI thread.
-  class CSettingsChange {
-   public:
-    explicit CSettingsChange(CDevice& device);
-    ~CSettingsChange();
-    CSettingsChange(const CSettingsChange&) = delete;
-    CSettingsChange& operator=(const CSettingsChange&) = delete;
-
-   private:
-    CDevice& m_device;
-  };
-  // Stamps a read with the count of changes now. Whichever thread makes the read.
-  void StampRead(CControlMessage& read) const;
-  // True when the read's answer may not tell of the settings in the file: a change began or
-  // ended since the read was stamped, one is under way, or a write waits in the queue. The family
-  // then leaves the settings that the answer carries out of the file; a read of the read-out is
-  // asked again. Worker thread, under the system's lock.
-  bool IsReadOvertaken(const CControlMessage& read) const;
 
   // Starts the 7-second reply timer (amplifier families, after a change or a paste).
   void StartReplyTimer();
@@ -511,9 +309,9 @@ class CDevice : protected CObjectProperties {
  protected:
   // Appends a message to the outgoing queue (ownership passes to the queue); without force it
   // is dropped while the port is closed or the device is not connected, and always while the
-  // device is not addressable (IsAddressable). A message for the same setting as a queued one
-  // (see GetMessageMergeMask) replaces it and goes to the back. Only the family queues what its
-  // unit is sent: its change path, its polls and its records. Any thread.
+  // device is not addressable (CAddressRules::IsAddressable). A message for the same setting as
+  // a queued one (see GetMessageMergeMask) replaces it and goes to the back. Only the family
+  // queues what its unit is sent: its change path, its polls and its records. Any thread.
   void QueueMessage(bool force, std::unique_ptr<CControlMessage> message);
 
   // --- What the properties rows govern (UI thread) ---
@@ -540,11 +338,9 @@ class CDevice : protected CObjectProperties {
   // --- The change path (UI thread) ---
   // The family applies, clamps and queues the change, then calls this base, which refreshes
   // the open panel and the custom panels and spreads the value to linked parameters. Reached
-  // from outside only through ApplyUserChange, ApplyLinkedChange and the family's own code.
+  // from outside only through the gate (ApplyUserChange), the system's entries (ApplyLinkedChange)
+  // and the family's own code.
   virtual void ApplyControlChange(const CParamValue& value);
-  // A person's change that passed the gate, with what they answered to its questions. Base:
-  // ApplyControlChange; a family whose changes need more than a confirmation reads its answer.
-  virtual void ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer);
   // The base step for a change the device did not take (a lock keeps its setting): the open
   // panel and the custom panels show stored, the device's stored value, and the linked
   // parameters receive requested, the value asked for, as they would had it been taken.
@@ -559,25 +355,13 @@ class CDevice : protected CObjectProperties {
 
   // Writes to the comms error log that a reply to the record's command was answered but not
   // used, and why. Any thread.
-  void LogUnusedReply(const CControlMessage& record, const char* why);
-  // True when a change has overtaken the read (IsReadOvertaken): the settings its reply carries
-  // are left out of the file. The comms error log tells it when a change began or ended since
-  // the read was asked; a read answered while writes queued before it still wait is left out
-  // without a line. Worker thread, under the system's lock.
-  bool LeavesOvertakenReply(const CControlMessage& record);
-  // A reply of the unit changed a setting the device's record stores. Worker thread, under the
-  // system's lock.
-  void NoteUnitChange() { ++m_unitChanges; }
-  // For a family's ProcessReply, before anything of a reply is taken: the model the reply names
-  // (UnitTypeOfReply) and whom it names (CControlMessage::replyEcho). True when the reply may be
-  // taken. Only a reply that names the device's unit tells who is at its ID: a unit of another
-  // model sets the device aside (logged once); while set aside, a unit of the device's own model
-  // takes the device up again, and the reply itself is not taken. Taken up, a device whose own
-  // unit never left (the other model answered once only) goes on where it was; otherwise it
-  // starts as at going online, a person's changes that waited going first in a "Retrieve"
-  // session. A reply that names another unit is never taken, nor one of another model that
-  // names nobody. Worker thread, under the system's lock.
-  bool TakeUnitModel(const CControlMessage& record);
+  void LogUnusedReply(const CControlMessage& record, const char* why) const;
+  // Parses a completed transaction (ProcessReply). Worker thread, under the system's lock.
+  virtual void TakeReply(CControlMessage& record);
+  // A print of what the device's record stores (an FNV-1a hash of its Serialize), to tell
+  // whether a reply changed it; a family whose record holds bytes that vary from one store to
+  // the next prints them held. Under the system's lock.
+  virtual std::uint64_t StoredPrint();
 
   // Placement words in the device's own order.
   enum {
@@ -615,58 +399,28 @@ class CDevice : protected CObjectProperties {
   std::atomic<bool> m_missedLastReply{false};
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
-  std::atomic<std::uint32_t> m_otherModelAtId{0};
-  std::atomic<bool> m_leftOut{false};
-  std::string m_otherModelName;  // guarded by the system's lock
-  std::atomic<bool> m_addressClash{false};
-  std::string m_clashNote;       // guarded by the system's lock
-  std::string m_lateAnswerNote;  // guarded by the system's lock
-  // While set aside: whether the other unit is known to be there (see SetAside), and whether the
-  // device waited for its security step when it was set aside.
-  bool m_asideConfirmed = false;
-  bool m_asideBeforeSecurity = false;
   std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
   std::atomic<std::uint32_t> m_replyTimerStart{0};
   std::atomic<std::uint32_t> m_replyTimeout{0};
   std::vector<std::uint32_t> m_paramIds;
-  std::vector<std::unique_ptr<CControlMessage>> m_queue;  // guarded by the system's lock
-  // Parameters whose link writes the unit is owed while away: not yet taken by the frame, told
-  // to it, and those whose values the links keep now. Guarded by the system's lock.
-  std::vector<std::int32_t> m_linkWritesOwed;
-  std::vector<std::int32_t> m_linkWritesTold;
-  std::vector<std::int32_t> m_linkWritesKept;
-  // Settings changes begun or ended and writes queued, and the changes under way now.
-  std::atomic<std::uint32_t> m_settingsChanges{0};
-  std::atomic<std::int32_t> m_changesUnderWay{0};
-  std::atomic<std::uint32_t> m_unitChanges{0};  // see GetUnitChanges
+  // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
+  // its constructor.
+  std::unique_ptr<CUserChangeGate> m_gate;
+  std::unique_ptr<CAddressRules> m_addressRules;
+  std::unique_ptr<CUnitAtId> m_unitAtId;
+  CSystemEntries m_systemEntries{*this};
+  CStaleReadGuard m_readGuard{*this};
+  CUnitChangeCount m_unitChanges;
+  COutgoingQueue m_queue{*this};
 
  private:
   // The tests reach the change path as the model's own code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
-  // The write that the comms worker's transaction sent, queued again (see kMaxWriteTries).
-  friend class CCommsWorker;
-  bool QueueWriteAgain(const CControlMessage& write, bool unitAnswered);
-  // A request taken from the queue that never reached the unit goes back to the front, as it
-  // was; not when a newer write of the same setting waits (that one goes). Worker thread.
-  void PutBack(const CControlMessage& request);
-  // A unit of the device's own model answers at its ID again (see TakeUnitModel).
-  void TakeUp();
-  // The unit at the ID is known to be another (see SetAside). Under the system's lock.
-  void ConfirmAside();
-  // The queued message for the same setting as the message (its merge mask, not 0: see
-  // GetMessageMergeMask), or the queue's end. Under the system's lock.
-  std::vector<std::unique_ptr<CControlMessage>>::iterator FindSameSetting(const CControlMessage& message,
-                                                                           std::uint32_t mask);
-  // Forgets the links' values noted as owed (see NoteLinkWritesOwed). Under the system's lock.
-  void ForgetLinkWritesOwed();
+  // The rule sets reach the change path and the connection as the device's own code.
+  friend class CUserChangeGate;
+  friend class CSystemEntries;
+  friend class CStaleReadGuard;
+  friend class CUnitAtId;
 };
 
-// How a window hands a person's change in: asks the question the device names for it
-// (CDevice::ConfirmationFor) through the system's ConfirmAction and, once it is confirmed or
-// when none is asked, hands the change in with the answer (CDevice::ApplyUserChange). The
-// question is asked before the change enters the model; a user without the right is not asked,
-// nor one whose change the device refuses while its unit is away online (RefuseChangeWhileAway
-// says why at once). False when the person declined or the gate refused the change. UI thread.
-bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChangeAnswer& answer);
-bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value);

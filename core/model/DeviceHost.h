@@ -17,7 +17,7 @@ struct CParamValue;
 
 // Made only by a device's change path (CDevice): the system hears of a change of a device's
 // parameter, and of a solo, from the device alone, so that no window spreads a value over the
-// links or mutes the other units past the rights gate (CDevice::ApplyUserChange).
+// links or mutes the other units past the rights gate (CUserChangeGate::ApplyUserChange).
 class CParameterChangeNotice {
   friend class CDevice;
   CParameterChangeNotice() = default;
@@ -43,7 +43,7 @@ class IDeviceHost {
   // Shows a file error through the user interface (nothing without one).
   virtual void ShowFileError(const std::string& text, const std::string& caption) const = 0;
   // Hands solo to every device of the list but the caller, in list order
-  // (CDevice::ApplySystemSolo).
+  // (CSystemEntries::ApplySystemSolo).
   virtual void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) = 0;
   // Appends the type code and the device ID of every amplifier and breakout box, in list order.
   virtual void CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes,

@@ -73,7 +73,7 @@ class CControlMessage {
   // write carries no link's value). Set clears it.
   std::int32_t linkedParameter = -1;
   // For a read: the device's count of settings changes when the read was made (see
-  // CDevice::IsReadOvertaken); its reply tells of the unit as it was before any later change.
+  // CStaleReadGuard::IsReadOvertaken); its reply tells of the unit as it was before any later change.
   // Set clears it; the family's read builder stamps it.
   std::uint32_t changeCount = 0;
 

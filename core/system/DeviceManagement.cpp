@@ -51,7 +51,7 @@ bool CSystem::AddDeviceNamed(std::uint32_t typeCode, std::uint32_t modelIndex) {
     const std::string name = FormatText("Device %d", n);
     if (std::none_of(devices.begin(), devices.end(),
                      [&](CDevice* other) { return other != device && other->GetName() == name; })) {
-      device->SetName(name, CDevice::CSystemPass{});
+      device->SystemEntries().SetName(name, CSystemPass{});
       return true;
     }
   }

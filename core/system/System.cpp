@@ -138,7 +138,7 @@ bool CSystem::IsPortOpen() const { return m_comms->IsPortOpen(); }
 
 bool CSystem::GoOnline(std::uint32_t choice) {
   // A unit of another model that a scan found at a device's ID is looked for anew.
-  for (CDevice* device : GetDevices()) device->SetOtherModelAtId(0);
+  for (CDevice* device : GetDevices()) device->UnitAtId().SetOtherModelAtId(0);
   // The file's settings go to the units with what the links owe them.
   if (choice == kGoOnlineSend) m_links.PutOwedLinkValuesIntoTheFile();
   if (m_comms->GoOnline(choice)) return true;

@@ -175,7 +175,7 @@ class CSystem final : public IDeviceHost, public ICustomPanelHost, public IZoned
   // They wait in the queue while the port is closed. UI thread.
   void SendGlobalMute(bool mute);
   // Hands solo to every device of the list but the caller, in list order
-  // (CDevice::ApplySystemSolo).
+  // (CSystemEntries::ApplySystemSolo).
   void NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) override;
   // Appends the type code and the device ID of every amplifier (51 to 56) and breakout box
   // (34 to 47), in list order; neither list is cleared first.

@@ -161,7 +161,7 @@ std::uint64_t StoreContents(CSystem& system, CArchive& ar, const std::function<v
       ar.WriteU32(device->GetDeviceId());
       ar.WriteU32(device->GetModelIndex());
       device->Serialize(ar);
-      unitChanges += device->GetUnitChanges();
+      unitChanges += device->UnitChanges().Get();
     });
   }
   piece([&] {
@@ -476,7 +476,7 @@ bool CSystemFile::IsFileChangedOnDisk() const {
 std::uint64_t CSystemFile::CountUnitChanges() const {
   CSingleLock lock(m_system.GetLock());
   std::uint64_t count = 0;
-  for (const CDevice* device : m_system.m_devices) count += device->GetUnitChanges();
+  for (const CDevice* device : m_system.m_devices) count += device->UnitChanges().Get();
   return count;
 }
 

@@ -106,7 +106,7 @@ void CSystemLinks::PutOwedLinkValuesIntoTheFile() {
         const CLinkRef* member = link->GetMembers()[m];
         if (!member->IsOutOfLine()) continue;
         if (CDevice* device = m_system.FindDeviceByUuid(member->GetUuid()))
-          device->ApplyLinkedChange(*member->GetMissedValue(), CDevice::CSystemPass{});
+          device->SystemEntries().ApplyLinkedChange(*member->GetMissedValue(), CSystemPass{});
       }
     }
   });
@@ -200,7 +200,7 @@ void CSystemLinks::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& t
     return;
   }
   member.ClearMissedValue();
-  target.ApplyLinkedChange(value, CDevice::CSystemPass{});
+  target.SystemEntries().ApplyLinkedChange(value, CSystemPass{});
 }
 
 void CSystemLinks::BringLinkMembersIntoLine(CDevice* device) {
@@ -224,7 +224,7 @@ void CSystemLinks::BringLinkMembersIntoLine(CDevice* device) {
         if (!(member->GetUuid() == self) || !member->IsOutOfLine()) continue;
         const CParamValue value = *member->GetMissedValue();
         member->ClearMissedValue();
-        device->ApplyLinkedChange(value, CDevice::CSystemPass{});
+        device->SystemEntries().ApplyLinkedChange(value, CSystemPass{});
         m_system.WriteLog("Link \"" + link->GetName() + "\" applied to " + device->GetUnitText() +
                           " now that it is back\n");
       }
@@ -250,7 +250,7 @@ void CSystemLinks::EndLinkValuesSupersededByRecall(const CSnapshot& snapshot) {
 
 void CSystemLinks::MarkLinkWritesOwed(CDevice* device) {
   if (!device) return;
-  const std::vector<std::int32_t> owed = device->TakeLinkWritesOwed();
+  const std::vector<std::int32_t> owed = device->Queue().TakeLinkWritesOwed();
   if (owed.empty()) return;
   const CUuid self = device->GetUuid();
   m_system.WithoutSpreading([&] {
@@ -268,7 +268,7 @@ void CSystemLinks::MarkLinkWritesOwed(CDevice* device) {
         }
         kept = kept || member->IsOutOfLine();
       }
-      if (kept) device->DropLinkWrites(id);
+      if (kept) device->Queue().DropLinkWrites(id);
     }
   });
 }

@@ -22,7 +22,7 @@ void CSystem::SendGlobalMute(bool mute) {
 void CSystem::NotifyOtherDevices(CDevice* caller, bool solo, CParameterChangeNotice notice) {
   (void)notice;
   for (CDevice* device : GetDevices())
-    if (device != caller) device->ApplySystemSolo(solo, CDevice::CSystemPass{});
+    if (device != caller) device->SystemEntries().ApplySystemSolo(solo, CSystemPass{});
 }
 
 void CSystem::CollectZelDeviceIds(std::vector<std::uint32_t>& typeCodes, std::vector<std::uint32_t>& deviceIds) const {

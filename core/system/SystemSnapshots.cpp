@@ -86,7 +86,7 @@ void CSystemSnapshots::ApplyImages(const CSnapshot& snapshot, std::vector<std::s
                         " (not connected)\n");
       continue;
     }
-    device->RecallSnapshotImage(*image, CDevice::CSystemPass{});
+    device->SystemEntries().RecallSnapshotImage(*image, CSystemPass{});
   }
 }
 

@@ -16,7 +16,7 @@ constexpr std::uint8_t kModuleVariantByte = 0x0D;
 CPannexDevice::CPannexDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode, std::uint32_t deviceId)
     : CDevice(host, typeCode, deviceId, frame, 0) {}
 
-CPannexDevice::~CPannexDevice() { ClearQueue(); }
+CPannexDevice::~CPannexDevice() { Queue().ClearQueue(); }
 
 void CPannexDevice::Initialise() { m_pasteInProgress = std::make_unique<CManualResetEvent>(false); }
 
@@ -24,10 +24,10 @@ std::uint32_t CPannexDevice::GetClipboardFormat() { return RegisterClipboardForm
 
 bool CPannexDevice::GetNextPollMessage(CControlMessage& record) {
   if (m_ignored || m_needsInitialisation || (m_pasteInProgress && m_pasteInProgress->IsSet())) return false;
-  return PopMessage(record);
+  return Queue().PopMessage(record);
 }
 
-void CPannexDevice::ProcessReply(CControlMessage& record) {
+void CPannexDevice::TakeReply(CControlMessage& record) {
   (void)record;
   UpdateCommsState(true);
 }

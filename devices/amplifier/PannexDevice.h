@@ -30,11 +30,12 @@ class CPannexDevice : public CDevice {
   // Worker thread. Queued messages once the security step is through; nothing while ignored
   // or while a paste runs.
   bool GetNextPollMessage(CControlMessage& record) override;
-  void ProcessReply(CControlMessage& record) override;
 
   CManualResetEvent* GetPasteEvent() const { return m_pasteInProgress.get(); }
 
  protected:
+  // A reply of the module, taken in through ProcessReply. Worker thread.
+  void TakeReply(CControlMessage& record) override;
   // The ID row (ApplyUserPropertyChange).
   bool OnPropertyChanged(CDeviceProperty& row) override;
   // Another device's solo: mutes (true) or unmutes (false) the module by a queued write in the

@@ -66,12 +66,12 @@ void FillUnpolledRows(CDevice& device, IDevicePropertyGrid& grid) {
 bool ApplyUnpolledRow(CDevice& device, CDeviceProperty& row, const std::function<void(std::uint32_t)>& takeId) {
   if (row.GetData() != kPropId) return false;
   const auto id = std::uint64_t(row.GetNumber());
-  if (std::optional<std::string> refusal = device.DeviceIdInUseRefusal(id)) {
+  if (std::optional<std::string> refusal = device.AddressRules().DeviceIdInUseRefusal(id)) {
     row.SetErrorText(*refusal);
     return false;
   }
   // An ID the frames cannot carry would address another unit.
-  if (std::string range = device.DeviceIdRangeRefusal(id); !range.empty()) {
+  if (std::string range = device.AddressRules().DeviceIdRangeRefusal(id); !range.empty()) {
     row.SetErrorText(range);
     return false;
   }

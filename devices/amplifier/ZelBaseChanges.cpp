@@ -10,6 +10,7 @@
 #include "core/protocol/ControlMessage.h"
 #include "core/model/DeviceProperty.h"
 #include "core/model/DeviceHost.h"
+#include "devices/amplifier/ZelRules.h"
 #include "core/support/SystemMessages.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 #include "devices/amplifier/ZelPropertyRows.h"
@@ -39,11 +40,12 @@ void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
   if (ChangeControl(value)) m_host->SetModified(true);
 }
 
-std::uint64_t CZelBaseDevice::RightsNeededFor(int id) const {
-  if (IsPanelOnlyParameter(id) || id == m_family.paramIdentify) return 0;
-  if (id == m_family.paramName) return kRestrictEditDeviceProperties;
-  const int channel = id - m_family.paramChannelName;
-  if (channel >= 0 && channel < GetChannelCount()) return kRestrictUseDeviceControls | kRestrictEditDeviceProperties;
+std::uint64_t CZelChangeGate::RightsNeededFor(int id) const {
+  const ZelFamily& family = m_amplifier.m_family;
+  if (m_amplifier.IsPanelOnlyParameter(id) || id == family.paramIdentify) return 0;
+  if (id == family.paramName) return kRestrictEditDeviceProperties;
+  const int channel = id - family.paramChannelName;
+  if (channel >= 0 && channel < m_amplifier.GetChannelCount()) return kRestrictUseDeviceControls | kRestrictEditDeviceProperties;
   return kRestrictUseDeviceControls;
 }
 
@@ -210,11 +212,11 @@ std::optional<bool> CZelBaseDevice::ApplySharedPropertyEdit(const ZelPropertyEdi
   };
   if (edit.id == m_family.propId) {
     const auto id = std::uint64_t(edit.number);
-    if (std::optional<std::string> refusal = DeviceIdInUseRefusal(id)) {
+    if (std::optional<std::string> refusal = AddressRules().DeviceIdInUseRefusal(id)) {
       message = *refusal;
       return false;
     }
-    if (std::string range = DeviceIdRangeRefusal(id); !range.empty()) {
+    if (std::string range = AddressRules().DeviceIdRangeRefusal(id); !range.empty()) {
       message = std::move(range);
       return false;
     }

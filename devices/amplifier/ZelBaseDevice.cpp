@@ -2,12 +2,15 @@
 // and reply frame of both families, their name and identity replies and the status text.
 #include "devices/amplifier/ZelBaseDevice.h"
 
+#include "devices/amplifier/ZelRules.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "core/protocol/ControlMessage.h"
+#include "devices/amplifier/ZelRules.h"
 #include "core/protocol/SevenBit.h"
 #include "core/support/AppSettings.h"
 #include "core/model/DeviceHost.h"
@@ -32,25 +35,13 @@ constexpr std::size_t kIdentityFirmwareLength = 4;
 
 std::atomic<CZelBaseDevice::FirmwareTableReader> g_firmwareReader{nullptr};
 
-// A print of the device's record as the file stores it (FNV-1a over its bytes): a Zel unit's
-// record is a few hundred bytes, printed before and after a reply in a few microseconds.
-std::uint64_t RecordPrint(CDevice& device) {
-  std::uint64_t print = 0xcbf29ce484222325ull;
-  CArchive ar([&](const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) print = (print ^ data[i]) * 0x100000001b3ull;
-  });
-  device.Serialize(ar);
-  ar.Flush();
-  return print;
-}
-
 }  // namespace
 
 void FillZelRead(CControlMessage& record, CDevice& device, std::uint32_t command, std::uint32_t replyLength,
                  const std::vector<std::uint8_t>& payload, std::uint32_t argument) {
   const auto length = std::uint32_t(kZelBareReadLength + payload.size());
   record.Set(command, length, replyLength, &device, false, CControlMessage::kDefaultReplyStart, argument, 0);
-  device.StampRead(record);
+  device.ReadGuard().StampRead(record);
   for (std::size_t i = 0; i < payload.size(); ++i) record.frame[kPayloadOffset + i] = payload[i];
   BuildZelFrameHeader(record, device.GetTypeCode(), device.GetDeviceId());
 }
@@ -222,6 +213,8 @@ CZelBaseDevice::CZelBaseDevice(IDeviceHost* host, IMessageSink* frame, std::uint
     : CZelFramedDevice(host, frame, typeCode, deviceId, 0, kSecurityCheckCommand, kSecurityCheckReplyLength),
       m_family(family),
       m_channelNames(std::size_t(family.maxChannels)) {
+  m_gate = std::make_unique<CZelChangeGate>(*this);
+  m_addressRules = std::make_unique<CZelAddressRules>(*this, true);
   for (int n = 0; n < GetChannelCount(); ++n) m_channelNames[std::size_t(n)] = "Ch " + std::to_string(n + 1);
 }
 
@@ -258,7 +251,7 @@ void CZelBaseDevice::Reinitialise(std::uint32_t mode) {
   CDevice::Reinitialise(mode);
   m_haveRead = 0;
   // Nothing queued before is sent: the unit gets the file's settings (mode 1) or is read.
-  ClearQueue();
+  Queue().ClearQueue();
   if (mode == 1) SendAllSettings();
 }
 
@@ -298,19 +291,14 @@ bool CZelBaseDevice::BuildPresenceProbe(CControlMessage& record) {
 
 // --- Replies (worker) ---
 
-void CZelBaseDevice::ProcessReply(CControlMessage& record) {
+void CZelBaseDevice::TakeReply(CControlMessage& record) {
   bool before = false, after = false;
   {
     CSingleLock lock(m_host->GetLock());
     if (!TakesReply(record)) return;
     before = IsReadOutComplete();
-    // Writes are answered by their ACK only. A reply that changes what the file stores of the
-    // unit is counted, so that autosave keeps it.
-    if (!record.write) {
-      const std::uint64_t stored = RecordPrint(*this);
-      DecodeReply(record);
-      if (RecordPrint(*this) != stored) NoteUnitChange();
-    }
+    // Writes are answered by their ACK only.
+    if (!record.write) DecodeReply(record);
     after = IsReadOutComplete();
   }
   // The notices and log lines of the reply go out once the model holds all of it.
@@ -332,10 +320,10 @@ void CZelBaseDevice::DecodeReply(const CControlMessage& record) {
   switch (record.command) {
     // Names that a change has overtaken are not taken, and are asked again.
     case kZelReadNameCommand:
-      if (HasReplyBytes(record, kZelPayloadOffset + kZelNameBytes) && !LeavesOvertakenReply(record)) ReplyName(record);
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelNameBytes) && !ReadGuard().LeavesOvertakenReply(record)) ReplyName(record);
       break;
     case kZelReadChannelNameCommand:
-      if (HasReplyBytes(record, kZelPayloadOffset + kZelChannelNameBytes) && !LeavesOvertakenReply(record))
+      if (HasReplyBytes(record, kZelPayloadOffset + kZelChannelNameBytes) && !ReadGuard().LeavesOvertakenReply(record))
         ReplyChannelName(record);
       break;
     case kZelIdentityCommand: ReplyIdentity(record); break;

@@ -245,10 +245,6 @@ class CZelBaseDevice : public CZelFramedDevice {
   int GetOfflineStatusParamId() override { return m_family.paramOffline; }
   int GetWarningStatusParamId() override { return m_family.paramWarnings; }
   std::uint32_t GetMessageMergeMask(const CControlMessage& message) override;
-  // The identity query is the long-ID probe of the device's ID, which the unit answers at a
-  // short ID too.
-  bool QueriesLongId() const override { return true; }
-  bool AnswersLongIdProbe() const override { return true; }
   // A channel's name ("" out of range). Takes the system's lock.
   std::string GetChannelName(int channel) const;
   // Whether every read-out item of the model has been received since the last
@@ -257,13 +253,6 @@ class CZelBaseDevice : public CZelFramedDevice {
   std::uint32_t GetHaveRead() const { return m_haveRead; }
 
   // --- Protocol ---
-  // Worker thread, under the system's lock: the reply decoded (writes are answered by their
-  // ACK only), its notices sent, the not-initialised warning set or cleared.
-  void ProcessReply(CControlMessage& record) override;
-  // Nothing to turn the panel's page or to identify the unit (neither changes a setting); the
-  // right to edit device properties for the name, with the right to use device controls for a
-  // channel's name; the right to use device controls for every other id.
-  std::uint64_t RightsNeededFor(int parameterId) const override;
   // The name and the channel names: refused with the grid's words for a character the field
   // cannot carry or more characters than it holds.
   std::string ControlChangeRefusal(const CParamValue& value) const override;
@@ -309,6 +298,9 @@ class CZelBaseDevice : public CZelFramedDevice {
   void SetPollCounter(std::uint32_t counter) { m_pollCounter = counter; }
 
  protected:
+  // Worker thread, under the system's lock: the reply decoded (writes are answered by their
+  // ACK only), its notices sent, the not-initialised warning set or cleared.
+  void TakeReply(CControlMessage& record) override;
   // Queues every setting, forced: the family's own records and re-initialisation send the
   // unit what the file holds. UI thread.
   virtual void SendAllSettings() = 0;
@@ -418,4 +410,6 @@ class CZelBaseDevice : public CZelFramedDevice {
 
   // The tests paste records as the family's code does (tests/support/ModelChanges.h).
   friend class CDeviceTestAccess;
+  // The family's gate reads which parameters change nothing (RightsNeededFor).
+  friend class CZelChangeGate;
 };

@@ -82,7 +82,7 @@ void CZelBreakDevice::DecodeFamilyReply(const CControlMessage& record) {
   switch (record.command) {
     // Settings that a change has overtaken are not taken; the read-out asks for them again.
     case kBreakCmdReadSettings:
-      if (const auto u = UnpackedReply(record, kSettingsBytes); u && !LeavesOvertakenReply(record)) ReplySettings(*u);
+      if (const auto u = UnpackedReply(record, kSettingsBytes); u && !ReadGuard().LeavesOvertakenReply(record)) ReplySettings(*u);
       break;
     case kBreakCmdReadStatus:
       if (HasReplyBytes(record, kZelPayloadOffset + 1)) ReplyStatus(record);

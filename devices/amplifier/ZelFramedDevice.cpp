@@ -3,6 +3,7 @@
 
 #include "core/protocol/ControlMessage.h"
 #include "devices/amplifier/ZelBaseDevice.h"
+#include "devices/amplifier/ZelRules.h"
 #include "platform/TextFormat.h"
 
 CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
@@ -10,15 +11,18 @@ CZelFramedDevice::CZelFramedDevice(IDeviceHost* host, IMessageSink* frame, std::
                                    std::uint32_t checkReplyLength)
     : CDevice(host, typeCode, deviceId, frame, modelIndex),
       m_checkCommand(checkCommand),
-      m_checkReplyLength(checkReplyLength) {}
+      m_checkReplyLength(checkReplyLength) {
+  m_addressRules = std::make_unique<CZelAddressRules>(*this, false);
+  m_unitAtId = std::make_unique<CZelUnitAtId>(*this);
+}
 
-CZelFramedDevice::~CZelFramedDevice() { ClearQueue(); }
+CZelFramedDevice::~CZelFramedDevice() { Queue().ClearQueue(); }
 
 void CZelFramedDevice::Initialise() { m_pollGate = std::make_unique<CManualResetEvent>(false); }
 
 bool CZelFramedDevice::GetNextPollMessage(CControlMessage& record) {
   if (m_ignored || IsPollGateSet()) return false;
-  if (IsSetAside()) {
+  if (UnitAtId().IsSetAside()) {
     if (m_pollCounter < kZelProbeTurns) {
       ++m_pollCounter;
       return false;
@@ -27,7 +31,7 @@ bool CZelFramedDevice::GetNextPollMessage(CControlMessage& record) {
     return BuildSecurityCheckMessage(record);
   }
   if (m_needsInitialisation) return PollWhileSecurityPending(record);
-  return PopMessage(record) || PollWhenIdle(record);
+  return Queue().PopMessage(record) || PollWhenIdle(record);
 }
 
 bool CZelFramedDevice::PollWhileSecurityPending(CControlMessage& record) {
@@ -40,36 +44,20 @@ bool CZelFramedDevice::PollWhenIdle(CControlMessage& record) {
   return false;
 }
 
-void CZelFramedDevice::ProcessReply(CControlMessage& record) {
+void CZelFramedDevice::TakeReply(CControlMessage& record) {
   if (TakesReply(record)) UpdateCommsState(true);
 }
 
 bool CZelFramedDevice::TakesReply(const CControlMessage& record) {
-  if (record.write || record.receivedLength <= 3) return !IsSetAside();
-  return TakeUnitModel(record);
-}
-
-std::uint32_t CZelFramedDevice::UnitTypeOfReply(const CControlMessage& record) const {
-  return record.command == kZelIdentityCommand ? 0 : CDevice::UnitTypeOfReply(record);
-}
-
-std::string CZelFramedDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
-  if ((id & ~std::uint64_t{0x7F7F7F7F}) == 0) return {};
-  const auto carried = std::uint32_t(id & 0x7F7F7F7F);
-  return FormatText("Device ID %llu would address ID %u - each byte of the ID must be 0 to 127",
-                    static_cast<unsigned long long>(id), unsigned(carried));
-}
-
-std::string CZelFramedDevice::ModelNameOfType(std::uint32_t typeCode) const {
-  const std::string name = CZelBaseDevice::GetModelNameForType(typeCode);
-  return name.empty() ? CDevice::ModelNameOfType(typeCode) : name;
+  if (record.write || record.receivedLength <= 3) return !UnitAtId().IsSetAside();
+  return UnitAtId().TakeUnitModel(record);
 }
 
 bool CZelFramedDevice::BuildSecurityCheckMessage(CControlMessage& record) {
   record.Set(m_checkCommand, kZelBareReadLength, m_checkReplyLength, this, false, CControlMessage::kDefaultReplyStart,
              0, 0);
   // The check is a read of what the unit holds (a Zel unit's name): stamped as every read is.
-  StampRead(record);
+  ReadGuard().StampRead(record);
   BuildZelFrameHeader(record, m_typeCode, m_deviceId);
   return true;
 }

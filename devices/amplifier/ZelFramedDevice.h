@@ -29,16 +29,6 @@ class CZelFramedDevice : public CDevice {
   // security step is pending what PollWhileSecurityPending gives; then a queued message, else
   // what PollWhenIdle gives.
   bool GetNextPollMessage(CControlMessage& record) override;
-  // Worker thread, under the system's lock: an answer of the device's model raises the
-  // connection level.
-  void ProcessReply(CControlMessage& record) override;
-  // The frames carry the ID as four bytes of seven bits each: an ID with a byte above 127 would
-  // reach the unit at the ID with that bit cleared.
-  std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
-  std::string ModelNameOfType(std::uint32_t typeCode) const override;
-  // A framed reply repeats the unit's type in byte 3; the identity reply names the unit's ID
-  // there, and no type.
-  std::uint32_t UnitTypeOfReply(const CControlMessage& record) const override;
 
   // Check: the device's check command, 11 bytes. Read: command 74, 291-byte reply. Write:
   // command 75, 291 bytes carrying the user table packed 8-to-7.
@@ -52,6 +42,9 @@ class CZelFramedDevice : public CDevice {
   bool IsPollGateSet() const { return m_pollGate && m_pollGate->IsSet(); }
 
  protected:
+  // Worker thread, under the system's lock: an answer of the device's model raises the
+  // connection level.
+  void TakeReply(CControlMessage& record) override;
   // Another device's solo: mutes every channel (true) or unmutes (false) by a queued write of
   // command 0x20.
   void OnSystemSolo(bool solo) override;
@@ -61,7 +54,7 @@ class CZelFramedDevice : public CDevice {
   // Worker thread. What a device sends when nothing is queued; the base sends nothing.
   virtual bool PollWhenIdle(CControlMessage& record);
   // Worker thread, under the system's lock, before anything of a reply is taken: true when the
-  // reply may be taken (CDevice::TakeUnitModel).
+  // reply may be taken (CUnitAtId::TakeUnitModel).
   bool TakesReply(const CControlMessage& record);
 
   std::unique_ptr<CManualResetEvent> m_pollGate;

@@ -93,7 +93,10 @@ const ZelFamily kSeriesFamily{
 
 CZelSeriesDevice::CZelSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::uint32_t typeCode,
                                    std::uint32_t deviceId)
-    : CZelBaseDevice(host, frame, typeCode, deviceId, kSeriesFamily) {}
+    : CZelBaseDevice(host, frame, typeCode, deviceId, kSeriesFamily) {
+  // Meter readings are no part of the file: their replies are taken without a print.
+  m_unitChanges.SetMeterCommands({kZelCmdReadMeters});
+}
 
 int CZelSeriesDevice::GetInstanceCount() { return g_instances; }
 

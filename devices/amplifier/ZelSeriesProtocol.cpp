@@ -93,7 +93,7 @@ void CZelSeriesDevice::DecodeFamilyReply(const CControlMessage& record) {
     // Settings that a change has overtaken are not taken: the periodic read, or the read-out's
     // read asked again, brings them once the change has reached the unit.
     case kZelCmdReadSettings:
-      if (const auto u = UnpackedReply(record, kSettingsBytes); u && !LeavesOvertakenReply(record)) ReplySettings(*u);
+      if (const auto u = UnpackedReply(record, kSettingsBytes); u && !ReadGuard().LeavesOvertakenReply(record)) ReplySettings(*u);
       break;
     case kZelCmdReadTemperature:
       if (HasReplyBytes(record, kZelPayloadOffset + 2)) ReplyTemperature(record);
@@ -108,7 +108,7 @@ void CZelSeriesDevice::DecodeFamilyReply(const CControlMessage& record) {
       if (const auto u = UnpackedReply(record, kMetersBytes)) ReplyMeters(*u);
       break;
     case kZelCmdReadReference:
-      if (const auto u = UnpackedReply(record, kReferenceBytes); u && !LeavesOvertakenReply(record)) ReplyReference(*u);
+      if (const auto u = UnpackedReply(record, kReferenceBytes); u && !ReadGuard().LeavesOvertakenReply(record)) ReplyReference(*u);
       break;
     default: break;
   }
@@ -191,7 +191,7 @@ void CZelSeriesDevice::ReplyStatus(const CControlMessage& record) {
   if (b != 0) {
     m_limitBits = b & 0x0Fu;
     // The mode is a setting: one that a change has overtaken stays as the file has it.
-    if (!IsReadOvertaken(record)) m_mode = (b >> 4) & 0x03u;
+    if (!ReadGuard().IsReadOvertaken(record)) m_mode = (b >> 4) & 0x03u;
     m_notInProtect = (b >> 6) & 0x01u;
   }
   m_haveRead |= kZelReadStatus;

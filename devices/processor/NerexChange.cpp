@@ -28,6 +28,7 @@
 #include "devices/processor/NerexPanel.h"
 #include "devices/processor/NerexParamIds.h"
 #include "devices/processor/NerexPresets.h"
+#include "devices/processor/NerexRules.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #include "devices/processor/NerexValueRanges.h"
 #include "platform/Sync.h"
@@ -601,7 +602,7 @@ bool CNerexSeriesDevice::IsOutermostChange(int id) const {
   return m_paramIds.size() == 1 && m_paramIds.front() == std::uint32_t(id);
 }
 
-std::uint64_t CNerexSeriesDevice::RightsNeededFor(int id) const {
+std::uint64_t CNerexChangeGate::RightsNeededFor(int id) const {
   if (IsPanelOnlyId(id) || IsNoActionId(id)) return 0;
   if (IsPresetActionId(id)) return kRestrictRecallPresets;
   if (id == kParamDeviceName || InRange(id, kParamInputName, 4) || InRange(id, kParamOutputName, 8))
@@ -609,14 +610,14 @@ std::uint64_t CNerexSeriesDevice::RightsNeededFor(int id) const {
   return kRestrictUseDeviceControls;
 }
 
-std::uint32_t CNerexSeriesDevice::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
+std::uint32_t CNerexChangeGate::ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const {
   const int id = value.id;
   if (InRange(id, kParamMatrixRouting, 32) || id == kParamMixerOn || id == kParamMixerOff) return kConfirmChangeRouting;
   if (InRange(id, kParamGeqFlatten, kNerexMaxInputs)) return kConfirmFlattenGraphicEq;
   if (!IsPresetActionId(id)) return 0;
   static const CNerexPresetAnswer kNoAnswer;
   const auto* preset = dynamic_cast<const CNerexPresetAnswer*>(&answer);
-  return PresetActionConfirmation(*this, id, preset ? *preset : kNoAnswer);
+  return PresetActionConfirmation(m_processor, id, preset ? *preset : kNoAnswer);
 }
 
 void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
@@ -624,10 +625,10 @@ void CNerexSeriesDevice::ApplyControlChange(const CParamValue& value) {
   ApplyChange(value, none);
 }
 
-void CNerexSeriesDevice::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
+void CNerexChangeGate::ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) {
   // Only the preset actions read more than the confirmation, which the gate has checked.
-  if (dynamic_cast<CNerexPresetAnswer*>(&answer)) ApplyChange(value, answer);
-  else ApplyControlChange(value);
+  if (dynamic_cast<CNerexPresetAnswer*>(&answer)) m_processor.ApplyChange(value, answer);
+  else CUserChangeGate::ApplyAnsweredChange(value, answer);
 }
 
 void CNerexSeriesDevice::ChangeDeviceName(const std::string& text) {
@@ -661,7 +662,7 @@ void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& an
     if (IDeviceHost* host = GetHost()) host->SetModified(true);
   });
   // A read of the settings on its way meanwhile does not take the change back. Every question
-  // was asked before the change came in (ConfirmationFor, HandPresetAction): nothing waits here.
+  // was asked before the change came in (the gate's ConfirmationFor, HandPresetAction): nothing waits here.
   std::optional<CSettingsChange> change;
   if (!IsPanelOnlyId(id)) change.emplace(*this);
   if (id == kParamDeviceName) {

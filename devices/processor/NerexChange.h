@@ -3,14 +3,14 @@
 // of what the device stores, the frames it queues for the unit, and the pieces of the change
 // path its groups share: re-notification through the base change path, and the write frames
 // of single settings. Windows read the device through its const views and hand a change in
-// through CDevice::ApplyUserChange; only the family's library (and the tests, which reach the
+// through CUserChangeGate::ApplyUserChange; only the family's library (and the tests, which reach the
 // family as its own code does) compiles with ORVAK_PROCESSOR_FAMILY, so a window that includes
 // this header does not compile. What windows share with the change path (link groups, preset
 // names) is in NerexChannelRules.h and NerexPresets.h. UI thread.
 #pragma once
 
 #if !defined(ORVAK_PROCESSOR_FAMILY)
-#error "devices/processor/NerexChange.h belongs to the processor family: a window reads a processor through its const views and hands a change in through CDevice::ApplyUserChange"
+#error "devices/processor/NerexChange.h belongs to the processor family: a window reads a processor through its const views and hands a change in through CUserChangeGate::ApplyUserChange"
 #endif
 
 #include <array>
@@ -65,7 +65,7 @@ class CNerexChangeAccess {
 
 // What the device stores, writable: the live settings, the preset memories, the crossover
 // presets, the general settings, the timed presets and the dynamic-EQ band masks. Written under
-// SettingsLock, and inside a CDevice::CSettingsChange where a read on its way could put the
+// SettingsLock, and inside a CSettingsChange where a read on its way could put the
 // unit's old values back.
 inline CNerexSeriesMemory& WritableSettings(CNerexSeriesDevice& d) { return CNerexChangeAccess::CurrentSettings(d); }
 inline CNerexMemoryList& WritablePresets(CNerexSeriesDevice& d) { return CNerexChangeAccess::Presets(d); }

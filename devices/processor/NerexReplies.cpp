@@ -147,13 +147,9 @@ class CNerexReplyHandler {
 
   // A memory's name and section flags as the unit reports them.
   void TakeMemoryName(CNerexSeriesMemory& memory, const std::string& name) {
-    if (memory.name != name) d.NoteUnitChange();
     memory.name = name;
   }
   void TakeMemoryFlags(CNerexSeriesMemory& memory, std::uint8_t flags) {
-    // A memory read from the file keeps the mark of a stored record, which the file writes
-    // again whatever the flags are: it is no flag of the unit's.
-    if ((memory.sectionFlags & ~kSectionStoredMark) != flags) d.NoteUnitChange();
     memory.sectionFlags = flags;
   }
 
@@ -209,7 +205,7 @@ class CNerexReplyHandler {
     if (number == 0) {
       // The current settings that a change has overtaken stay as the file has them; the
       // read-back asks for the block again once the change has reached the unit.
-      if (d.LeavesOvertakenReply(r)) return;
+      if (d.ReadGuard().LeavesOvertakenReply(r)) return;
       target = &d.m_current;
     }
     else if (number >= 1 && number <= int(kMaxPresetNumber)) target = PresetAt(number - 1);
@@ -217,7 +213,6 @@ class CNerexReplyHandler {
     if (!target) return d.RefuseReply(r, "no such memory");
     const int model = d.GetModel(), n = d.GetInputCount(), m = d.GetOutputCount();
     const std::span<const std::uint8_t> payload(raw);
-    const CNerexSeriesMemory before = *target;
     bool ok = false;
     switch (r.command) {
       case kCmdReadInputs: ok = DecodeInputBlock(payload, n, model, *target); break;
@@ -226,7 +221,6 @@ class CNerexReplyHandler {
       case kCmdReadDeq: ok = DecodeDeqBlockReply(payload, n, model, *target); break;
       default: break;
     }
-    if (!(*target == before)) d.NoteUnitChange();
     if (!ok) return d.RefuseReply(r, "too short");
     d.m_receivedMask |= bit;
   }
@@ -237,18 +231,16 @@ class CNerexReplyHandler {
     if (data < kDeviceNameBytes) return d.RefuseReply(r, "too short");
     // Names that a change has overtaken, or that wait in the queue for this unit (settings being
     // sent), stay as the file has them and are asked again; the panel's title still follows.
-    const bool keepFileNames = d.LeavesOvertakenReply(r);
+    const bool keepFileNames = d.ReadGuard().LeavesOvertakenReply(r);
     if (!keepFileNames) {
       d.m_receivedMask |= kReceivedMeters;
       const std::string name = TrimBlanks(ReplyText(r.frame + kNerexPayload, kDeviceNameBytes), false);
-      if (name != d.GetName()) d.NoteUnitChange();
       d.SetName(name);
     }
     auto takeName = [&](NerexChannelName& slot, std::size_t at) {
       // Seven characters of each slot travel; the eighth stays. Slots past the data stay too.
       if (keepFileNames || at + 7 > data) return;
       const std::string text = ReplyText(r.frame + kNerexPayload + at, 7);
-      if (!std::equal(text.begin(), text.end(), slot.begin())) d.NoteUnitChange();
       std::copy(text.begin(), text.end(), slot.begin());
     };
     for (int i = 0; i < kNerexMaxInputs; ++i) takeName(d.m_current.inputs.names[std::size_t(i)], 40 + 8 * std::size_t(i));
@@ -313,11 +305,10 @@ class CNerexReplyHandler {
   void TimedPresets() {
     const std::vector<std::uint8_t> raw = UnpackPayload(r);
     if (raw.size() < kTimedPresetBytes) return d.RefuseReply(r, "too short");
-    if (d.LeavesOvertakenReply(r)) return;
+    if (d.ReadGuard().LeavesOvertakenReply(r)) return;
     for (std::size_t e = 0; e < d.m_timedPresets.size(); ++e) {
       const std::uint8_t* b = raw.data() + 6 * e;
       const TimedPresetEntry entry{b[0], b[1], b[2], b[3], b[4], b[5]};
-      if (!(entry == d.m_timedPresets[e])) d.NoteUnitChange();
       d.m_timedPresets[e] = entry;
     }
     d.m_receivedMask |= kReceivedTimedPresets;
@@ -332,24 +323,18 @@ class CNerexReplyHandler {
     // The settings that a person edits and the general frame writes (from the security code on)
     // stay as the file has them when a change has overtaken the read, and are asked again; the
     // clock and the current preset are the unit's.
-    const bool overtaken = d.IsReadOvertaken(r);
+    const bool overtaken = d.ReadGuard().IsReadOvertaken(r);
     if (overtaken)
       std::copy(old.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow, old.bytes.end(),
                 received.bytes.begin() + NerexGeneralSettings::kSecurityCodeLow);
     CopyGeneralSettings(received, d.m_general);
     const NerexGeneralSettings& now = d.m_general;
-    // The file keeps the bytes from the current preset on: the unit's clock, which moves each
-    // minute (and which the program sets), and the recall flag change nothing it stores.
-    constexpr auto kKeptFrom = std::ptrdiff_t(NerexGeneralSettings::kCurrentPreset);
-    if (!std::equal(now.bytes.begin() + kKeptFrom, now.bytes.end(), old.bytes.begin() + kKeptFrom)) d.NoteUnitChange();
 
     const int preset = now.GetCurrentPreset();
     if ((preset != old.GetCurrentPreset() || now.bytes[NerexGeneralSettings::kRecallFlag]) && preset != 0 &&
         m_initialised) {
       if (CNerexSeriesMemory* memory = PresetAt(preset - 1)) {
-        const CNerexSeriesMemory before = d.m_current;
         d.m_current.CopyFrom(*memory);
-        if (!(d.m_current == before)) d.NoteUnitChange();
         d.Post(FrameMsg::kStatusEvent, kNerexStatusSettings);
       } else {
         d.RefuseReply(r, "no such memory");
@@ -377,13 +362,13 @@ class CNerexReplyHandler {
   std::size_t m_received;
 };
 
-void CNerexSeriesDevice::ProcessReply(CControlMessage& record) {
+void CNerexSeriesDevice::TakeReply(CControlMessage& record) {
   bool before = false, after = false;
   {
     CSingleLock lock(SettingsLock());
     // Every reply but the ACK repeats the unit's model in byte 3: a reply of another model's
     // unit is not taken.
-    if (!record.write && record.receivedLength > 3 && !TakeUnitModel(record)) return;
+    if (!record.write && record.receivedLength > 3 && !UnitAtId().TakeUnitModel(record)) return;
     before = AllBlocksReceived();
     // Set commands are answered by their ACK only.
     if (!record.write) CNerexReplyHandler(*this, record, before).Run();

@@ -19,6 +19,7 @@
 #include "devices/processor/NerexMessages.h"
 #include "devices/processor/NerexModelTable.h"
 #include "devices/processor/NerexPanel.h"
+#include "devices/processor/NerexRules.h"
 #include "platform/Clipboard.h"
 #include "platform/Sync.h"
 #include "platform/TextFormat.h"
@@ -74,6 +75,11 @@ CDevice* CreateNerexSeriesDevice(IDeviceHost* host, IMessageSink* frame, std::ui
 CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode, std::uint32_t deviceId,
                                        IMessageSink* frame, std::uint32_t modelIndex)
     : CDevice(host, typeCode, deviceId, frame, modelIndex) {
+  m_gate = std::make_unique<CNerexChangeGate>(*this);
+  m_addressRules = std::make_unique<CNerexAddressRules>(*this);
+  m_unitAtId = std::make_unique<CNerexUnitAtId>(*this);
+  // Meter readings are no part of the file: their replies are taken without a print.
+  m_unitChanges.SetMeterCommands({kCmdMeters, kCmdMeterPage});
   m_hostOptions.SetClockStamp(std::int64_t(std::time(nullptr)));
   // A device built while a file is read gets its presets from its record, which sizes the list.
   if (!m_host || !m_host->IsReadingFile()) ResizePresetList(m_presets, kNerexDefaultPresetCount);
@@ -82,7 +88,7 @@ CNerexSeriesDevice::CNerexSeriesDevice(IDeviceHost* host, std::uint32_t typeCode
 }
 
 CNerexSeriesDevice::~CNerexSeriesDevice() {
-  ClearQueue();
+  Queue().ClearQueue();
   if (m_initialised) --g_instances;
 }
 
@@ -104,7 +110,7 @@ void CNerexSeriesDevice::Reinitialise(std::uint32_t mode) {
     m_memoryNameIndex = 0;
     m_readout.Reset();
   }
-  ClearQueue();
+  Queue().ClearQueue();
   if (mode != 1) return;
 
   // The file's whole content for the unit, queued even while the unit is not connected yet.
@@ -159,27 +165,6 @@ const char* CNerexSeriesDevice::GetControlPanelClass() {
 }
 
 std::string CNerexSeriesDevice::GetModelName() { return ::GetModelName(GetModel(), GetHardwareCode()); }
-
-std::string CNerexSeriesDevice::DeviceIdRangeRefusal(std::uint64_t id) const {
-  if (id <= kNerexMaxDeviceId) return {};
-  return FormatText("Device ID must be between 0 and %d", int(kNerexMaxDeviceId));
-}
-
-std::string CNerexSeriesDevice::AddressRefusal(std::uint64_t id) const {
-  if (id > 0xFFFFFFFFu) return FormatText("Device ID must be between 0 and %u", 0xFFFFFFFFu);
-  if ((id & 0xFF) != 0) return {};
-  return FormatText("Device ID %llu would address every unit of its model", static_cast<unsigned long long>(id));
-}
-
-std::uint64_t CNerexSeriesDevice::FrameAddress(std::uint64_t id) const {
-  // Apart from every other family's addresses, which carry the type code.
-  return (std::uint64_t(1) << 63) | (id & 0xFF);
-}
-
-std::string CNerexSeriesDevice::ModelNameOfType(std::uint32_t typeCode) const {
-  const std::string name = ::GetModelName(int(typeCode), 0);
-  return name.empty() ? CDevice::ModelNameOfType(typeCode) : name;
-}
 
 std::string CNerexSeriesDevice::GetMemoryName(int index) const {
   CSingleLock lock(SettingsLock());

@@ -108,7 +108,7 @@ class CNerexPresetAnswer : public CChangeAnswer {
   std::string fileNote;
 };
 
-// The confirmation a preset action asks before it is handed in (CDevice::ConfirmationFor).
+// The confirmation a preset action asks before it is handed in (CUserChangeGate::ConfirmationFor).
 std::uint32_t PresetActionConfirmation(const CNerexSeriesDevice& device, int id, const CNerexPresetAnswer& answer);
 
 // Warning bits of the family.
@@ -170,15 +170,6 @@ class CNerexSeriesDevice : public CDevice {
   void Reinitialise(std::uint32_t mode) override;
   const char* GetControlPanelClass() override;
   std::string GetModelName() override;
-  // The ID row takes IDs 0 to 63 (a unit found by its long ID keeps that ID).
-  std::string DeviceIdRangeRefusal(std::uint64_t id) const override;
-  // The frames carry the ID's low byte, which a unit at a long ID answers to: an ID whose low
-  // byte is 0 would address every unit of the model, as ID 0 does.
-  std::string AddressRefusal(std::uint64_t id) const override;
-  // The low byte of the ID, whatever the model: the identification request names no model, so
-  // processors whose IDs share their low byte are reached by one frame.
-  std::uint64_t FrameAddress(std::uint64_t id) const override;
-  std::string ModelNameOfType(std::uint32_t typeCode) const override;
   CSize GetPanelSize() override;
   std::uint32_t GetClipboardFormat() override;
   void OnStatusEvent(int statusCode) override;
@@ -187,7 +178,6 @@ class CNerexSeriesDevice : public CDevice {
   void ListParameters(int controlKind, std::vector<CParamInfo>& out) override;
   CParamInfo FindParameter(const CParamInfo& info) override;
   bool GetNextPollMessage(CControlMessage& record) override;
-  void ProcessReply(CControlMessage& record) override;
   // A memory read answered late says that the unit holds that memory (see NoteMemoryAnswer).
   void OnLateAnswer(std::uint32_t command, std::uint32_t argument) override;
   bool BuildReadSecurityMessage(CControlMessage& record) override;
@@ -212,13 +202,6 @@ class CNerexSeriesDevice : public CDevice {
   void ListMatchingParameters(const CParamInfo& like, std::vector<CParamInfo>& out) override;
 
   // --- Control changes (UI thread) ---
-  // A routing change and a graphic EQ flattened are confirmed first, and the preset actions
-  // that recall, overwrite or clear a memory (PresetActionConfirmation).
-  std::uint32_t ConfirmationFor(const CParamValue& value, const CChangeAnswer& answer) const override;
-  // Nothing for the ids that only steer the panel or that the device takes no action on; the
-  // right to recall presets for the preset actions, to edit device properties for the names,
-  // to use device controls for every other id.
-  std::uint64_t RightsNeededFor(int parameterId) const override;
   // The ids of the changes in progress, nested through links and re-notification. Add returns
   // true (and leaves the list alone) when the id is already there.
   bool AddParameterIdToDeviceList(int id);
@@ -337,6 +320,11 @@ class CNerexSeriesDevice : public CDevice {
   // ====== end of records, snapshots, properties, tiles, clipboard, paste and context menu ======
 
  protected:
+  // A reply of the unit, taken in through ProcessReply. Worker thread, under the system's lock.
+  void TakeReply(CControlMessage& record) override;
+  // The record's print with the output sections' scramble key held, so that it changes only
+  // with what the record stores.
+  std::uint64_t StoredPrint() override;
   // One edited row of the grid, and one edited value of the property list through the same
   // rows and checks.
   bool OnPropertyChanged(CDeviceProperty& row) override;
@@ -346,9 +334,6 @@ class CNerexSeriesDevice : public CDevice {
   // the stored values to the panel, the custom panels and the links. Every change that is not
   // already in progress marks the file modified, however it ends.
   void ApplyControlChange(const CParamValue& value) override;
-  // The same for a person's change with their answers: the preset actions act on the row and
-  // with the name, file or timed presets of a CNerexPresetAnswer (without one they do nothing).
-  void ApplyAnsweredChange(const CParamValue& value, CChangeAnswer& answer) override;
   // A snapshot's image: the live settings it holds, sent as whole blocks.
   void ApplySnapshotData(const CSnapshotData& data) override;
 
@@ -357,6 +342,8 @@ class CNerexSeriesDevice : public CDevice {
   // The polling schedule reads and moves on the read-back state.
   friend class CNerexPoller;
   friend class CNerexReadBack;
+  // The gate hands a preset action in with the person's answers (ApplyChange).
+  friend class CNerexChangeGate;
   // The family's own code outside the class (its change path, its frames and records) writes
   // what the device stores and queues the unit's frames through it (NerexChange.h).
   friend class CNerexChangeAccess;

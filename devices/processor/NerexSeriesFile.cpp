@@ -8,6 +8,7 @@
 
 #include "core/file/DataStream.h"
 #include "core/protocol/Scramble.h"
+#include "core/support/ScopeGuard.h"
 #include "core/model/DeviceHost.h"
 #include "core/model/NameRules.h"
 #include "devices/processor/NerexBlocks.h"
@@ -376,13 +377,19 @@ void CheckOutputRecordLength(std::uint32_t length, ENerexOutputPlainForm form) {
     Damaged("output record of length " + std::to_string(length));
 }
 
+// While a device's stored state is printed (CNerexSeriesDevice::StoredPrint) the scramble key
+// is held at 0, so that the same settings print alike; a stored record takes the clock.
+thread_local bool t_printing = false;
+
+std::uint32_t ScrambleKey() { return t_printing ? 0u : GetTickCount(); }
+
 // The scrambled output record: key, length, chained words.
 template <class Io>
 void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
   if (io.Storing()) {
     std::vector<std::uint8_t> bytes = BuildOutputPlainBytes(out, form);
     bytes.resize(RoundUp4(bytes.size()), 0);
-    std::uint32_t key = GetTickCount();
+    std::uint32_t key = ScrambleKey();
     std::uint32_t length = std::uint32_t(bytes.size());
     ScrambleWords(bytes, key);
     io.U32(key);
@@ -404,7 +411,7 @@ void IoScrambledOutputSection(Io& io, NerexOutputSection& out, ENerexOutputPlain
 // The same stored in place: the plain bytes are written into the record's room, padded with
 // zeros and scrambled there.
 void IoScrambledOutputSection(CBytesWriterIo& io, NerexOutputSection& out, ENerexOutputPlainForm form) {
-  std::uint32_t key = GetTickCount();
+  std::uint32_t key = ScrambleKey();
   std::uint32_t length = std::uint32_t(RoundUp4(GetOutputPlainSize(form)));
   io.U32(key);
   io.U32(length);
@@ -1040,6 +1047,11 @@ void CNerexSeriesDevice::Serialize(CArchive& ar) {
     view.Commit(*this);
     LimitStoredValues(*this);
   }
+}
+
+std::uint64_t CNerexSeriesDevice::StoredPrint() {
+  CScopedValue printing(t_printing, true);
+  return CDevice::StoredPrint();
 }
 
 void CNerexSeriesDevice::SerializeStream(CDataStream& ds) {

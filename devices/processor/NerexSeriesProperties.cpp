@@ -204,11 +204,11 @@ bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
 
 bool CPropertyEditor::ApplyId(const CEdit& e, std::string& refusal) {
   const std::uint64_t id = AsUnsigned(e.number);
-  if (std::optional<std::string> inUse = m_d.DeviceIdInUseRefusal(id)) {
+  if (std::optional<std::string> inUse = m_d.AddressRules().DeviceIdInUseRefusal(id)) {
     refusal = *inUse;
     return false;
   }
-  if (std::string range = m_d.DeviceIdRangeRefusal(id); !range.empty()) {
+  if (std::string range = m_d.AddressRules().DeviceIdRangeRefusal(id); !range.empty()) {
     refusal = std::move(range);
     return false;
   }

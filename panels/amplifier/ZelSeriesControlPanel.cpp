@@ -351,7 +351,7 @@ void CZelSeriesControlPanel::DispatchMouseMessage(std::uint32_t message, std::ui
       CParamValue step;
       step.id = kZelParamPanelPage;
       step.kind = ParamKind::kNone;
-      device->ApplyUserChange(step);
+      device->Gate().ApplyUserChange(step);
     }
     return;
   }

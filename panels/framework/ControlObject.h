@@ -96,7 +96,7 @@ class CControlObject {
 
  protected:
   // Hands the value to the owner panel's device, which judges a person's change
-  // (CControlPanelWnd::HandUserChange, CDevice::ApplyUserChange); nothing without one, nor while
+  // (CControlPanelWnd::HandUserChange, CUserChangeGate::ApplyUserChange); nothing without one, nor while
   // the current user lacks a right the widget needs.
   void SendValue(const CParamValue& value) const;
   // The level a nudge by delta from value sends: at least one of the unit's own steps

@@ -62,7 +62,7 @@ class CControlPanelWnd : public CWidgetHostWnd, public CControlPanel {
   // pointer moves with the button up.
   void EndMousePress();
   // Hands a person's change made at the widget on (HandUserChange, then the device judges it in
-  // CDevice::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
+  // CUserChangeGate::ApplyUserChange); a refusal the device gives meanwhile shows under the widget.
   void ApplyUserChange(const CControlObject& control, const CParamValue& value);
 
   // --- The current user's rights, decided when the person acts ---

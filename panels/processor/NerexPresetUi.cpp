@@ -55,7 +55,7 @@ std::string MemoryName(const CNerexSeriesDevice& device, int n) {
 bool HandPresetAction(CNerexSeriesDevice& device, INerexPresetQuestions& panel, int id) {
   const CParamValue action(id, 0.0f, ParamKind::kNone);
   // Without the right to recall presets nothing is asked: the gate refuses the action.
-  if (!device.MayCurrentUserChange(id)) return device.ApplyUserChange(action);
+  if (!device.Gate().MayCurrentUserChange(id)) return device.Gate().ApplyUserChange(action);
   // Nor while the unit is away online, where every preset action is refused: the refusal says
   // so before a name, a file or the timed presets are asked for in vain.
   if (device.RefuseChangeWhileAway(id)) return false;

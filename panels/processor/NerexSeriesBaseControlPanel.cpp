@@ -77,7 +77,7 @@ std::uint64_t CNerexSeriesBaseControlPanel::GetNeededRights(const CControlObject
   // action on, so their pictures are never shaded.
   const CDevice* device = GetDevice();
   if (control.GetNeededRights() == 0 || !device) return control.GetNeededRights();
-  return device->RightsNeededFor(control.GetId());
+  return device->Gate().RightsNeededFor(control.GetId());
 }
 
 // --- Groups and drawing helpers ---

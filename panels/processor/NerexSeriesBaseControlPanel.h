@@ -102,7 +102,7 @@ class CNerexSeriesBaseControlPanel : public CControlPanelWnd, public INerexSerie
   void UpdateOnlineStatus(bool online) override { CControlPanelWnd::UpdateOnlineStatus(online); }
 
   // --- CControlPanelWnd ---
-  // What the device needs for a change of the widget's id (CDevice::RightsNeededFor): nothing
+  // What the device needs for a change of the widget's id (CUserChangeGate::RightsNeededFor): nothing
   // for what only moves the panel, the right to recall presets for the preset widgets (which
   // that right also shows), the right to edit device properties for the names, the right to
   // use device controls for the rest. A widget that takes no input needs nothing.

@@ -886,7 +886,7 @@ const AutosaveKind kAutosaveKinds[] = {
        const SimBytes reply = MakeFramedReply(0xA8, body);
        CControlMessage read;
        read.Set(0x3C, 11, std::uint32_t(reply.size()), amp, false, 0xA8, 0, 0);
-       amp->StampRead(read);
+       amp->ReadGuard().StampRead(read);
        std::copy(reply.begin(), reply.end(), read.frame);
        read.receivedLength = std::uint32_t(reply.size());
        amp->ProcessReply(read);

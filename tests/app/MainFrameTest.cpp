@@ -382,7 +382,7 @@ TEST_F(FrameTest, PropagateStatus_AppliesCurrentValuesThroughTheBaseOnly) {
   EXPECT_EQ(panel.notified[0].id, kTestMute);
   EXPECT_EQ(panel.notified[1].id, kTestGain);
   EXPECT_TRUE(device->applied.empty());  // the family's own change path never ran
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   device->SetControlPanel(nullptr);
 }
 

@@ -83,7 +83,7 @@ TEST_P(SampleSystemOnlineTest, EveryUnitOfTheSampleSystemConnects) {
   EXPECT_TRUE(WaitFor([&] {
     const std::vector<CDevice*> devices = system.GetDevices();
     return thresholdsWritten().size() == sent.size() &&
-           std::all_of(devices.begin(), devices.end(), [](CDevice* d) { return d->GetQueueSize() == 0; });
+           std::all_of(devices.begin(), devices.end(), [](CDevice* d) { return d->Queue().GetQueueSize() == 0; });
   }, 20000));
   EXPECT_EQ(thresholdsWritten(), sent);
   for (CDevice* device : system.GetDevices()) {

@@ -153,7 +153,7 @@ class UnitsOnlineTest : public SimBusFrameTest {
     CSystem& system = frame->GetSystem();
     auto queued = [&] {
       std::size_t n = 0;
-      for (CDevice* device : system.GetDevices()) n += device->GetQueueSize();
+      for (CDevice* device : system.GetDevices()) n += device->Queue().GetQueueSize();
       return n;
     };
     ASSERT_TRUE(WaitFor([&] { return queued() == 0; }, 20000));
@@ -631,8 +631,8 @@ TEST_P(LinkedMemberAwayTest, IsNamedWhileAwayAndTakesTheLinksValueWhenItsUnitIsB
   const std::size_t away = bus->RequestCount();
   // A drag of the processor's fader and of the amplifier's knob, as their panels hand it in.
   for (float level : {-3.0f, -8.2f, -12.5f, -16.7f})
-    ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, level, ParamKind::kLevel)));
-  for (float level : {-2.0f, -7.0f}) ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, level, ParamKind::kLevel)));
+    ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, level, ParamKind::kLevel)));
+  for (float level : {-2.0f, -7.0f}) ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, level, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
   // Linking switched off and on again: the master's value passes the members away once more.
   frame->RunCommand(Cmd::kLinkingStatus);
@@ -691,8 +691,8 @@ TEST_P(LinkedMemberAwayTest, BackWhileLinkingIsOffKeepsItsOwnValueAndTheLogSaysT
   LinkAndGoOnline();
   CSystem& system = frame->GetSystem();
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
   ASSERT_TRUE(Outs(*system.Links().GetLinks()[0], 1));
   frame->RunCommand(Cmd::kLinkingStatus);
@@ -725,9 +725,9 @@ TEST_P(LinkedMemberAwayTest, MembersThatFallSilentBeforeTheirAckFallOutOfLineAnd
   // The changes are made while the worker holds still, and the units switched off before it
   // goes on: the changes' writes are the first requests their silence meets.
   ASSERT_TRUE(system.GetComms().RequestIdle());
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp2->ApplyUserChange(MakeBoolParamValue(kZelParamMute, true)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp2->Gate().ApplyUserChange(MakeBoolParamValue(kZelParamMute, true)));
   ASSERT_EQ(amp2->GetMuteMask() & 1, 1);
   const std::size_t changed = bus->RequestCount();
   p4Switch->SetSilent(true);
@@ -779,8 +779,8 @@ TEST_P(LinkedMemberAwayTest, AMasterAwayGivesTheOthersTheLinksValueNotItsOld) {
   const CLink& amps = *system.Links().GetLinks()[1];
   ASSERT_EQ(gains.GetMasterRef(), gains.GetMembers()[0]);
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
   ASSERT_TRUE(Outs(gains, 0));
   ASSERT_TRUE(Outs(amps, 0));
@@ -824,8 +824,8 @@ TEST_P(LinkedMemberAwayTest, AMemberAwayKeepsWhatItIsToTakeThroughATimeOffline) 
   const CLink& amps = *frame->GetSystem().Links().GetLinks()[1];
   const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
 
   OfflineThroughTheLinkManager();
@@ -855,8 +855,8 @@ TEST_P(LinkedMemberAwayTest, ARecallMadeWhileItWasAwayEndsWhatTheLinkWasToGiveIt
   const int a5Show = a5->State().gainIndex[0], a2Held = a2->State().gainIndex[0];
 
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
   ASSERT_TRUE(Outs(gains, 1));
   ASSERT_TRUE(Outs(amps, 1));
@@ -895,8 +895,8 @@ TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
   CSystem& system = frame->GetSystem();
   CSnapshot* show = system.Snapshots().AddSnapshot("Show");
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
 
   CLinkManagerDlg manager(system, frame.get());
   manager.setModal(true);
@@ -942,8 +942,8 @@ TEST_P(LinkedMemberAwayTest, StaysOutOfLineThroughAnAutosaveAndANewRunAndIsNever
   ASSERT_TRUE(frame->GetSystem().File().SaveFile(path));
   const int d4Held = GainA(*d4), amp2Held = amp2->GetGainIndex(0);
   SwitchedUnitsAway();
-  ASSERT_TRUE(d3->ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
-  ASSERT_TRUE(amp5->ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
+  ASSERT_TRUE(d3->Gate().ApplyUserChange(CParamValue(kProcessorGainA, -16.7f, ParamKind::kLevel)));
+  ASSERT_TRUE(amp5->Gate().ApplyUserChange(CParamValue(kAmpGain1, -7.0f, ParamKind::kLevel)));
   ASSERT_TRUE(WaitFor([&] { return GainA(*p3) == -167 && a5->State().gainIndex[0] == 7; }));
   frame->Tick(FrameTimer::kAutosave);
   QFile stored(QString::fromStdString(path));
@@ -1102,8 +1102,8 @@ TEST_F(UnitsOnlineTest, NothingGoesToIdZeroAndGoingOnlineNamesTheUnitsThatHaveIt
   ASSERT_TRUE(frame->IsOnline());
   EXPECT_EQ(prompts.messages.size(), 1u);  // its words: UnaddressedUnitsTest
   EXPECT_TRUE(WaitFor([&] { return LogHas("Left out until it has an ID of its own: Zel-6 ID: 0"); }));
-  EXPECT_EQ(nerex->GetQueueSize(), 0u);
-  EXPECT_EQ(zel->GetQueueSize(), 0u);
+  EXPECT_EQ(nerex->Queue().GetQueueSize(), 0u);
+  EXPECT_EQ(zel->Queue().GetQueueSize(), 0u);
 
   TypeInPane(nerex, "ID", "20");
   TypeInPane(zel, "ID", "3");
@@ -1221,7 +1221,7 @@ TEST_F(UnitsOnlineTest, AFileOfManyUnitsIsToldOfInOneNoticeThatFitsTheScreen) {
             "Nerex48 ID: 261 - same frames as Nerex48 ID: 5\n"
             "... and 4,721 more, each named in the log");
   std::size_t leftOut = 0;
-  for (CDevice* device : system.GetDevices()) leftOut += device->IsLeftOut() ? 1 : 0;
+  for (CDevice* device : system.GetDevices()) leftOut += device->AddressRules().IsLeftOut() ? 1 : 0;
   EXPECT_EQ(leftOut, 4726u);
 
   // The box the person sees, with its button on the screen.
@@ -1321,7 +1321,7 @@ TEST_F(UnitsOnlineTest, AutoscanAddsAProcessorAtALongIdAndNamesWhatItCouldNotAdd
   ASSERT_EQ(system.GetDeviceCount(), 1);
   EXPECT_EQ(system.GetDevice(0)->GetTypeCode(), 120u);
   EXPECT_EQ(system.GetDevice(0)->GetDeviceId(), 257u);
-  EXPECT_TRUE(system.GetDevice(0)->IsAddressable());
+  EXPECT_TRUE(system.GetDevice(0)->AddressRules().IsAddressable());
   EXPECT_TRUE(LogHas("Autoscan: unreadable answer at long ID 65793 (two units with the same ID?)"));
 }
 
@@ -1378,7 +1378,7 @@ TEST_F(UnitsOnlineTest, AnotherModelAtADevicesIdIsNamedInTheLogAndTheRackTooltip
   prompts.goOnlineChoice = 1;
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return nerex->GetOtherModelAtId() == 121 && zel->GetOtherModelAtId() == 55 && own->IsConnected(); },
+  ASSERT_TRUE(WaitFor([&] { return nerex->UnitAtId().GetOtherModelAtId() == 121 && zel->UnitAtId().GetOtherModelAtId() == 55 && own->IsConnected(); },
                       60000));
   Settle();
 
@@ -1436,7 +1436,7 @@ TEST_P(OtherChannelCountTest, IsSetAsideNamedAndTakenUpWhenTheFilesModelAnswersT
   prompts.goOnlineChoice = c.session;
   frame->RunCommand(Cmd::kOnline);
   ASSERT_TRUE(frame->IsOnline());
-  ASSERT_TRUE(WaitFor([&] { return device->GetOtherModelAtId() == c.unitType && neighbour->AllBlocksReceived(); },
+  ASSERT_TRUE(WaitFor([&] { return device->UnitAtId().GetOtherModelAtId() == c.unitType && neighbour->AllBlocksReceived(); },
                       60000));
   Settle();
 
@@ -1457,7 +1457,7 @@ TEST_P(OtherChannelCountTest, IsSetAsideNamedAndTakenUpWhenTheFilesModelAnswersT
   const std::size_t swapped = bus->RequestCount();
   ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->AllBlocksReceived(); }, 60000));
   Settle();
-  EXPECT_EQ(device->GetOtherModelAtId(), 0u);
+  EXPECT_EQ(device->UnitAtId().GetOtherModelAtId(), 0u);
   EXPECT_EQ(LogCount("ID 1: the unit is a " + device->GetModelName() + " again"), 1);
   EXPECT_FALSE(RackTooltip(device).contains(c.note));
   std::vector<Frame> writes;
@@ -1542,7 +1542,7 @@ TEST_F(UnitsOnlineTest, IdsTheFramesCannotCarryAreNamedAtGoingOnlineNeverPolledA
   EXPECT_FALSE(zel->IsConnected());
   EXPECT_FALSE(zero->IsConnected());
   EXPECT_FALSE(long556->IsConnected());
-  EXPECT_TRUE(long556->IsLeftOut());
+  EXPECT_TRUE(long556->AddressRules().IsLeftOut());
 
   // The pane: a processor ID whose frames would reach the unit at 300 is refused.
   TypeInPane(long556, "ID", "44");

@@ -1,9 +1,10 @@
 // What a window may and may not do with a device, compiled one case at a time by
 // tests/CheckChangeGate.cmake: a person's change goes through the rights gate
-// (CDevice::ApplyUserChange, and CDevice::ApplyUserPropertyChange for a row of the properties
-// pane), and every way past it is refused by the compiler: the change path, the frames queued
-// for the unit and the family's writers for want of access, what the device stores through its
-// read-only views, and the processor family's own header (NerexChange.h) at its include. Each
+// (CUserChangeGate::ApplyUserChange, and ApplyUserPropertyChange for a row of the properties
+// pane), and every way past it is refused by the compiler: the change path (also through the
+// device's rule sets and a family's own gate), the frames queued for the unit, a reply taken past
+// autosave's count, and the family's writers for want of access, what the device stores through
+// its read-only views, and the processor family's own header (NerexChange.h) at its include. Each
 // case but TAKES_THE_GATE must fail to compile so. Not part of any program.
 #include <memory>
 
@@ -17,7 +18,9 @@
 #endif
 #if defined(TAKES_THE_GATE) || defined(PROCESSOR_CALL) || defined(PROCESSOR_PROPERTY_ROW) || \
     defined(PROCESSOR_PROPERTY_LIST) || defined(PROCESSOR_QUEUE_FRAME) || defined(LOAD_PRESET_FILE) || \
-    defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_POLL_TURN) || defined(PROCESSOR_STATE)
+    defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL) || defined(PROCESSOR_POLL_TURN) || defined(PROCESSOR_STATE) || \
+    defined(PROCESSOR_ANSWERED_CHANGE) || defined(PROCESSOR_REPLY_TAKEN)
+#include "devices/processor/NerexRules.h"
 #include "devices/processor/NerexSeriesDevice.h"
 #endif
 #if defined(NOTIFY_ALL) || defined(NOTIFY_CHANNEL)
@@ -27,7 +30,9 @@
 #include "devices/processor/NerexChange.h"
 #endif
 #if defined(AMPLIFIER_CALL) || defined(AMPLIFIER_PROPERTY_ROW) || defined(AMPLIFIER_PROPERTY_LIST) || \
-    defined(AMPLIFIER_PASTE_RECORD) || defined(AMPLIFIER_SOLO) || defined(AMPLIFIER_SEND_ALL)
+    defined(AMPLIFIER_PASTE_RECORD) || defined(AMPLIFIER_SOLO) || defined(AMPLIFIER_SEND_ALL) || \
+    defined(AMPLIFIER_ANSWERED_CHANGE) || defined(AMPLIFIER_REPLY_TAKEN)
+#include "devices/amplifier/ZelRules.h"
 #include "devices/amplifier/ZelSeriesDevice.h"
 #endif
 #if defined(BREAKOUT_BOX_CALL) || defined(BREAKOUT_BOX_PROPERTY_ROW) || defined(BREAKOUT_BOX_PROPERTY_LIST) || \
@@ -49,17 +54,24 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
   CNamedPropertyValue listed;
   (void)device, (void)image, (void)value, (void)row, (void)listed;
 #if defined(TAKES_THE_GATE)
-  device.ApplyUserChange(value);
-  device.ApplyUserPropertyChange(row);
-  device.AnnounceConnectionStatus();
-  device.AnnounceWarningStatus();
+  device.Gate().ApplyUserChange(value);
+  device.Gate().ApplyUserPropertyChange(row);
+  device.SystemEntries().AnnounceConnectionStatus();
+  device.SystemEntries().AnnounceWarningStatus();
   std::vector<CPropertyItem> items;
   device.GetProperties(items);
   device.CopyToClipboard(0);
   device.PasteFromClipboard(0);
   device.OnContextMenuCommand(0, 0);
+  // What the device's rule sets tell a window.
+  const bool asks = device.Gate().ConfirmationFor(value, CChangeAnswer{}) != 0 &&
+                    device.Gate().MayCurrentUserChange(13) && device.Gate().RightsNeededFor(13) != 0;
+  const bool placed = device.AddressRules().IsAddressable() && !device.UnitAtId().IsSetAside() &&
+                      device.UnitAtId().GetLineNotes().empty() && device.UnitChanges().Get() == 0 &&
+                      device.Queue().GetQueueSize() == 0;
+  (void)asks, (void)placed;
   if (auto* processor = dynamic_cast<CNerexSeriesDevice*>(&device)) {
-    processor->ApplyUserChange(value);
+    processor->Gate().ApplyUserChange(value);
     // What a processor stores, read as its panels and dialogs read it.
     const int gain = processor->GetCurrentSettings().inputs.gains[0] + processor->GetTimedPresets()[0].preset +
                      processor->GetDeqBandMasks()[0] + processor->GetGeneralSettings().GetCurrentPreset();
@@ -95,13 +107,19 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(ANSWERED_CHANGE)
   CChangeAnswer answer;
   answer.confirmed = true;
-  device.ApplyAnsweredChange(value, answer);
+  device.Gate().ApplyAnsweredChange(value, answer);
+#elif defined(PROCESSOR_ANSWERED_CHANGE)
+  CChangeAnswer answer;
+  static_cast<CNerexChangeGate&>(device.Gate()).ApplyAnsweredChange(value, answer);
+#elif defined(AMPLIFIER_ANSWERED_CHANGE)
+  CChangeAnswer answer;
+  static_cast<CZelChangeGate&>(device.Gate()).ApplyAnsweredChange(value, answer);
 #elif defined(KEPT_CHANGE)
   device.ApplyKeptControlChange(value, value);
 #elif defined(LINK_PASS)
-  device.ApplyLinkedChange(value, CDevice::CSystemPass{});
+  device.SystemEntries().ApplyLinkedChange(value, CSystemPass{});
 #elif defined(RECALL_PASS)
-  device.RecallSnapshotImage(image, {});
+  device.SystemEntries().RecallSnapshotImage(image, {});
 #elif defined(SNAPSHOT_IMAGE)
   device.ApplySnapshotData(image);
 #elif defined(SPREAD_OVER_LINKS)
@@ -141,7 +159,7 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(DEVICE_NAME)
   device.SetName("Main PA");
 #elif defined(NAME_PASS)
-  device.SetName("Main PA", {});
+  device.SystemEntries().SetName("Main PA", {});
 #elif defined(DEVICE_ID)
   device.SetDeviceId(7);
 // A paste past the check of its rights.
@@ -161,7 +179,7 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(PANNEX_SOLO)
   static_cast<CPannexDevice&>(device).OnSystemSolo(true);
 #elif defined(SOLO_PASS)
-  device.ApplySystemSolo(true, {});
+  device.SystemEntries().ApplySystemSolo(true, {});
 #elif defined(SOLO_TO_OTHER_DEVICES)
   static_cast<CSystem&>(*device.GetHost()).NotifyOtherDevices(&device, true, {});
 // A frame queued for the unit, and the writers of a family's own code.
@@ -170,7 +188,29 @@ void WindowHandsAChange(CDevice& device, const CSnapshotData& image) {
 #elif defined(QUEUE_WRITE_AGAIN)
   CControlMessage write;
   write.write = true;
-  device.QueueWriteAgain(write, true);
+  device.Queue().QueueWriteAgain(write, true);
+#elif defined(QUEUE_PUSH)
+  device.Queue().Push(true, std::make_unique<CControlMessage>());
+#elif defined(QUEUE_PUT_BACK)
+  device.Queue().PutBack(CControlMessage{});
+// The unit at the ID taken up again (what waited queued first) or known to be another (the
+// queue cleared), and a write counted against the reads on their way.
+#elif defined(UNIT_TAKEN_UP)
+  device.UnitAtId().TakeUp();
+#elif defined(ASIDE_CONFIRMED)
+  device.UnitAtId().ConfirmAside();
+#elif defined(WRITE_COUNTED)
+  device.ReadGuard().NoteWriteQueued();
+// A reply taken into the model past the entry that counts it for autosave.
+#elif defined(REPLY_TAKEN)
+  CControlMessage reply;
+  device.TakeReply(reply);
+#elif defined(PROCESSOR_REPLY_TAKEN)
+  CControlMessage reply;
+  static_cast<CNerexSeriesDevice&>(device).TakeReply(reply);
+#elif defined(AMPLIFIER_REPLY_TAKEN)
+  CControlMessage reply;
+  static_cast<CZelSeriesDevice&>(device).TakeReply(reply);
 #elif defined(PROCESSOR_QUEUE_FRAME)
   static_cast<CNerexSeriesDevice&>(device).QueueMessage(false, std::make_unique<CControlMessage>());
 #elif defined(LOAD_PRESET_FILE)

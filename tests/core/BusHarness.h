@@ -174,7 +174,7 @@ class CPollingTestDevice : public CTestDevice {
 
   bool GetNextPollMessage(CControlMessage& record) override {
     ++polls;
-    if (!PopMessage(record)) {
+    if (!Queue().PopMessage(record)) {
       const std::uint8_t bytes[7] = {0xF0, 0x00, 0x07, 0x10, std::uint8_t(GetDeviceId()), 0x00, kReadCommand};
       record.Set(kReadCommand, 8, kReplyLength, this, false, 0xA8, 0, timeoutBase);
       for (int i = 0; i < 7; ++i) record.frame[i] = bytes[i];
@@ -184,7 +184,7 @@ class CPollingTestDevice : public CTestDevice {
     ++requestsMade;
     return true;
   }
-  void ProcessReply(CControlMessage& record) override {
+  void TakeReply(CControlMessage& record) override {
     if (NeedsInitialisation()) ++processedWhileUninitialised;
     {
       std::lock_guard<std::mutex> lock(m_replyMutex);

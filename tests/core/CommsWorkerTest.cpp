@@ -778,7 +778,7 @@ TEST_P(SwitchedOffBesideALateUnit, IsNeitherNamedItsModelNorHeard_AndGoesOffline
   EXPECT_EQ(Device(1)->GetCommsLevel(), 0);
   // Never named the model of the unit whose answers came.
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("ID 1: "), 0u);
-  EXPECT_EQ(Device(1)->GetOtherModelAtId(), 0u);
+  EXPECT_EQ(Device(1)->UnitAtId().GetOtherModelAtId(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, SwitchedOffBesideALateUnit, ::testing::Values(120, 121),
@@ -975,7 +975,7 @@ TEST_P(LateUnitsBesideSwitchedOffOnes, AreNotTakenForAbsentOrForgetful_AndTheOth
     // Said once, with the unit as it was known then: in "Retrieve" the read-out may name it later.
     const std::string unit = Device(id)->GetUnitText();
     EXPECT_EQ(linesWith(" ID: " + std::to_string(id) + " answers later than the read time-out, about "), 1) << unit;
-    EXPECT_NE(Device(id)->GetLineNotes().find("\"CommsTimeoutConstant\" at "), std::string::npos) << unit;
+    EXPECT_NE(Device(id)->UnitAtId().GetLineNotes().find("\"CommsTimeoutConstant\" at "), std::string::npos) << unit;
   }
   for (const std::uint8_t id : {2, 3, 4}) EXPECT_EQ(linesWith(" ID: " + std::to_string(id) + " answers later"), 0);
   EXPECT_EQ(UnitLines("Disconnected from ", 2), disconnected[0] + 1);
@@ -1036,9 +1036,9 @@ TEST_P(AddressClash, IsNamed_AndTheDeviceIsAskedAsRarelyAsOneWhoseUnitIsAbsent) 
   h.system.SetSystemMonitorVisible(true);
   m_clock.MoveWithIdleWaits();
   ASSERT_TRUE(h.StartOnline(0));
-  EXPECT_EQ(clashing->GetAddressClashNote(), c.note);
-  EXPECT_FALSE(other->HasAddressClash());
-  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && (other->IsLeftOut() || other->IsConnected()); }, 120000));
+  EXPECT_EQ(clashing->UnitAtId().GetAddressClashNote(), c.note);
+  EXPECT_FALSE(other->UnitAtId().HasAddressClash());
+  ASSERT_TRUE(WaitFor([&] { return ReadOut(4) && (other->AddressRules().IsLeftOut() || other->IsConnected()); }, 120000));
   RunOnTheClockFor(2000000);
   const std::size_t from = h.bus.RequestCount();
   RunOnTheClockFor(10000000);
@@ -1120,7 +1120,7 @@ bool ChangeLevel(CDevice& device, bool highest) {
   device.ListMatchingParameters(any, all);
   for (const CParamInfo& info : all) {
     if (info.kind != ParamKind::kLevel || (info.options & kParamOptionReadOnly)) continue;
-    return device.ApplyUserChange(CParamValue(info.id, highest ? info.maximum : info.minimum, ParamKind::kLevel));
+    return device.Gate().ApplyUserChange(CParamValue(info.id, highest ? info.maximum : info.minimum, ParamKind::kLevel));
   }
   return false;
 }
@@ -1137,7 +1137,7 @@ class InterceptedNerex : public LateProcessors {
     AddBusTimeOfTheUnits();
     h.system.SetSystemMonitorVisible(true);
     EXPECT_TRUE(h.StartOnline(session));
-    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->GetQueueSize() == 0; }, 120000));
+    EXPECT_TRUE(WaitFor([&] { return ReadOut(1) && ReadOut(4) && Device(1)->Queue().GetQueueSize() == 0; }, 120000));
     return unit;
   }
 };
@@ -1164,13 +1164,13 @@ TEST_P(StrayReplyOfAnotherModel, KeepsThePersonsChange_AndSendsOrReadsNothingAga
     answer.bytes[3] = 121;
     answer.bytes.back() = Checksum7Bit(answer.bytes.data(), answer.bytes.size() - 1);
     EXPECT_TRUE(ChangeLevel(*device, false));
-    EXPECT_TRUE(device->PeekQueuedMessage(0, change));
+    EXPECT_TRUE(device->Queue().PeekQueuedMessage(0, change));
     changed = true;
     return true;
   });
   ASSERT_TRUE(WaitFor([&] { return changed.load(); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return h.frame.CountLogLinesStartingWith("ID 1: the unit is a Nerex48 again") == 1; }, 60000));
-  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->GetQueueSize() == 0; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return device->IsConnected() && device->Queue().GetQueueSize() == 0; }, 60000));
   const std::size_t takenUp = h.bus.RequestCount();
   ASSERT_TRUE(h.bus.WaitForRequests(takenUp + 200, 60000));
 
@@ -1210,7 +1210,7 @@ const WriteCase kWriteCases[] = {
     {"JunkWhereTheAckShouldBe", EWriteFault::kJunk, 2},
     {"SilenceAtEverySend", EWriteFault::kSilence, 2},
     {"JunkThenANewerValueOfTheSetting", EWriteFault::kJunkThenANewerValue, 1},
-    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(CDevice::kMaxWriteTries)},
+    {"NeverAcknowledged", EWriteFault::kNeverAcknowledged, int(COutgoingQueue::kMaxWriteTries)},
 };
 
 class WriteWithoutAck : public InterceptedNerex, public ::testing::WithParamInterface<WriteCase> {};
@@ -1240,7 +1240,7 @@ TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWai
     CSingleLock lock(h.system.GetLock());
     ASSERT_TRUE(ChangeLevel(*device, false));
     CControlMessage write;
-    ASSERT_TRUE(device->PeekQueuedMessage(0, write));
+    ASSERT_TRUE(device->Queue().PeekQueuedMessage(0, write));
     first.assign(write.frame, write.frame + write.FrameBytes());
   }
   auto transactionsOf = [&](const SimBytes& frame) {
@@ -1261,7 +1261,7 @@ TEST_P(WriteWithoutAck, GoesAgainUntilTheUnitAcknowledgesIt_UnlessANewerValueWai
     return out;
   };
   const std::size_t writes = c.fault == EWriteFault::kJunkThenANewerValue ? 2 : std::size_t(c.transactions);
-  ASSERT_TRUE(WaitFor([&] { return device->GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return device->Queue().GetQueueSize() == 0 && writesToTheUnit().size() >= writes; }, 60000));
   ASSERT_TRUE(h.bus.WaitForRequests(h.bus.RequestCount() + 100, 60000));
   EXPECT_EQ(transactionsOf(first), c.transactions);
   EXPECT_EQ(h.frame.CountLogLinesStartingWith("No ACK from device ID 1"), c.fault == EWriteFault::kNeverAcknowledged ? 1u : 0u);
@@ -1409,9 +1409,9 @@ TEST_P(SendWhileAcksAreLost, EveryUnitEndsHoldingTheFile) {
       [&] {
         CSingleLock lock(h.system.GetLock());
         for (const ProcessorFile& f : processors)
-          if (!f.device->IsConnected() || f.device->GetQueueSize() != 0 || !f.device->AllBlocksReceived()) return false;
-        return amp->IsConnected() && amp->GetQueueSize() == 0 && amp->IsReadOutComplete() && box->IsConnected() &&
-               box->GetQueueSize() == 0 && box->IsReadOutComplete();
+          if (!f.device->IsConnected() || f.device->Queue().GetQueueSize() != 0 || !f.device->AllBlocksReceived()) return false;
+        return amp->IsConnected() && amp->Queue().GetQueueSize() == 0 && amp->IsReadOutComplete() && box->IsConnected() &&
+               box->Queue().GetQueueSize() == 0 && box->IsReadOutComplete();
       },
       120000));
   EXPECT_GT(h.bus.LostAckCount(), 0u);
@@ -1467,7 +1467,7 @@ TEST_F(LateProcessors, AnotherModelAnsweringBeforeTheSecurityStepIsNamedAtItsFir
 
   const std::size_t on = h.bus.RequestCount();
   other->SetSilent(false);
-  ASSERT_TRUE(WaitFor([&] { return Device(3)->GetOtherModelAtId() == 121; }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return Device(3)->UnitAtId().GetOtherModelAtId() == 121; }, 60000));
   EXPECT_EQ(h.frame.CountLogLinesStartingWith(
                 "ID 3: the file has a Nerex48, the unit is a Torvex48 - nothing is sent to that unit or read from it"),
             1u);
@@ -1637,7 +1637,7 @@ TEST_F(CommsWorkerTest, GoingOffline_WhileATransactionRuns_WaitsForItsOutcome_An
   std::copy(std::begin(bytes), std::end(bytes), write->frame);
   write->frame[8] = Checksum7Bit(bytes, 8);
   device->QueueMessage(false, std::move(write));
-  ASSERT_EQ(device->GetQueueSize(), 1u);
+  ASSERT_EQ(device->Queue().GetQueueSize(), 1u);
 
   EXPECT_TRUE(h.system.GetComms().SetOnline(false));
   EXPECT_FALSE(h.system.IsPortOpen());

@@ -144,17 +144,17 @@ TEST_F(DeviceChangeTest, APersonsChangeNeedsTheRightAndARefusalShowsTheHeldValue
   system.Users().GetUsers().back()->SetRestrictionMask(kRestrictUseDeviceControls);
   system.Users().SetCurrentUser(1);
 
-  EXPECT_FALSE(devices[0]->ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  EXPECT_FALSE(devices[0]->Gate().ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
   EXPECT_TRUE(devices[0]->applied.empty());
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].integer, -6);
 
   system.Users().SetCurrentUser(0);
-  EXPECT_TRUE(devices[0]->ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  EXPECT_TRUE(devices[0]->Gate().ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
   ASSERT_EQ(devices[0]->applied.size(), 1u);
   EXPECT_EQ(devices[0]->applied[0].integer, -12);
 
   CTestDevice alone(nullptr, 9);
-  EXPECT_FALSE(alone.ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
+  EXPECT_FALSE(alone.Gate().ApplyUserChange(MakeIntParamValue(kTestGain, -12)));
   EXPECT_TRUE(alone.applied.empty());
 }

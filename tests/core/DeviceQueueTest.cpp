@@ -25,7 +25,7 @@ class DeviceQueueTest : public ::testing::Test {
   std::vector<std::pair<std::uint32_t, std::uint8_t>> Queue() {
     std::vector<std::pair<std::uint32_t, std::uint8_t>> out;
     CControlMessage m;
-    for (std::size_t i = 0; device.PeekQueuedMessage(i, m); ++i) out.push_back({m.command, m.frame[2]});
+    for (std::size_t i = 0; device.Queue().PeekQueuedMessage(i, m); ++i) out.push_back({m.command, m.frame[2]});
     return out;
   }
   void Queue(std::uint32_t command, std::uint8_t setting, std::uint8_t value) {
@@ -44,9 +44,9 @@ using Q = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 TEST_F(DeviceQueueTest, PortClosed_MessageWithoutForceIsDropped) {
   device.Connect();
   device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
-  EXPECT_EQ(device.GetQueueSize(), 0u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 0u);
   device.QueueMessage(true, CTestDevice::MakeMessage(1, {0xF1}));
-  EXPECT_EQ(device.GetQueueSize(), 1u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 1u);
 }
 
 TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
@@ -58,10 +58,10 @@ TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
   ASSERT_TRUE(system.IsPortOpen());
   CTestDevice device(&system, 3);
   device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
-  EXPECT_EQ(device.GetQueueSize(), 0u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 0u);
   device.Connect();
   device.QueueMessage(false, CTestDevice::MakeMessage(1, {0xF1}));
-  EXPECT_EQ(device.GetQueueSize(), 1u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 1u);
 }
 
 // ID 0 addresses every unit of a model: nothing is queued for it, forced or not; a new ID
@@ -69,12 +69,12 @@ TEST(DeviceQueueOnlineTest, PortOpen_DropsOnlyWhileTheDeviceIsNotConnected) {
 TEST_F(DeviceQueueTest, IdZeroQueuesNothingAndANewIdDropsWhatWasQueuedForTheOldOne) {
   CTestDevice unaddressed{&system, 0, &frame};
   unaddressed.QueueMessage(true, CTestDevice::MakeMessage(1, {0xF1}));
-  EXPECT_EQ(unaddressed.GetQueueSize(), 0u);
+  EXPECT_EQ(unaddressed.Queue().GetQueueSize(), 0u);
   Queue(1, 2, 3);
   GiveDeviceId(device, 7);  // the same ID: kept
-  EXPECT_EQ(device.GetQueueSize(), 1u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 1u);
   GiveDeviceId(device, 8);
-  EXPECT_EQ(device.GetQueueSize(), 0u);
+  EXPECT_EQ(device.Queue().GetQueueSize(), 0u);
 }
 
 TEST_F(DeviceQueueTest, NoMergeMask_KeepsEveryMessageInOrder) {
@@ -117,20 +117,20 @@ TEST_F(DeviceQueueTest, PopMessage_TakesFromTheFrontUntilEmpty) {
   Queue(2, 0, 2);
   CControlMessage record;
   record.noRetry = true;
-  ASSERT_TRUE(device.PopMessage(record));
+  ASSERT_TRUE(device.Queue().PopMessage(record));
   EXPECT_EQ(record.command, 1u);
   EXPECT_TRUE(record.noRetry);  // the record keeps its own no-retry flag
-  ASSERT_TRUE(device.PopMessage(record));
+  ASSERT_TRUE(device.Queue().PopMessage(record));
   EXPECT_EQ(record.command, 2u);
-  EXPECT_FALSE(device.PopMessage(record));
+  EXPECT_FALSE(device.Queue().PopMessage(record));
   EXPECT_EQ(record.command, 2u);
 }
 
 TEST_F(DeviceQueueTest, ClearQueue_DeletesEverything) {
   Queue(1, 0, 1);
   Queue(2, 0, 2);
-  device.ClearQueue();
-  EXPECT_EQ(device.GetQueueSize(), 0u);
+  device.Queue().ClearQueue();
+  EXPECT_EQ(device.Queue().GetQueueSize(), 0u);
 }
 
 TEST_F(DeviceQueueTest, ReplyTimer_StartsAtNowFor7sAndDisconnectClearsIt) {

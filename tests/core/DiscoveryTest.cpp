@@ -192,7 +192,7 @@ TEST_F(DiscoveryTest, ProcessorsAtLongIds_AreAddedUnlessTheirFramesWouldReachAno
   ASSERT_EQ(h.system.GetDeviceCount(), 2);
   EXPECT_EQ(h.system.GetDevice(0)->GetTypeCode(), 120u);
   EXPECT_EQ(h.system.GetDevice(0)->GetDeviceId(), 0x0101u);
-  EXPECT_TRUE(h.system.GetDevice(0)->IsAddressable());
+  EXPECT_TRUE(h.system.GetDevice(0)->AddressRules().IsAddressable());
   EXPECT_EQ(h.system.GetDevice(1)->GetTypeCode(), 53u);
   EXPECT_EQ(h.system.GetDevice(1)->GetDeviceId(), 0x0102u);
   const std::string refusedZero =
@@ -258,7 +258,7 @@ TEST_F(DiscoveryTest, DeviceAtAnIdItsFramesCannotCarry_IsNotKeptQuiet) {
   h.system.AppendDevice(beyond);
   Scan(0, 1);
 
-  EXPECT_FALSE(beyond->IsAddressable());
+  EXPECT_FALSE(beyond->AddressRules().IsAddressable());
   ASSERT_EQ(h.system.GetDeviceCount(), 2);
   EXPECT_EQ(h.system.GetDevice(1)->GetDeviceId(), 1u);
   EXPECT_EQ(unit->QuietCount(), 1);  // once found

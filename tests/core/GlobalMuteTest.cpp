@@ -22,7 +22,7 @@ class CSoloDevice : public CDevice {
  public:
   CSoloDevice(IDeviceHost* system, std::uint32_t typeCode, std::uint32_t deviceId)
       : CDevice(system, typeCode, deviceId, nullptr, 0) {}
-  ~CSoloDevice() override { ClearQueue(); }
+  ~CSoloDevice() override { Queue().ClearQueue(); }
   const char* GetControlPanelClass() override { return nullptr; }
   std::string GetModelName() override { return "Solo"; }
   void OnSystemSolo(bool solo) override { solos.push_back(solo); }

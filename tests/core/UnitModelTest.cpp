@@ -175,13 +175,13 @@ TEST_P(OtherModelAtGoingOnline, IsSetAsideUntilItsOwnModelAnswers) {
   CSimSwitchedUnit* own = AddUnit(h.bus, models.fileType, kId, false);
   ASSERT_TRUE(h.StartOnline(session));
 
-  ASSERT_TRUE(Wait([&] { return device->GetOtherModelAtId() == models.unitType && Connected(neighbour); }));
+  ASSERT_TRUE(Wait([&] { return device->UnitAtId().GetOtherModelAtId() == models.unitType && Connected(neighbour); }));
   const std::size_t setAside = h.bus.RequestCount();
   Carry(120);
   EXPECT_EQ(LogCount(std::string(models.note) + " - nothing is sent to that unit or read from it"), 1u);
   EXPECT_FALSE(device->IsConnected());
   EXPECT_EQ(device->GetName(), kFileName);
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   const std::vector<BusFrame> whileAside = ToTheId();
   EXPECT_TRUE(Writes(whileAside).empty()) << DescribeBusFrames(Writes(whileAside));
   const std::vector<BusFrame> since = ToTheId(setAside);
@@ -196,9 +196,9 @@ TEST_P(OtherModelAtGoingOnline, IsSetAsideUntilItsOwnModelAnswers) {
   other->SetSilent(true);
   own->SetSilent(false);
   const std::size_t swapped = h.bus.RequestCount();
-  ASSERT_TRUE(Wait([&] { return Connected(device) && device->GetQueueSize() == 0; }));
+  ASSERT_TRUE(Wait([&] { return Connected(device) && device->Queue().GetQueueSize() == 0; }));
   Carry(40);
-  EXPECT_EQ(device->GetOtherModelAtId(), 0u);
+  EXPECT_EQ(device->UnitAtId().GetOtherModelAtId(), 0u);
   EXPECT_EQ(LogCount(FormatText("ID 3: the unit is a %s again", device->GetModelName().c_str())), 1u);
   const std::vector<BusFrame> writes = Writes(ToTheId(swapped));
   if (session == 1) {
@@ -239,11 +239,11 @@ TEST_P(OtherModelWhileOnline, SetsTheDeviceAsideAtItsFirstReply) {
   own->SetSilent(true);
   other->SetSilent(false);
   const std::size_t swapped = h.bus.RequestCount();
-  ASSERT_TRUE(Wait([&] { return device->GetOtherModelAtId() == models.unitType; }));
+  ASSERT_TRUE(Wait([&] { return device->UnitAtId().GetOtherModelAtId() == models.unitType; }));
   EXPECT_FALSE(device->IsConnected());
   EXPECT_TRUE(device->IsAwayOnline());
   ChangeALevel(*device);
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   Carry(60);
   EXPECT_EQ(LogCount(std::string(models.note) + " - nothing is sent to that unit or read from it"), 1u);
   EXPECT_EQ(device->GetName(), unitsName);
@@ -287,7 +287,7 @@ TEST_P(ShorterReplyWhileReading, SetsTheDeviceAsideAtThatReply) {
     if (f.id != kId) return;
     if (watch->swapped) {
       ++watch->requestsAfterSwap;
-      if (f.identification && !watched->IsSetAside()) ++watch->probesBeforeSetAside;
+      if (f.identification && !watched->UnitAtId().IsSetAside()) ++watch->probesBeforeSetAside;
     } else if (!f.write && f.command == 51) {
       watch->namesRead = true;
     } else if (watch->namesRead && f.identification) {
@@ -297,7 +297,7 @@ TEST_P(ShorterReplyWhileReading, SetsTheDeviceAsideAtThatReply) {
     }
   });
   ASSERT_TRUE(h.StartOnline(0));
-  ASSERT_TRUE(Wait([&] { return device->GetOtherModelAtId() == c.unitType; }));
+  ASSERT_TRUE(Wait([&] { return device->UnitAtId().GetOtherModelAtId() == c.unitType; }));
   // Until the device's next probe there.
   ASSERT_TRUE(WaitFor([&] { return watch->requestsAfterSwap.load() >= 2; }, 60000));
   EXPECT_EQ(watch->probesBeforeSetAside.load(), 0);

@@ -62,7 +62,7 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
     (void)system.CanCurrentUserEditDeviceProperties();
     (void)system.Users().CurrentUserMayOpen(device->GetUuid());
     (void)system.Users().IsCurrentUserRestricted();
-    (void)device->MayCurrentUserChange(1);
+    (void)device->Gate().MayCurrentUserChange(1);
     ++rounds;
     asking = true;
   } while (!done.load());
@@ -78,7 +78,7 @@ TEST(WindowReadsTest, TheCurrentUsersRightsAreReadWhileAUserImportReplacesTheUse
   EXPECT_EQ(system.Users().GetCurrentUser(), 0);
   EXPECT_EQ(system.Users().GetCurrentUserName(), "Back");
   EXPECT_EQ(system.GetCurrentUserRestrictions(), std::uint64_t{kRestrictRecallSnapshots});
-  EXPECT_TRUE(device->MayCurrentUserChange(1));
+  EXPECT_TRUE(device->Gate().MayCurrentUserChange(1));
   DeleteAllUsers(first);
   DeleteAllUsers(second);
 }
@@ -116,11 +116,11 @@ TEST(WindowReadsTest, AZelAmplifiersSettingsAreEditedWhileItsUnitsReportsArrive)
     CDeviceProperty* alarm = grid.Find("Alarm Temp. Threshold");
     ASSERT_TRUE(mode && delay && alarm);
     mode->SetComboSelection(2);
-    EXPECT_TRUE(amp->ApplyUserPropertyChange(*mode));
+    EXPECT_TRUE(amp->Gate().ApplyUserPropertyChange(*mode));
     delay->SetValue(std::int64_t(5));
-    EXPECT_TRUE(amp->ApplyUserPropertyChange(*delay));
+    EXPECT_TRUE(amp->Gate().ApplyUserPropertyChange(*delay));
     alarm->SetValue(std::int64_t(90));
-    EXPECT_TRUE(amp->ApplyUserPropertyChange(*alarm));
+    EXPECT_TRUE(amp->Gate().ApplyUserPropertyChange(*alarm));
     ++rounds;
     editing = true;
   } while (!done.load());

@@ -252,7 +252,7 @@ TEST_P(FennickPanelModelTest, TheModelLineFollowsANewIdAtOnce) {
   CDeviceProperty* row = grid.Find("ID");
   ASSERT_NE(row, nullptr);
   row->SetValue(std::int64_t(12));
-  ASSERT_TRUE(d.ApplyUserPropertyChange(*row)) << row->GetErrorText();
+  ASSERT_TRUE(d.Gate().ApplyUserPropertyChange(*row)) << row->GetErrorText();
   EXPECT_EQ(panel->GetModelText()->GetText(), d.GetModelName() + "   ID 12");
   EXPECT_NE(panel->GetBackBuffer()->Native().copy(line.left, line.top, line.Width(), line.Height()), before);
   Keep(*panel, "fennick_panel_new_id_" + std::to_string(GetParam().model) + ".png");
@@ -482,7 +482,7 @@ TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
   d.OnDisconnected(false);
   panel->UpdateOnlineStatus(d.IsConnected());
   ASSERT_TRUE(d.IsAwayOnline());
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   {
     // Any dialog that opens is cancelled and counted.
     CModalGuard guard;

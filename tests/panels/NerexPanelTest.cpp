@@ -282,7 +282,7 @@ TEST_P(NerexReadoutTest, AGainReadoutTakesANumberOnly) {
   CNerexSeriesControlPanel& panel = Open(device);
   CTextControl* readout = CNerexPanelWidgets(panel).GetInputGainText(1);
   ASSERT_EQ(readout->GetText(), "-3.0 dB");
-  device.ClearQueue();
+  device.Queue().ClearQueue();
   const CRect r = readout->GetRect();
   panel.DispatchMouseMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
   ASSERT_NE(panel.GetInPlaceEditor(), nullptr);
@@ -290,7 +290,7 @@ TEST_P(NerexReadoutTest, AGainReadoutTakesANumberOnly) {
   panel.EndTextEdit(true);
 
   std::vector<int> sent;  // the input gains of the queued frames, in tenths of a dB
-  for (std::size_t i = 0; i < device.GetQueueSize(); ++i) {
+  for (std::size_t i = 0; i < device.Queue().GetQueueSize(); ++i) {
     const CControlMessage m = QueuedMessage(device, i);
     ASSERT_EQ(m.frame[6], 2) << "a channel gain";
     std::uint8_t raw[3] = {};

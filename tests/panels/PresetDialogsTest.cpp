@@ -281,7 +281,7 @@ TEST(NerexSeriesPresetDlg, WithTheUnitAwayEachActionSaysWhyAndAsksNothing) {
   EXPECT_EQ(device->GetPresets()[1]->sectionFlags, std::uint32_t(kSectionInputs));
   EXPECT_EQ(device->GetPresets()[1]->name, "Two");
   EXPECT_EQ(dialog.List()->item(1)->text(), "2. Two");
-  EXPECT_EQ(device->GetQueueSize(), 0u);
+  EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   system.GetComms().SetOnline(false);
 }
 
@@ -326,14 +326,14 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
   dialog.List()->item(29)->setText(QStringLiteral("30. Evening"));  // as an editor would end
   EXPECT_EQ(messages, std::vector<QString>(3, words));
   EXPECT_EQ(yes.asked, 0);
-  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(d->GetPresets()[29]->name, "File only");
   EXPECT_EQ(dialog.List()->item(29)->text(), "30. File only  (not on the unit)");
 
   dialog.List()->setCurrentRow(4);
   dialog.StoreButton()->click();
   EXPECT_EQ(messages.size(), 3u);
-  ASSERT_TRUE(bus.RunUntil([&] { return unit->Preset(5).HoldsAnySection() && d->GetQueueSize() == 0; }));
+  ASSERT_TRUE(bus.RunUntil([&] { return unit->Preset(5).HoldsAnySection() && d->Queue().GetQueueSize() == 0; }));
 
   // Handed in past the manager, a store in memory 30 changes and queues nothing either; the
   // preset display steps from memory 5 to memory 5, over memory 30.
@@ -341,11 +341,11 @@ TEST(NerexSeriesPresetDlg, RowsBeyondTheMemoriesTheUnitHoldsAreMarkedAndRefusedI
   past.row = 29;
   past.storeMask = kSectionInputs | kSectionOutputs;
   past.confirmed = true;
-  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
-  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_TRUE(d->Gate().ApplyUserChange(CParamValue(kPresetActionDialogStore, 0.0f, ParamKind::kNone), past));
+  EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(d->GetPresets()[29]->sectionFlags, std::uint32_t(kSectionInputs));
   d->PanelView().SetSelectedPreset(5);
-  EXPECT_TRUE(d->ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
+  EXPECT_TRUE(d->Gate().ApplyUserChange(CParamValue(kPresetActionLcdNext, 0.0f, ParamKind::kNone)));
   EXPECT_EQ(d->PanelView().GetSelectedPreset(), 5u);
   EXPECT_TRUE(unit->WritesOf(27).empty());
   for (const SimBytes& write : unit->WritesOf(26)) EXPECT_EQ(GetMemoryNumber(write.data() + 7), 5u);

@@ -48,7 +48,7 @@ class PressRig : public PanelRig {
     return *widget;
   }
   // A person's change handed to the device, as a window hands it.
-  void Set(const CParamValue& value) const { device->ApplyUserChange(value); }
+  void Set(const CParamValue& value) const { device->Gate().ApplyUserChange(value); }
 
   // Presses at the point and drags three steps, the button held.
   void PressAndDrag(QPoint start, QPoint step) {
@@ -375,7 +375,7 @@ TEST_P(RefusedChangeTest, SaysWhyAndTheControlShowsWhatTheUnitHolds) {
   if (reach == Reach::kSilent) {
     UnitAway(false);
   } else {
-    device->SetAside(c.otherType, "Other");
+    device->UnitAtId().SetAside(c.otherType, "Other");
     panel->UpdateOnlineStatus(device->IsConnected());
   }
   ASSERT_TRUE(device->IsAwayOnline());
@@ -511,7 +511,7 @@ TEST_F(LinkedRefusalTest, TheMembersPanelSaysNothingOfAChangeThatCameOverALink) 
   UnitAway(false);
   DeliverQueued(*member);
   DeliverQueued(*master);
-  master->ApplyUserChange(CParamValue(kParamOutputGain + 1, -10.0f, ParamKind::kLevel));
+  master->Gate().ApplyUserChange(CParamValue(kParamOutputGain + 1, -10.0f, ParamKind::kLevel));
   EXPECT_GT(DeliverQueued(*master), 0u);
   EXPECT_EQ(DeliverQueued(*member), 0u);
   EXPECT_TRUE(panel->GetRefusalTip() == nullptr || !panel->GetRefusalTip()->isVisible());

@@ -29,7 +29,7 @@ class GateRig : public RightsFixture {
     return device;
   }
   // A change handed to the device as a window hands a person's change; true when it went ahead.
-  bool Change(const CParamValue& value) { return device->ApplyUserChange(value); }
+  bool Change(const CParamValue& value) { return device->Gate().ApplyUserChange(value); }
   // The named properties row, filled now, committed with the value as the pane commits it.
   bool CommitRow(const std::string& name, CDeviceProperty::Value value) {
     CCollectingGrid grid;
@@ -38,7 +38,7 @@ class GateRig : public RightsFixture {
     EXPECT_NE(row, nullptr) << name;
     if (!row) return false;
     row->SetValue(std::move(value));
-    const bool taken = device->ApplyUserPropertyChange(*row);
+    const bool taken = device->Gate().ApplyUserPropertyChange(*row);
     refusal = row->GetErrorText();
     return taken;
   }

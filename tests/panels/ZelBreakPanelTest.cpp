@@ -141,7 +141,7 @@ TEST_P(ZelBreakPanelTest, TheModelLineFollowsANewIdAtOnce) {
   CDeviceProperty* row = grid.Find("ID");
   ASSERT_NE(row, nullptr);
   row->SetValue(std::int64_t(12));
-  ASSERT_TRUE(box->ApplyUserPropertyChange(*row)) << row->GetErrorText();
+  ASSERT_TRUE(box->Gate().ApplyUserPropertyChange(*row)) << row->GetErrorText();
   EXPECT_EQ(box->GetDeviceId(), 12u);
   EXPECT_EQ(panel->GetModelText()->GetText(), box->GetModelName() + "   ID 12");
   // Drawn so too.

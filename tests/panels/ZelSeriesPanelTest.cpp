@@ -719,7 +719,7 @@ TEST_F(ZelPanelBusTest, TypedNamesReachTheUnitAndOneItCannotHoldIsRefusedWithWor
   panel->GetNameText(1)->CommitEdit("S\xC3\xBC\x62");
   EXPECT_EQ(tip->Message().toStdString(), "Channel name cannot contain \"\xC3\xBC\" - the unit takes ASCII characters only");
   EXPECT_EQ(panel->GetNameText(1)->GetText(), "Sub (L+R)");
-  EXPECT_EQ(amp->GetQueueSize(), 0u);
+  EXPECT_EQ(amp->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(unit->Writes().size(), writes);
   CSingleLock lock(harness.system.GetLock());
   EXPECT_EQ(amp->GetChannelName(1), "Sub (L+R)");
@@ -760,7 +760,7 @@ TEST_P(ZelPastedNameTest, ANameWithAControlCharacterIsRefusedWithWordsAndNotSent
   EXPECT_EQ(tip->Message().toStdString(),
             std::string(c.ampName ? "Device" : "Channel") + " name cannot contain control characters");
   EXPECT_EQ(name->GetText(), before);
-  EXPECT_EQ(amp->GetQueueSize(), 0u);
+  EXPECT_EQ(amp->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(unit->Writes().size(), writes);
   CSingleLock lock(harness.system.GetLock());
   EXPECT_EQ(c.ampName ? amp->GetName() : amp->GetChannelName(1), before);

@@ -21,7 +21,7 @@ class CFileTestDevice : public CDevice {
   CFileTestDevice(IDeviceHost* system, std::uint32_t typeCode, std::uint32_t deviceId, IMessageSink* frame,
                   std::uint32_t modelIndex)
       : CDevice(system, typeCode, deviceId, frame, modelIndex) {}
-  ~CFileTestDevice() override { ClearQueue(); }
+  ~CFileTestDevice() override { Queue().ClearQueue(); }
 
   const char* GetControlPanelClass() override { return nullptr; }
   std::string GetModelName() override { return "File Test"; }

@@ -1,7 +1,7 @@
 // The tests' way in to a device's change path, as the model's own code goes in: the family's
 // ApplyControlChange (a unit's value, a link's, a recall's), the base step alone, the snapshot
 // recall, the family's handling of a properties row and of the property list, and the frames a
-// family queues for its unit. A person's change goes through CDevice::ApplyUserChange or
+// family queues for its unit. A person's change goes through CUserChangeGate::ApplyUserChange or
 // ApplyUserPropertyChange, which tests call as the windows do. No program code names
 // CDeviceTestAccess (tests/CheckUserChanges.cmake).
 #pragma once
@@ -25,7 +25,7 @@ class CDeviceTestAccess {
   // The base step alone: the open panel, the custom panels and the links see value.
   static void ApplyBaseChange(CDevice& device, const CParamValue& value) { device.CDevice::ApplyControlChange(value); }
   static void ApplySnapshotData(CDevice& device, const CSnapshotData& data) { device.ApplySnapshotData(data); }
-  static CDevice::CSystemPass SystemPass() { return CDevice::CSystemPass{}; }
+  static CSystemPass SystemPass() { return CSystemPass{}; }
   // The family's handling of one edited row, whatever the current user's rights.
   static bool OnPropertyChanged(CDevice& device, CDeviceProperty& row) { return device.OnPropertyChanged(row); }
   // The device as the property list's owner (GetProperties, ValidateProperty).

@@ -1,6 +1,6 @@
 // Stands in for the comms worker while a question waits for a person: each time it runs it
 // stamps a read of the device's settings, as the worker goes on asking them, and notes whether
-// a change under way would have that read's reply left out (CDevice::IsReadOvertaken). As a
+// a change under way would have that read's reply left out (CStaleReadGuard::IsReadOvertaken). As a
 // question box (CRecordingUi::SetConfirmPrompt) it does the same, then answers with ok.
 #pragma once
 
@@ -16,8 +16,8 @@ class CReadWhileAsked {
   void operator()() {
     ++asked;
     CControlMessage read;
-    m_device.StampRead(read);
-    overtaken = overtaken || m_device.IsReadOvertaken(read);
+    m_device.ReadGuard().StampRead(read);
+    overtaken = overtaken || m_device.ReadGuard().IsReadOvertaken(read);
   }
   bool AskConfirm(const std::string&, const std::string&, const std::string&, bool&) {
     (*this)();

@@ -23,7 +23,7 @@ class CTestDevice : public CDevice {
 
   CTestDevice(IDeviceHost* system, std::uint32_t deviceId, IMessageSink* frame = nullptr)
       : CDevice(system, kTypeCode, deviceId, frame, 0) {}
-  ~CTestDevice() override { ClearQueue(); }
+  ~CTestDevice() override { Queue().ClearQueue(); }
 
   const char* GetControlPanelClass() override { return "CTestControlPanel"; }
   std::string GetModelName() override { return "Test Model"; }

@@ -74,7 +74,7 @@ class CUnitTwins {
   std::size_t DeliverQueued(CDevice& device) {
     std::size_t n = 0;
     CControlMessage m;
-    while (device.PopMessage(m)) {
+    while (device.Queue().PopMessage(m)) {
       m_units.at(&device)->Handle(SimBytes(m.frame, m.frame + m.FrameBytes()));
       ++n;
     }

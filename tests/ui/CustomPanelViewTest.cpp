@@ -1010,7 +1010,7 @@ TEST_P(TextWidgetRefusedNameTest, SaysWhyUnderTheWidgetAndKeepsTheName) {
   const std::string before = unit->GetCurrentValue(c.parameter).GetText();
   const std::string why = unit->ControlChangeRefusal(MakeTextParamValue(c.parameter, c.typed));
   ASSERT_FALSE(why.empty());
-  unit->ClearQueue();
+  unit->Queue().ClearQueue();
   view->show();
   EXPECT_EQ(view->GetRefusalTip(), nullptr);
 
@@ -1019,7 +1019,7 @@ TEST_P(TextWidgetRefusedNameTest, SaysWhyUnderTheWidgetAndKeepsTheName) {
   Box()->setText(QString::fromUtf8(c.typed));  // pasted
   Key(Qt::Key_Return);
   ASSERT_EQ(Box(), nullptr);
-  EXPECT_EQ(unit->GetQueueSize(), 0u);
+  EXPECT_EQ(unit->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(unit->GetCurrentValue(c.parameter).GetText(), before);
   EXPECT_EQ(text->GetText(), before);
   const CErrorTip* tip = view->GetRefusalTip();
@@ -1075,7 +1075,7 @@ TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
   text->RefreshState();
   const std::string shown = text->GetText();
   const float held = unit->GetCurrentValue(before.id).value;
-  unit->ClearQueue();
+  unit->Queue().ClearQueue();
 
   DoubleClick(30, 30);
   ASSERT_NE(Box(), nullptr);
@@ -1095,7 +1095,7 @@ TEST_P(CustomPanelUnitEditTest, ABoxWithoutANumberChangesNothingOnTheUnit) {
 
   std::vector<std::vector<std::uint8_t>> queued;
   CControlMessage m;
-  for (std::size_t i = 0; unit->PeekQueuedMessage(i, m); ++i) queued.emplace_back(m.frame + 9, m.frame + m.frameLength - 1);
+  for (std::size_t i = 0; unit->Queue().PeekQueuedMessage(i, m); ++i) queued.emplace_back(m.frame + 9, m.frame + m.frameLength - 1);
   if (c.sent.empty()) {
     EXPECT_TRUE(queued.empty());
     EXPECT_EQ(unit->GetCurrentValue(before.id).value, held);

@@ -413,8 +413,8 @@ TEST_F(Rack, ToolTips_TitleFromNameOrIdAndNoneWithoutStatus) {
   EXPECT_EQ(MakeDeviceTip(*c, true).title.size(), 79);
   // What is known of the unit on the line heads the status lines, the address clash first.
   const std::string late = "Answers about 300 ms late: \"SuperDebug\" on and \"CommsTimeoutConstant\" at 350 serve it";
-  b->SetLateAnswerNote(late);
-  b->SetAddressClash("Address clash: its identity query is also answered by Nerex24 ID: 2");
+  b->UnitAtId().SetLateAnswerNote(late);
+  b->UnitAtId().SetAddressClash("Address clash: its identity query is also answered by Nerex24 ID: 2");
   b->status = "\nNot Connected";
   EXPECT_EQ(MakeDeviceTip(*b, true).description.toStdString(),
             "\nAddress clash: its identity query is also answered by Nerex24 ID: 2\n" + late + "\nNot Connected");

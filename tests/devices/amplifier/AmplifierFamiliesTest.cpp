@@ -152,21 +152,21 @@ TEST_F(AmplifierFamiliesTest, Solo_QueuesAMuteWriteOrAnUnmute_InTheFamilysLayout
   Connect(pannex);
   Connect(sornic);
   Connect(amp);
-  pannex.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
-  sornic.ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
-  amp.ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  pannex.SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  sornic.SystemEntries().ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
+  amp.SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
 
   CControlMessage m;
-  ASSERT_TRUE(pannex.PeekQueuedMessage(0, m));
+  ASSERT_TRUE(pannex.Queue().PeekQueuedMessage(0, m));
   // F1+08+31+05+0D+20+02 = 0x15E & 0x7F = 0x5E.
   EXPECT_EQ(FrameOf(m), (Bytes{0xF1, 0x00, 0x08, 0x31, 0x05, 0x0D, 0x20, 0x02, 0x5E}));
   EXPECT_TRUE(m.write);
   EXPECT_EQ(m.expectedLength, 0u);
-  ASSERT_TRUE(sornic.PeekQueuedMessage(0, m));
+  ASSERT_TRUE(sornic.Queue().PeekQueuedMessage(0, m));
   // F1+0B+3C+01+02+20+00 (byte 1 left out) = 0x15B & 0x7F = 0x5B.
   EXPECT_EQ(FrameOf(m), (Bytes{0xF1, 0x00, 0x0B, 0x3C, 0x00, 0x00, 0x01, 0x02, 0x00, 0x20, 0x00, 0x5B}));
   // The Zel amplifier mutes all four channel bits with its own mute write (command 0x09).
-  ASSERT_TRUE(amp.PeekQueuedMessage(0, m));
+  ASSERT_TRUE(amp.Queue().PeekQueuedMessage(0, m));
   EXPECT_EQ(m.command, 0x09u);
   EXPECT_EQ(m.frame[10], 0x0F);
   EXPECT_EQ(m.frame[7], 0x7F);
@@ -200,7 +200,7 @@ TEST_F(AmplifierFamiliesTest, PollContract_NothingWhileIgnoredOrGated_QueueFirst
   amp.SetIgnored(false);
   EXPECT_TRUE(amp.GetNextPollMessage(record));
   EXPECT_EQ(record.command, 0x77u);
-  EXPECT_EQ(amp.GetQueueSize(), 0u);
+  EXPECT_EQ(amp.Queue().GetQueueSize(), 0u);
 
   amp.ProcessReply(record);
   EXPECT_EQ(amp.GetCommsLevel(), 1);
@@ -219,10 +219,10 @@ TEST_F(AmplifierFamiliesTest, ZelUnits_RecallOfflineQueuesNothingAndGoingOnlineE
     device->Initialise();
     std::unique_ptr<CSnapshotData> image(device->CreateSnapshotData());
     RecallImage(device, *image);
-    EXPECT_EQ(device->GetQueueSize(), 0u);
+    EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
     CDeviceTestAccess::QueueMessage(*device, true, std::make_unique<CControlMessage>());
     device->Reinitialise(0);
-    EXPECT_EQ(device->GetQueueSize(), 0u);
+    EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   }
 }
 

@@ -48,7 +48,7 @@ inline Bytes ZelReply(const CDevice& d, std::uint8_t command, std::size_t totalL
 inline CControlMessage AskZelRead(CDevice& d, std::uint32_t command, std::uint32_t argument = 0) {
   CControlMessage m;
   m.Set(command, 11, 0, &d, false, 0xA8, argument, 0);
-  d.StampRead(m);
+  d.ReadGuard().StampRead(m);
   return m;
 }
 // Hands the reply to the read to the device as the worker does.
@@ -156,13 +156,13 @@ class ZelAmpFixture : public ::testing::Test {
   static std::vector<Bytes> Queued(const CDevice& d) {
     std::vector<Bytes> out;
     CControlMessage m;
-    for (std::size_t i = 0; d.PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
+    for (std::size_t i = 0; d.Queue().PeekQueuedMessage(i, m); ++i) out.push_back(FrameOf(m));
     return out;
   }
   // Takes every queued message off the queue, as the worker sends them before the next read.
   static void SendQueued(CDevice& d) {
     CControlMessage m;
-    while (d.PopMessage(m)) {
+    while (d.Queue().PopMessage(m)) {
     }
   }
   static void Deliver(CDevice& d, std::uint32_t command, const Bytes& reply, std::uint32_t argument = 0) {

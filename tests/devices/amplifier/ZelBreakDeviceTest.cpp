@@ -196,7 +196,7 @@ TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
   ModelChange(d, MakeBoolParamValue(17 + 7, true));
   EXPECT_EQ(Queued(*d).back(),
             (Bytes{0xF1, 0x00, 0x0D, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x09, 0x00, 0x01, 0x00, 0x38}));
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   // Two changes to one channel before the worker sends leave the newer; another channel stays.
   ModelChange(d, CParamValue(1, -1.0f, ParamKind::kLevel));
   ModelChange(d, CParamValue(2, -1.0f, ParamKind::kLevel));
@@ -207,7 +207,7 @@ TEST_F(ZelBreakModelTest, MuteOfChannelEightAndMergedGainFrames) {
   EXPECT_EQ(queued[1][10], 0);
   EXPECT_EQ(queued[1][11], 4);
   // Names are never merged.
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   ModelChange(d, MakeTextParamValue(33, "A"));
   ModelChange(d, MakeTextParamValue(33, "B"));
   EXPECT_EQ(Queued(*d).size(), 2u);
@@ -233,7 +233,7 @@ TEST_F(ZelBreakModelTest, IdentifyQueuesTheRawQueryOnlyWhileConnected) {
   ASSERT_EQ(queued.size(), 1u);
   EXPECT_EQ(queued[0], (Bytes{0xB0, 0x01, 0x02, 0x03, 0x04}));
   CControlMessage m;
-  ASSERT_TRUE(d->PeekQueuedMessage(0, m));
+  ASSERT_TRUE(d->Queue().PeekQueuedMessage(0, m));
   EXPECT_EQ(m.expectedLength, 24u);
   EXPECT_FALSE(system.IsModified());
 }
@@ -257,7 +257,7 @@ TEST_F(ZelBreakModelTest, OfflineWritesKeepTheModelAndSendAllSettingsIsForced) {
   EXPECT_EQ(Bytes(queued[8].begin() + 9, queued[8].end() - 1), (Bytes{9, 0, 0, 1}));
   EXPECT_EQ(Bytes(queued[9].begin() + 9, queued[9].end() - 1), (Bytes{37, 0x0A}));
   // Re-initialising with "send" pushes the same, and sends the box through its read-out.
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   d->SetBlockReceivedWord(0xFFFFFFFF);
   d->Reinitialise(1);
   EXPECT_EQ(Queued(*d).size(), 10u);

@@ -99,7 +99,7 @@ TEST_F(ZelBreakProtocolTest, PendingSecurityProbesWithTheStatusReadEveryTwelfthT
     EXPECT_EQ(FrameOf(m), (Bytes{0xF0, 0x00, 0x0A, 0x29, 0x00, 0x00, 0x00, 0x07, 0x00, 0x3F, 0x69}));
     EXPECT_EQ(m.expectedLength, 12u);
   }
-  EXPECT_EQ(d->GetQueueSize(), 1u);
+  EXPECT_EQ(d->Queue().GetQueueSize(), 1u);
   // Ignored or gated, nothing at all.
   d->SetNeedsInitialisation(false);
   d->GetPollGate()->Set();

@@ -160,13 +160,13 @@ TEST_F(ZelBreakRecordsTest, SnapshotCarriesMaskAndGainsAndSendsOnRecall) {
   EXPECT_EQ(queued[9][9], 37);
 
   // A block of another version, or too short for its layout, changes nothing but still sends.
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   other.m_data[0] = 2;
   other.m_data[5] = 33;
   RecallImage(d, other);
   EXPECT_EQ(d->GetGain(0), 20);
   EXPECT_EQ(Queued(*d).size(), 10u);
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   CSnapshotData shortBlock(d->GetUuid(), {1, 0, 0});
   RecallImage(d, shortBlock);
   EXPECT_EQ(d->GetMuteMask(), 0xFFFFu);
@@ -202,7 +202,7 @@ TEST_P(ZelBreakPasteTest, PasteTakesWhatItsCommandNames) {
   CZelBreakDevice* target = AddBox(p.targetType, 20);
   Connect(*target);
   ModelChange(target, MakeBoolParamValue(17 + 12, true));
-  target->ClearQueue();
+  target->Queue().ClearQueue();
   system.SetModified(false);
   target->PasteFromClipboard(p.command);
 

@@ -328,7 +328,7 @@ TEST(ZelBus, UnitsAtLongIdsTheFramesCarryAreReadOutWhetherOrNotTheyRepeatTheRequ
     CSingleLock lock(harness.system.GetLock());
     for (std::size_t i = 0; i < amps.size(); ++i) {
       const bool left = kIds[i] == 200 || kIds[i] == 5000;
-      EXPECT_EQ(amps[i]->IsAddressable(), !left) << kIds[i];
+      EXPECT_EQ(amps[i]->AddressRules().IsAddressable(), !left) << kIds[i];
       EXPECT_EQ(amps[i]->GetName(), left ? "" : "Amp " + std::to_string(kIds[i])) << kIds[i];
     }
   }
@@ -366,7 +366,7 @@ TEST(ZelBus, SendAtGoingOnlineLeavesEachUnitTheThresholdTheFileNeverSet) {
   // The file's settings went out, each unit's last write (its windows) too.
   EXPECT_TRUE(WaitFor([&] {
     return written(kZelCmdWindow) == 4 * std::size(kTypes) &&
-           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->GetQueueSize() == 0; });
+           std::all_of(amps.begin(), amps.end(), [](CZelSeriesDevice* a) { return a->Queue().GetQueueSize() == 0; });
   }));
   EXPECT_EQ(written(kZelCmdMode), std::size(kTypes));
   EXPECT_EQ(written(kZelCmdAlarmTemperature), 0u);

@@ -128,14 +128,14 @@ TEST_P(ZelLimitTest, EdgeAcceptedOneBeyondRefusedWithItsMessage) {
   CZelSeriesDevice* d = Add(51, 1);
   Connect(*d);
   EXPECT_TRUE(Edit(*d, GetParam().row, GetParam().accepted));
-  const std::size_t queued = d->GetQueueSize();
+  const std::size_t queued = d->Queue().GetQueueSize();
   EXPECT_EQ(queued, 1u);
   EXPECT_FALSE(Edit(*d, GetParam().row, GetParam().refused));
   EXPECT_EQ(message, GetParam().message);
-  EXPECT_EQ(d->GetQueueSize(), queued);
+  EXPECT_EQ(d->Queue().GetQueueSize(), queued);
   // The value it holds again sends nothing.
   EXPECT_TRUE(Edit(*d, GetParam().row, GetParam().accepted));
-  EXPECT_EQ(d->GetQueueSize(), queued);
+  EXPECT_EQ(d->Queue().GetQueueSize(), queued);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,7 +177,7 @@ TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
   EXPECT_TRUE(Edit(d, c.row, full));
   EXPECT_FALSE(Edit(d, c.row, std::string(c.limit + 1, 'a')));
   EXPECT_EQ(message, std::string(c.what) + " name too long - " + std::to_string(c.limit) + " characters max");
-  EXPECT_EQ(d.GetQueueSize(), 2u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 2u);
 
   // Each typed name with the first character that the field cannot carry.
   const std::pair<std::string, std::string> refused[] = {
@@ -191,7 +191,7 @@ TEST_P(ZelNameRowTest, FitsByCharactersAndRefusesWhatTheFieldCannotCarry) {
     EXPECT_EQ(message, std::string(c.what) + " name cannot contain \"" + first +
                            "\" - the unit takes ASCII characters only");
     EXPECT_EQ(Held(d), full);
-    EXPECT_EQ(d.GetQueueSize(), 2u);
+    EXPECT_EQ(d.Queue().GetQueueSize(), 2u);
     EXPECT_FALSE(system.IsModified());
   }
   // Every ASCII character goes as it was typed.
@@ -224,7 +224,7 @@ TEST_P(ZelNameRowTest, AChangeTheFieldCannotCarryKeepsTheNameAndShowsItAgain) {
   ModelChange(d, MakeTextParamValue(c.parameterId, "V\xC3\xB6x"));
   d.SetControlPanel(nullptr);
   EXPECT_EQ(Held(d), "Vox");
-  EXPECT_EQ(d.GetQueueSize(), 1u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 1u);
   EXPECT_FALSE(system.IsModified());
   ASSERT_EQ(panel.notified.size(), 1u);
   EXPECT_EQ(panel.notified[0].id, c.parameterId);
@@ -245,13 +245,13 @@ TEST_F(ZelPropertiesTest, ModeGpioAndVcaChoices) {
   Connect(*two);
   Connect(*six);
   EXPECT_TRUE(Edit(*two, "Mode", {}, 1));  // Stereo already
-  EXPECT_EQ(two->GetQueueSize(), 0u);
+  EXPECT_EQ(two->Queue().GetQueueSize(), 0u);
   EXPECT_TRUE(Edit(*two, "Mode", {}, 0));
   EXPECT_EQ(two->GetMode(), 1u);
   EXPECT_TRUE(Edit(*six, "Mode", {}, 1));
   EXPECT_EQ(six->GetMode(), 3u);
 
-  two->ClearQueue();
+  two->Queue().ClearQueue();
   EXPECT_TRUE(Edit(*two, "Output", {}, 4));
   EXPECT_TRUE(Edit(*two, "Output", {}, 4));
   EXPECT_TRUE(Edit(*two, "Aux Relay", {}, 1));

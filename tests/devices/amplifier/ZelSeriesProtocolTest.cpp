@@ -212,11 +212,11 @@ TEST_F(ZelProtocolTest, SettingsReplyDuringASoloOrGlobalMuteKeepsTheMuteMask) {
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
-  d->ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
+  d->SystemEntries().ApplySystemSolo(true, CDeviceTestAccess::SystemPass());
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0);
-  d->ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
+  d->SystemEntries().ApplySystemSolo(false, CDeviceTestAccess::SystemPass());
   SendQueued(*d);
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x03, 0}, true));
   EXPECT_EQ(d->GetMuteMask(), 0x03);
@@ -597,7 +597,7 @@ TEST_F(ZelProtocolTest, ChangesAreRefusedWhileNotConnectedAndPanelPageOrIdentify
   system.SetModified(false);
   // Online with the unit away the file keeps what the unit holds; only the panel's page turns.
   ModelChange(d, Gain(5, -3.0f));
-  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   EXPECT_EQ(d->GetGainIndex(0), 0);
   EXPECT_FALSE(system.IsModified());
   for (std::uint32_t page : {1u, 2u, 0u}) {
@@ -617,7 +617,7 @@ TEST_F(ZelProtocolTest, SoloMutesTheOtherChannelsAndEveryOtherDevice_ReleaseRest
   Connect(*six);
   Connect(*other);
   ModelChange(other, MakeBoolParamValue(kZelParamMute, true));
-  other->ClearQueue();
+  other->Queue().ClearQueue();
   ModelChange(six, MakeBoolParamValue(kZelParamSolo + 2, true));
   EXPECT_EQ(six->GetMuteOverride(), 0x14);
   EXPECT_EQ(Queued(*six).back()[10], 0x0B);
@@ -628,9 +628,9 @@ TEST_F(ZelProtocolTest, SoloMutesTheOtherChannelsAndEveryOtherDevice_ReleaseRest
   EXPECT_TRUE(six->GetCurrentValue(kZelParamSolo + 2).flag);
   EXPECT_TRUE(other->GetCurrentValue(kZelParamMute + 1).flag);
   // A mute while the solo holds changes nothing and sends nothing.
-  const std::size_t queued = six->GetQueueSize();
+  const std::size_t queued = six->Queue().GetQueueSize();
   ModelChange(six, MakeBoolParamValue(kZelParamMute + 1, true));
-  EXPECT_EQ(six->GetQueueSize(), queued);
+  EXPECT_EQ(six->Queue().GetQueueSize(), queued);
 
   ModelChange(six, MakeBoolParamValue(kZelParamSolo + 2, false));
   EXPECT_EQ(six->GetMuteOverride(), 0);
@@ -660,7 +660,7 @@ TEST_P(ZelModeSoloTest, AModeThatHidesTheSoloedChannelReleasesItsSolo) {
   Connect(*other);
   ModelChange(d, MakeBoolParamValue(kZelParamSolo + c.soloed, true));
   ASSERT_EQ(other->GetMuteOverride(), 0x20);
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   const int choice = c.type == 55 ? int(c.modeByte) - 2 : int(c.modeByte) - 1;
   ASSERT_TRUE(Edit(*d, "Mode", {}, choice));
   std::vector<std::pair<int, Bytes>> sent;
@@ -711,7 +711,7 @@ TEST_F(ZelProtocolTest, AThresholdTheUnitsDoNotTakeIsNeverSent) {
     EXPECT_EQ(std::count(commands.begin(), commands.end(), int(kZelCmdAlarmTemperature)), 0);
     EXPECT_EQ(commands.size(), std::size_t(d->GetChannelCount() + 9));  // every other setting
     Connect(*d);
-    d->ClearQueue();
+    d->Queue().ClearQueue();
     for (int degrees : {0, 39, 111, 255}) {
       ModelChange(d, MakeIntParamValue(kZelParamAlarmTemperature, degrees));
       EXPECT_EQ(d->GetAlarmTemperature(), 0) << degrees;
@@ -786,7 +786,7 @@ TEST_F(ZelProtocolTest, StandbyChangeStartsTheHoldOffThatPausesPolling) {
   EXPECT_EQ(frame.Count(FrameMsg::kInvalidatePanel), invalidations + 1);
   // The same state again sends nothing.
   ModelChange(d, MakeBoolParamValue(kZelParamStandby, true));
-  EXPECT_EQ(d->GetQueueSize(), 0u);
+  EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
 }
 
 TEST_F(ZelProtocolTest, TakeReferenceNeedsAConnectionAndACurrentToDivideBy) {

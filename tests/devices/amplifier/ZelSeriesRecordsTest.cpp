@@ -317,7 +317,7 @@ TEST_F(ZelRecordsTest, SnapshotRecordAndRecall) {
 
   // Recall onto a device out of standby with other gains: fields, all settings, standby on.
   Deliver(*d, 0x3B, ZelReply(*d, 0x3B, 26, {0, 0, 0, 0, 0, 0, 0, 0, 0, 90, 0, 0, 0}, true));
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   RecallImage(d, *snap);
   EXPECT_EQ(d->GetGainIndex(1), 8);
   EXPECT_EQ(d->GetMuteMask(), 0x02);
@@ -418,7 +418,7 @@ TEST_P(ZelPasteTest, APasteIsHeldToTheTargetsRows) {
   Deliver(*target, 0x3F, ZelReply(*target, 0x3F, 12, {0x6F}));  // stereo, not in protect
   ASSERT_EQ(target->GetAlarmTemperature(), 90);
   ASSERT_EQ(target->GetMode(), 2u);
-  target->ClearQueue();
+  target->Queue().ClearQueue();
   target->PasteFromClipboard(c.command);  // the rack menu's paste, whole or a half
   EXPECT_EQ(target->GetAlarmTemperature(), c.alarm);
   EXPECT_EQ(target->GetPowerOnDelay(), c.delay);
@@ -460,7 +460,7 @@ TEST_F(ZelRecordsTest, APasteFillsAsManyStoredEntriesAsTheRecordHasChannels) {
     record[std::size_t(1 + n)] = std::uint8_t(10 + n);
     record[std::size_t(14 + n)] = std::uint8_t(20 + n);
   }
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   PasteZelRecord(*d, record, 0);
   for (int n = 0; n < 4; ++n) {
     EXPECT_EQ(d->GetGainIndex(n), 10 + n) << n;
@@ -523,7 +523,7 @@ TEST_F(ZelRecordsTest, PasteReleasesASoloAndSendsAllSettingsWhenConnected) {
   ModelChange(d, MakeBoolParamValue(kZelParamSolo, true));
   ASSERT_EQ(other->GetMuteOverride(), 0x20);
   d->CopyToClipboard(0);
-  d->ClearQueue();
+  d->Queue().ClearQueue();
   d->PasteFromClipboard(0);
   EXPECT_EQ(d->GetMuteOverride(), 0);
   EXPECT_EQ(other->GetMuteOverride(), 0);
@@ -567,7 +567,7 @@ TEST_F(ZelRecordsTest, AFileSavedDuringASoloOpensWithEachAmplifiersOwnMutes) {
     const auto mute = std::find_if(frames.begin(), frames.end(), [](const Bytes& f) { return f[9] == 0x09; });
     ASSERT_NE(mute, frames.end());
     EXPECT_EQ((*mute)[10], d == b ? 0x01 : 0x00) << d->GetDeviceId();
-    d->ClearQueue();
+    d->Queue().ClearQueue();
   }
   // The mute buttons send.
   Connect(*b);

@@ -526,8 +526,8 @@ TEST(NerexBus, UnitsAtLongIdsReadOutWhetherOrNotTheyRepeatTheRequestHeader) {
   ASSERT_TRUE(bus.Bus().WaitForRequests(bus.Bus().RequestCount() + 40, 20000));
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const bool reached = hasUnit(kIds[i]);
-    EXPECT_EQ(devices[i]->IsAddressable(), reached) << kIds[i];
-    EXPECT_EQ(devices[i]->IsLeftOut(), kIds[i] == 556) << kIds[i];
+    EXPECT_EQ(devices[i]->AddressRules().IsAddressable(), reached) << kIds[i];
+    EXPECT_EQ(devices[i]->AddressRules().IsLeftOut(), kIds[i] == 556) << kIds[i];
     EXPECT_EQ(readOut(devices[i]), reached) << kIds[i];
     EXPECT_EQ(devices[i]->GetName(), reached ? "Unit " + std::to_string(kIds[i]) : "") << kIds[i];
   }
@@ -567,7 +567,7 @@ TEST_P(NerexBusDeviceName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWor
   CDeviceProperty* row = grid.Find("Name");
   ASSERT_NE(row, nullptr);
   row->SetValue(std::string(c.typed));
-  const bool taken = d->ApplyUserPropertyChange(*row);
+  const bool taken = d->Gate().ApplyUserPropertyChange(*row);
   const std::string kept = *c.refusal ? "Fill" : c.typed;
   EXPECT_EQ(taken, !*c.refusal);
   EXPECT_EQ(taken ? std::string() : row->GetErrorText(), c.refusal);
@@ -578,7 +578,7 @@ TEST_P(NerexBusDeviceName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWor
     EXPECT_EQ(unit->WritesOf(kCmdNames).size(), namesWritten + 1);
   } else {
     CSingleLock lock(bus.System().GetLock());
-    EXPECT_EQ(d->GetQueueSize(), 0u);
+    EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   }
   EXPECT_EQ(d->GetName(), kept);
 
@@ -621,11 +621,11 @@ TEST_P(NerexBusChannelName, TheUnitAndTheFileKeepTheNameAsTypedOrItIsRefusedInWo
 
   const CParamValue typed = MakeTextParamValue(kOutput5, c.typed);
   EXPECT_EQ(d->ControlChangeRefusal(typed), c.refusal);
-  d->ApplyUserChange(typed);
+  d->Gate().ApplyUserChange(typed);
   const std::string kept = *c.refusal ? "Ch 5    " : (c.typed + std::string(8, ' ')).substr(0, 8);
   if (*c.refusal) {
     CSingleLock lock(bus.System().GetLock());
-    EXPECT_EQ(d->GetQueueSize(), 0u);
+    EXPECT_EQ(d->Queue().GetQueueSize(), 0u);
   } else {
     ASSERT_TRUE(bus.WaitFor([&] { return unit->WritesOf(kCmdNames).size() == namesWritten + 1; }));
     // The names frame carries the output names from byte 79, eight bytes each.

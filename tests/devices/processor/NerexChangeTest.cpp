@@ -68,7 +68,7 @@ class NerexChangeTest : public ProcessorDeviceTest {
   std::vector<std::uint32_t> Commands() const {
     std::vector<std::uint32_t> out;
     CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(m.command);
+    for (std::size_t i = 0; m_device->Queue().PeekQueuedMessage(i, m); ++i) out.push_back(m.command);
     return out;
   }
   bool Notified(int id) const { return std::count(panel.ids.begin(), panel.ids.end(), id) > 0; }
@@ -178,14 +178,14 @@ TEST_F(NerexChangeTest, LinkingCopiesTheMastersSettingsAndResendsTheSection) {
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{26, 42, 43}));
   EXPECT_TRUE(Called("DrawInputsSection"));
 
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   Change(MakeBoolParamValue(339 + 0 * 4 + 2, false));  // unlink C from A
   EXPECT_EQ(Image().inputs.linkMasks[0], 0x01);
   EXPECT_EQ(Image().inputs.linkMasks[2], 0x04);
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{26, 42, 43}));
 
   // An output with any lock is never linked.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   Lock(kGroupLimiterLock) = 1u << 5;
   Change(MakeBoolParamValue(355 + 8 * 3 + 5, true));
   EXPECT_EQ(Image().outputs.linkMasks[3], 0x08);
@@ -373,7 +373,7 @@ TEST_F(NerexChangeTest, CompressorAttackAndReleaseKeepTheirDistance) {
   EXPECT_EQ(c.release, 0);
   EXPECT_EQ(c.attack, 37);
   // Threshold and ratio codes, each clamped; an unchanged code sends nothing.
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Change(Float(1364 + 2, 30.0f));
   EXPECT_EQ(c.threshold, 0);
   EXPECT_TRUE(Queued().empty());
@@ -396,7 +396,7 @@ TEST_F(NerexChangeTest, DynamicEqClampsCouplesAndFollowsTheLinkingFlag) {
 
   // With dynamic-EQ linking a change writes the one input only.
   Image().deqLinking = 1;
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Change(Float(1446 + 3 * 2 + 1, -10.0f));  // threshold: 44 + 20 = 64
   EXPECT_EQ(band.threshold, 64);
   EXPECT_NE(Image().DeqBand(3, 1).threshold, 64);
@@ -405,7 +405,7 @@ TEST_F(NerexChangeTest, DynamicEqClampsCouplesAndFollowsTheLinkingFlag) {
 
   // A filter kind equal to the stored one does nothing at all.
   panel.ids.clear();
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Change(MakeIntParamValue(1506 + 3 * 2 + 1, band.filterKind));
   EXPECT_TRUE(Queued().empty());
   EXPECT_TRUE(panel.ids.empty());
@@ -453,7 +453,7 @@ TEST_F(NerexChangeTest, ParametricTypeForcesTheRangesAndRenotifies) {
   EXPECT_TRUE(Notified(844 + 9));
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{8}));
   // A frequency whose code rounds to 0 changes nothing on the unit.
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Change(Float(508, 7.8125f, ParamKind::kFrequency));
   EXPECT_TRUE(Queued().empty());
   EXPECT_EQ(Image().inputs.PeqBand(0, 0).frequency, 252);
@@ -537,7 +537,7 @@ TEST_F(NerexChangeTest, MixingModeIsConfirmedAndSetsTheMatrixFromTheRouting) {
   EXPECT_EQ(Image().outputs.matrixLevels[1], (std::array<std::uint16_t, 4>{270, 270, 270, 270}));
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{31}));
   EXPECT_TRUE(Called("SelectSideTab 295"));
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Confirmed(MakeBoolParamValue(kParamMixerOn, true));  // unchanged
   EXPECT_TRUE(Queued().empty());
   Confirmed(MakeBoolParamValue(kParamMixerOff, true));
@@ -584,7 +584,7 @@ TEST_F(NerexChangeTest, OfflineChangesOnlyTheModelOnlineAFastDragLeavesOneFrame)
   CNerexSeriesDevice& d = Make(120);
   Change(Float(15, -12.5f));
   EXPECT_EQ(d.GetCurrentSettings().inputs.gains[2], -125);
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
   EXPECT_TRUE(m_system.IsModified());
 
   Online(120);
@@ -797,7 +797,7 @@ TEST_F(NerexChangeTest, TorvexMatrixGainsBecomeAttenuationCodes) {
   EXPECT_EQ(Commands(), std::vector<std::uint32_t>(5, 21));
   // Full level on a point that is already at full level is not sent again.
   Image().outputs.matrixLevels[7][3] = 0;
-  m_device->ClearQueue();
+  m_device->Queue().ClearQueue();
   Change(Float(263 + 4 * 7 + 3, 20.0f));
   EXPECT_TRUE(Queued().empty());
 }

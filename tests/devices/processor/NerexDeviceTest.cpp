@@ -18,7 +18,7 @@ class NerexDeviceTest : public ProcessorDeviceTest {
   std::vector<CControlMessage> Queued() {
     std::vector<CControlMessage> out;
     CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(m);
+    for (std::size_t i = 0; m_device->Queue().PeekQueuedMessage(i, m); ++i) out.push_back(m);
     return out;
   }
   static Bytes Raw(const CControlMessage& m, std::size_t count) {
@@ -98,13 +98,13 @@ TEST_F(NerexDeviceTest, ReinitialiseWithoutSendingQueuesNothingAndRearmsTheReadB
   CNerexSeriesDevice& d = Make(120);
   d.SetNeedsInitialisation(false);
   d.Reinitialise(0);
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
   EXPECT_TRUE(d.NeedsInitialisation());
   EXPECT_EQ(CNerexReadBack(d).GetReceivedMask(), 0u);
   EXPECT_EQ(CNerexReadBack(d).GetMemoryFlagsIndex(), 0u);
   EXPECT_EQ(CNerexReadBack(d).GetMemoryNameIndex(), 0u);
   d.Reinitialise(2);
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
 }
 
 TEST_F(NerexDeviceTest, ReinitialiseToSendQueuesEveryMemoryThenTheCurrentSettingsForced) {

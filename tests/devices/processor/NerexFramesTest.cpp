@@ -255,5 +255,5 @@ TEST_F(NerexFramesTest, DelayMessagesReLimitRoutedInputDelaysAcrossTheLinkGroup)
   EXPECT_EQ(image.inputs.delays[1], 1000u);
   EXPECT_EQ(image.inputs.delays[2], 0u);
   // Not connected: the frames are dropped, the stored values stay changed.
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
 }

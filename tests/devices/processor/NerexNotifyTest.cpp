@@ -65,7 +65,7 @@ TEST_F(NerexNotifyTest, SweepEndsWithThePresetListAndThePanelsPage) {
   NotifyAllParameters(d);
   EXPECT_EQ(panel.calls, (std::vector<std::string>{"RefillPresetList", "RefreshDeqSection"}));
   d.SetControlPanel(nullptr);
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
 }
 
 TEST_F(NerexNotifyTest, ChannelSweepsPushTheLinkGroupOnly) {

@@ -151,7 +151,7 @@ TEST_F(NerexPresetActionsTest, FennickStoreSendsTwoBlocksAndTheNameAndAsksOnlyOv
   EXPECT_EQ(Posted(FrameMsg::kStatusEvent, kNerexStatusPresets), 1u);
 
   // Over a stored memory the overwrite is asked; declining keeps the memory.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   WritableSettings(d).inputs.gains[0] = 44;
   answer.ok = false;
   panel.enteredName = "Other";
@@ -263,7 +263,7 @@ TEST_F(NerexPresetActionsTest, DeleteTurnsOffTheTimedEntriesThatRecallIt) {
   EXPECT_EQ(Bytes(timed.begin(), timed.begin() + 6), (Bytes{2, 0, 0, 0, 7, 30}));
 
   // A delete that touches no timed entry sends no table.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   Act(427);
   EXPECT_EQ(Commands(), (std::vector<std::uint32_t>{30}));
 }
@@ -435,7 +435,7 @@ TEST_F(NerexPresetActionsTest, DialogNameAndClear) {
   dialog.row = 1;
   dialog.name = "Renamed";
   // Without the dialog's answer the same ids do nothing: there is no row to act on.
-  for (int id = 497; id <= 500; ++id) m_device->ApplyUserChange(CParamValue(id, 0.0f, ParamKind::kNone));
+  for (int id = 497; id <= 500; ++id) m_device->Gate().ApplyUserChange(CParamValue(id, 0.0f, ParamKind::kNone));
   EXPECT_EQ(Preset(2).name, "Two");
   EXPECT_TRUE(Commands().empty());
   DialogAct(499);
@@ -459,8 +459,8 @@ TEST_F(NerexPresetActionsTest, RepliesAreTakenWhileThePresetManagerIsOpen) {
   bool overtaken = true;
   panel.whileManagerOpen = [&] {
     CControlMessage read;
-    d.StampRead(read);
-    overtaken = d.IsReadOvertaken(read);
+    d.ReadGuard().StampRead(read);
+    overtaken = d.ReadGuard().IsReadOvertaken(read);
   };
   Act(495);
   EXPECT_EQ(panel.calls.back(), "OpenPresetManager");
@@ -543,7 +543,7 @@ TEST_F(NerexPresetActionsTest, AConfirmedChangeIsMadeOnlyWhenConfirmed) {
   answer.ok = false;
   EXPECT_FALSE(ConfirmAndApplyUserChange(d, routing));
   EXPECT_EQ(answer.asked, 1);
-  EXPECT_FALSE(d.ApplyUserChange(routing));
+  EXPECT_FALSE(d.Gate().ApplyUserChange(routing));
   EXPECT_EQ(answer.asked, 1);
   EXPECT_EQ(d.GetCurrentSettings().outputs.routingMasks[1], before);
   EXPECT_TRUE(Queued().empty());

@@ -438,9 +438,9 @@ TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatche
   g[4] = std::uint8_t(pc.hour);
   g[5] = std::uint8_t(pc.minute - 1);
   Deliver(79, GeneralReply(g));
-  ASSERT_EQ(d.GetQueueSize(), 1u);
+  ASSERT_EQ(d.Queue().GetQueueSize(), 1u);
   CControlMessage m;
-  ASSERT_TRUE(d.PeekQueuedMessage(0, m));
+  ASSERT_TRUE(d.Queue().PeekQueuedMessage(0, m));
   EXPECT_EQ(m.command, 76u);
   CControlMessage golden;
   golden.Set(76, 15, 0, nullptr, true, 0xA8, 0, 0);
@@ -449,16 +449,16 @@ TEST_F(NerexRepliesTest, UnitClockBehindGetsOneClockCommandPerReplyUntilItMatche
   FinaliseFrame(golden, 16, 4);
   EXPECT_EQ(FrameBytes(m), FrameBytes(golden));
   Deliver(79, GeneralReply(g));
-  EXPECT_EQ(d.GetQueueSize(), 2u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 2u);
   g[5] = std::uint8_t(pc.minute);
   Deliver(79, GeneralReply(g));
-  EXPECT_EQ(d.GetQueueSize(), 2u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 2u);
   // With the automatic update off no clock command is queued.
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   d.HostOptions().SetAutoRtcUpdate(false);
   g[5] = 0;
   Deliver(79, GeneralReply(g));
-  EXPECT_EQ(d.GetQueueSize(), 0u);
+  EXPECT_EQ(d.Queue().GetQueueSize(), 0u);
   CNerexSources::SetLocalClock(nullptr);
 }
 

@@ -100,14 +100,14 @@ TEST_F(ProcessorClipboard, ConnectedPasteQueuesItsBlocksAndLeavesThePollFree) {
   EXPECT_FALSE(target.PasteGate().IsPasteInProgress());
   EXPECT_EQ(target.GetCurrentSettings().deqBands[5].attack, source.GetCurrentSettings().deqBands[5].attack);
 
-  target.ClearQueue();
+  target.Queue().ClearQueue();
   target.PasteFromClipboard(33879);
   EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{35}));
-  target.ClearQueue();
+  target.Queue().ClearQueue();
   target.PasteFromClipboard(33878);
   EXPECT_EQ(QueuedCommands(target), (std::vector<std::uint32_t>{80}));
   EXPECT_EQ(Posted(FrameMsg::kShowDeviceProps), 1u);
-  target.ClearQueue();
+  target.Queue().ClearQueue();
   target.PasteFromClipboard(33869);
   EXPECT_TRUE(QueuedCommands(target).empty());
 }

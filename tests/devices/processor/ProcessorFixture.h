@@ -67,13 +67,13 @@ class ProcessorFixture : public ::testing::Test {
   static std::vector<std::uint32_t> QueuedCommands(const CNerexSeriesDevice& device) {
     std::vector<std::uint32_t> commands;
     CControlMessage m;
-    for (std::size_t i = 0; device.PeekQueuedMessage(i, m); ++i) commands.push_back(m.command);
+    for (std::size_t i = 0; device.Queue().PeekQueuedMessage(i, m); ++i) commands.push_back(m.command);
     return commands;
   }
 
   static CControlMessage QueuedMessage(const CNerexSeriesDevice& device, std::size_t i) {
     CControlMessage m;
-    EXPECT_TRUE(device.PeekQueuedMessage(i, m));
+    EXPECT_TRUE(device.Queue().PeekQueuedMessage(i, m));
     return m;
   }
 

@@ -426,7 +426,7 @@ TEST_F(ProcessorRecords, ARecalledSnapshotIsHeldToTheModelsRangesAndLogged) {
     sent.emplace_back(m.frame, m.frame + m.frameLength);
   }
   std::unique_ptr<CSnapshotData> limited(d.CreateSnapshotData());
-  d.ClearQueue();
+  d.Queue().ClearQueue();
   RecallImage(d, *limited);
   ASSERT_EQ(QueuedCommands(d), blocks);
   for (std::size_t i = 0; i < blocks.size(); ++i) {

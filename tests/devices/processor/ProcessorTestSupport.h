@@ -106,7 +106,7 @@ class ProcessorDeviceTest : public ::testing::Test {
     record.command = command;
     record.write = write;
     record.device = m_device.get();
-    if (!write) m_device->StampRead(record);
+    if (!write) m_device->ReadGuard().StampRead(record);
     return record;
   }
   // Hands reply bytes to the device as the worker does after a complete transaction, for a
@@ -138,7 +138,7 @@ class ProcessorDeviceTest : public ::testing::Test {
   std::vector<Bytes> Queued() const {
     std::vector<Bytes> out;
     CControlMessage m;
-    for (std::size_t i = 0; m_device->PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
+    for (std::size_t i = 0; m_device->Queue().PeekQueuedMessage(i, m); ++i) out.push_back(FrameBytes(m));
     return out;
   }
 
