@@ -1437,6 +1437,10 @@ TEST_P(OtherChannelCountTest, IsSetAsideNamedAndTakenUpWhenTheFilesModelAnswersT
     units.Add<CSimProcessorUnit>(120, 4);
   });
   CSystem& system = MakeFrame().GetSystem();
+  // Every request is answered here (one of the units at ID 1 is always on): the reads wait far
+  // longer than a busy machine can hold a reply up on the line, so that none is taken for
+  // silence and the unit for one that cannot be connected to.
+  system.GetComms().GetTransport().SetExtraTimeout(1000);
   auto* device = static_cast<CNerexSeriesDevice*>(Append(system, 1, c.fileType));
   NameDevice(device, "Front of House");
   auto* neighbour = static_cast<CNerexSeriesDevice*>(Append(system, 4, 120));
