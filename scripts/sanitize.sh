@@ -5,23 +5,29 @@
 #            build-asan
 #   thread   ThreadSanitizer over the threaded tests (comms, security, simulator, the window
 #            thread's reads beside the worker), in build-tsan
-# Installs what is missing first and uses ccache when present. ORVAK_BUILD_JOBS limits the
-# parallel build jobs and test processes (default: all cores).
+# The second argument runs one half: "build" only builds, "test" only runs what was built
+# (default: both). Installs what is missing first and uses ccache and lld when present.
+# ORVAK_BUILD_JOBS limits the parallel build jobs and test processes (default: all cores). The
+# artwork is drawn by the plain build's generator (build/bin/orvak_artgen, built first when
+# missing): an instrumented one would only draw the same images slower.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 kind="${1:-}"
+phase="${2:-all}"
 root="$PWD"
 supp="$root/tests/sanitizers"
 jobs="${ORVAK_BUILD_JOBS:-$(nproc)}"
 
-bash scripts/setup.sh
+case "$phase" in
+  all | build | test) ;;
+  *)
+    echo "usage: $0 address|thread [build|test]" >&2
+    exit 2
+    ;;
+esac
 
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-  # Without this ccache passes every source that uses a precompiled header to the compiler.
-  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
-fi
+bash scripts/setup.sh
+source scripts/toolchain.sh
 
 case "$kind" in
   address)
@@ -33,22 +39,32 @@ case "$kind" in
     flags="-fsanitize=thread -fno-omit-frame-pointer"
     ;;
   *)
-    echo "usage: $0 address|thread" >&2
+    echo "usage: $0 address|thread [build|test]" >&2
     exit 2
     ;;
 esac
 
-# Line tables only (-g1): the reports keep their file and line numbers, and the instrumented
-# build compiles about a quarter faster than with full debug information.
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DORVAK_WERROR=OFF "${launcher[@]}" >/dev/null
-
 export QT_QPA_PLATFORM=offscreen
-# The build runs instrumented tools of its own (the artwork generator); their reports, Qt's
-# drawing threads among them, are no test's. The tests run with every check on.
-build() { ASAN_OPTIONS=detect_leaks=0 TSAN_OPTIONS=report_bugs=0 cmake --build "$dir" -j "$jobs" "$@"; }
+if [ "$phase" != test ]; then
+  artgen="$root/build/bin/orvak_artgen"
+  if [ ! -x "$artgen" ]; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${linker[@]}" >/dev/null
+    cmake --build build -j "$jobs" --target orvak_artgen
+  fi
+  # Line tables only (-g1): the reports keep their file and line numbers, and the instrumented
+  # build compiles about a quarter faster than with full debug information.
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags $lldFlag" \
+    -DORVAK_ARTGEN="$artgen" -DORVAK_WERROR=OFF "${launcher[@]}" >/dev/null
+fi
+
+# Should the build run an instrumented tool of its own, its reports are no test's. The tests run
+# with every check on.
+build() {
+  [ "$phase" = test ] && return 0
+  ASAN_OPTIONS=detect_leaks=0 TSAN_OPTIONS=report_bugs=0 cmake --build "$dir" -j "$jobs" "$@"
+}
 # Qt is not built with the sanitizers: its own reports are suppressed, ours never are.
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=0:check_initialization_order=1"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
@@ -58,6 +74,7 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/
 if [ "$kind" = address ]; then
   # The programs the tests run, not the benchmarks and tools of a full build.
   build --target orvak_test_programs
+  [ "$phase" = build ] && exit 0
   cd "$dir"
   # Each GoogleTest program runs all its cases in one process, the programs side by side: no
   # case may depend on running alone, and an instrumented process starts far slower than a
@@ -77,6 +94,7 @@ else
   # it; AddressSanitizer runs them.
   targets=(comms_tests security_tests serial_comms_tests devsim_tests window_reads_tests platform_tests loader_tests)
   build --target "${targets[@]}"
+  [ "$phase" = build ] && exit 0
   cd "$dir"
   ctest --no-tests=error --output-on-failure -j "$jobs" --timeout 600 \
     -L '^(comms_tests|security_tests|serial_comms_tests|devsim_tests|window_reads_tests)$'

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config lld
   qt6-base-dev
   libboost-dev libboost-date-time-dev
   libfreeimage-dev

@@ -18,6 +18,7 @@
 #include "tests/app/FrameFixture.h"
 #include "tests/support/FileTestDevices.h"
 #include "tests/support/ModelChanges.h"
+#include "tools/devsim/SimAnswerGate.h"
 #include "tools/devsim/SimBus.h"
 #include "tools/devsim/SimDiscoveryUnit.h"
 #include "tools/devsim/SimProcessor.h"
@@ -64,7 +65,7 @@ class OnlineTest : public SimBusFrameTest {
   bool LogHas(const QString& text) { return LogHolds(*frame, text); }
 };
 
-// A processor of the file (named "P1" there) and its unit (named "Main PA"), or no unit at all.
+// A processor of the file (named "P1" there) and its unit (named "Main PA").
 class ProcessorOnlineTest : public SimBusFrameTest {
  protected:
   static constexpr std::uint8_t kProcessorId = 3;
@@ -73,9 +74,8 @@ class ProcessorOnlineTest : public SimBusFrameTest {
     SimBusFrameTest::SetUp();
     RegisterProcessorFamily();
   }
-  void StartProcessorBus(bool withUnit) {
-    StartBus(kComPort, [withUnit](CSimBus& units) {
-      if (!withUnit) return;
+  void StartProcessorBus() {
+    StartBus(kComPort, [](CSimBus& units) {
       CSimProcessorUnit* unit = units.Add<CSimProcessorUnit>(120, kProcessorId);
       unit->SetDeviceName("Main PA");
       unit->SetFirmware("1.31");
@@ -298,7 +298,7 @@ TEST_F(ZelOnlineTest, ABreakoutBoxAlarmAndItsNetworkReachThePanelTheLogAndTheRac
 }
 
 TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFirmwareInTheProperties) {
-  StartProcessorBus(true);
+  StartProcessorBus();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   auto* device = dynamic_cast<CNerexSeriesDevice*>(AddFileProcessor(system));
@@ -316,19 +316,23 @@ TEST_F(ProcessorOnlineTest, SelectedUnitReadOutAfterGoingOnlineShowsItsNameAndFi
 }
 
 TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNotGoneIdle) {
-  StartProcessorBus(false);  // nothing answers: every request waits out its time-out
+  // The unit's first answer is held until the test lets it go: the worker stays in that
+  // transaction, its read waiting far longer than anything the test does meanwhile, and the
+  // wait for the worker to go idle is far shorter than that.
+  CSimAnswerGate* gate = nullptr;
+  StartBus(kComPort, [&gate](CSimBus& units) {
+    gate = units.Add<CSimAnswerGate>(std::make_unique<CSimProcessorUnit>(120, kProcessorId));
+  });
+  gate->HoldNextAnswer();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   AddFileProcessor(system);
-  // Every transaction lasts over a second (three sends), and the wait for the worker is far
-  // shorter than that.
-  system.GetComms().GetTransport().SetExtraTimeout(400);
+  system.GetComms().GetTransport().SetExtraTimeout(kLongReadWaitMs);
   system.GetComms().SetIdleWaitForTests(50);
   prompts.goOnlineChoice = 0;
   f.RunCommand(Cmd::kOnline);
   ASSERT_TRUE(f.IsOnline());
-  const std::size_t before = bus->RequestCount();
-  ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() > before; }, 10000));
+  ASSERT_TRUE(gate->WaitUntilHolding());
 
   f.RunCommand(Cmd::kOnline);
   EXPECT_TRUE(f.IsOnline());
@@ -338,6 +342,7 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
 
   // The request stayed raised: the worker goes idle once its transaction has ended, and then
   // Go Offline closes the port.
+  gate->Release();
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }, 20000));
   f.RunCommand(Cmd::kOnline);
   EXPECT_FALSE(f.IsOnline());
@@ -348,7 +353,7 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
 // offline and says so, the log names the port and why, and the pane shows the unit as offline
 // (its ID editable again) without another device being chosen.
 TEST_F(ProcessorOnlineTest, LineThatHangsUpEndsOnlineAndThePaneShowsTheUnitOffline) {
-  StartProcessorBus(true);
+  StartProcessorBus();
   CFrameUnderTest& f = MakeFrame();
   CSystem& system = f.GetSystem();
   auto* device = dynamic_cast<CNerexSeriesDevice*>(AddFileProcessor(system));

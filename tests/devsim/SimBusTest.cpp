@@ -157,6 +157,29 @@ TEST(SimBus, SeveralAnswersAtOnceCollideIntoGarbage) {
   EXPECT_EQ(rig.Exchange({0xE0, 0x05}, 3), (Bytes{0x03, 0x30, 0x40}));
 }
 
+// Two requests that reach the bus at once, the first one unanswered (as a broadcast is, with the
+// next request sent right behind it): the silence that answers the first does not end the read
+// of the second, whose answer comes however long the unit takes.
+TEST(SimBus, SilenceForARequestDoesNotEndTheReadOfTheRequestRightBehindIt) {
+  BusRig rig;
+  auto* unit = rig.bus.Add<CFramedUnit>(std::uint8_t(9));
+  unit->SetReply(0x3E, {0x01, 0x02});
+  rig.bus.SetSilenceEndsReads(true);
+  rig.bus.InjectFault(SimFault{});
+  rig.bus.InjectFault(SimFault::Late(200));
+  rig.bus.Start();
+  Bytes both = Framed({0xF0, 0, 0, 0x10, 8, 0, 0x3E});
+  const Bytes second = Framed({0xF0, 0, 0, 0x10, 9, 0, 0x3E});
+  both.insert(both.end(), second.begin(), second.end());
+  std::uint32_t n = 0;
+  ASSERT_TRUE(rig.port.Write(both.data(), std::uint32_t(both.size()), &n));
+  EXPECT_EQ(rig.Read(6), (Bytes{0xA8, 0x00, 0x05, 0x01, 0x02, 0x30}));
+  EXPECT_EQ(rig.bus.RequestCount(), 2u);
+  // A silence for the last request taken ends its read as before.
+  EXPECT_EQ(rig.Exchange(Framed({0xF0, 0, 0, 0x10, 8, 0, 0x3E}), 0), Bytes{});
+  EXPECT_EQ(rig.Read(6), Bytes{});
+}
+
 TEST(SimBus, FaultsApplyToOneTransactionEachInOrder) {
   BusRig rig;
   auto* unit = rig.bus.Add<CFramedUnit>(std::uint8_t(9));

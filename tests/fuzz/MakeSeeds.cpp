@@ -222,11 +222,15 @@ void Blocks(CSeedWriter& out, CSystem& system) {
 }
 
 void SerialFraming(CSeedWriter& out) {
-  const Bytes reply = [] {
+  // A unit's 20-byte reply that repeats the request's ID (byte 4) and command (byte 6).
+  auto replyOf = [](std::uint8_t id, std::uint8_t command) {
     Bytes body(16);
     for (std::size_t i = 0; i < body.size(); ++i) body[i] = std::uint8_t(i);
+    body[1] = id;
+    body[3] = command;
     return MakeFramedReply(0xA8, body);
-  }();
+  };
+  const Bytes reply = replyOf(5, 0x4F);
   auto pieces = [](std::initializer_list<Bytes> list) {
     Bytes all;
     for (const Bytes& p : list) {
@@ -235,19 +239,46 @@ void SerialFraming(CSeedWriter& out) {
     }
     return all;
   };
+  // The expected length (4: 20 bytes), the flags, the units and the rounds (see
+  // SerialFramingFuzz.cpp); no unit: each request goes to no device.
   const Bytes head(reply.begin(), reply.begin() + 7), tail(reply.begin() + 7, reply.end());
-  out.Add("serial_framing", Bytes{4, 0} + pieces({reply, reply}));                 // read of 20
-  out.Add("serial_framing", Bytes{4, 0} + pieces({head, tail, reply}));           // in two pieces
-  out.Add("serial_framing", Bytes{4, 0} + pieces({Bytes{0x11, 0x22} + reply}));    // junk first
-  out.Add("serial_framing", Bytes{4, 0} + pieces({{}, {}, reply}));               // two silences
+  out.Add("serial_framing", Bytes{4, 0, 0, 0} + pieces({reply, reply}));                 // read of 20
+  out.Add("serial_framing", Bytes{4, 0, 0, 0} + pieces({head, tail, reply}));           // in two pieces
+  out.Add("serial_framing", Bytes{4, 0, 0, 0} + pieces({Bytes{0x11, 0x22} + reply}));    // junk first
+  out.Add("serial_framing", Bytes{4, 0, 0, 0} + pieces({{}, {}, reply}));               // two silences
   Bytes bad = reply;
   bad.back() ^= 1;
-  out.Add("serial_framing", Bytes{4, 0} + pieces({bad, bad, bad, reply}));        // bad checksums
-  out.Add("serial_framing", Bytes{4, 2} + pieces({bad, reply}));                  // no retry
-  out.Add("serial_framing", Bytes{2, 0} + pieces({reply}));                       // asked for 10
-  out.Add("serial_framing", Bytes{0, 1} + pieces({{0xA0}, {0xA0}}));             // write, ACK
-  out.Add("serial_framing", Bytes{0, 1} + pieces({{0x55}, {0x55}, {0x55}, {0xA0}}));
-  out.Add("serial_framing", Bytes{255, 0} + pieces({Bytes{0xA8, 0x7F, 0x7F}}));   // huge header
+  out.Add("serial_framing", Bytes{4, 0, 0, 0} + pieces({bad, bad, bad, reply}));        // bad checksums
+  out.Add("serial_framing", Bytes{4, 2, 0, 0} + pieces({bad, reply}));                  // no retry
+  out.Add("serial_framing", Bytes{2, 0, 0, 0} + pieces({reply}));                       // asked for 10
+  out.Add("serial_framing", Bytes{0, 1, 0, 0} + pieces({{0xA0}, {0xA0}}));             // write, ACK
+  out.Add("serial_framing", Bytes{0, 1, 0, 0} + pieces({{0x55}, {0x55}, {0x55}, {0xA0}}));
+  out.Add("serial_framing", Bytes{255, 0, 0, 0} + pieces({Bytes{0xA8, 0x7F, 0x7F}}));   // huge header
+
+  // Units at IDs 1 and 2 that repeat the ID and command; the rounds ask 1, 2, 1, 2. The unit at
+  // ID 1 answers only the resend of its request, and its answer to the first send comes during
+  // the next unit's read: dropped there as its late answer, whole, cut, or behind other bytes.
+  const Bytes one = replyOf(1, 0x4F), two = replyOf(2, 0x4F);
+  const Bytes oneHead(one.begin(), one.begin() + 5), oneTail(one.begin() + 5, one.end());
+  const std::uint8_t echo = 4, twoUnits = 2, oneTwoOneTwo = 0x44;
+  out.Add("serial_framing", Bytes{4, echo, twoUnits, oneTwoOneTwo} + pieces({{}, one, one + two, one, two}));
+  out.Add("serial_framing", Bytes{4, echo, twoUnits, oneTwoOneTwo} + pieces({{}, one, {}, one, two, one, two}));
+  out.Add("serial_framing", Bytes{4, echo, twoUnits, oneTwoOneTwo} + pieces({{}, one, oneHead, oneTail + two, one, two}));
+  out.Add("serial_framing", Bytes{4, echo, twoUnits, oneTwoOneTwo} + pieces({{}, {}, one, one, one + two, two}));
+  // Silent sends end the transaction at one; between transactions the transport looks for the
+  // late answers (units bit 6) and the verbose log names them.
+  const std::uint8_t oneSilentSend = 0x10, verbose = 8, lookBetween = 0x40;
+  out.Add("serial_framing", Bytes{4, std::uint8_t(echo | verbose | oneSilentSend), std::uint8_t(twoUnits | lookBetween),
+                                  oneTwoOneTwo} +
+                                pieces({{}, one, two, one, two}));
+  // The same unit and command again, then the second command: the request waits for the late
+  // answer that it could take for its own.
+  const std::uint8_t secondCommandFromRound2 = 0x30, oneOneOneTwo = 0x40;
+  out.Add("serial_framing", Bytes{4, echo, std::uint8_t(twoUnits | secondCommandFromRound2), oneOneOneTwo} +
+                                pieces({{}, one, {}, one, one, replyOf(1, 0x3E), two}));
+  // Writes: the ACK of the first send comes during the next write's wait for its own.
+  out.Add("serial_framing", Bytes{0, std::uint8_t(1 | echo), twoUnits, oneTwoOneTwo} +
+                                pieces({{}, {0xA0}, {0xA0, 0xA0}, {0xA0}, {0xA0}}));
 }
 
 void SystemFiles(CSeedWriter& out) {

@@ -9,7 +9,8 @@ SimAnswer CSimAnswerGate::Handle(const SimBytes& request) {
   SimAnswer answer = m_unit->Handle(request);
   const std::size_t at = m_unit->Header().commandAt;
   std::unique_lock<std::mutex> lock(m_mutex);
-  if (!m_armed || answer.kind != SimAnswer::Kind::kBytes || request.size() <= at || request[at] != m_command)
+  if (!m_armed || answer.kind != SimAnswer::Kind::kBytes ||
+      (!m_anyCommand && (request.size() <= at || request[at] != m_command)))
     return answer;
   m_armed = false;
   m_holding = true;
@@ -25,7 +26,14 @@ SimAnswer CSimAnswerGate::Handle(const SimBytes& request) {
 void CSimAnswerGate::HoldNextAnswerTo(std::uint8_t command) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_armed = true;
+  m_anyCommand = false;
   m_command = command;
+}
+
+void CSimAnswerGate::HoldNextAnswer() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_armed = true;
+  m_anyCommand = true;
 }
 
 bool CSimAnswerGate::WaitUntilHolding(std::uint32_t timeoutMs) const {

@@ -31,6 +31,8 @@ class CSimAnswerGate : public CSimUnit {
   // The unit's next read of the command (the request byte at the header's command place) that
   // it answers with bytes is held.
   void HoldNextAnswerTo(std::uint8_t command);
+  // The unit's next read that it answers with bytes is held, whatever its command.
+  void HoldNextAnswer();
   // Waits up to timeoutMs until an answer is held; true when one is.
   bool WaitUntilHolding(std::uint32_t timeoutMs = 20000) const;
   // The request whose answer is held now, or was held last.
@@ -47,6 +49,7 @@ class CSimAnswerGate : public CSimUnit {
   mutable std::condition_variable m_changed;
   bool m_armed = false;
   std::uint8_t m_command = 0;
+  bool m_anyCommand = false;
   bool m_holding = false;
   bool m_released = false;
   SimBytes m_heldRequest;

@@ -394,6 +394,7 @@ void CSimBus::Run() {
       if (length != kSimNeedMoreBytes && length != kSimUnknownLength && length <= pending.size()) {
         const SimBytes frame(pending.begin(), pending.begin() + std::ptrdiff_t(length));
         pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(length));
+        m_laterRequestTaken = !pending.empty();
         Dispatch(frame);
         continue;
       }
@@ -401,12 +402,14 @@ void CSimBus::Run() {
       if (quietNow && length == kSimUnknownLength) {
         const SimBytes frame = pending;
         pending.clear();
+        m_laterRequestTaken = false;
         Dispatch(frame);
       } else if (quietNow) {
         pending.clear();  // an incomplete frame: the program has given up on it
       }
       break;
     }
+    m_laterRequestTaken = !pending.empty();
     SendHeldAnswers();
   }
 }
@@ -424,7 +427,7 @@ void CSimBus::SendHeldAnswers() {
   while (!m_heldForRequests.empty() &&
          (release || (m_heldForRequests.front().untilRequest != 0 && m_heldForRequests.front().untilRequest <= requests))) {
     const SimBytes bytes = std::move(m_heldForRequests.front().bytes);
-    const bool last = m_heldForRequests.front().rest && m_silenceEndsReads;
+    const bool last = m_heldForRequests.front().rest && EndsReads();
     m_heldForRequests.erase(m_heldForRequests.begin());
     Send(bytes, {}, 0, last);
     sent();
@@ -620,15 +623,15 @@ void CSimBus::Dispatch(const SimBytes& frame) {
     } else if (leaving.restHeld) {
       const auto cut = bytes.begin() + std::ptrdiff_t(leaving.cuts.front());
       SendHeldAnswers();
-      Send(SimBytes(bytes.begin(), cut), {}, 0, m_silenceEndsReads);
+      Send(SimBytes(bytes.begin(), cut), {}, 0, EndsReads());
       m_heldForRequests.push_back({0, SimBytes(cut, bytes.end()), true});
     } else {
       SendHeldAnswers();
-      Send(bytes, leaving.cuts, leaving.gapMs, m_silenceEndsReads);
+      Send(bytes, leaving.cuts, leaving.gapMs, EndsReads());
     }
   }
   // Nothing more for this request now: no answer, or one held back whole.
-  if (m_silenceEndsReads && (bytes.empty() || leaving.heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
+  if (EndsReads() && (bytes.empty() || leaving.heldForRequests || answer.heldMs != 0)) m_wire->WriteLast(nullptr, 0);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_handled;

@@ -284,6 +284,11 @@ class CSimBus {
   void SendHeldAnswers();
   // Bus thread: sends the answers held on the test's clock whose time has come, in their order.
   void SendAnswersDueOnTheClock();
+  // Bus thread: whether the port's read may be told that nothing more comes for now (see
+  // SetSilenceEndsReads). Not while the bus has taken bytes of a later request off the line:
+  // the program reads for that one already, and a silence that answers an earlier request (a
+  // broadcast sent just before it) must not end that read.
+  bool EndsReads() const { return m_silenceEndsReads && !m_laterRequestTaken; }
 
   std::unique_ptr<ISimWire> m_wire;
   std::vector<std::unique_ptr<CSimUnit>> m_units;
@@ -308,6 +313,8 @@ class CSimBus {
   std::vector<HeldForRequests> m_heldForRequests;
   std::atomic<bool> m_release{false};
   std::atomic<bool> m_silenceEndsReads{false};
+  // Bus thread: bytes of a request after the one being answered have been taken off the line.
+  bool m_laterRequestTaken = false;
   std::size_t m_heldPending = 0;
   // Bus thread: the IDs the bus was asked for, by layout (ID width), in the order first seen; and
   // per unit the last command it answered.

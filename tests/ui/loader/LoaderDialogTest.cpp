@@ -634,18 +634,26 @@ TEST_F(LoaderDialogTest, EscapeAndCloseDuringALoadSayItCannotBeInterruptedAndFor
 }
 
 // A dialog ended just as Load was pressed (the program quitting) waits for its worker, which
-// ends whether or not it took the load up.
+// ends whether or not it took the load up. Every other dialog ends only once its worker has
+// taken the load up (it has written to the line since Load): that load runs to its end. Each
+// dialog meets a unit of its own, as the load a dialog before it let through leaves its unit
+// rebooting.
 TEST_F(LoaderDialogTest, ADialogEndedRightAfterLoadEndsItsWorker) {
-  Attach(Family::kProcessor, 0x72);
-  m_nextChoice = WriteFile("nerex.hex", FirmwareData(300, {}, 0));
   ASSERT_EQ(CUniversalLoaderDialog::RunningWorkers(), 0);
   for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(i);
+    Attach(Family::kProcessor, 0x72);
+    m_nextChoice = WriteFile("nerex.hex", FirmwareData(300, {}, 0));
     auto dialog = Open();
     EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 1);
     Step(*dialog);
     dialog->FirmwareButton()->click();
+    const std::size_t writesBefore = m_line->Writes().size();
     dialog->LoadButton()->click();
     EXPECT_TRUE(dialog->IsLoading());
+    if (i % 2 == 1) {
+      ASSERT_TRUE(WaitFor([&] { return m_line->Writes().size() > writesBefore; }));
+    }
     dialog.reset();
     EXPECT_EQ(CUniversalLoaderDialog::RunningWorkers(), 0) << "after dialog " << i;
   }
