@@ -112,7 +112,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     auto* frame = new CChildFrame(&m_system, view, view);
     frame->setWindowIcon(windowIcon());
     m_mdiClient->addSubWindow(frame);
-    const CWindowPlacement placement = device->GetPanelPlacement();
+    const CWindowPlacement placement = device->PanelPlacement().GetPanelPlacement();
     if (placement.normalPosition.left == -1 && placement.normalPosition.top == -1) {
       // Never placed: the area chooses where it goes when it is shown.
       frame->resize(100, 100);

@@ -14,6 +14,7 @@
 #include "core/model/AddressRules.h"
 #include "core/model/ObjectProperties.h"
 #include "core/model/OutgoingQueue.h"
+#include "core/model/PanelPlacement.h"
 #include "core/model/StaleReadGuard.h"
 #include "core/model/SystemEntries.h"
 #include "core/model/UnitAtId.h"
@@ -38,7 +39,6 @@ class Graphics;
 class IDeviceHost;
 class IDevicePropertyGrid;
 class IMessageSink;
-struct CWindowPlacement;
 
 // Connection levels (0 to 6): a device is connected above kConnectedAbove.
 inline constexpr std::int32_t kMaxCommsLevel = 6;
@@ -274,17 +274,12 @@ class CDevice : protected CObjectProperties {
   // Opening or closing a panel supersedes the mark that a loaded record left.
   void SetControlPanel(CControlPanel* panel) {
     m_controlPanel = panel;
-    m_panelWasOpen = false;
+    m_panelPlacement.ClearPanelWasOpen();
   }
-  // Set by loading a record whose panel was open when it was stored; the frame reads and
-  // clears it before it reopens the panel. Never a window pointer.
-  bool WasPanelOpenWhenStored() const { return m_panelWasOpen; }
-  void ClearPanelWasOpen() { m_panelWasOpen = false; }
-  std::int32_t GetPanelOrder() const { return m_panelOrder; }
-  void SetPanelOrder(std::int32_t order) { m_panelOrder = order; }
-  // The panel frame's placement (positions and normal rectangle in window terms).
-  CWindowPlacement GetPanelPlacement() const;
-  void SetPanelPlacement(const CWindowPlacement& placement);
+  // Where the panel goes: its frame's placement, its order among the open panels, and whether
+  // it was open when the record was stored.
+  CPanelPlacement& PanelPlacement() { return m_panelPlacement; }
+  const CPanelPlacement& PanelPlacement() const { return m_panelPlacement; }
 
   // The outgoing queue: what the unit is to be sent, and the writes a link is owed.
   COutgoingQueue& Queue() { return m_queue; }
@@ -363,28 +358,11 @@ class CDevice : protected CObjectProperties {
   // the next prints them held. Under the system's lock.
   virtual std::uint64_t StoredPrint();
 
-  // Placement words in the device's own order.
-  enum {
-    kPlFlags,
-    kPlShowCmd,
-    kPlMaxX,
-    kPlMaxY,
-    kPlMinX,
-    kPlMinY,
-    kPlLeft,
-    kPlTop,
-    kPlRight,
-    kPlBottom,
-    kPlacementWords
-  };
-
   IDeviceHost* m_host;
   IMessageSink* m_frame;
   const CObjectHandle m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
-  bool m_panelWasOpen = false;
-  std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};
-  std::int32_t m_panelOrder = 0;
+  CPanelPlacement m_panelPlacement;
   std::uint32_t m_pollCounter = 0;
   CUuid m_uuid;
   // Set on the window thread (a new ID from the property list) while the comms worker polls.

@@ -51,7 +51,7 @@ void CNerexPoller::FillIdentificationRequest(CControlMessage& record) {
 
 void CNerexPoller::FillRead(CControlMessage& record, std::uint32_t command, std::uint32_t replyLength) {
   record.Set(command, 8, replyLength, &m_d, false, kNerexReplyStart, 0, 0);
-  m_d.StampRead(record);
+  m_d.ReadGuard().StampRead(record);
 }
 
 void CNerexPoller::FillMemoryRead(CControlMessage& record, std::uint32_t command, std::uint32_t memoryNumber,
@@ -76,7 +76,7 @@ bool CNerexPoller::NextTurn(CControlMessage& record) {
   if (m_d.PasteGate().IsPasteInProgress() || m_d.IsIgnored()) return false;
   NoteMemoryAnswer();
   // A device set aside for a unit of another model asks only, now and then, which unit answers.
-  if (m_d.NeedsInitialisation() || m_d.IsSetAside()) {
+  if (m_d.NeedsInitialisation() || m_d.UnitAtId().IsSetAside()) {
     if (m_d.m_pollCounter <= kProbeTurns) {
       ++m_d.m_pollCounter;
       return false;
@@ -100,7 +100,7 @@ bool CNerexPoller::NextTurn(CControlMessage& record) {
     return true;
   }
   m_probeSkips = m_probeBackOff = 0;
-  if (m_d.PopMessage(record)) return true;
+  if (m_d.Queue().PopMessage(record)) return true;
   CSingleLock lock(m_d.SettingsLock());
   if (!m_d.AllBlocksReceived()) return PollReadPhase(record);
   return PollInitialised(record);
