@@ -396,8 +396,7 @@ void CDevice::EndUnconnectedSession() {
   if (m_commsLevel == 0 && m_warningBits == 0) return;
   m_commsLevel = 0;
   m_warningBits = 0;
-  m_replyTimerStart = 0;
-  m_replyTimeout = 0;
+  m_replyTimer.Clear();
   Post(FrameMsg::kRedrawMeterEntry);
   Post(FrameMsg::kRefreshRack);
   Post(FrameMsg::kPropagateOnline);
@@ -409,8 +408,7 @@ void CDevice::OnDisconnected(bool clearWarnings) {
   m_commsLevel = 0;
   if (m_controlPanel) Post(FrameMsg::kPanelOnlineState);
   if (clearWarnings) m_warningBits = 0;
-  m_replyTimerStart = 0;
-  m_replyTimeout = 0;
+  m_replyTimer.Clear();
   Post(FrameMsg::kInvalidatePanel);
   Post(FrameMsg::kPropagateOnline);
   Post(FrameMsg::kPropagateWarning);
@@ -422,11 +420,6 @@ void CDevice::OnDisconnected(bool clearWarnings) {
 
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
   m_queue.Push(force, std::move(message));
-}
-
-void CDevice::StartReplyTimer() {
-  m_replyTimerStart = GetTickCount();
-  m_replyTimeout = kReplyTimeoutMs;
 }
 
 // --- Parameter id set ---

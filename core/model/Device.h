@@ -15,6 +15,7 @@
 #include "core/model/ObjectProperties.h"
 #include "core/model/OutgoingQueue.h"
 #include "core/model/PanelPlacement.h"
+#include "core/model/ReplyTimer.h"
 #include "core/model/StaleReadGuard.h"
 #include "core/model/SystemEntries.h"
 #include "core/model/UnitAtId.h"
@@ -43,9 +44,6 @@ class IMessageSink;
 // Connection levels (0 to 6): a device is connected above kConnectedAbove.
 inline constexpr std::int32_t kMaxCommsLevel = 6;
 inline constexpr std::int32_t kConnectedAbove = 2;
-
-// Milliseconds the reply timer runs once started.
-inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
 // The refusal of a properties row edited while the device is away online.
 inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
@@ -284,17 +282,10 @@ class CDevice : protected CObjectProperties {
   // The outgoing queue: what the unit is to be sent, and the writes a link is owed.
   COutgoingQueue& Queue() { return m_queue; }
   const COutgoingQueue& Queue() const { return m_queue; }
-
-
-  // Starts the 7-second reply timer (amplifier families, after a change or a paste).
-  void StartReplyTimer();
-  std::uint32_t GetReplyTimerStart() const { return m_replyTimerStart; }
-  std::uint32_t GetReplyTimeout() const { return m_replyTimeout; }
-  // Forgets the reply timer (the hold-off has run out). Any thread.
-  void ClearReplyTimer() {
-    m_replyTimerStart = 0;
-    m_replyTimeout = 0;
-  }
+  // The reply timer (amplifier families, after a change or a paste); cleared when the device
+  // drops off the bus or ends an unconnected session.
+  CReplyTimer& ReplyTimer() { return m_replyTimer; }
+  const CReplyTimer& ReplyTimer() const { return m_replyTimer; }
 
   // Parameter ids the family keeps as a set.
   void AddParamId(std::uint32_t id);
@@ -379,8 +370,7 @@ class CDevice : protected CObjectProperties {
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
-  std::atomic<std::uint32_t> m_replyTimerStart{0};
-  std::atomic<std::uint32_t> m_replyTimeout{0};
+  CReplyTimer m_replyTimer;
   std::vector<std::uint32_t> m_paramIds;
   // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
   // its constructor.
