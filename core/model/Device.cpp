@@ -422,20 +422,6 @@ void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message)
   m_queue.Push(force, std::move(message));
 }
 
-// --- Parameter id set ---
-
-void CDevice::AddParamId(std::uint32_t id) {
-  if (!HasParamId(id)) m_paramIds.push_back(id);
-}
-
-void CDevice::RemoveParamId(std::uint32_t id) {
-  m_paramIds.erase(std::remove(m_paramIds.begin(), m_paramIds.end(), id), m_paramIds.end());
-}
-
-bool CDevice::HasParamId(std::uint32_t id) const {
-  return std::find(m_paramIds.begin(), m_paramIds.end(), id) != m_paramIds.end();
-}
-
 void CDevice::SetDeviceId(std::uint32_t id) {
   if (id == m_deviceId) return;
   m_queue.ClearQueue();

@@ -15,6 +15,7 @@
 #include "core/model/ObjectProperties.h"
 #include "core/model/OutgoingQueue.h"
 #include "core/model/PanelPlacement.h"
+#include "core/model/ParamIdSet.h"
 #include "core/model/ReplyTimer.h"
 #include "core/model/StaleReadGuard.h"
 #include "core/model/SystemEntries.h"
@@ -288,9 +289,8 @@ class CDevice : protected CObjectProperties {
   const CReplyTimer& ReplyTimer() const { return m_replyTimer; }
 
   // Parameter ids the family keeps as a set.
-  void AddParamId(std::uint32_t id);
-  void RemoveParamId(std::uint32_t id);
-  bool HasParamId(std::uint32_t id) const;
+  CParamIdSet& ParamIds() { return m_paramIds; }
+  const CParamIdSet& ParamIds() const { return m_paramIds; }
 
  protected:
   // Appends a message to the outgoing queue (ownership passes to the queue); without force it
@@ -371,7 +371,7 @@ class CDevice : protected CObjectProperties {
   std::atomic<std::uint32_t> m_sessionMode{0};
   std::int32_t m_announcingUnitValues = 0;  // UI thread
   CReplyTimer m_replyTimer;
-  std::vector<std::uint32_t> m_paramIds;
+  CParamIdSet m_paramIds;
   // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
   // its constructor.
   std::unique_ptr<CUserChangeGate> m_gate;

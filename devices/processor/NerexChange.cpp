@@ -588,18 +588,17 @@ bool ApplyChannelSettingChange(CNerexSeriesDevice& d, const CParamValue& value) 
 // --- The common frame ---
 
 bool CNerexSeriesDevice::AddParameterIdToDeviceList(int id) {
-  if (HasParamId(std::uint32_t(id))) return true;
-  m_paramIds.push_back(std::uint32_t(id));
+  if (m_paramIds.Has(std::uint32_t(id))) return true;
+  m_paramIds.Add(std::uint32_t(id));
   return false;
 }
 
 void CNerexSeriesDevice::RemoveParameterIdFromDeviceList(int id) {
-  auto it = std::find(m_paramIds.begin(), m_paramIds.end(), std::uint32_t(id));
-  if (it != m_paramIds.end()) m_paramIds.erase(it);
+  m_paramIds.Remove(std::uint32_t(id));
 }
 
 bool CNerexSeriesDevice::IsOutermostChange(int id) const {
-  return m_paramIds.size() == 1 && m_paramIds.front() == std::uint32_t(id);
+  return m_paramIds.IsOnly(std::uint32_t(id));
 }
 
 std::uint64_t CNerexChangeGate::RightsNeededFor(int id) const {
