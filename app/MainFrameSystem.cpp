@@ -255,7 +255,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          // The families post status events from their units' replies: what the event announces
          // again is what the unit holds, for the windows, and never a change to spread.
          if (CDevice* device = f.MessageDevice(m))
-           device->AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
+           device->HeldValues().AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
        }},
       {kInvalidatePanel,
        [](CMainFrame& f, M m) {

@@ -119,21 +119,6 @@ void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValu
   if (m_host) m_host->OnParameterChanged(this, stored, requested, CParameterChangeNotice{});
 }
 
-bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
-
-bool CDevice::RefuseChangeWhileAway(int parameterId) {
-  if (!IsAwayOnline()) return false;
-  ShowHeldValue(parameterId);
-  if (CControlPanel* panel = m_controlPanel) panel->ShowChangeRefused(parameterId, kNotConnectedRefusal);
-  return true;
-}
-
-void CDevice::ShowHeldValue(int parameterId) {
-  const CParamValue held = GetCurrentValue(parameterId);
-  if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
-}
-
-
 bool CDevice::ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value) {
   return ValidatePropertyList([this](IDevicePropertyGrid& grid) { FillPropertiesPane(grid); },
                               [this](CDeviceProperty& row) { return OnPropertyChanged(row); }, form, value);

@@ -13,6 +13,7 @@
 
 #include "core/model/AddressRules.h"
 #include "core/model/ObjectProperties.h"
+#include "core/model/HeldValues.h"
 #include "core/model/OutgoingQueue.h"
 #include "core/model/PanelPlacement.h"
 #include "core/model/ParamIdSet.h"
@@ -128,29 +129,10 @@ class CDevice : protected CObjectProperties {
     (void)value;
     return {};
   }
-  // Runs announce with the device's change path showing only what its unit reported: the open
-  // panel and the custom panels follow, the links do not (a value read from a unit is no change
-  // of the person's, and spread over a link it would be written to the other units). UI thread.
-  template <class Announce>
-  void AnnounceUnitValues(Announce&& announce) {
-    ++m_announcingUnitValues;
-    CScopeGuard done([this] { --m_announcingUnitValues; });
-    announce();
-  }
-  bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }
-  // True while the system is online and the unit is not connected (or the device is ignored):
-  // a change of one of its settings would reach the file and the windows but never the unit.
-  // The families refuse such changes and the custom widgets show the parameter inactive; a
-  // snapshot recall passes the device by. Any thread.
-  bool IsAwayOnline() const;
-  // For a family's change path: while the device is away online, shows the held value of the
-  // parameter again where the change was made (the open panel and the custom panels, not the
-  // links), has the open panel say why, and returns true: the change is refused. False, doing
-  // nothing, otherwise. UI thread.
-  bool RefuseChangeWhileAway(int parameterId);
-  // Shows the held value of the parameter again where a refused change was made (the open
-  // panel and the custom panels, not the links); a command, which holds no value, shows nothing.
-  void ShowHeldValue(int parameterId);
+  // What the windows show of the unit's own values, and the refusal of a change while the
+  // device is away online.
+  CHeldValues& HeldValues() { return m_heldValues; }
+  const CHeldValues& HeldValues() const { return m_heldValues; }
   // The model, the name when there is one, and the ID, for log lines and messages:
   // "Nerex48 Main PA ID: 4".
   std::string GetUnitText();
@@ -369,7 +351,6 @@ class CDevice : protected CObjectProperties {
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_sessionMode{0};
-  std::int32_t m_announcingUnitValues = 0;  // UI thread
   CReplyTimer m_replyTimer;
   CParamIdSet m_paramIds;
   // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
@@ -379,6 +360,7 @@ class CDevice : protected CObjectProperties {
   std::unique_ptr<CUnitAtId> m_unitAtId;
   CSystemEntries m_systemEntries{*this};
   CStaleReadGuard m_readGuard{*this};
+  CHeldValues m_heldValues{*this};
   CUnitChangeCount m_unitChanges;
   COutgoingQueue m_queue{*this};
 
@@ -390,5 +372,6 @@ class CDevice : protected CObjectProperties {
   friend class CSystemEntries;
   friend class CStaleReadGuard;
   friend class CUnitAtId;
+  friend class CHeldValues;
 };
 

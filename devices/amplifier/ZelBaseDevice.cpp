@@ -459,7 +459,7 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
 bool CanPasteAmplifierSettings(CDevice& device) {
   // Online with the unit away, a paste would change the file but not the unit.
   return IsClipboardFormatAvailable(device.GetClipboardFormat()) &&
-         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.IsAwayOnline();
+         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.HeldValues().IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

@@ -652,7 +652,7 @@ void CNerexSeriesDevice::ChangeDeviceName(const std::string& text) {
 void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& answer) {
   const int id = value.id;
   // Online with the unit away, a setting would change in the file and the windows only.
-  if (!IsPanelOnlyId(id) && RefuseChangeWhileAway(id)) return;
+  if (!IsPanelOnlyId(id) && HeldValues().RefuseChangeWhileAway(id)) return;
   // A change that comes back to the same id (through links or re-notification) stops here.
   if (AddParameterIdToDeviceList(id)) return;
   // The exit runs however the change ends: done, refused, declined or thrown out of.
