@@ -272,7 +272,7 @@ bool CFileCommands::OpenFilePath(const std::string& given) {
   // so a save before then keeps the stored layout.
   m_system.File().SetLoading(true);
   for (CDevice* device : m_system.GetDevices()) {
-    if (!device->WasPanelOpenWhenStored()) continue;
+    if (!device->PanelPlacement().WasPanelOpenWhenStored()) continue;
     if (m_frame.CurrentUserMayUse(device->GetUuid())) m_frame.OpenDevicePanel(device, true);
   }
   for (CCPData* panel : m_system.GetCustomPanels()) {

@@ -112,7 +112,7 @@ void CMainFrame::OpenDevicePanel(CDevice* device, bool activate) {
     auto* frame = new CChildFrame(&m_system, view, view);
     frame->setWindowIcon(windowIcon());
     m_mdiClient->addSubWindow(frame);
-    const CWindowPlacement placement = device->GetPanelPlacement();
+    const CWindowPlacement placement = device->PanelPlacement().GetPanelPlacement();
     if (placement.normalPosition.left == -1 && placement.normalPosition.top == -1) {
       // Never placed: the area chooses where it goes when it is shown.
       frame->resize(100, 100);
@@ -255,7 +255,7 @@ const std::unordered_map<std::uint32_t, CMainFrame::MessageHandler>& CMainFrame:
          // The families post status events from their units' replies: what the event announces
          // again is what the unit holds, for the windows, and never a change to spread.
          if (CDevice* device = f.MessageDevice(m))
-           device->AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
+           device->HeldValues().AnnounceUnitValues([&] { device->OnStatusEvent(int(m.lParam)); });
        }},
       {kInvalidatePanel,
        [](CMainFrame& f, M m) {

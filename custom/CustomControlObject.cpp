@@ -259,12 +259,12 @@ CParamInfo CCustomControlObject::GetParameterInfo() const {
 
 bool CCustomControlObject::IsUnitAway() const {
   // The cheap questions first: this runs at every draw of a bound widget.
-  if (!m_pDevice || !m_pDevice->IsAwayOnline() || InDesignMode()) return false;
+  if (!m_pDevice || !m_pDevice->HeldValues().IsAwayOnline() || InDesignMode()) return false;
   return AwayFor(m_pDevice->GetParameterAt(int(m_parameterId)));
 }
 
 bool CCustomControlObject::AwayFor(const CParamInfo& info) const {
-  return m_pDevice && m_pDevice->IsAwayOnline() && !InDesignMode() && !(info.options & kParamOptionReadOnly);
+  return m_pDevice && m_pDevice->HeldValues().IsAwayOnline() && !InDesignMode() && !(info.options & kParamOptionReadOnly);
 }
 
 namespace {

@@ -29,8 +29,8 @@ void CChildFrame::SavePlacement() {
   CDevice* device = m_panel ? m_panel->GetDevice() : nullptr;
   if (!device) return;
   const CWindowPlacement placement = GetWindowPlacement();
-  if (placement == device->GetPanelPlacement()) return;
-  device->SetPanelPlacement(placement);
+  if (placement == device->PanelPlacement().GetPanelPlacement()) return;
+  device->PanelPlacement().SetPanelPlacement(placement);
   if (IDeviceHost* host = device->GetHost()) host->SetModified(true);
 }
 

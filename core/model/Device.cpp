@@ -22,8 +22,6 @@
 #include "platform/TextFormat.h"
 
 namespace {
-// Length word of the archive's placement block: eleven 32-bit words.
-constexpr std::uint32_t kPlacementLength = 44;
 // Height of every base tile.
 constexpr int kTileHeight = 30;
 // ARGB of the veil over an ignored device's tile.
@@ -121,21 +119,6 @@ void CDevice::ApplyKeptControlChange(const CParamValue& stored, const CParamValu
   if (m_host) m_host->OnParameterChanged(this, stored, requested, CParameterChangeNotice{});
 }
 
-bool CDevice::IsAwayOnline() const { return m_host && m_host->IsPortOpen() && !IsConnected(); }
-
-bool CDevice::RefuseChangeWhileAway(int parameterId) {
-  if (!IsAwayOnline()) return false;
-  ShowHeldValue(parameterId);
-  if (CControlPanel* panel = m_controlPanel) panel->ShowChangeRefused(parameterId, kNotConnectedRefusal);
-  return true;
-}
-
-void CDevice::ShowHeldValue(int parameterId) {
-  const CParamValue held = GetCurrentValue(parameterId);
-  if (held.id == parameterId && !held.IsNone()) AnnounceUnitValues([&] { CDevice::ApplyControlChange(held); });
-}
-
-
 bool CDevice::ValidateListedProperty(const CListForm& form, CNamedPropertyValue& value) {
   return ValidatePropertyList([this](IDevicePropertyGrid& grid) { FillPropertiesPane(grid); },
                               [this](CDeviceProperty& row) { return OnPropertyChanged(row); }, form, value);
@@ -194,20 +177,7 @@ void CDevice::Serialize(CArchive& ar) {
   if (ar.IsStoring()) {
     ar.WriteU32(2);
     ArchiveUuid(ar, m_uuid);
-    // Window-placement order: length first, minimised before maximised.
-    ar.WriteU32(kPlacementLength);
-    ar.WriteU32(std::uint32_t(m_placement[kPlFlags]));
-    ar.WriteU32(std::uint32_t(m_placement[kPlShowCmd]));
-    ar.WriteI32(m_placement[kPlMinX]);
-    ar.WriteI32(m_placement[kPlMinY]);
-    ar.WriteI32(m_placement[kPlMaxX]);
-    ar.WriteI32(m_placement[kPlMaxY]);
-    ar.WriteI32(m_placement[kPlLeft]);
-    ar.WriteI32(m_placement[kPlTop]);
-    ar.WriteI32(m_placement[kPlRight]);
-    ar.WriteI32(m_placement[kPlBottom]);
-    ar.WriteU32(m_controlPanel || m_panelWasOpen ? 1u : 0u);
-    ar.WriteI32(m_panelOrder);
+    m_panelPlacement.Store(ar, m_controlPanel != nullptr || m_panelPlacement.WasPanelOpenWhenStored());
     ar.WriteU32(m_ignored ? 1u : 0u);
     return;
   }
@@ -215,23 +185,8 @@ void CDevice::Serialize(CArchive& ar) {
   const std::uint32_t version = ar.ReadU32();
   CArchive::CheckVersion(version, 1, 2, "device record");
   if (version == 2) ArchiveUuid(ar, m_uuid);
-  ar.ReadU32();  // placement length
-  m_placement[kPlFlags] = ar.ReadI32();
-  m_placement[kPlShowCmd] = ar.ReadI32();
-  m_placement[kPlMinX] = ar.ReadI32();
-  m_placement[kPlMinY] = ar.ReadI32();
-  m_placement[kPlMaxX] = ar.ReadI32();
-  m_placement[kPlMaxY] = ar.ReadI32();
-  m_placement[kPlLeft] = ar.ReadI32();
-  m_placement[kPlTop] = ar.ReadI32();
-  m_placement[kPlRight] = ar.ReadI32();
-  m_placement[kPlBottom] = ar.ReadI32();
-  // The stored word was a window address: it only tells that the panel was open.
-  m_panelWasOpen = ar.ReadU32() != 0;
-  m_panelOrder = ar.ReadI32();
+  m_panelPlacement.Load(ar);
   if (version == 2) m_ignored = ar.ReadU32() != 0;
-  if (m_placement[kPlRight] < m_placement[kPlLeft]) std::swap(m_placement[kPlLeft], m_placement[kPlRight]);
-  if (m_placement[kPlBottom] < m_placement[kPlTop]) std::swap(m_placement[kPlTop], m_placement[kPlBottom]);
 }
 
 void CDevice::SerializeStream(CDataStream& ds) {
@@ -239,21 +194,8 @@ void CDevice::SerializeStream(CDataStream& ds) {
   try {
     if (!ds.Version(2)) return;
     StreamUuid(ds, m_uuid);
-    // The stream keeps the device's own order: the maximised point is the first position.
-    CWindowPlacement wp = GetPanelPlacement();
-    std::swap(wp.minPosition, wp.maxPosition);
-    StreamWindowPlacement(ds, wp);
-    std::uint32_t panelOpen = m_controlPanel || m_panelWasOpen ? 1u : 0u;
-    std::int32_t order = m_panelOrder;
+    m_panelPlacement.Stream(ds, m_controlPanel != nullptr || m_panelPlacement.WasPanelOpenWhenStored());
     std::uint8_t ignored = m_ignored ? 1 : 0;
-    if (ds.IsLoading()) {
-      std::swap(wp.minPosition, wp.maxPosition);
-      SetPanelPlacement(wp);
-    }
-    ds.U32(panelOpen);
-    if (ds.IsLoading()) m_panelWasOpen = panelOpen != 0;
-    ds.I32(order);
-    if (ds.IsLoading()) m_panelOrder = order;
     ds.U8(ignored);
     if (ds.IsLoading()) m_ignored = ignored != 0;
   } catch (const CStreamError&) {
@@ -439,8 +381,7 @@ void CDevice::EndUnconnectedSession() {
   if (m_commsLevel == 0 && m_warningBits == 0) return;
   m_commsLevel = 0;
   m_warningBits = 0;
-  m_replyTimerStart = 0;
-  m_replyTimeout = 0;
+  m_replyTimer.Clear();
   Post(FrameMsg::kRedrawMeterEntry);
   Post(FrameMsg::kRefreshRack);
   Post(FrameMsg::kPropagateOnline);
@@ -452,8 +393,7 @@ void CDevice::OnDisconnected(bool clearWarnings) {
   m_commsLevel = 0;
   if (m_controlPanel) Post(FrameMsg::kPanelOnlineState);
   if (clearWarnings) m_warningBits = 0;
-  m_replyTimerStart = 0;
-  m_replyTimeout = 0;
+  m_replyTimer.Clear();
   Post(FrameMsg::kInvalidatePanel);
   Post(FrameMsg::kPropagateOnline);
   Post(FrameMsg::kPropagateWarning);
@@ -461,55 +401,10 @@ void CDevice::OnDisconnected(bool clearWarnings) {
     m_host->WriteLog("Disconnected from " + GetUnitText() + "\n");
 }
 
-// --- Placement ---
-
-CWindowPlacement CDevice::GetPanelPlacement() const {
-  CWindowPlacement wp;
-  wp.flags = std::uint32_t(m_placement[kPlFlags]);
-  wp.showCmd = std::uint32_t(m_placement[kPlShowCmd]);
-  wp.minPosition = CPoint{m_placement[kPlMinX], m_placement[kPlMinY]};
-  wp.maxPosition = CPoint{m_placement[kPlMaxX], m_placement[kPlMaxY]};
-  wp.normalPosition =
-      CRect{m_placement[kPlLeft], m_placement[kPlTop], m_placement[kPlRight], m_placement[kPlBottom]};
-  return wp;
-}
-
-void CDevice::SetPanelPlacement(const CWindowPlacement& wp) {
-  m_placement[kPlFlags] = std::int32_t(wp.flags);
-  m_placement[kPlShowCmd] = std::int32_t(wp.showCmd);
-  m_placement[kPlMinX] = wp.minPosition.x;
-  m_placement[kPlMinY] = wp.minPosition.y;
-  m_placement[kPlMaxX] = wp.maxPosition.x;
-  m_placement[kPlMaxY] = wp.maxPosition.y;
-  m_placement[kPlLeft] = wp.normalPosition.left;
-  m_placement[kPlTop] = wp.normalPosition.top;
-  m_placement[kPlRight] = wp.normalPosition.right;
-  m_placement[kPlBottom] = wp.normalPosition.bottom;
-}
-
 // --- Outgoing queue ---
 
 void CDevice::QueueMessage(bool force, std::unique_ptr<CControlMessage> message) {
   m_queue.Push(force, std::move(message));
-}
-
-void CDevice::StartReplyTimer() {
-  m_replyTimerStart = GetTickCount();
-  m_replyTimeout = kReplyTimeoutMs;
-}
-
-// --- Parameter id set ---
-
-void CDevice::AddParamId(std::uint32_t id) {
-  if (!HasParamId(id)) m_paramIds.push_back(id);
-}
-
-void CDevice::RemoveParamId(std::uint32_t id) {
-  m_paramIds.erase(std::remove(m_paramIds.begin(), m_paramIds.end(), id), m_paramIds.end());
-}
-
-bool CDevice::HasParamId(std::uint32_t id) const {
-  return std::find(m_paramIds.begin(), m_paramIds.end(), id) != m_paramIds.end();
 }
 
 void CDevice::SetDeviceId(std::uint32_t id) {

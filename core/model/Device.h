@@ -13,7 +13,11 @@
 
 #include "core/model/AddressRules.h"
 #include "core/model/ObjectProperties.h"
+#include "core/model/HeldValues.h"
 #include "core/model/OutgoingQueue.h"
+#include "core/model/PanelPlacement.h"
+#include "core/model/ParamIdSet.h"
+#include "core/model/ReplyTimer.h"
 #include "core/model/StaleReadGuard.h"
 #include "core/model/SystemEntries.h"
 #include "core/model/UnitAtId.h"
@@ -38,14 +42,10 @@ class Graphics;
 class IDeviceHost;
 class IDevicePropertyGrid;
 class IMessageSink;
-struct CWindowPlacement;
 
 // Connection levels (0 to 6): a device is connected above kConnectedAbove.
 inline constexpr std::int32_t kMaxCommsLevel = 6;
 inline constexpr std::int32_t kConnectedAbove = 2;
-
-// Milliseconds the reply timer runs once started.
-inline constexpr std::uint32_t kReplyTimeoutMs = 7000;
 
 // The refusal of a properties row edited while the device is away online.
 inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
@@ -129,29 +129,10 @@ class CDevice : protected CObjectProperties {
     (void)value;
     return {};
   }
-  // Runs announce with the device's change path showing only what its unit reported: the open
-  // panel and the custom panels follow, the links do not (a value read from a unit is no change
-  // of the person's, and spread over a link it would be written to the other units). UI thread.
-  template <class Announce>
-  void AnnounceUnitValues(Announce&& announce) {
-    ++m_announcingUnitValues;
-    CScopeGuard done([this] { --m_announcingUnitValues; });
-    announce();
-  }
-  bool IsAnnouncingUnitValues() const { return m_announcingUnitValues > 0; }
-  // True while the system is online and the unit is not connected (or the device is ignored):
-  // a change of one of its settings would reach the file and the windows but never the unit.
-  // The families refuse such changes and the custom widgets show the parameter inactive; a
-  // snapshot recall passes the device by. Any thread.
-  bool IsAwayOnline() const;
-  // For a family's change path: while the device is away online, shows the held value of the
-  // parameter again where the change was made (the open panel and the custom panels, not the
-  // links), has the open panel say why, and returns true: the change is refused. False, doing
-  // nothing, otherwise. UI thread.
-  bool RefuseChangeWhileAway(int parameterId);
-  // Shows the held value of the parameter again where a refused change was made (the open
-  // panel and the custom panels, not the links); a command, which holds no value, shows nothing.
-  void ShowHeldValue(int parameterId);
+  // What the windows show of the unit's own values, and the refusal of a change while the
+  // device is away online.
+  CHeldValues& HeldValues() { return m_heldValues; }
+  const CHeldValues& HeldValues() const { return m_heldValues; }
   // The model, the name when there is one, and the ID, for log lines and messages:
   // "Nerex48 Main PA ID: 4".
   std::string GetUnitText();
@@ -274,37 +255,24 @@ class CDevice : protected CObjectProperties {
   // Opening or closing a panel supersedes the mark that a loaded record left.
   void SetControlPanel(CControlPanel* panel) {
     m_controlPanel = panel;
-    m_panelWasOpen = false;
+    m_panelPlacement.ClearPanelWasOpen();
   }
-  // Set by loading a record whose panel was open when it was stored; the frame reads and
-  // clears it before it reopens the panel. Never a window pointer.
-  bool WasPanelOpenWhenStored() const { return m_panelWasOpen; }
-  void ClearPanelWasOpen() { m_panelWasOpen = false; }
-  std::int32_t GetPanelOrder() const { return m_panelOrder; }
-  void SetPanelOrder(std::int32_t order) { m_panelOrder = order; }
-  // The panel frame's placement (positions and normal rectangle in window terms).
-  CWindowPlacement GetPanelPlacement() const;
-  void SetPanelPlacement(const CWindowPlacement& placement);
+  // Where the panel goes: its frame's placement, its order among the open panels, and whether
+  // it was open when the record was stored.
+  CPanelPlacement& PanelPlacement() { return m_panelPlacement; }
+  const CPanelPlacement& PanelPlacement() const { return m_panelPlacement; }
 
   // The outgoing queue: what the unit is to be sent, and the writes a link is owed.
   COutgoingQueue& Queue() { return m_queue; }
   const COutgoingQueue& Queue() const { return m_queue; }
-
-
-  // Starts the 7-second reply timer (amplifier families, after a change or a paste).
-  void StartReplyTimer();
-  std::uint32_t GetReplyTimerStart() const { return m_replyTimerStart; }
-  std::uint32_t GetReplyTimeout() const { return m_replyTimeout; }
-  // Forgets the reply timer (the hold-off has run out). Any thread.
-  void ClearReplyTimer() {
-    m_replyTimerStart = 0;
-    m_replyTimeout = 0;
-  }
+  // The reply timer (amplifier families, after a change or a paste); cleared when the device
+  // drops off the bus or ends an unconnected session.
+  CReplyTimer& ReplyTimer() { return m_replyTimer; }
+  const CReplyTimer& ReplyTimer() const { return m_replyTimer; }
 
   // Parameter ids the family keeps as a set.
-  void AddParamId(std::uint32_t id);
-  void RemoveParamId(std::uint32_t id);
-  bool HasParamId(std::uint32_t id) const;
+  CParamIdSet& ParamIds() { return m_paramIds; }
+  const CParamIdSet& ParamIds() const { return m_paramIds; }
 
  protected:
   // Appends a message to the outgoing queue (ownership passes to the queue); without force it
@@ -363,28 +331,11 @@ class CDevice : protected CObjectProperties {
   // the next prints them held. Under the system's lock.
   virtual std::uint64_t StoredPrint();
 
-  // Placement words in the device's own order.
-  enum {
-    kPlFlags,
-    kPlShowCmd,
-    kPlMaxX,
-    kPlMaxY,
-    kPlMinX,
-    kPlMinY,
-    kPlLeft,
-    kPlTop,
-    kPlRight,
-    kPlBottom,
-    kPlacementWords
-  };
-
   IDeviceHost* m_host;
   IMessageSink* m_frame;
   const CObjectHandle m_handle;
   std::atomic<CControlPanel*> m_controlPanel{nullptr};
-  bool m_panelWasOpen = false;
-  std::array<std::int32_t, kPlacementWords> m_placement{0, 3, -1, -1, -1, -1, -1, -1, 500, 500};
-  std::int32_t m_panelOrder = 0;
+  CPanelPlacement m_panelPlacement;
   std::uint32_t m_pollCounter = 0;
   CUuid m_uuid;
   // Set on the window thread (a new ID from the property list) while the comms worker polls.
@@ -400,10 +351,8 @@ class CDevice : protected CObjectProperties {
   std::atomic<bool> m_ignored{false};
   std::atomic<bool> m_needsInitialisation{true};
   std::atomic<std::uint32_t> m_sessionMode{0};
-  std::int32_t m_announcingUnitValues = 0;  // UI thread
-  std::atomic<std::uint32_t> m_replyTimerStart{0};
-  std::atomic<std::uint32_t> m_replyTimeout{0};
-  std::vector<std::uint32_t> m_paramIds;
+  CReplyTimer m_replyTimer;
+  CParamIdSet m_paramIds;
   // The rule sets; a family gives the device its own gate, address rules or unit at the ID in
   // its constructor.
   std::unique_ptr<CUserChangeGate> m_gate;
@@ -411,6 +360,7 @@ class CDevice : protected CObjectProperties {
   std::unique_ptr<CUnitAtId> m_unitAtId;
   CSystemEntries m_systemEntries{*this};
   CStaleReadGuard m_readGuard{*this};
+  CHeldValues m_heldValues{*this};
   CUnitChangeCount m_unitChanges;
   COutgoingQueue m_queue{*this};
 
@@ -422,5 +372,6 @@ class CDevice : protected CObjectProperties {
   friend class CSystemEntries;
   friend class CStaleReadGuard;
   friend class CUnitAtId;
+  friend class CHeldValues;
 };
 

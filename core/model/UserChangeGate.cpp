@@ -36,7 +36,7 @@ bool CUserChangeGate::ApplyUserChange(const CParamValue& value) {
 
 bool CUserChangeGate::ApplyUserChange(const CParamValue& value, CChangeAnswer& answer) {
   if (!MayCurrentUserChange(value.id) || (ConfirmationFor(value, answer) != 0 && !answer.confirmed)) {
-    m_device.ShowHeldValue(value.id);
+    m_device.HeldValues().ShowHeldValue(value.id);
     return false;
   }
   ApplyAnsweredChange(value, answer);
@@ -68,7 +68,7 @@ bool ConfirmAndApplyUserChange(CDevice& device, const CParamValue& value, CChang
   if (!answer.confirmed && gate.MayCurrentUserChange(value.id)) {
     if (const std::uint32_t question = gate.ConfirmationFor(value, answer)) {
       // A unit away takes no change: the refusal says so before the person answers in vain.
-      if (device.RefuseChangeWhileAway(value.id)) return false;
+      if (device.HeldValues().RefuseChangeWhileAway(value.id)) return false;
       IDeviceHost* host = device.GetHost();
       answer.confirmed = host && host->ConfirmAction(question);
     }

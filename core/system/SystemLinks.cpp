@@ -158,7 +158,7 @@ void CSystemLinks::SpreadChange(CDevice* device, const CParamValue& requested) {
   // The busy flag stops the linked devices' own changes from spreading again, so a change
   // travels one level, to the direct members of each link that holds the source parameter.
   // A value the device only announces as its unit reported it is no change to spread.
-  if (!AreLinksActive() || m_system.IsLinksBusy() || device->IsAnnouncingUnitValues()) return;
+  if (!AreLinksActive() || m_system.IsLinksBusy() || device->HeldValues().IsAnnouncingUnitValues()) return;
   m_system.WithoutSpreading([&] { SpreadToLinkedParameters(device, requested); });
 }
 
@@ -190,7 +190,7 @@ void CSystemLinks::GiveLinkValue(const CLink& link, CLinkRef& member, CDevice& t
   // its unit is back, and the log says so once, when the member falls out of line. A member
   // already out of line stays so while its unit is not connected, offline too: its unit has
   // still to take the link's value, which a later "Retrieve" would otherwise read over.
-  if (target.IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
+  if (target.HeldValues().IsAwayOnline() || (!target.IsConnected() && member.IsOutOfLine())) {
     if (!member.IsOutOfLine())
       m_system.WriteLog("Link \"" + link.GetName() + "\" not applied to " + target.GetUnitText() +
                         " (not connected) - it takes the link's value when it is back\n");
@@ -259,7 +259,7 @@ void CSystemLinks::MarkLinkWritesOwed(CDevice* device) {
       for (std::size_t l = 0; l < m_links.size(); ++l) {
         CLink* link = m_links[l];
         CLinkRef* member = link->FindRef(self, std::uint32_t(id));
-        if (!member || !AreLinksActive() || !device->IsAwayOnline()) continue;
+        if (!member || !AreLinksActive() || !device->HeldValues().IsAwayOnline()) continue;
         // A member out of line already keeps a value of the link at least as new.
         if (!member->IsOutOfLine()) {
           CParamValue value = device->GetCurrentValue(id);

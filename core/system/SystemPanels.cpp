@@ -88,7 +88,7 @@ void CSystemPanels::ClearCopiedWidgets() { DeleteCustomControlObjects(m_copiedWi
 std::int32_t CSystemPanels::GetPanelOrder(const CPanelView& view) const {
   if (view.devicePanel) {
     const CDevice* device = view.devicePanel->GetDevice();
-    return device ? device->GetPanelOrder() : 0;
+    return device ? device->PanelPlacement().GetPanelOrder() : 0;
   }
   for (const CCPData* panel : m_customPanels)
     if (view.customPanel && panel->m_pView == view.customPanel) return panel->m_panelOrder;
@@ -97,7 +97,7 @@ std::int32_t CSystemPanels::GetPanelOrder(const CPanelView& view) const {
 
 void CSystemPanels::SetPanelOrder(const CPanelView& view, std::int32_t order) {
   if (view.devicePanel) {
-    if (CDevice* device = view.devicePanel->GetDevice()) device->SetPanelOrder(order);
+    if (CDevice* device = view.devicePanel->GetDevice()) device->PanelPlacement().SetPanelOrder(order);
     return;
   }
   for (CCPData* panel : m_customPanels)
@@ -114,7 +114,7 @@ void CSystemPanels::GetOpenPanelViews(std::vector<CPanelView>& views) const {
   for (std::int32_t k = 1; k <= open; ++k) {
     CPanelView view;
     for (const CDevice* device : devices) {
-      if (device->GetPanelOrder() == k && device->GetControlPanel()) {
+      if (device->PanelPlacement().GetPanelOrder() == k && device->GetControlPanel()) {
         view.devicePanel = device->GetControlPanel();
         break;
       }

@@ -80,7 +80,7 @@ void CSystemSnapshots::ApplyImages(const CSnapshot& snapshot, std::vector<std::s
     if (!device) continue;
     // Online, a unit that is not connected would miss the recall while the file and the
     // windows showed it: the device keeps what its unit holds, and the log names it.
-    if (device->IsAwayOnline()) {
+    if (device->HeldValues().IsAwayOnline()) {
       passedBy.push_back(device->GetUnitText());
       m_system.WriteLog("Snapshot \"" + snapshot.m_name + "\" not recalled on " + passedBy.back() +
                         " (not connected)\n");

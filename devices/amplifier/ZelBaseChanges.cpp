@@ -35,7 +35,7 @@ void CZelBaseDevice::ApplyControlChange(const CParamValue& value) {
     if (ChangeControl(value)) m_host->SetModified(true);
     return;
   }
-  if (RefuseChangeWhileAway(value.id)) return;
+  if (HeldValues().RefuseChangeWhileAway(value.id)) return;
   const CSettingsChange change(*this);
   if (ChangeControl(value)) m_host->SetModified(true);
 }
@@ -167,7 +167,7 @@ void CZelBaseDevice::OnUpdateContextMenuCommand(CCmdUI& cmdUI) {
 bool CZelBaseDevice::OnPropertyChanged(CDeviceProperty& row) {
   std::string message;
   // Online with the unit away only the ID, which the program alone keeps, may change.
-  if (IsAwayOnline() && row.GetData() != m_family.propId) {
+  if (HeldValues().IsAwayOnline() && row.GetData() != m_family.propId) {
     row.SetErrorText(kNotConnectedRefusal);
     return false;
   }

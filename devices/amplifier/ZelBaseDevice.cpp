@@ -109,10 +109,10 @@ std::vector<std::uint8_t> UnpackZelReply(const CControlMessage& record) {
 }
 
 bool IsReplyHoldOffActive(CDevice& device) {
-  const std::uint32_t start = device.GetReplyTimerStart();
+  const std::uint32_t start = device.ReplyTimer().GetStart();
   if (start == 0) return false;
-  if (GetTickCount() - start < device.GetReplyTimeout()) return true;
-  device.ClearReplyTimer();
+  if (GetTickCount() - start < device.ReplyTimer().GetTimeout()) return true;
+  device.ReplyTimer().Clear();
   device.Post(FrameMsg::kInvalidatePanel);
   return false;
 }
@@ -459,7 +459,7 @@ CParamInfo CZelBaseDevice::FindParameter(const CParamInfo& info) {
 bool CanPasteAmplifierSettings(CDevice& device) {
   // Online with the unit away, a paste would change the file but not the unit.
   return IsClipboardFormatAvailable(device.GetClipboardFormat()) &&
-         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.IsAwayOnline();
+         CurrentUserHolds(device.GetHost(), kRestrictUseDeviceControls) && !device.HeldValues().IsAwayOnline();
 }
 
 void InsertAmplifierMenuItems(CMenu& menu) {

@@ -97,7 +97,7 @@ std::vector<std::uint8_t> ZelPaddedText(const std::string& text, std::size_t cou
 // A name field of a reply without its trailing white space (and its leading one when asked).
 std::string ZelTrimmedText(std::string text, bool leading);
 
-// True while the reply hold-off that CDevice::StartReplyTimer began has not run out; when it
+// True while the reply hold-off that CReplyTimer::Start began has not run out; when it
 // has, clears its start and posts FrameMsg::kInvalidatePanel (the panel redraw). Worker thread.
 bool IsReplyHoldOffActive(CDevice& device);
 

@@ -588,18 +588,17 @@ bool ApplyChannelSettingChange(CNerexSeriesDevice& d, const CParamValue& value) 
 // --- The common frame ---
 
 bool CNerexSeriesDevice::AddParameterIdToDeviceList(int id) {
-  if (HasParamId(std::uint32_t(id))) return true;
-  m_paramIds.push_back(std::uint32_t(id));
+  if (m_paramIds.Has(std::uint32_t(id))) return true;
+  m_paramIds.Add(std::uint32_t(id));
   return false;
 }
 
 void CNerexSeriesDevice::RemoveParameterIdFromDeviceList(int id) {
-  auto it = std::find(m_paramIds.begin(), m_paramIds.end(), std::uint32_t(id));
-  if (it != m_paramIds.end()) m_paramIds.erase(it);
+  m_paramIds.Remove(std::uint32_t(id));
 }
 
 bool CNerexSeriesDevice::IsOutermostChange(int id) const {
-  return m_paramIds.size() == 1 && m_paramIds.front() == std::uint32_t(id);
+  return m_paramIds.IsOnly(std::uint32_t(id));
 }
 
 std::uint64_t CNerexChangeGate::RightsNeededFor(int id) const {
@@ -653,7 +652,7 @@ void CNerexSeriesDevice::ChangeDeviceName(const std::string& text) {
 void CNerexSeriesDevice::ApplyChange(const CParamValue& value, CChangeAnswer& answer) {
   const int id = value.id;
   // Online with the unit away, a setting would change in the file and the windows only.
-  if (!IsPanelOnlyId(id) && RefuseChangeWhileAway(id)) return;
+  if (!IsPanelOnlyId(id) && HeldValues().RefuseChangeWhileAway(id)) return;
   // A change that comes back to the same id (through links or re-notification) stops here.
   if (AddParameterIdToDeviceList(id)) return;
   // The exit runs however the change ends: done, refused, declined or thrown out of.

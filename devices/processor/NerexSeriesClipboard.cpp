@@ -100,7 +100,7 @@ void CNerexSeriesDevice::CopyToClipboard(std::uint32_t command) {
 
 bool CNerexSeriesDevice::CanPaste(std::uint32_t command) {
   // Online with the unit away, a paste would change the file but not the unit.
-  if (IsAwayOnline()) return false;
+  if (HeldValues().IsAwayOnline()) return false;
   std::vector<std::uint8_t> bytes;
   if (!GetClipboardData(GetClipboardFormat(), bytes)) return false;
   if (!CurrentUserHolds(GetHost(), kRestrictUseDeviceControls)) return false;

@@ -193,7 +193,7 @@ bool CPropertyEditor::Apply(const CEdit& e, std::string& refusal) {
   // would change the file but not the unit.
   static constexpr std::int32_t kProgramRows[] = {kPropId,      kPropDelayUnits,    kPropDelayMultiplier, kPropGainNudge,
                                                   kPropAutoRtc, kPropNumberPresets, kPropNumberXovers};
-  if (m_d.IsAwayOnline() && std::find(std::begin(kProgramRows), std::end(kProgramRows), e.id) == std::end(kProgramRows)) {
+  if (m_d.HeldValues().IsAwayOnline() && std::find(std::begin(kProgramRows), std::end(kProgramRows), e.id) == std::end(kProgramRows)) {
     refusal = kNotConnectedRefusal;
     return false;
   }

@@ -324,7 +324,7 @@ void CZelSeriesControlPanel::ApplyPermissions(bool redraw) {
 
 void CZelSeriesControlPanel::ShowStrip(bool online) {
   const CDevice* device = GetDevice();
-  const bool away = !online && device && device->IsAwayOnline();
+  const bool away = !online && device && device->HeldValues().IsAwayOnline();
   m_onlineStrip->SetVisible(online);
   m_awayStrip->SetVisible(away);
   m_offlineStrip->SetVisible(!online && !away);

@@ -545,9 +545,9 @@ bool CControlPanelWnd::eventFilter(QObject* watched, QEvent* event) {
 
 std::uint32_t CControlPanelWnd::GetReplyWaitRemaining() const {
   const CDevice* device = GetDevice();
-  if (!device || device->GetReplyTimerStart() == 0) return 0;
-  const std::uint32_t elapsed = GetTickCount() - device->GetReplyTimerStart();
-  const std::uint32_t timeout = device->GetReplyTimeout();
+  if (!device || device->ReplyTimer().GetStart() == 0) return 0;
+  const std::uint32_t elapsed = GetTickCount() - device->ReplyTimer().GetStart();
+  const std::uint32_t timeout = device->ReplyTimer().GetTimeout();
   return elapsed < timeout ? timeout - elapsed : 0;
 }
 

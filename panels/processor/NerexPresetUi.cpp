@@ -58,7 +58,7 @@ bool HandPresetAction(CNerexSeriesDevice& device, INerexPresetQuestions& panel, 
   if (!device.Gate().MayCurrentUserChange(id)) return device.Gate().ApplyUserChange(action);
   // Nor while the unit is away online, where every preset action is refused: the refusal says
   // so before a name, a file or the timed presets are asked for in vain.
-  if (device.RefuseChangeWhileAway(id)) return false;
+  if (device.HeldValues().RefuseChangeWhileAway(id)) return false;
   CNerexPresetAnswer answer;
   answer.row = panel.GetPresetSelection();
   const int n = MemoryOfRow(device, answer.row);

@@ -162,7 +162,7 @@ std::string CNerexSeriesPresetDlg::GetRowName(int) const { return m_renamed.toSt
 void CNerexSeriesPresetDlg::Raise(int id) {
   // A unit away online takes no preset action: the manager says so before anything is asked,
   // and its rows show what the memories keep.
-  if (m_device->IsAwayOnline()) {
+  if (m_device->HeldValues().IsAwayOnline()) {
     Refill();
     ShowWarning(QString::fromLatin1(kNotConnectedRefusal));
     return;

@@ -425,7 +425,7 @@ TEST_F(FileCommandsTest, OpenKeepsThePanelOpenMark_SoTheNextSaveKeepsTheStoredLa
   prompts.paths = {path};
   f.RunCommand(Cmd::kFileOpen);
   ASSERT_EQ(system.GetDeviceCount(), 1);
-  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
+  EXPECT_TRUE(system.GetDevice(0)->PanelPlacement().WasPanelOpenWhenStored());
   system.SetModified(true);
   f.RunCommand(Cmd::kFileSave);
 
@@ -433,7 +433,7 @@ TEST_F(FileCommandsTest, OpenKeepsThePanelOpenMark_SoTheNextSaveKeepsTheStoredLa
   prompts.paths = {path};
   f.RunCommand(Cmd::kFileOpen);
   ASSERT_EQ(system.GetDeviceCount(), 1);
-  EXPECT_TRUE(system.GetDevice(0)->WasPanelOpenWhenStored());
+  EXPECT_TRUE(system.GetDevice(0)->PanelPlacement().WasPanelOpenWhenStored());
 }
 
 TEST_F(FileCommandsTest, Close_ModifiedFileAsksAndCancelKeepsTheFrameRunning) {

@@ -108,11 +108,11 @@ TEST_F(PanelWindowsTest, Open_NeverPlacedPanel_IsSizedToThePanelAndBound) {
   EXPECT_EQ(window->windowTitle().toStdString(), "Stage Left - ID: 3");
   EXPECT_TRUE(window->isVisible());
   // The frame recorded where it went.
-  const CWindowPlacement placement = device->GetPanelPlacement();
+  const CWindowPlacement placement = device->PanelPlacement().GetPanelPlacement();
   EXPECT_EQ(placement.normalPosition.right - placement.normalPosition.left, window->width());
   EXPECT_EQ(placement.normalPosition.left, window->x());
   EXPECT_EQ(placement.normalPosition.top, window->y());
-  EXPECT_EQ(device->GetPanelOrder(), 1);
+  EXPECT_EQ(device->PanelPlacement().GetPanelOrder(), 1);
   EXPECT_TRUE(frame->GetSystem().IsModified());
   if (const char* png = std::getenv("ORVAK_SAVE_FRAME_PNG")) frame->grab().save(QString::fromUtf8(png));
 }
@@ -124,16 +124,16 @@ TEST_F(PanelWindowsTest, Open_AnOpenPanel_BringsItBackWithoutASecondWindow) {
   frame->OpenDevicePanel(second, true);
   // Panels never placed are spread by the area, not stacked on one spot, and keep that place.
   EXPECT_NE(Windows()[0]->pos(), Windows()[1]->pos());
-  EXPECT_EQ(second->GetPanelPlacement().normalPosition.left, Windows()[1]->x());
-  EXPECT_EQ(first->GetPanelOrder(), 1);
-  EXPECT_EQ(second->GetPanelOrder(), 2);
+  EXPECT_EQ(second->PanelPlacement().GetPanelPlacement().normalPosition.left, Windows()[1]->x());
+  EXPECT_EQ(first->PanelPlacement().GetPanelOrder(), 1);
+  EXPECT_EQ(second->PanelPlacement().GetPanelOrder(), 2);
   QMdiSubWindow* window = Windows()[0];
   window->showMinimized();
   frame->OpenDevicePanel(first, true);
   EXPECT_EQ(Windows().size(), 2);
   EXPECT_FALSE(window->isMinimized());
-  EXPECT_EQ(first->GetPanelOrder(), 2);
-  EXPECT_EQ(second->GetPanelOrder(), 1);
+  EXPECT_EQ(first->PanelPlacement().GetPanelOrder(), 2);
+  EXPECT_EQ(second->PanelPlacement().GetPanelOrder(), 1);
   EXPECT_EQ(PanelOf(first)->createCount, 1);
 }
 
@@ -238,7 +238,7 @@ TEST_F(PanelWindowsTest, Open_APanelLargerThanTheAreaOrPlacedPastItShowsItsClose
   CWindowPlacement far;
   far.showCmd = SW_SHOWNORMAL;
   far.normalPosition = CRect{room.width() - 60, 30, room.width() + 240, 230};
-  placed->SetPanelPlacement(far);
+  placed->PanelPlacement().SetPanelPlacement(far);
   CSizedTestDevice* large = AddDevice(8);
   large->size = CSize{room.width() + 200, room.height() + 150};
   // One panel already open, so that the area places the next ones away from its corner.
@@ -256,8 +256,8 @@ TEST_F(PanelWindowsTest, Open_APanelLargerThanTheAreaOrPlacedPastItShowsItsClose
     if (window->width() <= room.width()) {
       EXPECT_GE(window->x(), 0);
     }
-    EXPECT_EQ(device->GetPanelPlacement().normalPosition.left, window->x());
-    EXPECT_EQ(device->GetPanelPlacement().normalPosition.top, window->y());
+    EXPECT_EQ(device->PanelPlacement().GetPanelPlacement().normalPosition.left, window->x());
+    EXPECT_EQ(device->PanelPlacement().GetPanelPlacement().normalPosition.top, window->y());
     // The button is drawn there, on the title bar rather than the area's black.
     const QImage shot = area.viewport()->grab().toImage();
     if (const char* dir = std::getenv("ORVAK_PANEL_PNG_DIR"))
@@ -283,7 +283,7 @@ TEST_F(PanelWindowsTest, ClosingOrDeleting_TheDeviceWindowUnbindsThePanel) {
   DeleteClosedWindows();
   EXPECT_TRUE(Windows().isEmpty());
   EXPECT_EQ(device->GetControlPanel(), nullptr);
-  EXPECT_EQ(device->GetPanelOrder(), 0);
+  EXPECT_EQ(device->PanelPlacement().GetPanelOrder(), 0);
   frame->OpenDevicePanel(device, true);
   ASSERT_EQ(Windows().size(), 1);
   ASSERT_TRUE(frame->GetSystem().DeleteDevice(frame->GetSystem().GetDeviceIndex(device)));
@@ -298,7 +298,7 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   QMdiSubWindow* window = Windows()[0];
   window->move(40, 50);
   static_cast<CChildFrame*>(window)->SavePlacement();
-  const CWindowPlacement placement = open->GetPanelPlacement();
+  const CWindowPlacement placement = open->PanelPlacement().GetPanelPlacement();
   const std::string path = PathOf("panels.ovd");
   ASSERT_TRUE(system.File().SaveFile(path));
   system.SetModified(false);
@@ -313,7 +313,7 @@ TEST_F(PanelWindowsTest, OpenFile_ReopensThePanelsThatWereOpenWhereTheyWere) {
   EXPECT_EQ(system.GetDevice(1)->GetControlPanel(), nullptr);
   ASSERT_EQ(Windows().size(), 1);
   EXPECT_EQ(Windows()[0]->pos(), QPoint(40, 50));
-  EXPECT_EQ(reopened->GetPanelPlacement(), placement);
+  EXPECT_EQ(reopened->PanelPlacement().GetPanelPlacement(), placement);
   EXPECT_FALSE(system.IsModified());
   // Saved again, the file still says the panel is open.
   const std::string again = PathOf("again.ovd");
@@ -363,7 +363,7 @@ TEST_F(PanelWindowsTest, APanelThatCannotBeBuilt_OpensNothingAndKeepsTheStoredLa
   EXPECT_TRUE(Windows().isEmpty());
   CDevice* device = system.GetDevice(0);
   EXPECT_EQ(device->GetControlPanel(), nullptr);
-  EXPECT_TRUE(device->WasPanelOpenWhenStored());
+  EXPECT_TRUE(device->PanelPlacement().WasPanelOpenWhenStored());
   // Saved now and opened with a panel that works, the panel comes back.
   const std::string again = PathOf("again.ovd");
   ASSERT_TRUE(system.File().SaveFile(again));
@@ -576,7 +576,7 @@ TEST_F(PanelWindowsTest, FullScreen_OnlyThePanelAreaCoversTheScreenAndStrayPanel
   EXPECT_EQ(rightWindow->pos(), QPoint(20, 20));
   EXPECT_EQ(customWindow->pos(), QPoint(40, 40));
   EXPECT_EQ(insideWindow->pos(), QPoint(140, 90));
-  EXPECT_EQ(left->GetPanelPlacement().normalPosition.left, 0);
+  EXPECT_EQ(left->PanelPlacement().GetPanelPlacement().normalPosition.left, 0);
 
   // Leaving brings everything back; a panel left beyond the smaller area comes back too.
   insideWindow->move(screen.width() - 10, 90);

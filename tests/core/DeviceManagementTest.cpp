@@ -299,13 +299,13 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   system.Panels().OnPanelActivated(v2);
   custom->m_pView = &p3;
   system.Panels().OnPanelActivated(v3);
-  EXPECT_EQ(d1->GetPanelOrder(), 1);
-  EXPECT_EQ(d2->GetPanelOrder(), 2);
+  EXPECT_EQ(d1->PanelPlacement().GetPanelOrder(), 1);
+  EXPECT_EQ(d2->PanelPlacement().GetPanelOrder(), 2);
   EXPECT_EQ(custom->m_panelOrder, 3);
 
   system.Panels().OnPanelActivated(v1);
-  EXPECT_EQ(d1->GetPanelOrder(), 3);
-  EXPECT_EQ(d2->GetPanelOrder(), 1);
+  EXPECT_EQ(d1->PanelPlacement().GetPanelOrder(), 3);
+  EXPECT_EQ(d2->PanelPlacement().GetPanelOrder(), 1);
   EXPECT_EQ(custom->m_panelOrder, 2);
   std::vector<CSystemPanels::CPanelView> views;
   system.Panels().GetOpenPanelViews(views);
@@ -314,9 +314,9 @@ TEST_F(DeviceManagementTest, PanelOrder_OpenActivateClose_KeepsNumbersOneToM) {
   system.SetModified(false);
   system.Panels().OnPanelClosed(v2);
   d2->SetControlPanel(nullptr);
-  EXPECT_EQ(d2->GetPanelOrder(), 0);
+  EXPECT_EQ(d2->PanelPlacement().GetPanelOrder(), 0);
   EXPECT_EQ(custom->m_panelOrder, 1);
-  EXPECT_EQ(d1->GetPanelOrder(), 2);
+  EXPECT_EQ(d1->PanelPlacement().GetPanelOrder(), 2);
   EXPECT_TRUE(system.IsModified());
 
   // While a file's panels are reopened nothing is recorded.

@@ -137,13 +137,13 @@ TEST_F(DeviceQueueTest, ReplyTimer_StartsAtNowFor7sAndDisconnectClearsIt) {
   CManualClock clock;
   clock.SetTick(123456);
   SetClockForTests(&clock);
-  device.StartReplyTimer();
+  device.ReplyTimer().Start();
   SetClockForTests(nullptr);
-  EXPECT_EQ(device.GetReplyTimerStart(), 123456u);
-  EXPECT_EQ(device.GetReplyTimeout(), 7000u);
+  EXPECT_EQ(device.ReplyTimer().GetStart(), 123456u);
+  EXPECT_EQ(device.ReplyTimer().GetTimeout(), 7000u);
   device.OnDisconnected(false);
-  EXPECT_EQ(device.GetReplyTimerStart(), 0u);
-  EXPECT_EQ(device.GetReplyTimeout(), 0u);
+  EXPECT_EQ(device.ReplyTimer().GetStart(), 0u);
+  EXPECT_EQ(device.ReplyTimer().GetTimeout(), 0u);
 }
 
 namespace {

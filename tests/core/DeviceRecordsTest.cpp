@@ -71,7 +71,7 @@ TEST_F(DeviceRecordsTest, NewDevice_HasFreshUuidDefaultsAndNeedsInitialisation) 
   EXPECT_TRUE(device.NeedsInitialisation());
   EXPECT_FALSE(device.IsConnected());
   EXPECT_EQ(device.GetControlPanel(), nullptr);
-  CWindowPlacement wp = device.GetPanelPlacement();
+  CWindowPlacement wp = device.PanelPlacement().GetPanelPlacement();
   EXPECT_EQ(wp.showCmd, 3u);
   EXPECT_EQ(wp.normalPosition, (CRect{-1, -1, 500, 500}));
 }
@@ -106,8 +106,8 @@ TEST_F(DeviceRecordsTest, ArchiveVersion2_RestoresEveryFieldAndStoresSameBytes) 
   Load(device, record);
   EXPECT_EQ(device.GetUuid(), UuidFrom(0x10));
   EXPECT_TRUE(device.IsIgnored());
-  EXPECT_EQ(device.GetPanelOrder(), 2);
-  CWindowPlacement wp = device.GetPanelPlacement();
+  EXPECT_EQ(device.PanelPlacement().GetPanelOrder(), 2);
+  CWindowPlacement wp = device.PanelPlacement().GetPanelPlacement();
   EXPECT_EQ(wp.flags, 2u);
   EXPECT_EQ(wp.showCmd, 1u);
   EXPECT_EQ(wp.minPosition, (CPoint{10, 20}));
@@ -118,14 +118,14 @@ TEST_F(DeviceRecordsTest, ArchiveVersion2_RestoresEveryFieldAndStoresSameBytes) 
 
 TEST_F(DeviceRecordsTest, ArchiveLoad_PanelOpenIsAFlagNeverAPanelPointer) {
   Load(device, Version2Record());
-  EXPECT_TRUE(device.WasPanelOpenWhenStored());
+  EXPECT_TRUE(device.PanelPlacement().WasPanelOpenWhenStored());
   EXPECT_EQ(device.GetControlPanel(), nullptr);
   // A change before the frame reopens the panel must not reach a bogus panel.
   ModelChange(device, MakeIntParamValue(kTestGain, 3));
   // The frame reopens the panel and the user closes it: the loaded mark is gone.
   CTestControlPanel panel;
   device.SetControlPanel(&panel);
-  EXPECT_FALSE(device.WasPanelOpenWhenStored());
+  EXPECT_FALSE(device.PanelPlacement().WasPanelOpenWhenStored());
   EXPECT_EQ(Store(device)[4 + 16 + 44], 1u);
   device.SetControlPanel(nullptr);
   EXPECT_EQ(Store(device)[4 + 16 + 44], 0u);
@@ -138,16 +138,16 @@ TEST_F(DeviceRecordsTest, ArchiveVersion1_KeepsFreshUuidAndClearIgnoredFlag) {
   Load(device, b);
   EXPECT_EQ(device.GetUuid(), fresh);
   EXPECT_FALSE(device.IsIgnored());
-  EXPECT_FALSE(device.WasPanelOpenWhenStored());
-  EXPECT_EQ(device.GetPanelOrder(), 4);
-  EXPECT_EQ(device.GetPanelPlacement().normalPosition, (CRect{5, 6, 7, 8}));
+  EXPECT_FALSE(device.PanelPlacement().WasPanelOpenWhenStored());
+  EXPECT_EQ(device.PanelPlacement().GetPanelOrder(), 4);
+  EXPECT_EQ(device.PanelPlacement().GetPanelPlacement().normalPosition, (CRect{5, 6, 7, 8}));
 }
 
 TEST_F(DeviceRecordsTest, ArchiveLoad_ReversedNormalRectangleIsPutInOrder) {
   Bytes b;
   Append(b, {1, 44, 0, 1, 0, 0, 0, 0, 400, 300, 100, 50, 0, 0});
   Load(device, b);
-  EXPECT_EQ(device.GetPanelPlacement().normalPosition, (CRect{100, 50, 400, 300}));
+  EXPECT_EQ(device.PanelPlacement().GetPanelPlacement().normalPosition, (CRect{100, 50, 400, 300}));
 }
 
 TEST_F(DeviceRecordsTest, ArchiveLoad_UnknownVersionIsRefusedWithItsReason) {
@@ -210,9 +210,9 @@ TEST_F(DeviceRecordsTest, StreamRecord_GoldenBytesRoundTrip) {
   StreamLoad(device, record);
   EXPECT_EQ(device.GetUuid(), UuidFrom(0x20));
   EXPECT_TRUE(device.IsIgnored());
-  EXPECT_TRUE(device.WasPanelOpenWhenStored());
-  EXPECT_EQ(device.GetPanelOrder(), 3);
-  CWindowPlacement wp = device.GetPanelPlacement();
+  EXPECT_TRUE(device.PanelPlacement().WasPanelOpenWhenStored());
+  EXPECT_EQ(device.PanelPlacement().GetPanelOrder(), 3);
+  CWindowPlacement wp = device.PanelPlacement().GetPanelPlacement();
   EXPECT_EQ(wp.maxPosition, (CPoint{7, 8}));
   EXPECT_EQ(wp.minPosition, (CPoint{10, 20}));
   EXPECT_EQ(wp.normalPosition, (CRect{30, 40, 500, 600}));
@@ -233,8 +233,8 @@ TEST_F(DeviceRecordsTest, StreamLoad_TruncatedStopsSilentlyKeepingWhatWasRead) {
   b.resize(b.size() - 3);  // ends inside the panel order
   StreamLoad(device, b);
   EXPECT_EQ(device.GetUuid(), UuidFrom(0x20));
-  EXPECT_TRUE(device.WasPanelOpenWhenStored());
-  EXPECT_EQ(device.GetPanelOrder(), 0);
+  EXPECT_TRUE(device.PanelPlacement().WasPanelOpenWhenStored());
+  EXPECT_EQ(device.PanelPlacement().GetPanelOrder(), 0);
   EXPECT_FALSE(device.IsIgnored());
 }
 

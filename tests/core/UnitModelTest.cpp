@@ -241,7 +241,7 @@ TEST_P(OtherModelWhileOnline, SetsTheDeviceAsideAtItsFirstReply) {
   const std::size_t swapped = h.bus.RequestCount();
   ASSERT_TRUE(Wait([&] { return device->UnitAtId().GetOtherModelAtId() == models.unitType; }));
   EXPECT_FALSE(device->IsConnected());
-  EXPECT_TRUE(device->IsAwayOnline());
+  EXPECT_TRUE(device->HeldValues().IsAwayOnline());
   ChangeALevel(*device);
   EXPECT_EQ(device->Queue().GetQueueSize(), 0u);
   Carry(60);

@@ -481,7 +481,7 @@ TEST_P(FennickPanelAwayTest, RefusesTheActionBeforeAskingAnything) {
   ChoosePreset(*panel, 1);
   d.OnDisconnected(false);
   panel->UpdateOnlineStatus(d.IsConnected());
-  ASSERT_TRUE(d.IsAwayOnline());
+  ASSERT_TRUE(d.HeldValues().IsAwayOnline());
   d.Queue().ClearQueue();
   {
     // Any dialog that opens is cancelled and counted.

@@ -262,7 +262,7 @@ TEST(NerexSeriesPresetDlg, WithTheUnitAwayEachActionSaysWhyAndAsksNothing) {
       static_cast<CNerexSeriesDevice*>(CreateNerexSeriesDevice(&system, nullptr, 120, 1, 0)));
   WritablePresets(*device)[1]->sectionFlags = kSectionInputs;
   WritablePresets(*device)[1]->name = "Two";
-  ASSERT_TRUE(device->IsAwayOnline());
+  ASSERT_TRUE(device->HeldValues().IsAwayOnline());
   CNerexSeriesPresetDlg dialog(nullptr, device.get(), 268, 10, QStringLiteral("Presets"));
   std::vector<QString> messages;
   dialog.SetMessageHandler([&](const QString& text) { messages.push_back(text); });

@@ -378,7 +378,7 @@ TEST_P(RefusedChangeTest, SaysWhyAndTheControlShowsWhatTheUnitHolds) {
     device->UnitAtId().SetAside(c.otherType, "Other");
     panel->UpdateOnlineStatus(device->IsConnected());
   }
-  ASSERT_TRUE(device->IsAwayOnline());
+  ASSERT_TRUE(device->HeldValues().IsAwayOnline());
   DeliverQueued(*device);
   const CParamValue held = device->GetCurrentValue(c.id);
   EXPECT_EQ(panel->GetRefusalTip(), nullptr);

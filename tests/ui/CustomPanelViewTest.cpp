@@ -746,7 +746,7 @@ TEST_P(AwayUnitWidgetTest, IsDrawnWholeInDesignModeAndDimmedInOperateMode) {
   // Online on a line nobody serves: the unit never answers.
   system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
   ASSERT_TRUE(system.GetComms().SetOnline(true));
-  ASSERT_TRUE(device->IsAwayOnline());
+  ASSERT_TRUE(device->HeldValues().IsAwayOnline());
   EXPECT_TRUE(drawn(1) == design);
   EXPECT_EQ(widget->GetParameterInfo().inactive, 0);
   const std::vector<CColour> away = drawn(0);

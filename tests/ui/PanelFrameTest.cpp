@@ -95,15 +95,15 @@ TEST_F(PanelFrameTest, DeviceFrame_SavesItsPlacementAtTheEndOfADragOnly) {
   frame->move(10, 10);
   frame->SavePlacement();
   system.SetModified(false);
-  const CWindowPlacement stored = device->GetPanelPlacement();
+  const CWindowPlacement stored = device->PanelPlacement().GetPanelPlacement();
   // A plain move stores nothing.
   frame->move(70, 90);
-  EXPECT_EQ(device->GetPanelPlacement(), stored);
+  EXPECT_EQ(device->PanelPlacement().GetPanelPlacement(), stored);
   EXPECT_FALSE(system.IsModified());
   // The end of the drag stores it and marks the file modified.
   ReleaseMouse(frame);
-  EXPECT_EQ(device->GetPanelPlacement().normalPosition.left, 70);
-  EXPECT_EQ(device->GetPanelPlacement().normalPosition.top, 90);
+  EXPECT_EQ(device->PanelPlacement().GetPanelPlacement().normalPosition.left, 70);
+  EXPECT_EQ(device->PanelPlacement().GetPanelPlacement().normalPosition.top, 90);
   EXPECT_TRUE(system.IsModified());
   // Moving back to exactly where it was stored does not mark the file modified.
   system.SetModified(false);
@@ -136,9 +136,9 @@ TEST_F(PanelFrameTest, DeviceFrame_ClosingDropsThePanelFromTheOrderAndUnbindsIt)
   CPanelView* view = nullptr;
   CChildFrame* frame = OpenDeviceFrame(view);
   system.Panels().OnPanelActivated(CSystemPanels::CPanelView{view, nullptr});
-  EXPECT_EQ(device->GetPanelOrder(), 1);
+  EXPECT_EQ(device->PanelPlacement().GetPanelOrder(), 1);
   frame->close();
-  EXPECT_EQ(device->GetPanelOrder(), 0);
+  EXPECT_EQ(device->PanelPlacement().GetPanelOrder(), 0);
   EXPECT_TRUE(system.IsModified());
 }
 

@@ -1,0 +1,9 @@
+// The reply timer of a device.
+#include "core/model/ReplyTimer.h"
+
+#include "platform/Clock.h"
+
+void CReplyTimer::Start() {
+  m_start = GetTickCount();
+  m_timeout = kReplyTimeoutMs;
+}
