@@ -69,7 +69,7 @@ void CParameterSelectionDlg::FillDevices() {
   for (const CZone* zone : m_source->GetZones()) {
     for (CDevice* device : zone->GetDevices()) {
       const int index = m_source->GetDeviceIndex(device);
-      if (index >= 0) m_devices->addItem(QString::fromStdString(device->GetListText()), index);
+      if (index >= 0) m_devices->addItem(QString::fromStdString(DeviceListText(*device)), index);
     }
   }
   if (m_source->GetDeviceCount() == 0) return;

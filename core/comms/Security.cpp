@@ -221,13 +221,13 @@ void CSecurityPass::ShowHowFar(std::size_t index, std::size_t count, CDevice* de
   CSecurityRequest request;
   request.kind = kSecurityProgressCount;
   request.text = std::string(kGettingSecurityInfo) + "\n\nChecked " + WithThousands(index) + " of " +
-                 WithThousands(count) + "\nAsking " + device->GetListText();
+                 WithThousands(count) + "\nAsking " + DeviceListText(*device);
   dialog->Update(std::move(request));
 }
 
 CPassTask<void> CSecurityPass::ShowDeviceList(const char* header, const CSecurityGroup& group) {
   std::string text = header;
-  for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += group[i]->device->GetListText() + "\n";
+  for (std::size_t i = 0; i < group.size() && i < kListedDevices; ++i) text += DeviceListText(*group[i]->device) + "\n";
   if (group.size() > kListedDevices) text += FormatText("+ %d more devices...", int(group.size() - kListedDevices));
   ShowProgress(text);
   co_await Pause(m_timings.messagePauseMs);
@@ -440,7 +440,7 @@ void CSecurityPass::CopySystemUsers(CUserList& out) const {
 CPassTask<SecurityStep> CSecurityPass::AskGroupPassword(const CSecurityGroup& group) {
   CSecurityRequest request;
   request.kind = kSecurityAskPasswords;
-  for (const auto& record : group) request.deviceNames.push_back(record->device->GetListText());
+  for (const auto& record : group) request.deviceNames.push_back(DeviceListText(*record->device));
   const CUser& admin = *group.front()->users.front();
   const std::string password = admin.GetPassword();
   // A group whose password the user already gave on this connection (its units are examined

@@ -128,9 +128,10 @@ std::string CDevice::GetUnitText() {
   return GetModelName() + (m_name.empty() ? "" : " " + m_name) + " ID: " + std::to_string(std::int32_t(m_deviceId));
 }
 
-std::string CDevice::GetListText() {
-  const std::string unit = "(" + GetModelName() + ", ID " + std::to_string(m_deviceId) + ")";
-  return m_name.empty() ? unit : m_name + " " + unit;
+std::string DeviceListText(CDevice& device) {
+  const std::string unit = "(" + device.GetModelName() + ", ID " + std::to_string(device.GetDeviceId()) + ")";
+  const std::string name = device.GetName();
+  return name.empty() ? unit : name + " " + unit;
 }
 
 bool CDevice::IsLinkable() { return true; }
@@ -340,10 +341,10 @@ void CDevice::Post(std::uint32_t message, LPARAM lParam) {
   if (m_frame) m_frame->Post(CPostedMessage{message, 0, lParam, m_handle.Value(), {}});
 }
 
-void CDevice::LogUnusedReply(const CControlMessage& record, const char* why) const {
-  if (!m_host) return;
-  m_host->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
-                                     unsigned(record.command), unsigned(m_deviceId), why));
+void LogUnusedReply(const CDevice& device, const CControlMessage& record, const char* why) {
+  if (IDeviceHost* host = device.GetHost())
+    host->WriteErrorLog(FormatText("Reply to command 0x%X from device ID %u not used (%s)\n",
+                                   unsigned(record.command), unsigned(device.GetDeviceId()), why));
 }
 
 

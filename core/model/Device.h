@@ -136,10 +136,6 @@ class CDevice : protected CObjectProperties {
   // The model, the name when there is one, and the ID, for log lines and messages:
   // "Nerex48 Main PA ID: 4".
   std::string GetUnitText();
-  // The name, then the model and the ID, as the lists of devices that a person picks from or is
-  // asked about show it, so that units of one name, or of none, are told apart: "Main PA
-  // (Nerex48, ID 4)", "(Sornic, ID 5)" for a unit without a name.
-  std::string GetListText();
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
   virtual CParamInfo GetParameterAt(int n);
@@ -272,7 +268,6 @@ class CDevice : protected CObjectProperties {
 
   // Parameter ids the family keeps as a set.
   CParamIdSet& ParamIds() { return m_paramIds; }
-  const CParamIdSet& ParamIds() const { return m_paramIds; }
 
  protected:
   // Appends a message to the outgoing queue (ownership passes to the queue); without force it
@@ -321,9 +316,6 @@ class CDevice : protected CObjectProperties {
   // that its solo ended (IDeviceHost::NotifyOtherDevices). Nothing without a system.
   void NotifySoloToOtherDevices(bool solo);
 
-  // Writes to the comms error log that a reply to the record's command was answered but not
-  // used, and why. Any thread.
-  void LogUnusedReply(const CControlMessage& record, const char* why) const;
   // Parses a completed transaction (ProcessReply). Worker thread, under the system's lock.
   virtual void TakeReply(CControlMessage& record);
   // A print of what the device's record stores (an FNV-1a hash of its Serialize), to tell
@@ -375,3 +367,10 @@ class CDevice : protected CObjectProperties {
   friend class CHeldValues;
 };
 
+// The device's name, then its model and ID, as the lists of devices that a person picks from or
+// is asked about show it, so that units of one name, or of none, are told apart: "Main PA
+// (Nerex48, ID 4)", "(Sornic, ID 5)" for a unit without a name.
+std::string DeviceListText(CDevice& device);
+// Writes to the comms error log that a reply to the record's command was answered but not used
+// by the device, and why. Any thread.
+void LogUnusedReply(const CDevice& device, const CControlMessage& record, const char* why);

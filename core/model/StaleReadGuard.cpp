@@ -21,7 +21,7 @@ bool CStaleReadGuard::LeavesOvertakenReply(const CControlMessage& record) const 
   // The log names only a change made since the read was asked. A read answered while writes
   // queued before it still wait (the file's settings that a "Send" session sends first, or a
   // change whose writes have not left yet) is asked again as a matter of course.
-  if (ChangedSince(record)) m_device.LogUnusedReply(record, "asked before a change of the settings it holds");
+  if (ChangedSince(record)) LogUnusedReply(m_device, record, "asked before a change of the settings it holds");
   return true;
 }
 

@@ -382,7 +382,7 @@ void CZelBaseDevice::ReplyIdentity(const CControlMessage& record) {
 
 void CZelBaseDevice::RefuseReply(const CControlMessage& record, const char* why) {
   ++m_refusedReplies;
-  LogUnusedReply(record, why);
+  LogUnusedReply(*this, record, why);
 }
 
 void CZelBaseDevice::Log(const std::string& line) { m_notices.push_back(Notice{line, 0, 0}); }

@@ -385,5 +385,5 @@ void CNerexSeriesDevice::TakeReply(CControlMessage& record) {
 
 void CNerexSeriesDevice::RefuseReply(const CControlMessage& record, const char* why) {
   ++m_refusedReplies;
-  LogUnusedReply(record, why);
+  LogUnusedReply(*this, record, why);
 }

@@ -926,7 +926,7 @@ TEST_P(LinkedMemberAwayTest, AnOpenLinkManagerShowsTheMarksAsTheyChange) {
   ASSERT_TRUE(WaitFor([&] { return GainA(*p4) == -167; }));
   ProcessEvents();
   EXPECT_FALSE(marked(processor)) << processor->text(0).toStdString();
-  EXPECT_EQ(processor->text(0).toStdString(), d4->GetListText() + " - " + d4->GetParameterAt(kProcessorGainA).name);
+  EXPECT_EQ(processor->text(0).toStdString(), DeviceListText(*d4) + " - " + d4->GetParameterAt(kProcessorGainA).name);
   EXPECT_EQ(processor->foreground(0).color(), plain);
   EXPECT_TRUE(marked(amplifier));
   if (const QString folder = qEnvironmentVariable("ORVAK_TEST_PICTURES"); !folder.isEmpty())

@@ -579,7 +579,7 @@ TEST_F(SecurityOnTheClock, AbsentUnitsAreAskedTwoShortProbesEachAndThePassSaysHo
   ASSERT_EQ(system.GetDeviceCount(), 253);
   // As the devices are named before their units are read.
   std::vector<std::string> names;
-  for (int k = 0; k < 253; ++k) names.push_back(Device(k)->GetListText());
+  for (int k = 0; k < 253; ++k) names.push_back(DeviceListText(*Device(k)));
   bus.Start();
   system.Start(&frame);
   system.GetComms().SetNeedSecurityGet(true);
@@ -613,8 +613,8 @@ TEST_F(SecurityOnTheClock, AbsentUnitsAreAskedTwoShortProbesEachAndThePassSaysHo
     CControlMessage probe, check;
     ASSERT_TRUE(device->BuildPresenceProbe(probe));
     ASSERT_TRUE(device->BuildSecurityCheckMessage(check));
-    EXPECT_EQ(sent(SimBytes(probe.frame, probe.frame + probe.frameLength)), 2) << device->GetListText();
-    EXPECT_EQ(sent(SimBytes(check.frame, check.frame + check.frameLength)), 0) << device->GetListText();
+    EXPECT_EQ(sent(SimBytes(probe.frame, probe.frame + probe.frameLength)), 2) << DeviceListText(*device);
+    EXPECT_EQ(sent(SimBytes(check.frame, check.frame + check.frameLength)), 0) << DeviceListText(*device);
   }
   EXPECT_EQ(examined.size(), 2 * 250u + 3 * 3u);
 

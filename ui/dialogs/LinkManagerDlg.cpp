@@ -119,7 +119,7 @@ void CLinkManagerDlg::showEvent(QShowEvent* event) {
 QString CLinkManagerDlg::MemberText(const CLinkRef& member) const {
   CDevice* device = m_system.FindDeviceByUuid(member.GetUuid());
   if (!device) return QString();
-  return QString::fromStdString(device->GetListText() + " - " + device->GetParameterAt(int(member.m_parameterId)).name);
+  return QString::fromStdString(DeviceListText(*device) + " - " + device->GetParameterAt(int(member.m_parameterId)).name);
 }
 
 QTreeWidgetItem* CLinkManagerDlg::AddLinkItem(CLink* link) {
@@ -193,7 +193,7 @@ void CLinkManagerDlg::OnInitDialog() {
   m_filling = true;
   m_devices->clear();
   for (CDevice* device : m_system.GetDevices()) {
-    const QString label = QString::fromStdString(device->GetListText());
+    const QString label = QString::fromStdString(DeviceListText(*device));
     m_devices->addItem(label);
     m_devices->setItemData(m_devices->count() - 1, label, Qt::ToolTipRole);
   }

@@ -178,7 +178,7 @@ void CUserLevelsDialog::FillPanelTree() {
   // Units are named as in the other lists of devices, so that one without a name shows too.
   fill(m_devicesRoot, user->m_devicePermissions, [this](const CUuid& uuid) {
     CDevice* device = m_system->FindDeviceByUuid(uuid);
-    return device ? device->GetListText() : std::string();
+    return device ? DeviceListText(*device) : std::string();
   });
   fill(m_panelsRoot, user->m_panelPermissions, [this](const CUuid& uuid) {
     for (const CCPData* panel : m_system->GetCustomPanels())

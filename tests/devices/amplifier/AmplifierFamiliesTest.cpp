@@ -257,8 +257,8 @@ TEST_F(AmplifierFamiliesTest, UnpolledUnits_StatusTextNamesModelIdAndNameAndWhyT
   NameDevice(pannex, "Cab 2");
   EXPECT_EQ(sornic.GetStatusText(), "Model : Sornic\nID : 5\nName : (none)");
   EXPECT_EQ(pannex.GetStatusText(), "Model : Pannex\nID : 16909060\nName : Cab 2");
-  EXPECT_EQ(sornic.GetListText(), "(Sornic, ID 5)");
-  EXPECT_EQ(pannex.GetListText(), "Cab 2 (Pannex, ID 16909060)");
+  EXPECT_EQ(DeviceListText(sornic), "(Sornic, ID 5)");
+  EXPECT_EQ(DeviceListText(pannex), "Cab 2 (Pannex, ID 16909060)");
 
   system.GetComms().GetTransport().SetPort(std::make_unique<CMemorySerialPort>(std::make_shared<CSerialLine>()));
   ASSERT_TRUE(system.GetComms().SetOnline(true));
