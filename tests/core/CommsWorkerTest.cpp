@@ -1534,6 +1534,9 @@ TEST(GoOnlineOnAPseudoTerminal, ALineThatTakesNoBytesEndsOnlineSayingTheWritesNe
   ASSERT_TRUE(deaf.IsValid());
   ASSERT_TRUE(deaf.FillTowardsTheFarEnd());
   ASSERT_TRUE(LinkComPort(kPort, deaf.SlavePath()));
+  // The port's set-up flushes its output, which may make room on the line again for a moment.
+  CTestPty::CKeptFull keptFull(deaf.SlavePath());
+  ASSERT_TRUE(keptFull.IsValid());
   CTestFrame frame;
   CSystem system;
   auto* device = new CPollingTestDevice(&system, 3, &frame);

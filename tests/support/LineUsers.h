@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/SerialPort.h"
@@ -75,6 +77,40 @@ class CTestPty {
     ::close(fd);
     return full;
   }
+
+  // Keeps what the line holds towards the far end full from this process's own descriptor of the
+  // slave, until the returned filler is destroyed: whatever room a program's set-up of the line
+  // makes (a flush of its output) is taken again at once, so the program's writes find the line
+  // full however the kernel moves its buffers meanwhile.
+  class CKeptFull {
+   public:
+    explicit CKeptFull(const std::string& slave) {
+      m_fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+      if (m_fd < 0) return;
+      m_thread = std::thread([this] {
+        const std::vector<std::uint8_t> chunk(4096, 0x55);
+        while (!m_stop.load()) {
+          while (::write(m_fd, chunk.data(), chunk.size()) > 0) {
+          }
+          pollfd room{m_fd, POLLOUT, 0};
+          ::poll(&room, 1, 5);
+        }
+      });
+    }
+    ~CKeptFull() {
+      m_stop.store(true);
+      if (m_thread.joinable()) m_thread.join();
+      if (m_fd >= 0) ::close(m_fd);
+    }
+    CKeptFull(const CKeptFull&) = delete;
+    CKeptFull& operator=(const CKeptFull&) = delete;
+    bool IsValid() const { return m_fd >= 0; }
+
+   private:
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+  };
 
   // The line's settings as they stand, looked at through a descriptor of this process.
   termios Settings() const {
