@@ -1,4 +1,5 @@
 // Parameter selection dialog.
+#include "core/model/DeviceTexts.h"
 #include "ui/ParameterSelectionDlg.h"
 
 #include <QComboBox>

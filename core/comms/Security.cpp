@@ -1,6 +1,7 @@
 // The device security passes of the comms worker (its get and set security states): reading each device's user
 // table, grouping devices by it, importing a secured network's users, asking the Admin
 // password of a group, writing user tables, and the hand-over with the security dialog.
+#include "core/model/DeviceTexts.h"
 #include "core/comms/Security.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // Base behaviour of the device operations, the base records and the outgoing queue.
 #include "core/model/Device.h"
+#include "core/model/DeviceTexts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -424,4 +425,14 @@ void CDevice::SetDeviceId(std::uint32_t id) {
 void CDevice::OnLateAnswer(std::uint32_t command, std::uint32_t argument) {
   (void)command;
   (void)argument;
+}
+
+std::string CDevice::ControlChangeRefusal(const CParamValue& value) const {
+  (void)value;
+  return {};
+}
+
+void CDevice::SetControlPanel(CControlPanel* panel) {
+  m_controlPanel = panel;
+  m_panelPlacement.ClearPanelWasOpen();
 }

@@ -1,17 +1,15 @@
-// Base class of every device family: identity, connection level, outgoing queue, the base
-// records in the system file and in data streams, and the virtual operations through which
-// the system, the worker, the rack, the panels and the properties pane reach each family.
+// Base class of every device family: identity, connection level, the parts holding its rule
+// sets, its records, and the virtual operations by which the program reaches each family.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/model/AddressRules.h"
+#include "core/model/DeviceCodes.h"
 #include "core/model/ObjectProperties.h"
 #include "core/model/HeldValues.h"
 #include "core/model/OutgoingQueue.h"
@@ -25,7 +23,6 @@
 #include "core/model/UserChangeGate.h"
 #include "core/values/ParamRecords.h"
 #include "core/model/User.h"
-#include "core/support/ScopeGuard.h"
 #include "core/file/Uuid.h"
 #include "platform/ObjectHandle.h"
 #include "platform/Types.h"
@@ -42,15 +39,6 @@ class Graphics;
 class IDeviceHost;
 class IDevicePropertyGrid;
 class IMessageSink;
-
-// Connection levels (0 to 6): a device is connected above kConnectedAbove.
-inline constexpr std::int32_t kMaxCommsLevel = 6;
-inline constexpr std::int32_t kConnectedAbove = 2;
-
-// The refusal of a properties row edited while the device is away online.
-inline constexpr const char* kNotConnectedRefusal = "Cannot change settings - the unit is not connected";
-// Colour codes of DrawLed.
-enum : int { kLedRed = 0, kLedGreen = 1, kLedYellow = 2 };
 
 // Threads: every operation runs on the UI thread unless its comment names the worker.
 // The worker calls GetNextPollMessage, ProcessReply, the security operations,
@@ -125,16 +113,12 @@ class CDevice : protected CObjectProperties {
   // Why the device would not take this change as it stands (a name its unit cannot carry), in
   // the words the properties pane shows for the same refusal; empty when it takes it. A panel
   // asks before it sends what a person typed. Base: every change is taken.
-  virtual std::string ControlChangeRefusal(const CParamValue& value) const {
-    (void)value;
-    return {};
-  }
+  virtual std::string ControlChangeRefusal(const CParamValue& value) const;
   // What the windows show of the unit's own values, and the refusal of a change while the
   // device is away online.
   CHeldValues& HeldValues() { return m_heldValues; }
   const CHeldValues& HeldValues() const { return m_heldValues; }
-  // The model, the name when there is one, and the ID, for log lines and messages:
-  // "Nerex48 Main PA ID: 4".
+  // The model, the name when there is one, and the ID, for the log: "Nerex48 Main PA ID: 4".
   std::string GetUnitText();
   virtual bool IsLinkable();
   // Parameter n of the device; the entry named "NULL" ends the list.
@@ -249,10 +233,7 @@ class CDevice : protected CObjectProperties {
   // panel and clears it when the panel closes.
   CControlPanel* GetControlPanel() const { return m_controlPanel; }
   // Opening or closing a panel supersedes the mark that a loaded record left.
-  void SetControlPanel(CControlPanel* panel) {
-    m_controlPanel = panel;
-    m_panelPlacement.ClearPanelWasOpen();
-  }
+  void SetControlPanel(CControlPanel* panel);
   // Where the panel goes: its frame's placement, its order among the open panels, and whether
   // it was open when the record was stored.
   CPanelPlacement& PanelPlacement() { return m_panelPlacement; }
@@ -366,11 +347,3 @@ class CDevice : protected CObjectProperties {
   friend class CUnitAtId;
   friend class CHeldValues;
 };
-
-// The device's name, then its model and ID, as the lists of devices that a person picks from or
-// is asked about show it, so that units of one name, or of none, are told apart: "Main PA
-// (Nerex48, ID 4)", "(Sornic, ID 5)" for a unit without a name.
-std::string DeviceListText(CDevice& device);
-// Writes to the comms error log that a reply to the record's command was answered but not used
-// by the device, and why. Any thread.
-void LogUnusedReply(const CDevice& device, const CControlMessage& record, const char* why);

@@ -1,4 +1,5 @@
 // Reads that a change of the settings overtakes.
+#include "core/model/DeviceTexts.h"
 #include "core/model/StaleReadGuard.h"
 
 #include "core/model/Device.h"

@@ -1,5 +1,6 @@
 // Base of the Zel families: names, frame header, security frames, the identity probe, the poll
 // and reply frame of both families, their name and identity replies and the status text.
+#include "core/model/DeviceTexts.h"
 #include "devices/amplifier/ZelBaseDevice.h"
 
 #include "devices/amplifier/ZelRules.h"

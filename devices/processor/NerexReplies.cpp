@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "core/model/DeviceTexts.h"
 #include "core/protocol/ControlMessage.h"
 #include "core/protocol/SevenBit.h"
 #include "core/model/DeviceHost.h"

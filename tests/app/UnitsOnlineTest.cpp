@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/model/DeviceTexts.h"
 #include "app/CommandIds.h"
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"

@@ -8,6 +8,7 @@
 #include <future>
 #include <thread>
 
+#include "core/model/DeviceTexts.h"
 #include "core/comms/CommsWorker.h"
 #include "core/model/Device.h"
 #include "core/comms/Security.h"

@@ -1,4 +1,5 @@
 // The link manager dialog.
+#include "core/model/DeviceTexts.h"
 #include "ui/dialogs/LinkManagerDlg.h"
 
 #include <QBrush>

@@ -1,4 +1,5 @@
 // The user levels page and the general page of the file's properties.
+#include "core/model/DeviceTexts.h"
 #include "core/comms/CommsWorker.h"
 #include "ui/dialogs/UserLevelsDialog.h"
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/model/DeviceTexts.h"
 #include "core/comms/CommsWorker.h"
 #include "core/model/Snapshot.h"
 #include "core/protocol/ControlMessage.h"
