@@ -344,6 +344,9 @@ TEST_F(ProcessorOnlineTest, GoingOfflineNeverClosesThePortUnderAWorkerThatHasNot
   // Go Offline closes the port.
   gate->Release();
   ASSERT_TRUE(WaitFor([&] { return system.GetComms().GetWorkerState() == kWorkerIdle; }, 20000));
+  // Going offline now waits for the idle worker to answer the request as the program does: on a
+  // busy machine its turn may take longer than the short wait above.
+  system.GetComms().SetIdleWaitForTests(kStopWaitMs);
   f.RunCommand(Cmd::kOnline);
   EXPECT_FALSE(f.IsOnline());
   EXPECT_FALSE(system.IsPortOpen());
