@@ -3,7 +3,7 @@
 
 #include "platform/Clock.h"
 
-void CReplyTimer::Start() {
+void CReplyTimer::StartReplyTimer() {
   m_start = GetTickCount();
   m_timeout = kReplyTimeoutMs;
 }

@@ -19,7 +19,7 @@ class CReplyTimer {
   CReplyTimer& operator=(const CReplyTimer&) = delete;
 
   // Starts the 7-second reply timer (amplifier families, after a change or a paste).
-  void Start();
+  void StartReplyTimer();
   // The tick at which the timer was started; 0 while it is not running.
   std::uint32_t GetStart() const { return m_start; }
   // Milliseconds the started timer runs; 0 while it is not running.

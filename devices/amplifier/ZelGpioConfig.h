@@ -25,9 +25,9 @@ class CZelGpioConfig {
   std::uint32_t Input() const { return m_input; }
   std::uint32_t Output() const { return m_output; }
   std::uint32_t AuxRelay() const { return m_auxRelay; }
-  std::string InputText() const { return ZelSeriesGpioInputText(m_input); }
-  std::string OutputText() const { return ZelSeriesGpioOutputText(m_output); }
-  std::string AuxRelayText() const { return ZelSeriesAuxRelayText(m_auxRelay); }
+  std::string GetGpioInputText() const { return ZelSeriesGpioInputText(m_input); }
+  std::string GetGpioOutputText() const { return ZelSeriesGpioOutputText(m_output); }
+  std::string GetAuxRelayText() const { return ZelSeriesAuxRelayText(m_auxRelay); }
 
   // How many values the choice offers: six functions for the input and the output, two for
   // the relay.

@@ -26,7 +26,7 @@ void CZelSeriesDevice::ReleaseSolo() {
 
 void CZelSeriesDevice::StartStandbyHoldOff() {
   if (m_host->IsPortOpen() && IsConnected() && IsReadOutComplete()) {
-    ReplyTimer().Start();
+    ReplyTimer().StartReplyTimer();
     Post(FrameMsg::kStatusEvent, kZelHintStandby);
     Post(FrameMsg::kInvalidatePanel, 1);
   }

@@ -201,6 +201,10 @@ class CZelSeriesDevice : public CZelBaseDevice {
   // The channel's load as the last meters report it, with its window (nothing reported for a
   // channel out of range); CZelLoadAlarms tells whether it shows OK or Check.
   ZelChannelLoad GetChannelLoad(int channel) const;
+  // Channel n's unit reports a load fault (false for n of 4 or more).
+  bool IsLoadFaultReported(int channel) const { return GetChannelLoad(channel).faultReported; }
+  // Channel n's load is monitored: its monitor state is 0 and its impedance window is set.
+  bool IsLoadAlarmActive(int channel) const { return CZelLoadAlarms::IsMonitored(GetChannelLoad(channel)); }
   // The GPIO configuration (written by the worker under the system's lock, like the fields
   // below).
   const CZelGpioConfig& GetGpio() const { return m_gpio; }

@@ -55,11 +55,11 @@ void CZelSeriesDevice::FillPropertiesPane(IDevicePropertyGrid& grid) {
                    "Set the threshold for the temperature alarm", kZelParamAlarmTemperature, mayEdit));
 
   auto gpio = std::make_unique<CDevicePropertyGroup>("GPIO Config");
-  gpio->Add(ListRow("Input", m_gpio.InputText(), "Set the GPIO Input port configuration", kPropGpioInput, gpioInputs,
+  gpio->Add(ListRow("Input", m_gpio.GetGpioInputText(), "Set the GPIO Input port configuration", kPropGpioInput, gpioInputs,
                     mayEdit));
-  gpio->Add(ListRow("Output", m_gpio.OutputText(), "Set the GPIO Output port configuration", kPropGpioOutput,
+  gpio->Add(ListRow("Output", m_gpio.GetGpioOutputText(), "Set the GPIO Output port configuration", kPropGpioOutput,
                     gpioOutputs, mayEdit));
-  gpio->Add(ListRow("Aux Relay", m_gpio.AuxRelayText(), "Set the GPIO Aux Relay configuration", kPropAuxRelay,
+  gpio->Add(ListRow("Aux Relay", m_gpio.GetAuxRelayText(), "Set the GPIO Aux Relay configuration", kPropAuxRelay,
                     auxRelays, mayEdit));
   for (int n = 0; n < channels; ++n)
     gpio->Add(ListRow(FormatText("Channel %d VCA Control", n + 1),

@@ -137,7 +137,7 @@ TEST_F(DeviceQueueTest, ReplyTimer_StartsAtNowFor7sAndDisconnectClearsIt) {
   CManualClock clock;
   clock.SetTick(123456);
   SetClockForTests(&clock);
-  device.ReplyTimer().Start();
+  device.ReplyTimer().StartReplyTimer();
   SetClockForTests(nullptr);
   EXPECT_EQ(device.ReplyTimer().GetStart(), 123456u);
   EXPECT_EQ(device.ReplyTimer().GetTimeout(), 7000u);

@@ -24,18 +24,18 @@ TEST_F(ReplyTimerTest, NewTimer_IsNotRunning) {
 
 TEST_F(ReplyTimerTest, Start_TakesTheClockTickAndRestartMovesIt) {
   clock.SetTick(5000);
-  timer.Start();
+  timer.StartReplyTimer();
   EXPECT_EQ(timer.GetStart(), 5000u);
   EXPECT_EQ(timer.GetTimeout(), kReplyTimeoutMs);
   clock.AdvanceMs(3000);
-  timer.Start();
+  timer.StartReplyTimer();
   EXPECT_EQ(timer.GetStart(), 8000u);
   EXPECT_EQ(timer.GetTimeout(), kReplyTimeoutMs);
 }
 
 TEST_F(ReplyTimerTest, Clear_ForgetsStartAndTimeout) {
   clock.SetTick(42);
-  timer.Start();
+  timer.StartReplyTimer();
   timer.Clear();
   EXPECT_EQ(timer.GetStart(), 0u);
   EXPECT_EQ(timer.GetTimeout(), 0u);

@@ -227,7 +227,7 @@ TEST(ControlPanelRegistryTest, CreatesPanelsByClassName) {
 TEST_F(ControlPanelTest, ReplyWait_VeilsThePanelUntilTheDeviceStopsWaiting) {
   const QImage before = panel->grab().toImage();
   EXPECT_EQ(panel->GetReplyWaitRemaining(), 0u);
-  device->ReplyTimer().Start();
+  device->ReplyTimer().StartReplyTimer();
   EXPECT_GT(panel->GetReplyWaitRemaining(), 0u);
   const QImage waiting = panel->grab().toImage();
   if (const char* png = std::getenv("ORVAK_SAVE_WAIT_PNG")) waiting.save(QString::fromUtf8(png));

@@ -312,7 +312,7 @@ TEST_F(ZelBreakProtocolTest, ReplyHoldOffPausesTheSteadyReads) {
   ReadOutBox(*d);
   ASSERT_TRUE(d->IsReadOutComplete());
   d->SetPollCounter(0);
-  d->ReplyTimer().Start();
+  d->ReplyTimer().StartReplyTimer();
   CControlMessage m;
   EXPECT_FALSE(d->GetNextPollMessage(m));
   EXPECT_EQ(d->GetPollCounter(), 0u);

@@ -37,16 +37,16 @@ TEST(ZelGpioConfigTest, AChoiceTakesOnlyWhatItOffersAndSaysWhetherItChanged) {
   EXPECT_TRUE(config.Choose(CZelGpioConfig::kAuxRelay, 1));
   EXPECT_FALSE(config.Choose(CZelGpioConfig::kAuxRelay, 2));
   EXPECT_EQ(config.Byte(), 0x65);
-  EXPECT_EQ(config.InputText(), "VCA Mode");
-  EXPECT_EQ(config.OutputText(), "Load Monitor Alarm");
-  EXPECT_EQ(config.AuxRelayText(), "Follows GP Out");
+  EXPECT_EQ(config.GetGpioInputText(), "VCA Mode");
+  EXPECT_EQ(config.GetGpioOutputText(), "Load Monitor Alarm");
+  EXPECT_EQ(config.GetAuxRelayText(), "Follows GP Out");
 }
 
 TEST(ZelGpioConfigTest, AValueBeyondItsListShowsNoText) {
   const CZelGpioConfig config = CZelGpioConfig::FromByte(0x3F);
-  EXPECT_EQ(config.InputText(), "");
-  EXPECT_EQ(config.OutputText(), "");
-  EXPECT_EQ(config.AuxRelayText(), "Inverted GP Out");
+  EXPECT_EQ(config.GetGpioInputText(), "");
+  EXPECT_EQ(config.GetGpioOutputText(), "");
+  EXPECT_EQ(config.GetAuxRelayText(), "Inverted GP Out");
 }
 
 }  // namespace

@@ -186,7 +186,7 @@ TEST_F(ZelProtocolTest, SettingsReplyFillsTheModelAndLogsStandbyEdges) {
   EXPECT_EQ(d->GetGpio().Input(), 2u);
   EXPECT_EQ(d->GetGpio().Output(), 3u);
   EXPECT_EQ(d->GetGpio().AuxRelay(), 1u);
-  EXPECT_EQ(d->GetGpio().AuxRelayText(), "Follows GP Out");
+  EXPECT_EQ(d->GetGpio().GetAuxRelayText(), "Follows GP Out");
   EXPECT_EQ(d->GetMuteMask(), 0x05);
   EXPECT_EQ(d->GetStatusFlags(), 0x13);
   EXPECT_TRUE(d->GetHaveRead() & kZelReadSettings);
